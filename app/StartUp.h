@@ -1,0 +1,15 @@
+#pragma once
+
+class MainWidget;
+
+// The program's start-up and shut-down, in their fixed order.
+class StartUp
+{
+public:
+    static int run(int argc, char** argv);
+
+    // Workers for the pool: half the hardware threads when there are 8 or more, else 3.
+    static int workerCount(int hardwareThreads);
+    // Applies the first command-line argument: a page option or a file to open.
+    static void applyCommandLine(MainWidget& window, int argc, char** argv);
+};

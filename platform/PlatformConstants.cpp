@@ -1,0 +1,81 @@
+#include "PlatformConstants.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+QString PlatformConstants::tempFolder()
+{
+    // Overridable so that tests and parallel runs can keep their files apart.
+    const QByteArray overridden = qgetenv("VX_TEMP_DIR");
+    if (!overridden.isEmpty()) {
+        QString path = QString::fromLocal8Bit(overridden);
+        return path.endsWith('/') ? path : path + '/';
+    }
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return cache + "/VxTemp/";
+}
+
+QString PlatformConstants::exeSuffix()
+{
+    return QString();
+}
+
+QChar PlatformConstants::nativeSeparator()
+{
+    return QDir::separator();
+}
+
+QString PlatformConstants::besideOrOnPath(const QString& relative, const QString& bareName)
+{
+    const QString beside = QCoreApplication::applicationDirPath() + relative;
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    const QString found = QStandardPaths::findExecutable(bareName);
+    return found.isEmpty() ? beside : found;
+}
+
+QString PlatformConstants::ffmpegPath()
+{
+    return besideOrOnPath("/ffmpeg" + exeSuffix(), "ffmpeg");
+}
+
+QString PlatformConstants::pngquantPath()
+{
+    return besideOrOnPath("/pngquant64/pngquant" + exeSuffix(), "pngquant");
+}
+
+QString PlatformConstants::convertProgram()
+{
+    return "convert" + exeSuffix();
+}
+
+QString PlatformConstants::gifsicleProgram()
+{
+    return "gifsicle" + exeSuffix();
+}
+
+QString PlatformConstants::docToolPath(bool dotNet4)
+{
+    const QString name = dotNet4 ? "Trellant40" : "Trellant35";
+    return QCoreApplication::applicationDirPath() + "/docTool/" + name + exeSuffix();
+}
+
+QString PlatformConstants::compressionToolPath()
+{
+    QString folder = QCoreApplication::applicationDirPath();
+    folder.replace('/', nativeSeparator());
+    return folder + nativeSeparator() + "tool" + nativeSeparator() + "Squimble" + exeSuffix();
+}
+
+QString PlatformConstants::mediaInfoLibrary()
+{
+    return "libmediainfo.so.0";
+}
+
+QString PlatformConstants::dotNetFolder()
+{
+    return QString();
+}

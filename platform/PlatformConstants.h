@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+// Every place where the Windows product and this build differ: the Windows value as the product
+// ships it, and the local equivalent beside it. Nothing else in the code names a drive, an ".exe"
+// or a backslash.
+class PlatformConstants
+{
+public:
+    // Temporary folder of the image and document engines.
+    // Windows: "C:/VxTemp/". Here: a private folder of the user ("<cache>/VxTemp/", mode 0700).
+    static constexpr const char* kWindowsTempFolder = "C:/VxTemp/";
+    static QString tempFolder();
+
+    // Suffix of program files. Windows: ".exe". Here: none.
+    static constexpr const char* kWindowsExeSuffix = ".exe";
+    static QString exeSuffix();
+
+    // Separator of the compression tool's path. Windows: '\'. Here: '/'.
+    static constexpr char kWindowsSeparator = '\\';
+    static QChar nativeSeparator();
+
+    // Tool locations under the application folder A. Windows: A + "/ffmpeg.exe",
+    // A + "/pngquant64/pngquant.exe", bare "convert.exe" and "gifsicle.exe",
+    // A + "/docTool/Trellant35.exe" or "Trellant40.exe", and A (backslashes) + "\tool\Squimble.exe".
+    // Here the same layout without ".exe"; a tool that is not beside the program is taken from PATH,
+    // so Debian's ffmpeg, pngquant, convert and gifsicle serve.
+    static QString ffmpegPath();
+    static QString pngquantPath();
+    static QString convertProgram();
+    static QString gifsicleProgram();
+    static QString docToolPath(bool dotNet4);
+    static QString compressionToolPath();
+
+    // Shared object of the MediaInfo library. Windows: "MediaInfo.dll". Here: "libmediainfo.so.0".
+    static constexpr const char* kWindowsMediaInfoLibrary = "MediaInfo.dll";
+    static QString mediaInfoLibrary();
+
+    // Registry key of the .NET Framework 4 set-up, probed for the document tool's variant.
+    // Windows: the registry. Here there is no registry, so the probe finds no keys.
+    static constexpr const char* kDotNet4SetupKey =
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full\\";
+    // Folder of the .NET Framework installations. Here: none.
+    static constexpr const char* kWindowsDotNetFolder = "C:/Windows/Microsoft.NET/Framework/";
+    static QString dotNetFolder();
+
+private:
+    // A + relative, or the program's bare name found on PATH when nothing is beside the program.
+    static QString besideOrOnPath(const QString& relative, const QString& bareName);
+};

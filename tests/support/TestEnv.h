@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Test scaffolding shared by all test programs.
+class TestEnv
+{
+public:
+    // Points the log and the temporary folder into `dir` so that tests never touch the user's files.
+    static void isolate(const QTemporaryDir& dir);
+
+    // Full path of a program on PATH, or empty. Use through VX_REQUIRE_TOOL so that a missing tool
+    // fails the test loudly instead of skipping it.
+    static QString findTool(const QString& name);
+
+    // Lines of the log written so far (without line feeds).
+    static QStringList logLines();
+
+    // Runs a program to completion (for preparing inputs); returns its exit code, -1 on failure to run.
+    static int runTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+                       int timeoutMs = 120000);
+};
+
+#define VX_REQUIRE_TOOL(name)                                                                             \
+    do {                                                                                                  \
+        if (TestEnv::findTool(name).isEmpty())                                                            \
+            QFAIL(qPrintable(QString("required tool missing: %1 (run scripts/setup.sh)").arg(name)));      \
+    } while (false)
