@@ -1,0 +1,170 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "MainWidget.h"
+#include "StartUp.h"
+#include "TestEnv.h"
+
+namespace {
+// argv as the platform hands it over: local 8-bit text, program name first.
+class Argv
+{
+public:
+    explicit Argv(const QStringList& arguments)
+    {
+        m_storage << QByteArray("Vornix");
+        for (const QString& argument : arguments)
+            m_storage << argument.toLocal8Bit();
+        for (QByteArray& bytes : m_storage)
+            m_pointers.push_back(bytes.data());
+        m_pointers.push_back(nullptr);
+    }
+    int argc() const { return int(m_storage.size()); }
+    char** argv() { return m_pointers.data(); }
+
+private:
+    QList<QByteArray> m_storage;
+    std::vector<char*> m_pointers;
+};
+
+void touch(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("x");
+}
+} // namespace
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pageOptions_data();
+    void pageOptions();
+    void quotedExistingPathOpensItsKind();
+    void quoteInsideThePathIsRemoved();
+    void nonAsciiPathOpens();
+    void missingPathShowsHomePage();
+    void workerCount_data();
+    void workerCount();
+    void programStartsAndStaysUp();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestStartUp::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    TestEnv::isolate(m_dir);
+}
+
+void TestStartUp::pageOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("none") << QStringList() << int(MainWidget::kHomePage);
+    QTest::newRow("video") << QStringList{"--video"} << 0;
+    QTest::newRow("image, second argument ignored") << QStringList{"--image", "--pdf"} << 1;
+    QTest::newRow("pdf") << QStringList{"--pdf"} << 3;
+    QTest::newRow("case matters") << QStringList{"--Video"} << int(MainWidget::kHomePage);
+    QTest::newRow("single dash is a path") << QStringList{"-video"} << int(MainWidget::kHomePage);
+}
+
+void TestStartUp::pageOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, kind);
+    MainWidget window;
+    Argv argv(arguments);
+    StartUp::applyCommandLine(window, argv.argc(), argv.argv());
+    QCOMPARE(window.currentKind(), kind);
+    for (int k = 0; k < MainWidget::kKindCount; ++k)
+        QVERIFY(window.queue(k).isEmpty());
+}
+
+void TestStartUp::quotedExistingPathOpensItsKind()
+{
+    const QString video = m_dir.path() + "/clip one.mp4";
+    touch(video);
+    MainWidget window;
+    Argv argv({'"' + video + '"'});
+    StartUp::applyCommandLine(window, argv.argc(), argv.argv());
+    QCOMPARE(window.currentKind(), 0);
+    QCOMPARE(window.queue(0), QStringList{video});
+}
+
+void TestStartUp::quoteInsideThePathIsRemoved()
+{
+    const QString document = m_dir.path() + "/report.docx";
+    touch(document);
+    const QString withQuote = m_dir.path() + "/rep\"ort.docx";
+    MainWidget window;
+    Argv argv({withQuote});
+    StartUp::applyCommandLine(window, argv.argc(), argv.argv());
+    QCOMPARE(window.currentKind(), 4);
+    QCOMPARE(window.queue(4), QStringList{document});
+}
+
+void TestStartUp::nonAsciiPathOpens()
+{
+    const QString slides = m_dir.path() + QString::fromUtf8("/演示 文稿.PPTX");
+    touch(slides);
+    MainWidget window;
+    Argv argv({slides});
+    StartUp::applyCommandLine(window, argv.argc(), argv.argv());
+    QCOMPARE(window.currentKind(), 2);
+    QCOMPARE(window.queue(2), QStringList{slides});
+}
+
+void TestStartUp::missingPathShowsHomePage()
+{
+    MainWidget window;
+    Argv argv({m_dir.path() + "/gone.mp4"});
+    StartUp::applyCommandLine(window, argv.argc(), argv.argv());
+    QCOMPARE(window.currentKind(), int(MainWidget::kHomePage));
+    QVERIFY(window.isVisible());
+    for (int k = 0; k < MainWidget::kKindCount; ++k)
+        QVERIFY(window.queue(k).isEmpty());
+}
+
+void TestStartUp::workerCount_data()
+{
+    QTest::addColumn<int>("hardware");
+    QTest::addColumn<int>("workers");
+    QTest::newRow("0") << 0 << 3;
+    QTest::newRow("6") << 6 << 3;
+    QTest::newRow("8") << 8 << 4;
+    QTest::newRow("10") << 10 << 5;
+}
+
+void TestStartUp::workerCount()
+{
+    QFETCH(int, hardware);
+    QFETCH(int, workers);
+    QCOMPARE(StartUp::workerCount(hardware), workers);
+}
+
+void TestStartUp::programStartsAndStaysUp()
+{
+    // The real program, headless: it must come up with its window and keep running until told to stop.
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("HOME", m_dir.path());
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(QCoreApplication::applicationDirPath() + "/Vornix", {"--pdf"});
+    QVERIFY2(program.waitForStarted(10000), qPrintable(program.errorString()));
+    QVERIFY2(!program.waitForFinished(1500), program.readAll().constData());
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+}
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"

@@ -1,0 +1,236 @@
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include <QtTest>
+
+#include "BaseTask.h"
+#include "ThreadPool.h"
+
+namespace {
+// Records the order tasks start in and how many run at once; each holds its worker until released.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<int> started;
+    std::atomic<int> running{0};
+    std::atomic<int> maxRunning{0};
+    std::atomic<int> finished{0};
+    std::atomic<bool> release{false};
+};
+
+class RecordingTask : public BaseTask
+{
+public:
+    RecordingTask(int id, Recorder& recorder, std::atomic<int>* destroyed = nullptr)
+        : m_id(id)
+        , m_recorder(recorder)
+        , m_destroyed(destroyed)
+    {
+    }
+    ~RecordingTask() override
+    {
+        if (m_destroyed)
+            ++*m_destroyed;
+    }
+    void run() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_recorder.mutex);
+            m_recorder.started.push_back(m_id);
+        }
+        const int now = ++m_recorder.running;
+        int seen = m_recorder.maxRunning;
+        while (now > seen && !m_recorder.maxRunning.compare_exchange_weak(seen, now)) {
+        }
+        while (!m_recorder.release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        --m_recorder.running;
+        ++m_recorder.finished;
+        emit signalTaskFinished();
+    }
+
+private:
+    int m_id;
+    Recorder& m_recorder;
+    std::atomic<int>* m_destroyed;
+};
+
+class ThrowingTask : public BaseTask
+{
+public:
+    void run() override { throw std::runtime_error("task failed"); }
+};
+
+bool waitFor(const std::function<bool()>& condition, int ms = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+} // namespace
+
+class TestThreadPool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void instanceIsOnePool();
+    void runsInOrderAtMostNAtOnce();
+    void throwingTaskDoesNotEndItsWorker();
+    void stopDropsWaitingTasksAndWaitsForRunningOne();
+    void stopOnIdlePoolIsPrompt();
+    void taskHeldOnlyByPoolDiesOnWorkerAfterRun();
+    void taskPushedBeforeStartWaitsForAWorker();
+    void finishedSignalArrivesQueuedOnOwnerThread();
+    void workerCount_data();
+    void workerCount();
+};
+
+void TestThreadPool::instanceIsOnePool()
+{
+    ThreadPool* first = ThreadPool::instance().get();
+    QVERIFY(first);
+    QCOMPARE(ThreadPool::instance().get(), first);
+}
+
+void TestThreadPool::runsInOrderAtMostNAtOnce()
+{
+    ThreadPool pool;
+    Recorder recorder;
+    pool.start(3);
+    for (int i = 0; i < 5; ++i)
+        pool.pushTask(std::make_shared<RecordingTask>(i, recorder));
+    QVERIFY(waitFor([&] { return recorder.running == 3; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // give a fourth worker a chance to misbehave
+    QCOMPARE(recorder.running.load(), 3);
+    recorder.release = true;
+    QVERIFY(waitFor([&] { return recorder.finished == 5; }));
+    pool.stop();
+    QCOMPARE(recorder.maxRunning.load(), 3);
+    std::vector<int> firstThree(recorder.started.begin(), recorder.started.begin() + 3);
+    std::sort(firstThree.begin(), firstThree.end());
+    QCOMPARE(firstThree, (std::vector<int>{0, 1, 2}));
+    std::vector<int> lastTwo(recorder.started.begin() + 3, recorder.started.end());
+    std::sort(lastTwo.begin(), lastTwo.end());
+    QCOMPARE(lastTwo, (std::vector<int>{3, 4}));
+}
+
+void TestThreadPool::throwingTaskDoesNotEndItsWorker()
+{
+    ThreadPool pool;
+    Recorder recorder;
+    recorder.release = true;
+    pool.start(1);
+    pool.pushTask(std::make_shared<ThrowingTask>());
+    pool.pushTask(std::make_shared<RecordingTask>(7, recorder));
+    QVERIFY(waitFor([&] { return recorder.finished == 1; }));
+    pool.stop();
+    QCOMPARE(recorder.started, std::vector<int>{7});
+}
+
+void TestThreadPool::stopDropsWaitingTasksAndWaitsForRunningOne()
+{
+    ThreadPool pool;
+    Recorder recorder;
+    pool.start(1);
+    for (int i = 0; i < 3; ++i)
+        pool.pushTask(std::make_shared<RecordingTask>(i, recorder));
+    QVERIFY(waitFor([&] { return recorder.running == 1; }));
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        recorder.release = true;
+    });
+    pool.stop();
+    releaser.join();
+    QCOMPARE(recorder.finished.load(), 1);
+    QCOMPARE(recorder.started, std::vector<int>{0});
+    QCOMPARE(pool.pendingTaskCount(), 2);
+}
+
+void TestThreadPool::stopOnIdlePoolIsPrompt()
+{
+    // Repeated so that a lost wake-up between a worker's test and its wait would show as a hang.
+    for (int round = 0; round < 50; ++round) {
+        ThreadPool pool;
+        pool.start(4);
+        pool.stop();
+    }
+}
+
+void TestThreadPool::taskHeldOnlyByPoolDiesOnWorkerAfterRun()
+{
+    ThreadPool pool;
+    Recorder recorder;
+    recorder.release = true;
+    std::atomic<int> destroyed{0};
+    pool.start(1);
+    pool.pushTask(std::make_shared<RecordingTask>(1, recorder, &destroyed));
+    QVERIFY(waitFor([&] { return destroyed == 1; }));
+    QCOMPARE(recorder.finished.load(), 1);
+    pool.stop();
+}
+
+void TestThreadPool::taskPushedBeforeStartWaitsForAWorker()
+{
+    ThreadPool pool;
+    Recorder recorder;
+    recorder.release = true;
+    pool.pushTask(std::make_shared<RecordingTask>(3, recorder));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    QCOMPARE(recorder.finished.load(), 0);
+    pool.start(2);
+    QVERIFY(waitFor([&] { return recorder.finished == 1; }));
+    pool.stop();
+}
+
+void TestThreadPool::finishedSignalArrivesQueuedOnOwnerThread()
+{
+    ThreadPool pool;
+    Recorder recorder;
+    recorder.release = true;
+    auto task = std::make_shared<RecordingTask>(5, recorder);
+    QThread* receiverThread = nullptr;
+    QObject receiver;
+    connect(task.get(), &BaseTask::signalTaskFinished, &receiver,
+            [&receiverThread] { receiverThread = QThread::currentThread(); });
+    QSignalSpy spy(task.get(), &BaseTask::signalTaskFinished);
+    pool.start(2);
+    pool.pushTask(task);
+    QVERIFY(spy.wait(5000));
+    QTRY_VERIFY(receiverThread != nullptr);
+    QCOMPARE(receiverThread, QThread::currentThread());
+    pool.stop();
+}
+
+void TestThreadPool::workerCount_data()
+{
+    QTest::addColumn<int>("hardware");
+    QTest::addColumn<int>("workers");
+    QTest::newRow("unknown") << 0 << 3;
+    QTest::newRow("4") << 4 << 3;
+    QTest::newRow("6") << 6 << 3;
+    QTest::newRow("7") << 7 << 3;
+    QTest::newRow("8") << 8 << 4;
+    QTest::newRow("10") << 10 << 5;
+    QTest::newRow("12") << 12 << 6;
+    QTest::newRow("16") << 16 << 8;
+}
+
+void TestThreadPool::workerCount()
+{
+    QFETCH(int, hardware);
+    QFETCH(int, workers);
+    QCOMPARE(ThreadPool::workerCountFor(hardware), workers);
+}
+
+QTEST_GUILESS_MAIN(TestThreadPool)
+#include "tst_threadpool.moc"
