@@ -1,6 +1,7 @@
 #include "Base64.h"
 
-namespace {
+namespace
+{
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr char kPad = '=';

@@ -4,7 +4,8 @@
 
 #include "RijndaelTables.h"
 
-namespace {
+namespace
+{
 
 bool isValidLength(int length)
 {
@@ -13,8 +14,8 @@ bool isValidLength(int length)
 
 std::uint32_t loadWord(const unsigned char* bytes)
 {
-    return (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) | (std::uint32_t(bytes[2]) << 8) |
-           std::uint32_t(bytes[3]);
+    return (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) |
+           (std::uint32_t(bytes[2]) << 8) | std::uint32_t(bytes[3]);
 }
 
 // Row shifts by the number of columns: 4 and 6 columns shift rows 1, 2, 3 by 1, 2, 3; 8 columns by
@@ -30,14 +31,8 @@ void rowShifts(int columns, int shifts[4])
 } // namespace
 
 CRijndael::CRijndael()
-    : m_keyReady(false),
-      m_encryptKeys(),
-      m_decryptKeys(),
-      m_keyLength(0),
-      m_blockSize(0),
-      m_rounds(0),
-      m_initialChain(),
-      m_chain()
+    : m_keyReady(false), m_encryptKeys(), m_decryptKeys(), m_keyLength(0), m_blockSize(0), m_rounds(0),
+      m_initialChain(), m_chain()
 {
 }
 
@@ -177,8 +172,10 @@ void CRijndael::decryptBlock(const unsigned char* in, unsigned char* out)
         const std::uint32_t k = m_decryptKeys[m_rounds][j];
         next[j] =
             ((std::uint32_t(tables.m_inverseSbox[(state[j] >> 24) & 0xFF]) << 24) |
-             (std::uint32_t(tables.m_inverseSbox[(state[(j + columns - shifts[1]) % columns] >> 16) & 0xFF]) << 16) |
-             (std::uint32_t(tables.m_inverseSbox[(state[(j + columns - shifts[2]) % columns] >> 8) & 0xFF]) << 8) |
+             (std::uint32_t(tables.m_inverseSbox[(state[(j + columns - shifts[1]) % columns] >> 16) & 0xFF])
+              << 16) |
+             (std::uint32_t(tables.m_inverseSbox[(state[(j + columns - shifts[2]) % columns] >> 8) & 0xFF])
+              << 8) |
              std::uint32_t(tables.m_inverseSbox[state[(j + columns - shifts[3]) % columns] & 0xFF])) ^
             k;
     }

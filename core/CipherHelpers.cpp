@@ -6,7 +6,8 @@
 
 #include "CRijndael.h"
 
-namespace {
+namespace
+{
 
 constexpr int kBlockSize = 16;
 constexpr int kFixedKeyLength = 24;

@@ -2,7 +2,8 @@
 
 #include "platform/Win32Api.h"
 
-namespace {
+namespace
+{
 
 bool isSeparator(char c)
 {
@@ -22,8 +23,8 @@ char** splitCommandLine(const std::string& commandLine, int* count)
     const std::size_t slots = (length + 2) / 2 + 1;
     const std::size_t tableBytes = slots * sizeof(char*);
     const std::size_t characterBytes = length + 2;
-    void* block = Win32Api::GlobalAlloc(Win32Api::kGmemFixed | Win32Api::kGmemZeroInit,
-                                        tableBytes + characterBytes);
+    void* block =
+        Win32Api::GlobalAlloc(Win32Api::kGmemFixed | Win32Api::kGmemZeroInit, tableBytes + characterBytes);
     if (!block)
         return nullptr;
     char** table = static_cast<char**>(block);

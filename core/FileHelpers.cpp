@@ -6,14 +6,13 @@
 #include "platform/PlatformConstants.h"
 #include "platform/WinCrt.h"
 
-namespace {
+namespace
+{
 
 // The narrow and the wide form of each platform call, so that every helper is written once.
-template <typename Char>
-struct Api;
+template <typename Char> struct Api;
 
-template <>
-struct Api<char> {
+template <> struct Api<char> {
     using Text = std::string;
     using FindData = WinCrt::FindData;
 
@@ -38,12 +37,14 @@ struct Api<char> {
     static int rmdir(const Text& folder) { return WinCrt::rmdir(folder); }
     static std::FILE* fopen(const Text& path, const char* mode) { return WinCrt::fopen(path, mode); }
     static Text fullpath(const Text& path) { return WinCrt::fullpath(path); }
-    static std::intptr_t findfirst(const Text& pattern, FindData* data) { return WinCrt::findfirst(pattern, data); }
+    static std::intptr_t findfirst(const Text& pattern, FindData* data)
+    {
+        return WinCrt::findfirst(pattern, data);
+    }
     static int findnext(std::intptr_t handle, FindData* data) { return WinCrt::findnext(handle, data); }
 };
 
-template <>
-struct Api<wchar_t> {
+template <> struct Api<wchar_t> {
     using Text = std::wstring;
     using FindData = WinCrt::WideFindData;
 
@@ -75,27 +76,23 @@ struct Api<wchar_t> {
     static int findnext(std::intptr_t handle, FindData* data) { return WinCrt::wfindnext(handle, data); }
 };
 
-template <typename Char>
-Char separator()
+template <typename Char> Char separator()
 {
     return static_cast<Char>(PlatformConstants::separatorChar());
 }
 
-template <typename Char>
-bool isFolder(const std::basic_string<Char>& path)
+template <typename Char> bool isFolder(const std::basic_string<Char>& path)
 {
     const Win32Api::DWORD attributes = Api<Char>::attributes(path);
     return attributes != Win32Api::kInvalidFileAttributes && (attributes & Win32Api::kFileAttributeDirectory);
 }
 
-template <typename Char>
-bool exists(const std::basic_string<Char>& path)
+template <typename Char> bool exists(const std::basic_string<Char>& path)
 {
     return !path.empty() && Api<Char>::access(path, 0) == 0;
 }
 
-template <typename Char>
-bool removeFolder(const std::basic_string<Char>& folder)
+template <typename Char> bool removeFolder(const std::basic_string<Char>& folder)
 {
     using A = Api<Char>;
     if (folder.empty())
@@ -121,8 +118,7 @@ bool removeFolder(const std::basic_string<Char>& folder)
     return true;
 }
 
-template <typename Char>
-bool makeFolders(const std::basic_string<Char>& folder)
+template <typename Char> bool makeFolders(const std::basic_string<Char>& folder)
 {
     using A = Api<Char>;
     if (folder == A::ascii(".") || folder == A::ascii("..") || exists(folder))
@@ -137,16 +133,14 @@ bool makeFolders(const std::basic_string<Char>& folder)
 }
 
 // Position of the last separator before the text's last character, or npos.
-template <typename Char>
-std::size_t lastInnerSeparator(const std::basic_string<Char>& path)
+template <typename Char> std::size_t lastInnerSeparator(const std::basic_string<Char>& path)
 {
     if (path.size() < 2)
         return std::basic_string<Char>::npos;
     return path.rfind(separator<Char>(), path.size() - 2);
 }
 
-template <typename Char>
-std::basic_string<Char> nameOf(const std::basic_string<Char>& path)
+template <typename Char> std::basic_string<Char> nameOf(const std::basic_string<Char>& path)
 {
     const std::size_t p = lastInnerSeparator(path);
     if (p == std::basic_string<Char>::npos)
@@ -157,8 +151,7 @@ std::basic_string<Char> nameOf(const std::basic_string<Char>& path)
     return name;
 }
 
-template <typename Char>
-bool hide(const std::basic_string<Char>& path)
+template <typename Char> bool hide(const std::basic_string<Char>& path)
 {
     const Win32Api::DWORD attributes = Api<Char>::attributes(path);
     if (attributes == Win32Api::kInvalidFileAttributes)
@@ -167,8 +160,7 @@ bool hide(const std::basic_string<Char>& path)
                                               Win32Api::kFileAttributeSystem) != Win32Api::kFalse;
 }
 
-template <typename Char>
-bool createEmpty(const std::basic_string<Char>& path)
+template <typename Char> bool createEmpty(const std::basic_string<Char>& path)
 {
     std::FILE* file = Api<Char>::fopen(path, "wb");
     if (!file)
@@ -177,8 +169,7 @@ bool createEmpty(const std::basic_string<Char>& path)
     return true;
 }
 
-template <typename Char>
-std::basic_string<Char> absolute(const std::basic_string<Char>& path)
+template <typename Char> std::basic_string<Char> absolute(const std::basic_string<Char>& path)
 {
     std::basic_string<Char> full = Api<Char>::fullpath(path);
     if (full.size() + 1 > static_cast<std::size_t>(PlatformConstants::maxPath()))
@@ -186,8 +177,7 @@ std::basic_string<Char> absolute(const std::basic_string<Char>& path)
     return full;
 }
 
-template <typename Char>
-std::basic_string<Char> folderOf(const std::basic_string<Char>& path)
+template <typename Char> std::basic_string<Char> folderOf(const std::basic_string<Char>& path)
 {
     const std::basic_string<Char> full = absolute(path);
     const std::size_t p = lastInnerSeparator(full);
@@ -196,8 +186,7 @@ std::basic_string<Char> folderOf(const std::basic_string<Char>& path)
     return full.substr(0, p + 1);
 }
 
-template <typename Char>
-std::basic_string<Char> extension(const std::basic_string<Char>& path)
+template <typename Char> std::basic_string<Char> extension(const std::basic_string<Char>& path)
 {
     const std::basic_string<Char> name = nameOf(path);
     const std::size_t dot = name.rfind(Char('.'));
@@ -206,8 +195,7 @@ std::basic_string<Char> extension(const std::basic_string<Char>& path)
     return name.substr(dot);
 }
 
-template <typename Char>
-bool readWhole(const std::basic_string<Char>& path, std::string& content)
+template <typename Char> bool readWhole(const std::basic_string<Char>& path, std::string& content)
 {
     std::FILE* file = Api<Char>::fopen(path, "rb");
     if (!file)
@@ -334,7 +322,8 @@ bool copyFile(const std::string& from, const std::string& to, bool overwrite)
 
 bool copyFile(const std::wstring& from, const std::wstring& to, bool overwrite)
 {
-    return Api<wchar_t>::copyFile(from, to, overwrite ? Win32Api::kFalse : Win32Api::kTrue) != Win32Api::kFalse;
+    return Api<wchar_t>::copyFile(from, to, overwrite ? Win32Api::kFalse : Win32Api::kTrue) !=
+           Win32Api::kFalse;
 }
 
 bool changeDirectory(const std::string& folder)

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 constexpr std::uint32_t rotateLeft(std::uint32_t x, int n)
 {
@@ -105,7 +106,8 @@ void md5Transform(std::uint32_t state[4], const unsigned char block[64])
     // Decoding byte by byte reads a block at any address.
     std::uint32_t x[16];
     for (int w = 0; w < 16; ++w)
-        x[w] = static_cast<std::uint32_t>(block[4 * w]) | (static_cast<std::uint32_t>(block[4 * w + 1]) << 8) |
+        x[w] = static_cast<std::uint32_t>(block[4 * w]) |
+               (static_cast<std::uint32_t>(block[4 * w + 1]) << 8) |
                (static_cast<std::uint32_t>(block[4 * w + 2]) << 16) |
                (static_cast<std::uint32_t>(block[4 * w + 3]) << 24);
 
@@ -135,7 +137,8 @@ void md5Transform(std::uint32_t state[4], const unsigned char block[64])
             word = (7 * step) % 16;
             break;
         }
-        const std::uint32_t next = b + rotateLeft(a + mixed + x[word] + kSine[step], kShifts[round][step % 4]);
+        const std::uint32_t next =
+            b + rotateLeft(a + mixed + x[word] + kSine[step], kShifts[round][step % 4]);
         a = d;
         d = c;
         c = b;

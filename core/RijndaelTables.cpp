@@ -1,6 +1,7 @@
 #include "RijndaelTables.h"
 
-namespace {
+namespace
+{
 
 // Multiplication in GF(2^8) modulo the Rijndael polynomial x^8 + x^4 + x^3 + x + 1.
 constexpr std::uint8_t multiply(std::uint8_t a, std::uint8_t b)
@@ -22,7 +23,8 @@ constexpr std::uint8_t rotateByteLeft(std::uint8_t x, int n)
 
 constexpr std::uint32_t word(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3)
 {
-    return (std::uint32_t(b0) << 24) | (std::uint32_t(b1) << 16) | (std::uint32_t(b2) << 8) | std::uint32_t(b3);
+    return (std::uint32_t(b0) << 24) | (std::uint32_t(b1) << 16) | (std::uint32_t(b2) << 8) |
+           std::uint32_t(b3);
 }
 
 constexpr std::uint32_t rotateRight(std::uint32_t x, int n)
@@ -45,9 +47,9 @@ constexpr RijndaelTables build()
     }
     for (int v = 0; v < 256; ++v) {
         const std::uint8_t inverse = v == 0 ? 0 : power[(255 - logarithm[v]) % 255];
-        const std::uint8_t s = static_cast<std::uint8_t>(inverse ^ rotateByteLeft(inverse, 1) ^
-                                                         rotateByteLeft(inverse, 2) ^ rotateByteLeft(inverse, 3) ^
-                                                         rotateByteLeft(inverse, 4) ^ 0x63);
+        const std::uint8_t s =
+            static_cast<std::uint8_t>(inverse ^ rotateByteLeft(inverse, 1) ^ rotateByteLeft(inverse, 2) ^
+                                      rotateByteLeft(inverse, 3) ^ rotateByteLeft(inverse, 4) ^ 0x63);
         tables.m_sbox[v] = s;
         tables.m_inverseSbox[s] = static_cast<std::uint8_t>(v);
     }
@@ -61,7 +63,8 @@ constexpr RijndaelTables build()
         const std::uint8_t si = tables.m_inverseSbox[v];
         const std::uint8_t b = static_cast<std::uint8_t>(v);
         const std::uint32_t encrypt = word(multiply(s, 2), s, s, multiply(s, 3));
-        const std::uint32_t decrypt = word(multiply(si, 14), multiply(si, 9), multiply(si, 13), multiply(si, 11));
+        const std::uint32_t decrypt =
+            word(multiply(si, 14), multiply(si, 9), multiply(si, 13), multiply(si, 11));
         const std::uint32_t mix = word(multiply(b, 14), multiply(b, 9), multiply(b, 13), multiply(b, 11));
         for (int t = 0; t < 4; ++t) {
             tables.m_encrypt[t][v] = rotateRight(encrypt, 8 * t);

@@ -6,7 +6,8 @@
 #include "Base64.h"
 #include "CRijndael.h"
 
-namespace {
+namespace
+{
 
 constexpr std::size_t kBlockSize = 16;
 constexpr std::size_t kKeyLength = 32;

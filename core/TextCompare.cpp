@@ -3,7 +3,8 @@
 #include <cctype>
 #include <cwctype>
 
-namespace {
+namespace
+{
 
 char lowerOf(char c)
 {
@@ -25,47 +26,41 @@ wchar_t upperOf(wchar_t c)
     return static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
 }
 
-template <typename Text>
-Text lowered(Text text)
+template <typename Text> Text lowered(Text text)
 {
     for (auto& c : text)
         c = lowerOf(c);
     return text;
 }
 
-template <typename Text>
-Text uppered(Text text)
+template <typename Text> Text uppered(Text text)
 {
     for (auto& c : text)
         c = upperOf(c);
     return text;
 }
 
-template <typename Text>
-int compare(const Text& a, const Text& b, bool ignoreCase)
+template <typename Text> int compare(const Text& a, const Text& b, bool ignoreCase)
 {
     if (!ignoreCase)
         return a.compare(b);
     return uppered(a).compare(uppered(b));
 }
 
-template <typename Text>
-int compareFirst(const Text& a, const Text& b, std::size_t n, bool ignoreCase)
+template <typename Text> int compareFirst(const Text& a, const Text& b, std::size_t n, bool ignoreCase)
 {
     if (a.size() < n || b.size() < n)
         return -1;
     return compare(a.substr(0, n), b.substr(0, n), ignoreCase);
 }
 
-template <typename Text>
-int find(const Text& text, const Text& part, bool ignoreCase)
+template <typename Text> int find(const Text& text, const Text& part, bool ignoreCase)
 {
     const std::size_t position = ignoreCase ? uppered(text).find(uppered(part)) : text.find(part);
     return position == Text::npos ? -1 : static_cast<int>(position);
 }
 
-template <typename Text>
-bool ends(const Text& text, const Text& suffix)
+template <typename Text> bool ends(const Text& text, const Text& suffix)
 {
     if (text.size() < suffix.size())
         return false;

@@ -7,7 +7,8 @@
 
 #include "codecvt_gbk.h"
 
-namespace {
+namespace
+{
 
 using GbkConverter = std::wstring_convert<codecvt_gbk>;
 using Utf8Converter = std::wstring_convert<std::codecvt_utf8<wchar_t>>;
@@ -23,8 +24,7 @@ void requireComplete(bool complete)
 }
 
 // Every failed conversion carries the same text, whichever step of the library found it.
-template <typename Convert>
-auto convertOrThrow(Convert convert) -> decltype(convert())
+template <typename Convert> auto convertOrThrow(Convert convert) -> decltype(convert())
 {
     try {
         return convert();

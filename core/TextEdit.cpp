@@ -3,10 +3,10 @@
 #include <regex>
 #include <sstream>
 
-namespace {
+namespace
+{
 
-template <typename Text>
-Text replaceEvery(Text& text, const Text& from, const Text& to)
+template <typename Text> Text replaceEvery(Text& text, const Text& from, const Text& to)
 {
     if (from.empty())
         return text;
@@ -21,22 +21,19 @@ Text replaceEvery(Text& text, const Text& from, const Text& to)
     return text;
 }
 
-template <typename Text>
-void trimStart(Text& text)
+template <typename Text> void trimStart(Text& text)
 {
     const std::size_t first = text.find_first_not_of(typename Text::value_type(' '));
     text.erase(0, first == Text::npos ? text.size() : first);
 }
 
-template <typename Text>
-void trimEnd(Text& text)
+template <typename Text> void trimEnd(Text& text)
 {
     const std::size_t last = text.find_last_not_of(typename Text::value_type(' '));
     text.erase(last == Text::npos ? 0 : last + 1);
 }
 
-template <typename Text>
-std::vector<Text> split(const Text& text, typename Text::value_type delimiter)
+template <typename Text> std::vector<Text> split(const Text& text, typename Text::value_type delimiter)
 {
     std::vector<Text> items;
     std::basic_istringstream<typename Text::value_type> stream(text);
@@ -46,8 +43,7 @@ std::vector<Text> split(const Text& text, typename Text::value_type delimiter)
     return items;
 }
 
-template <typename Text>
-std::vector<Text> splitPattern(const Text& text, const Text& pattern)
+template <typename Text> std::vector<Text> splitPattern(const Text& text, const Text& pattern)
 {
     using Char = typename Text::value_type;
     std::basic_regex<Char> expression;
@@ -64,8 +60,7 @@ std::vector<Text> splitPattern(const Text& text, const Text& pattern)
     return items;
 }
 
-template <typename Text>
-Text join(const std::vector<Text>& items, typename Text::value_type separator)
+template <typename Text> Text join(const std::vector<Text>& items, typename Text::value_type separator)
 {
     Text joined;
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -9,7 +9,8 @@
 #include <cwchar>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // Whole number of a text; the runtime's conversions already stop at the first character that is
 // not part of a number and saturate at the ends of their range.

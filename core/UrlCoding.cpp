@@ -1,6 +1,7 @@
 #include "UrlCoding.h"
 
-namespace {
+namespace
+{
 
 int hexValue(char c)
 {

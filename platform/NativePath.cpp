@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-namespace {
+namespace
+{
 
 // wchar_t is 32 bits here, but a text handed over from UTF-16 may still carry surrogate pairs.
 bool isHighSurrogate(std::uint32_t c)

@@ -15,7 +15,8 @@
 
 #include "NativePath.h"
 
-namespace {
+namespace
+{
 
 // Where the hidden, system and archive bits of a file are kept, as a decimal number.
 constexpr const char* kAttributeStore = "user.vx.attributes";
@@ -221,7 +222,8 @@ Win32Api::DWORD Win32Api::attributesOf(const std::string& path, bool followLinks
         errno = ENOENT;
         return kInvalidFileAttributes;
     }
-    struct stat info {};
+    struct stat info {
+    };
     if ((followLinks ? stat(path.c_str(), &info) : lstat(path.c_str(), &info)) != 0)
         return kInvalidFileAttributes;
     const bool link = S_ISLNK(info.st_mode);
@@ -239,7 +241,8 @@ Win32Api::DWORD Win32Api::attributesOf(const std::string& path, bool followLinks
 
 Win32Api::BOOL Win32Api::deleteFile(const std::string& path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (path.empty() || lstat(path.c_str(), &info) != 0) {
         setLastError(kErrorFileNotFound);
         return kFalse;
@@ -282,7 +285,8 @@ Win32Api::BOOL Win32Api::moveFile(const std::string& from, const std::string& to
     int error = errno;
     if (error == EINVAL || error == ENOSYS) {
         // A file system without the no-replace rename: test first, then rename.
-        struct stat target {};
+        struct stat target {
+        };
         if (lstat(to.c_str(), &target) == 0) {
             setLastError(kErrorAlreadyExists);
             return kFalse;
@@ -292,7 +296,8 @@ Win32Api::BOOL Win32Api::moveFile(const std::string& from, const std::string& to
         error = errno;
     }
     if (error == EXDEV) {
-        struct stat source {};
+        struct stat source {
+        };
         if (lstat(from.c_str(), &source) == 0 && S_ISREG(source.st_mode)) {
             std::error_code copyError;
             if (std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, copyError)) {
@@ -311,7 +316,8 @@ Win32Api::BOOL Win32Api::moveFile(const std::string& from, const std::string& to
 
 Win32Api::BOOL Win32Api::setFileAttributes(const std::string& path, DWORD attributes)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (path.empty() || stat(path.c_str(), &info) != 0) {
         setLastError(kErrorFileNotFound);
         return kFalse;

@@ -14,7 +14,8 @@
 #include "NativePath.h"
 #include "Win32Api.h"
 
-namespace {
+namespace
+{
 
 struct Search {
     ~Search()
@@ -94,7 +95,8 @@ std::FILE* WinCrt::wfopen(const std::wstring& path, const char* mode)
 
 long long WinCrt::filelength(std::FILE* file)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (!file || fstat(fileno(file), &info) != 0)
         return -1;
     return static_cast<long long>(info.st_size);
@@ -214,7 +216,8 @@ bool WinCrt::nextEntry(std::intptr_t handle, std::string* name, unsigned* attrib
         if (attributes == Win32Api::kInvalidFileAttributes)
             continue; // removed while listing
         *name = entryName;
-        *attrib = attributes & (kAttribReadOnly | kAttribHidden | kAttribSystem | kAttribSubdir | kAttribArchive);
+        *attrib =
+            attributes & (kAttribReadOnly | kAttribHidden | kAttribSystem | kAttribSubdir | kAttribArchive);
         return true;
     }
     return false;

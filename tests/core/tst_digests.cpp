@@ -46,7 +46,8 @@ void DigestsTest::rfc1321Suite_data()
     QTest::newRow("empty") << QByteArray("") << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
     QTest::newRow("a") << QByteArray("a") << QByteArray("0cc175b9c0f1b6a831c399e269772661");
     QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
-    QTest::newRow("message digest") << QByteArray("message digest") << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
+    QTest::newRow("message digest") << QByteArray("message digest")
+                                    << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
     QTest::newRow("alphabet") << QByteArray("abcdefghijklmnopqrstuvwxyz")
                               << QByteArray("c3fcd3d76192e4007dfb496cca67e13b");
     QTest::newRow("letters and digits")

@@ -170,7 +170,8 @@ void FileHelpersTest::fileName()
     QFETCH(std::string, path);
     QFETCH(std::string, name);
     QCOMPARE(::fileName(path), name);
-    QVERIFY(::fileName(QString::fromStdString(path).toStdWString()) == QString::fromStdString(name).toStdWString());
+    QVERIFY(::fileName(QString::fromStdString(path).toStdWString()) ==
+            QString::fromStdString(name).toStdWString());
 }
 
 void FileHelpersTest::extensionOf_data()
@@ -322,8 +323,9 @@ void FileHelpersTest::widePaths()
 
 void FileHelpersTest::instanceMutex()
 {
-    const std::wstring name = L"Vornex-test-" + QString::number(QCoreApplication::applicationPid()).toStdWString() +
-                              L"-" + QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();
+    const std::wstring name = L"Vornex-test-" +
+                              QString::number(QCoreApplication::applicationPid()).toStdWString() + L"-" +
+                              QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();
     // The first call takes the mutex for this process; from then on an instance is running.
     QVERIFY(!isInstanceRunning(name));
     QVERIFY(isInstanceRunning(name));

@@ -88,13 +88,16 @@ void RijndaelTest::largerBlocks_data()
 
     // Key 000102..., plaintext 00 11 22 ... (i * 0x11): values of a byte-wise reference model of
     // the published algorithm (6 columns shift rows by 1, 2, 3; 8 columns by 1, 3, 4).
-    QTest::newRow("key 16, block 24") << 16 << 24 << QByteArray("e64018d211d8349b350f38893d7d23899fece7a9aca7c6ba");
+    QTest::newRow("key 16, block 24")
+        << 16 << 24 << QByteArray("e64018d211d8349b350f38893d7d23899fece7a9aca7c6ba");
     QTest::newRow("key 16, block 32")
         << 16 << 32 << QByteArray("98c6f98ba9631b91c34f431e0887c561b6ac44c985cecd38dbc4cb30b9170d2f");
-    QTest::newRow("key 24, block 24") << 24 << 24 << QByteArray("78be2d48f76d71da6966f3a175fb71ad66b70b2076c3cf1d");
+    QTest::newRow("key 24, block 24")
+        << 24 << 24 << QByteArray("78be2d48f76d71da6966f3a175fb71ad66b70b2076c3cf1d");
     QTest::newRow("key 24, block 32")
         << 24 << 32 << QByteArray("3c386395e910345a59a7dd165dcbda604bf072f0a03a6b0055a79b734e668868");
-    QTest::newRow("key 32, block 24") << 32 << 24 << QByteArray("65d851df8d04b5cbb510935fdd1eb17b33efb8cb255ee712");
+    QTest::newRow("key 32, block 24")
+        << 32 << 24 << QByteArray("65d851df8d04b5cbb510935fdd1eb17b33efb8cb255ee712");
     QTest::newRow("key 32, block 32")
         << 32 << 32 << QByteArray("288fa9d23d00d9dc0a39b33fa92867c6488b5e0f18a6f74c072078ec815462e6");
 }
@@ -124,15 +127,19 @@ void RijndaelTest::chainingModes_data()
 
     // SP 800-38A F.2.1, F.2.5 and F.3.13: four blocks, chain 000102...0f.
     QTest::newRow("CBC AES-128") << int(CRijndael::CBC) << QByteArray("2b7e151628aed2a6abf7158809cf4f3c")
-                                 << QByteArray("7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
-                                               "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
+                                 << QByteArray(
+                                        "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+                                        "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
     QTest::newRow("CBC AES-256") << int(CRijndael::CBC)
-                                 << QByteArray("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4")
-                                 << QByteArray("f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
-                                               "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
+                                 << QByteArray(
+                                        "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4")
+                                 << QByteArray(
+                                        "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+                                        "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
     QTest::newRow("CFB AES-128") << int(CRijndael::CFB) << QByteArray("2b7e151628aed2a6abf7158809cf4f3c")
-                                 << QByteArray("3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b"
-                                               "26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d1c0eeac4c66f9ff7f2e6");
+                                 << QByteArray(
+                                        "3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b"
+                                        "26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d1c0eeac4c66f9ff7f2e6");
 }
 
 static const QByteArray kSp80038aPlain = "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
@@ -213,10 +220,9 @@ void RijndaelTest::roundTripEveryShape()
                 cipher.setKey(key.data(), chain.data(), keyLength, blockSize);
                 std::vector<unsigned char> back(out.size());
                 cipher.decryptBuffer(out.data(), back.data(), back.size(), mode);
-                QVERIFY2(back == plain, qPrintable(QString("key %1, block %2, mode %3")
-                                                       .arg(keyLength)
-                                                       .arg(blockSize)
-                                                       .arg(mode)));
+                QVERIFY2(
+                    back == plain,
+                    qPrintable(QString("key %1, block %2, mode %3").arg(keyLength).arg(blockSize).arg(mode)));
             }
         }
     }
@@ -311,7 +317,8 @@ void RijndaelTest::encryptToHexKnownAnswers()
     setFixedKey(cipher);
     const std::string padded = padBlock("Vornex");
     std::vector<unsigned char> out(16);
-    cipher.encryptBuffer(reinterpret_cast<const unsigned char*>(padded.data()), out.data(), 16, CRijndael::CBC);
+    cipher.encryptBuffer(reinterpret_cast<const unsigned char*>(padded.data()), out.data(), 16,
+                         CRijndael::CBC);
     QCOMPARE(hex(out).toUpper(), QByteArray("DED223985C345DBEB132AB7944632F97"));
 }
 
@@ -326,12 +333,13 @@ void RijndaelTest::encryptToHexAnyLength()
     QCOMPARE(output.size(), std::size_t(32));
     // Longer than the 143 bytes a fixed work buffer would hold.
     encryptToHex(std::string(200, 'x'), output);
-    QCOMPARE(output,
-             std::string("9C59AAE4040E1E262B299CB5A38A4FC50A6525FE1A7350B5AAE9EF6B1456915BA90BB43CEC563791FE2F8B7B"
-                         "106094E15E805B8CDCAA6422513A64765251152485E50A0CF4A43DA2372B86B873C1DA0026D66FE9433F49"
-                         "C27F82D437054D0A660148CE87F8706E994DD91275934258ADEAEEFDA497EE07F999AD22F643228DD780F0"
-                         "79EAFC3DBC63D6A3C311D1D5CA5211A52387E7B799C5C354105961F78EA2274E165981D75ACE62CCE2A728"
-                         "DD87866F77B8DC9B7280B776AF42B5D637B30F5E620FC4EB7DAD65089B02C1C1FFE6C1"));
+    QCOMPARE(
+        output,
+        std::string("9C59AAE4040E1E262B299CB5A38A4FC50A6525FE1A7350B5AAE9EF6B1456915BA90BB43CEC563791FE2F8B7B"
+                    "106094E15E805B8CDCAA6422513A64765251152485E50A0CF4A43DA2372B86B873C1DA0026D66FE9433F49"
+                    "C27F82D437054D0A660148CE87F8706E994DD91275934258ADEAEEFDA497EE07F999AD22F643228DD780F0"
+                    "79EAFC3DBC63D6A3C311D1D5CA5211A52387E7B799C5C354105961F78EA2274E165981D75ACE62CCE2A728"
+                    "DD87866F77B8DC9B7280B776AF42B5D637B30F5E620FC4EB7DAD65089B02C1C1FFE6C1"));
     encryptToHex(std::string(4000, 'y'), output);
     QCOMPARE(output.size(), std::size_t((4000 / 16 + 1) * 32));
 }
@@ -350,11 +358,16 @@ void RijndaelTest::aesTextKnownAnswers()
 
 void RijndaelTest::aesTextRoundTrip()
 {
-    const std::vector<std::string> texts = {"", "a", std::string(15, 'b'), std::string(16, 'c'),
-                                            std::string(33, 'd'), std::string("zero\0byte", 9),
+    const std::vector<std::string> texts = {"",
+                                            "a",
+                                            std::string(15, 'b'),
+                                            std::string(16, 'c'),
+                                            std::string(33, 'd'),
+                                            std::string("zero\0byte", 9),
                                             "\xE4\xB8\xAD\xE6\x96\x87"};
     for (const std::string& text : texts) {
-        for (const char* key : {"", "k", "0123456789abcdef0123456789abcdef", "a key longer than thirty-two bytes"}) {
+        for (const char* key :
+             {"", "k", "0123456789abcdef0123456789abcdef", "a key longer than thirty-two bytes"}) {
             const std::string cipher = aesEncryptText(text, key);
             QCOMPARE(cipher.size(), ((text.size() / 16 + 1) * 16 + 2) / 3 * 4);
             QCOMPARE(aesDecryptText(cipher, key), text);

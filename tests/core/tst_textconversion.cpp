@@ -35,8 +35,9 @@ void TextConversionTest::roundTrips_data()
                                     << QByteArray("e4b8ade69687");
     QTest::newRow("failure text") << QString::fromUtf8("压缩失败") << QByteArray("d1b9cbf5caa7b0dc")
                                   << QByteArray("e58e8be7bca9e5a4b1e8b4a5");
-    QTest::newRow("mixed with ASCII") << QString::fromUtf8("a已完成.pdf") << QByteArray("61d2d1cdeab3c92e706466")
-                                      << QByteArray("61e5b7b2e5ae8ce688902e706466");
+    QTest::newRow("mixed with ASCII")
+        << QString::fromUtf8("a已完成.pdf") << QByteArray("61d2d1cdeab3c92e706466")
+        << QByteArray("61e5b7b2e5ae8ce688902e706466");
     QTest::newRow("empty") << QString() << QByteArray() << QByteArray();
 }
 

@@ -186,7 +186,8 @@ void TextHelpersTest::splittingAndJoining()
              (std::vector<std::string>{"one", "two", "three"}));
     // A pattern that does not compile splits nothing and throws nothing.
     QCOMPARE(splitRegex(std::string("a(b"), std::string("(")), std::vector<std::string>());
-    QVERIFY(splitRegex(std::wstring(L"x--y"), std::wstring(L"-+")) == (std::vector<std::wstring>{L"x", L"y"}));
+    QVERIFY(splitRegex(std::wstring(L"x--y"), std::wstring(L"-+")) ==
+            (std::vector<std::wstring>{L"x", L"y"}));
 
     QCOMPARE(joinText(std::vector<std::string>{"a", "", "b"}, ';'), std::string("a;;b"));
     QCOMPARE(joinText(std::vector<std::string>{}, ';'), std::string());
@@ -203,14 +204,17 @@ void TextHelpersTest::urlCoding_data()
     // plain -> urlEncode -> encoded; encoded -> urlDecode -> decoded
     QTest::newRow("blank, slash and UTF-8")
         << std::string("a b/\xC3\xBC") << std::string("a%20b%2F%C3%BC") << std::string("a b/\xC3\xBC");
-    QTest::newRow("existing escape passes") << std::string("100%25") << std::string("100%25") << std::string("100%");
-    QTest::newRow("unreserved characters") << std::string("Az09-_.~") << std::string("Az09-_.~")
-                                           << std::string("Az09-_.~");
+    QTest::newRow("existing escape passes")
+        << std::string("100%25") << std::string("100%25") << std::string("100%");
+    QTest::newRow("unreserved characters")
+        << std::string("Az09-_.~") << std::string("Az09-_.~") << std::string("Az09-_.~");
     QTest::newRow("'%' at the end") << std::string("50%") << std::string("50%") << std::string("50%");
-    QTest::newRow("'%' and one digit at the end") << std::string("x%4") << std::string("x%4") << std::string("x%4");
+    QTest::newRow("'%' and one digit at the end")
+        << std::string("x%4") << std::string("x%4") << std::string("x%4");
     QTest::newRow("'%' before non-hex") << std::string("%zz") << std::string("%zz") << std::string("%zz");
     QTest::newRow("'%' before a blank") << std::string("% a") << std::string("%%20a") << std::string("% a");
-    QTest::newRow("'%' before half a number") << std::string("%4g") << std::string("%4g") << std::string("%4g");
+    QTest::newRow("'%' before half a number")
+        << std::string("%4g") << std::string("%4g") << std::string("%4g");
     QTest::newRow("zero byte") << raw("a\0b", 3) << std::string("a%00b") << raw("a\0b", 3);
 }
 
@@ -270,14 +274,15 @@ void TextHelpersTest::splitCommandLine_data()
     QTest::newRow("quoted run joins") << std::string("a \"b c\"d") << std::vector<std::string>{"a", "b cd"};
     QTest::newRow("quote in the middle") << std::string("ab\"c d\"e") << std::vector<std::string>{"abc de"};
     QTest::newRow("empty quoted run") << std::string("\"\" x") << std::vector<std::string>{"", "x"};
-    QTest::newRow("tabs and line ends") << std::string("a\tb\nc\r") << std::vector<std::string>{"a", "b", "c"};
-    QTest::newRow("backslash is plain") << std::string("C:\\a\\\"b c\"")
-                                        << std::vector<std::string>{"C:\\a\\b c"};
+    QTest::newRow("tabs and line ends")
+        << std::string("a\tb\nc\r") << std::vector<std::string>{"a", "b", "c"};
+    QTest::newRow("backslash is plain")
+        << std::string("C:\\a\\\"b c\"") << std::vector<std::string>{"C:\\a\\b c"};
     QTest::newRow("unclosed quote") << std::string("x \"y z") << std::vector<std::string>{"x", "y z"};
     QTest::newRow("only blanks") << std::string("   ") << std::vector<std::string>{};
     QTest::newRow("empty") << std::string() << std::vector<std::string>{};
-    QTest::newRow("one-character arguments") << std::string("a b c d e")
-                                             << std::vector<std::string>{"a", "b", "c", "d", "e"};
+    QTest::newRow("one-character arguments")
+        << std::string("a b c d e") << std::vector<std::string>{"a", "b", "c", "d", "e"};
 }
 
 void TextHelpersTest::splitCommandLine()

@@ -131,9 +131,11 @@ void Win32ApiTest::copyAndMove()
 {
     touch("a.txt", "a");
     touch("b.txt", "b");
-    QCOMPARE(Win32Api::CopyFileA(path("a.txt").c_str(), path("b.txt").c_str(), Win32Api::kTrue), Win32Api::kFalse);
+    QCOMPARE(Win32Api::CopyFileA(path("a.txt").c_str(), path("b.txt").c_str(), Win32Api::kTrue),
+             Win32Api::kFalse);
     QCOMPARE(Win32Api::GetLastError(), Win32Api::kErrorFileExists);
-    QCOMPARE(Win32Api::CopyFileA(path("a.txt").c_str(), path("b.txt").c_str(), Win32Api::kFalse), Win32Api::kTrue);
+    QCOMPARE(Win32Api::CopyFileA(path("a.txt").c_str(), path("b.txt").c_str(), Win32Api::kFalse),
+             Win32Api::kTrue);
     QFile b(m_dir->filePath("b.txt"));
     QVERIFY(b.open(QIODevice::ReadOnly));
     QCOMPARE(b.readAll(), QByteArray("a"));
@@ -152,8 +154,9 @@ void Win32ApiTest::copyAndMove()
 
 void Win32ApiTest::namedMutex()
 {
-    const std::wstring name = L"Global\\Vornex/test " + QString::number(QCoreApplication::applicationPid()).toStdWString() +
-                              L" " + QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();
+    const std::wstring name = L"Global\\Vornex/test " +
+                              QString::number(QCoreApplication::applicationPid()).toStdWString() + L" " +
+                              QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();
     Win32Api::HANDLE first = Win32Api::CreateMutexW(nullptr, Win32Api::kFalse, name.c_str());
     QVERIFY(first);
     QCOMPARE(Win32Api::GetLastError(), Win32Api::kErrorSuccess);
