@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -323,6 +324,15 @@ void FileHelpersTest::widePaths()
 
 void FileHelpersTest::instanceMutex()
 {
+    // The mutex's lock file goes to the system's temporary folder: keep it inside this test's folder.
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(m_dir->path()));
+    const auto restore = qScopeGuard([&oldTemp] {
+        if (oldTemp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTemp);
+    });
     const std::wstring name = L"Vornex-test-" +
                               QString::number(QCoreApplication::applicationPid()).toStdWString() + L"-" +
                               QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -154,6 +155,15 @@ void Win32ApiTest::copyAndMove()
 
 void Win32ApiTest::namedMutex()
 {
+    // The mutex's lock file goes to the system's temporary folder: keep it inside this test's folder.
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(m_dir->path()));
+    const auto restore = qScopeGuard([&oldTemp] {
+        if (oldTemp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTemp);
+    });
     const std::wstring name = L"Global\\Vornex/test " +
                               QString::number(QCoreApplication::applicationPid()).toStdWString() + L" " +
                               QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();
