@@ -1,5 +1,7 @@
 #include "PlatformConstants.h"
 
+#include <climits>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -26,6 +28,21 @@ QString PlatformConstants::exeSuffix()
 QChar PlatformConstants::nativeSeparator()
 {
     return QDir::separator();
+}
+
+char PlatformConstants::separatorChar()
+{
+    return '/';
+}
+
+int PlatformConstants::maxPath()
+{
+    return PATH_MAX;
+}
+
+const char* PlatformConstants::gbkLocaleName()
+{
+    return "zh_CN.GBK";
 }
 
 QString PlatformConstants::besideOrOnPath(const QString& relative, const QString& bareName)

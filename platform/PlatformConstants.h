@@ -20,6 +20,18 @@ public:
     // Separator of the compression tool's path. Windows: '\'. Here: '/'.
     static constexpr char kWindowsSeparator = '\\';
     static QChar nativeSeparator();
+    // The same separator as the one character the core's file helpers look for in their paths.
+    static char separatorChar();
+
+    // Longest path text the runtime library's path buffers hold. Windows: MAX_PATH, 260 characters.
+    // Here: PATH_MAX.
+    static constexpr int kWindowsMaxPath = 260;
+    static int maxPath();
+
+    // Locale of the GBK text conversions (code page 936). Windows: the runtime library's name "chs".
+    // Here: the generated locale "zh_CN.GBK" (scripts/setup.sh).
+    static constexpr const char* kWindowsGbkLocale = "chs";
+    static const char* gbkLocaleName();
 
     // Tool locations under the application folder A. Windows: A + "/ffmpeg.exe",
     // A + "/pngquant64/pngquant.exe", bare "convert.exe" and "gifsicle.exe",
