@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "PlatformConstants.h"
 #include "TestEnv.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
@@ -204,7 +205,7 @@ void VideoCompressCoreTest::compress()
     const QString outDir = m_dir.filePath(QString("out-%1/").arg(QTest::currentDataTag()).replace(' ', '-'));
     QVERIFY(QDir().mkpath(outDir));
 
-    VideoCompressCore engine(TestEnv::findTool("ffmpeg"), nullptr);
+    VideoCompressCore engine(PlatformConstants::ffmpegPath(), nullptr);
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
     const QString out = engine.compress(in, toMp4, outDir, paramFor(in, 0.7f, 31));
     QCOMPARE(out, outDir + outputName);
@@ -244,7 +245,7 @@ void VideoCompressCoreTest::corruptInputFailsOnce()
         file.write(QByteArray::number(i * 7919 % 251));
     file.close();
 
-    VideoCompressCore engine(TestEnv::findTool("ffmpeg"), nullptr);
+    VideoCompressCore engine(PlatformConstants::ffmpegPath(), nullptr);
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
     const QString out = engine.compress(in, false, m_dir.path() + "/", paramFor(in, 1.0f, 24));
     QVERIFY(spy.wait(30000));
@@ -261,7 +262,7 @@ void VideoCompressCoreTest::corruptInputFailsOnce()
 void VideoCompressCoreTest::missingInputFailsOnce()
 {
     const QString in = m_dir.filePath("no such clip.mp4");
-    VideoCompressCore engine(TestEnv::findTool("ffmpeg"), nullptr);
+    VideoCompressCore engine(PlatformConstants::ffmpegPath(), nullptr);
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
     const QString out = engine.compress(in, true, m_dir.path() + "/", VideoCompressParam());
     QCOMPARE(out, m_dir.path() + "/c_no such clip.mp4");
