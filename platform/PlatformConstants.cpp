@@ -89,7 +89,7 @@ QString PlatformConstants::compressionToolPath()
 
 QString PlatformConstants::mediaInfoLibrary()
 {
-    return "libmediainfo.so.0";
+    return QString::fromLatin1(VX_MEDIAINFO_LIBRARY);
 }
 
 QString PlatformConstants::dotNetFolder()

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+// The MediaInfo shared object as a string literal, for the library's own loader header.
+#define VX_MEDIAINFO_LIBRARY "libmediainfo.so.0"
+
 // Every place where the Windows product and this build differ: the Windows value as the product
 // ships it, and the local equivalent beside it. Nothing else in the code names a drive, an ".exe"
 // or a backslash.
@@ -45,7 +48,8 @@ public:
     static QString docToolPath(bool dotNet4);
     static QString compressionToolPath();
 
-    // Shared object of the MediaInfo library. Windows: "MediaInfo.dll". Here: "libmediainfo.so.0".
+    // Shared object of the MediaInfo library. Windows: "MediaInfo.dll". Here: "libmediainfo.so.0"
+    // (VX_MEDIAINFO_LIBRARY below, a literal because the library's loader header joins it to others).
     static constexpr const char* kWindowsMediaInfoLibrary = "MediaInfo.dll";
     static QString mediaInfoLibrary();
 

@@ -1,0 +1,266 @@
+#include "JsonParsing.h"
+
+#include <json/reader.h>
+#include <json/writer.h>
+
+#include <QDebug>
+#include <QFile>
+#include <QSaveFile>
+
+#include "JsonQt.h"
+#include "Tool.h"
+
+namespace {
+const char* const kHistoryFile = "history.json";
+
+// Member of the history object for a kind index; empty for an index that names none.
+QString kindKey(int kind)
+{
+    switch (kind) {
+    case 0:
+        return "video";
+    case 1:
+        return "image";
+    case 2:
+        return "ppt";
+    case 3:
+        return "pdf";
+    case 4:
+        return "word";
+    default:
+        return QString();
+    }
+}
+
+// The file's bytes, taken in the local 8-bit code page, as the UTF-8 text the reader expects.
+// Empty when the file cannot be opened (`opened` then false).
+std::string readLocalText(const QString& fileName, bool* opened)
+{
+    QFile file(fileName);
+    *opened = file.open(QIODevice::ReadOnly);
+    if (!*opened)
+        return std::string();
+    const QByteArray bytes = file.readAll();
+    file.close();
+    return QString::fromLocal8Bit(bytes).toStdString();
+}
+
+bool parseText(const std::string& text, Json::Value& root, QString* errorText)
+{
+    Json::Reader reader;
+    if (reader.parse(text, root, true))
+        return true;
+    // The reader's message spans several lines; the log keeps one line per event.
+    *errorText = QString::fromStdString(reader.getFormattedErrorMessages()).simplified();
+    return false;
+}
+
+// Writes the styled text of `root` in the local 8-bit code page. The new text goes to a temporary
+// file beside the old one and replaces it only when it is complete, so a crash or a full disk
+// leaves the previous file as it was.
+bool writeRoot(const QString& fileName, const Json::Value& root)
+{
+    Json::StyledWriter writer;
+    const QByteArray bytes = QString::fromStdString(writer.write(root)).toLocal8Bit();
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const qint64 written = file.write(bytes);
+    // A short write (full disk, size limit) shows only in flush(): Qt's commit() does not see it.
+    if (written < 1 || written != bytes.size() || !file.flush())
+        return false; // the temporary file is dropped, the old file stays
+    return file.commit();
+}
+
+// True when `root` can take an entry of `key`: an object (or nothing) whose member is an array
+// or missing. Any other shape would make the JSON library throw.
+bool canAppend(const Json::Value& root, const QString& key)
+{
+    if (root.isNull())
+        return true;
+    if (!root.isObject())
+        return false;
+    if (!JsonQt::contains(root, key))
+        return true;
+    const Json::Value& member = JsonQt::at(root, key);
+    return member.isNull() || member.isArray();
+}
+
+QString memberText(const Json::Value& object, const QString& key)
+{
+    if (!JsonQt::contains(object, key))
+        return QString();
+    return JsonQt::asQString(JsonQt::at(object, key));
+}
+
+int memberInt(const Json::Value& object, const QString& key)
+{
+    return memberText(object, key).toInt(nullptr, 10);
+}
+
+double memberDouble(const Json::Value& object, const QString& key)
+{
+    return memberText(object, key).toDouble();
+}
+} // namespace
+
+JsonParsing::JsonParsing(QObject* parent)
+    : QObject(parent)
+{
+}
+
+bool JsonParsing::initHistory()
+{
+    if (QFile::exists(kHistoryFile))
+        return true;
+    Json::Value root(Json::objectValue);
+    for (const char* key : {"video", "image", "pdf", "ppt", "word"})
+        root[key] = Json::Value(Json::arrayValue);
+    return writeRoot(kHistoryFile, root);
+}
+
+bool JsonParsing::addHistory(const int& kind, QString date, QString inFilePath, QString outFilePath)
+{
+    bool opened = false;
+    const std::string text = readLocalText(kHistoryFile, &opened);
+    if (!opened)
+        return false;
+
+    Json::Value root;
+    QString errorText;
+    if (!parseText(text, root, &errorText)) {
+        qDebug().noquote() << errorText;
+        return false;
+    }
+
+    const QString key = kindKey(kind);
+    if (!key.isEmpty()) {
+        if (!canAppend(root, key)) {
+            qDebug().noquote() << QString("history json has no %1 array").arg(key);
+            return false;
+        }
+        appendEntry(root, key, date, inFilePath, outFilePath);
+    }
+    return writeRoot(kHistoryFile, root);
+}
+
+QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
+{
+    bool opened = false;
+    const std::string text = readLocalText(fileName, &opened);
+    if (!opened)
+        Tool::writeLog("parsing history json fail: can not open file");
+
+    Json::Value root;
+    QString errorText;
+    if (!parseText(text, root, &errorText))
+        Tool::writeLog("parsing history json fail: " + errorText);
+
+    const QString key = kindKey(kind);
+    if (key.isEmpty())
+        return QList<QStringList>();
+    return readEntries(root, key);
+}
+
+void JsonParsing::clearHistory(QString fileName, const int& kind)
+{
+    bool opened = false;
+    const std::string text = readLocalText(fileName, &opened);
+    if (!opened)
+        Tool::writeLog("parsing history json fail: can not open file");
+
+    Json::Value root;
+    QString errorText;
+    if (!parseText(text, root, &errorText)) {
+        Tool::writeLog("parsing history json fail: " + errorText);
+        // Whatever the reader left is at best a part of the file: writing it back would throw
+        // away the other kinds' entries.
+        return;
+    }
+    if (!root.isObject() && !root.isNull()) {
+        Tool::writeLog("parsing history json fail: not a history object");
+        return;
+    }
+
+    const QString key = kindKey(kind);
+    if (!key.isEmpty())
+        JsonQt::at(root, key) = Json::Value(Json::arrayValue);
+    if (!writeRoot(fileName, root))
+        Tool::writeLog("clear history json file fail");
+}
+
+bool JsonParsing::parseMediaInfo(VideoInfo& info, QString jsonPath)
+{
+    bool opened = false;
+    const std::string text = readLocalText(jsonPath, &opened);
+    if (!opened)
+        return false;
+
+    Json::Value root;
+    QString errorText;
+    if (!parseText(text, root, &errorText)) {
+        qDebug().noquote() << errorText;
+        return false;
+    }
+    if (!JsonQt::contains(root, "media"))
+        return false;
+    const Json::Value& media = JsonQt::at(root, "media");
+    if (!JsonQt::contains(media, "track"))
+        return false;
+    const Json::Value& tracks = JsonQt::at(media, "track");
+    if (!tracks.isArray())
+        return false;
+
+    for (Json::ArrayIndex i = 0; i < tracks.size(); ++i) {
+        const Json::Value& track = tracks[i];
+        const QString type = memberText(track, "@type");
+        if (type == "General") {
+            info.fileSize = memberInt(track, "FileSize");
+            info.duration = memberDouble(track, "Duration");
+            info.fileExtension = memberText(track, "FileExtension");
+        } else if (type == "Video") {
+            info.frameRate = memberDouble(track, "FrameRate");
+            info.videoDuration = memberDouble(track, "Duration");
+            info.videoFormat = memberText(track, "Format");
+            info.width = memberInt(track, "Width");
+            info.height = memberInt(track, "Height");
+            info.bitRate = memberInt(track, "BitRate");
+        } else if (type == "Audio") {
+            info.channels = memberInt(track, "Channels");
+            info.audioDuration = memberDouble(track, "Duration");
+            info.samplingRate = memberInt(track, "SamplingRate");
+            info.audioFormat = memberText(track, "Format");
+        }
+    }
+    return true;
+}
+
+QList<QStringList> JsonParsing::readEntries(const Json::Value& root, const QString& key)
+{
+    QList<QStringList> entries;
+    if (!JsonQt::contains(root, key))
+        return entries;
+    const Json::Value& array = JsonQt::at(root, key);
+    if (!array.isArray())
+        return entries;
+    for (Json::ArrayIndex i = 0; i < array.size(); ++i) {
+        const Json::Value& entry = array[i];
+        entries.append(QStringList{memberText(entry, "date"), memberText(entry, "inFilePath"),
+                                   memberText(entry, "outFilePath")});
+    }
+    return entries;
+}
+
+void JsonParsing::appendEntry(Json::Value& root, const QString& key, QString date, QString inFilePath,
+                              QString outFilePath)
+{
+    if (!canAppend(root, key))
+        return;
+    Json::Value member = root.get(key.toStdString(), Json::Value());
+    Json::Value entry(Json::objectValue);
+    entry["date"] = JsonQt::fromQString(date);
+    entry["inFilePath"] = JsonQt::fromQString(inFilePath);
+    entry["outFilePath"] = JsonQt::fromQString(outFilePath);
+    member.append(entry);
+    JsonQt::at(root, key) = member;
+}

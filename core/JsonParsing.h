@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <json/value.h>
+
+#include "VideoInfo.h"
+
+// The program's JSON layer: the per-kind history file "history.json" in the working folder, and
+// the MediaInfo JSON report read into a VideoInfo. Every operation is static and keeps no state.
+//
+// The history file is one object with the arrays "video", "image", "pdf", "ppt" and "word"
+// (kind index 0 video, 1 image, 2 ppt, 3 pdf, 4 word), each holding {"date", "inFilePath",
+// "outFilePath"} entries, oldest first. It is written in the local 8-bit code page and replaced
+// as a whole through a temporary file, so an interrupted write leaves the previous file intact.
+class JsonParsing : public QObject
+{
+    Q_OBJECT
+public:
+    explicit JsonParsing(QObject* parent = nullptr);
+
+    // Creates "history.json" with five empty arrays when it is missing; an existing file is left
+    // as it is. False when the new file could not be written.
+    static bool initHistory();
+    // Appends one entry to the kind's array of "history.json". False when the file is missing,
+    // unreadable, not a history file or cannot be written; the file is then left as it was.
+    static bool addHistory(const int& kind, QString date, QString inFilePath, QString outFilePath);
+    // The kind's entries of `fileName`, each as [date, inFilePath, outFilePath].
+    static QList<QStringList> readHistory(const int& kind, QString fileName);
+    // Empties the kind's array of `fileName`; a file that cannot be read is left as it is.
+    static void clearHistory(QString fileName, const int& kind);
+    // Fills `info` from a MediaInfo JSON report; false (and `info` untouched) when the file is
+    // missing, malformed or has no "media" object with a "track" array.
+    static bool parseMediaInfo(VideoInfo& info, QString jsonPath);
+
+    // The entries of the array member `key` of `root`; anything but an array gives none.
+    static QList<QStringList> readEntries(const Json::Value& root, const QString& key);
+    // Appends one entry to the member `key` of `root` (a missing member becomes an array).
+    static void appendEntry(Json::Value& root, const QString& key, QString date, QString inFilePath,
+                            QString outFilePath);
+};

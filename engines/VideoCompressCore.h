@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QSize>
+#include <QString>
+
+#include "ToolCommand.h"
+#include "VideoCompressParam.h"
+#include "VideoInfo.h"
+
+class QTimer;
+
+// The media-information JSON file ("<config>/Vornix/info.json"), set at program load.
+extern QString g_infoJsonPath;
+
+// Compresses one video through ffmpeg (constant-rate factor, scale filter, "-progress pipe:1")
+// and turns ffmpeg's progress blocks into Progress reports; also reads a video's facts.
+//
+// Reports: one (frame / frames, false, output, 0) per progress block, then exactly one final
+// report: (frame ratio, true, output, output size / input size) when ffmpeg has printed its end
+// block and exited cleanly, or (-1, false, output, 0) with the log line "video compress fail
+// <input>" when it could not start, failed, crashed or stayed silent for too long.
+class VideoCompressCore : public QObject
+{
+    Q_OBJECT
+public:
+    // The full engine, running the ffmpeg program at `ffmpegPath`.
+    VideoCompressCore(QString ffmpegPath, QObject* parent);
+    // A probe-only instance: videoInfo only.
+    explicit VideoCompressCore(QObject* parent);
+    ~VideoCompressCore() override;
+
+    // Starts ffmpeg on `inPath` and returns the output path (in `outDir`, which ends in "/").
+    QString compress(const QString& inPath, const bool& toMp4, const QString& outDir,
+                     const VideoCompressParam& param);
+    // Base name, path, width, height and duration of a video, plus what info.json holds.
+    VideoInfo videoInfo(const QString& path);
+
+    // "c_" + the base name + ".mp4" when converting to MP4, else "c_" + the whole file name.
+    static QString outputName(const QString& inPath, bool toMp4);
+    // libx264 for a kept WMV, FLV or AVI container, libx265 for everything else.
+    static QString codecFor(const QString& inPath, bool toMp4);
+    // Source size times scale, truncated; when either side is not a multiple of 10, both are
+    // raised by 10 minus their remainder.
+    static QSize targetSize(const VideoCompressParam& param);
+    // The ffmpeg run: program and arguments, and the command text they stand for.
+    static ToolCommand ffmpegCommand(const QString& ffmpegPath, const QString& inPath, const QString& outPath,
+                                     const QString& codec, int crf, const QSize& size);
+
+    // How long ffmpeg may stay silent before it is taken as hung and stopped (default two minutes).
+    void setStallTimeout(int milliseconds);
+
+signals:
+    void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
+
+public slots:
+    void slot_readMOutput();
+    void slot_readFOutput();
+
+private:
+    enum class Marker { None, Continue, End, Error };
+
+    int parseFrame(const QByteArray& chunk);
+    static Marker markerOf(const QByteArray& line);
+    void consumeLines(bool atExit);
+    void handleSegment(const QByteArray& segment, Marker marker);
+    float progressFor(int frame, bool finished) const;
+    void onFfmpegFinished(int exitCode, QProcess::ExitStatus status);
+    void onFfmpegError(QProcess::ProcessError error);
+    void reportFailure();
+
+    QString m_ffmpegPath;
+    QProcess* m_ffmpegProcess = nullptr;
+    QProcess* m_infoProcess = nullptr;
+    bool m_done = false;
+    QString m_inPath;
+    QString m_outPath;
+    int m_totalFrames = 0;
+
+    bool m_finished = false;   // the one final report has been sent
+    int m_endFrame = 0;        // frame number of ffmpeg's end block
+    QByteArray m_pending;      // output after the last line end
+    QByteArray m_segment;      // lines since the last progress block
+    QTimer* m_stallTimer = nullptr;
+};
