@@ -57,8 +57,9 @@ void StartUp::applyCommandLine(MainWidget& window, int argc, char** argv)
 
 int StartUp::run(int argc, char** argv)
 {
-    ensureUtf8CharacterType();
     QApplication app(argc, argv);
+    // After the application object: its constructor takes the locale from the environment again.
+    ensureUtf8CharacterType();
     Q_INIT_RESOURCE(resources);
     qRegisterMetaType<QValue>("QValue");
     CGlobal::init();
