@@ -25,7 +25,8 @@ bool PlatformConstants::makeTempFolder()
         return true;
     if (!QDir().mkpath(folder))
         return false;
-    return QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return QFile::setPermissions(folder,
+                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 QString PlatformConstants::exeSuffix()
