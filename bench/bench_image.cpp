@@ -26,7 +26,8 @@
 #include "core/Tool.h"
 #include "platform/PlatformConstants.h"
 
-namespace {
+namespace
+{
 enum class Kind { PhotoPng, FlatPng, Jpg, Bmp, Gif };
 
 struct Format {
@@ -36,8 +37,11 @@ struct Format {
 };
 
 const Format kFormats[] = {
-    {Kind::PhotoPng, "PNG photo", "png"}, {Kind::FlatPng, "PNG flat", "png"}, {Kind::Jpg, "JPG", "jpg"},
-    {Kind::Bmp, "BMP", "bmp"},            {Kind::Gif, "GIF (3 frames)", "gif"},
+    {Kind::PhotoPng, "PNG photo", "png"},
+    {Kind::FlatPng, "PNG flat", "png"},
+    {Kind::Jpg, "JPG", "jpg"},
+    {Kind::Bmp, "BMP", "bmp"},
+    {Kind::Gif, "GIF (3 frames)", "gif"},
 };
 
 const QSize kSizes[] = {{640, 480}, {1024, 768}, {1600, 1200}, {2400, 1600}};
@@ -72,7 +76,8 @@ QImage photoLike(const QSize& size, quint32 seed)
         for (int x = 0; x < size.width(); ++x) {
             const int n = int(random.bounded(17)) - 8;
             const QRgb p = line[x];
-            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255),
+                           qBound(0, qBlue(p) + n, 255));
         }
     }
     return image;
@@ -113,7 +118,11 @@ bool makeCorpusFile(const Format& format, const QSize& size, quint32 seed, const
                 return false;
             arguments << png;
         }
-        arguments << "-set" << "delay" << "10" << "-loop" << "0" << path;
+        arguments << "-set"
+                  << "delay"
+                  << "10"
+                  << "-loop"
+                  << "0" << path;
         return TestEnv::runTool("convert", arguments) == 0;
     }
     }
@@ -205,10 +214,10 @@ int main(int argc, char** argv)
         return 1;
 
     std::printf("Image engine against the bare tools, %d round(s), best of the rounds per file\n", rounds);
-    std::printf("pngquant --quality %d-%d; convert -quality %d%%; gifsicle -O3 --colors %d\n\n", kPngMin, kPngMax,
-                kJpgQuality, 256 * kGifQuality / 100);
-    std::printf("%-15s %5s %12s %12s %12s %7s %10s %10s %10s %9s\n", "format", "files", "input B", "engine out B",
-                "bare out B", "ratio", "bare ms", "engine ms", "extra ms", "overhead");
+    std::printf("pngquant --quality %d-%d; convert -quality %d%%; gifsicle -O3 --colors %d\n\n", kPngMin,
+                kPngMax, kJpgQuality, 256 * kGifQuality / 100);
+    std::printf("%-15s %5s %12s %12s %12s %7s %10s %10s %10s %9s\n", "format", "files", "input B",
+                "engine out B", "bare out B", "ratio", "bare ms", "engine ms", "extra ms", "overhead");
 
     quint32 seed = 1;
     for (const Format& format : kFormats) {
@@ -219,7 +228,8 @@ int main(int argc, char** argv)
         double bareMs = 0.0, engineMs = 0.0;
         int files = 0;
         for (const QSize& size : kSizes) {
-            const QString in = folder + QString("picture_%1x%2.%3").arg(size.width()).arg(size.height()).arg(format.suffix);
+            const QString in =
+                folder + QString("picture_%1x%2.%3").arg(size.width()).arg(size.height()).arg(format.suffix);
             if (!makeCorpusFile(format, size, seed++, in)) {
                 std::fprintf(stderr, "cannot make %s\n", qPrintable(in));
                 return 1;
@@ -241,7 +251,8 @@ int main(int argc, char** argv)
                     bare = runBare(format, in, bareOut);
                 }
                 if (bare < 0.0 || engine < 0.0) {
-                    std::fprintf(stderr, "run failed on %s (bare %.1f, engine %.1f)\n", qPrintable(in), bare, engine);
+                    std::fprintf(stderr, "run failed on %s (bare %.1f, engine %.1f)\n", qPrintable(in), bare,
+                                 engine);
                     return 1;
                 }
                 bareTimes.push_back(bare);
@@ -256,8 +267,8 @@ int main(int argc, char** argv)
         }
         const double extra = (engineMs - bareMs) / files;
         std::printf("%-15s %5d %12lld %12lld %12lld %7.3f %10.1f %10.1f %10.1f %8.1f%%\n", format.name, files,
-                    inBytes, engineBytes, bareBytes, double(engineBytes) / double(inBytes), bareMs, engineMs, extra,
-                    100.0 * (engineMs - bareMs) / bareMs);
+                    inBytes, engineBytes, bareBytes, double(engineBytes) / double(inBytes), bareMs, engineMs,
+                    extra, 100.0 * (engineMs - bareMs) / bareMs);
     }
     std::printf("\nratio = engine output / input bytes; extra ms = engine minus bare tool, per file.\n");
     return 0;

@@ -12,7 +12,8 @@
 int g_imageEngineCount = 0;
 const QString g_gifsiclePath = PlatformConstants::gifsicleProgram();
 
-namespace {
+namespace
+{
 // The temporary folder of the image engine ("C:/VxTemp/" on Windows), with its trailing '/'.
 QString imageTempDir()
 {
@@ -35,28 +36,19 @@ int colourCount(int quality)
 } // namespace
 
 ImageCompressCore::ImageCompressCore(QString pngquantPath, QString convertPath, QObject* parent)
-    : QObject(parent)
-    , m_pngquantPath(pngquantPath)
-    , m_convertPath(convertPath)
-    , m_process(nullptr)
-    , m_timer(nullptr)
-    , m_progress(0.0f)
-    , m_scaleFirst(false)
-    , m_keepFormat(false)
-    , m_scaleSize(0, 0)
-    , m_deadline(new QTimer(this))
-    , m_timeLimitMs(ImageScale::kDefaultTimeLimitMs)
-    , m_number(++g_imageEngineCount)
-    , m_timedOut(false)
-    , m_ended(false)
+    : QObject(parent), m_pngquantPath(pngquantPath), m_convertPath(convertPath), m_process(nullptr),
+      m_timer(nullptr), m_progress(0.0f), m_scaleFirst(false), m_keepFormat(false), m_scaleSize(0, 0),
+      m_deadline(new QTimer(this)), m_timeLimitMs(ImageScale::kDefaultTimeLimitMs),
+      m_number(++g_imageEngineCount), m_timedOut(false), m_ended(false)
 {
     m_timer = new QTimer(this);
     m_timer->start(1000);
     connect(m_timer, &QTimer::timeout, this, [this]() { onProgressTick(); });
 
     m_process = new QProcess(this);
-    connect(m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
+    connect(
+        m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+        [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
     connect(m_process, &QProcess::errorOccurred, this,
             [this](QProcess::ProcessError error) { onProcessError(error); });
 
@@ -113,7 +105,8 @@ QString ImageCompressCore::compressJpg(const QString& inPath, const QString& out
         if (!tempFolderReady())
             return m_outPath;
         const bool isGif = QFileInfo(inPath).suffix().toLower() == "gif";
-        scaleThen(isGif, [this, output, quality](const QString& scaled) { runConvert(scaled, output, quality); });
+        scaleThen(isGif,
+                  [this, output, quality](const QString& scaled) { runConvert(scaled, output, quality); });
     } else {
         runConvert(m_inPath, m_outPath, quality);
     }
@@ -132,7 +125,8 @@ QString ImageCompressCore::compressGif(const QString& inPath, const QString& out
     if (m_scaleFirst) {
         if (!tempFolderReady())
             return m_outPath;
-        scaleThen(true, [this, output, quality](const QString& scaled) { runGifsicle(scaled, output, quality); });
+        scaleThen(true,
+                  [this, output, quality](const QString& scaled) { runGifsicle(scaled, output, quality); });
     } else {
         runGifsicle(inPath, m_outPath, quality);
     }
@@ -179,11 +173,13 @@ void ImageCompressCore::runPngquant(const QString& inPath, const QString& outPat
 {
     const QString min = QString::number(minQuality);
     const QString max = QString::number(maxQuality);
-    const QString text = QString("%1 --quality %2-%3 -f %4 -o %5")
-                             .arg(Tool::quote(m_pngquantPath), min, max, Tool::quote(inPath), Tool::quote(outPath));
+    const QString text =
+        QString("%1 --quality %2-%3 -f %4 -o %5")
+            .arg(Tool::quote(m_pngquantPath), min, max, Tool::quote(inPath), Tool::quote(outPath));
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
     start(ToolCommand(PlatformConstants::findProgram(m_pngquantPath),
-                      {"--quality", min + '-' + max, "-f", fileArgument(inPath), "-o", fileArgument(outPath)}, text));
+                      {"--quality", min + '-' + max, "-f", fileArgument(inPath), "-o", fileArgument(outPath)},
+                      text));
 }
 
 void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const int& quality)
@@ -192,8 +188,9 @@ void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const
     if (QFileInfo(inPath).suffix().toLower() == "gif")
         inPath += "[0]";
     const QString level = QString::number(quality) + '%';
-    const QString text = QString("%1 -quality %2 %3  %4")
-                             .arg(Tool::quote(m_convertPath), level, Tool::quote(inPath), Tool::quote(outPath));
+    const QString text =
+        QString("%1 -quality %2 %3  %4")
+            .arg(Tool::quote(m_convertPath), level, Tool::quote(inPath), Tool::quote(outPath));
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
     start(ToolCommand(PlatformConstants::findProgram(m_convertPath),
                       {"-quality", level, fileArgument(inPath), fileArgument(outPath)}, text));
@@ -206,8 +203,9 @@ void ImageCompressCore::runGifsicle(const QString& inPath, const QString& outPat
         return;
     }
     const QString colours = QString::number(colourCount(quality));
-    const QString text = QString("%1 -O3 %2 --colors %3 -o %4")
-                             .arg(Tool::quote(g_gifsiclePath), Tool::quote(inPath), colours, Tool::quote(outPath));
+    const QString text =
+        QString("%1 -O3 %2 --colors %3 -o %4")
+            .arg(Tool::quote(g_gifsiclePath), Tool::quote(inPath), colours, Tool::quote(outPath));
     Tool::writeLog("gifcomp" + text);
     start(ToolCommand(PlatformConstants::findProgram(g_gifsiclePath),
                       {"-O3", fileArgument(inPath), "--colors", colours, "-o", fileArgument(outPath)}, text));
@@ -255,8 +253,8 @@ void ImageCompressCore::onProcessFinished(int exitCode, QProcess::ExitStatus exi
     const float outSize = float(QFileInfo(m_outPath).size());
     const float compRate = inSize > 0.0f ? outSize / inSize : 0.0f;
 
-    if (m_keepFormat && QFileInfo(m_inPath).suffix().toLower() == "bmp" && m_outPath.endsWith(".jpg")
-        && !renameBmpResult()) {
+    if (m_keepFormat && QFileInfo(m_inPath).suffix().toLower() == "bmp" && m_outPath.endsWith(".jpg") &&
+        !renameBmpResult()) {
         failQuietly();
         return;
     }

@@ -29,7 +29,8 @@ public:
     void setScaleSize(int width, int height);
     void setKeepFormat(const bool& keep);
 
-    QString compressPng(const QString& inPath, const QString& outDir, const int& minQuality, const int& maxQuality);
+    QString compressPng(const QString& inPath, const QString& outDir, const int& minQuality,
+                        const int& maxQuality);
     QString compressJpg(const QString& inPath, const QString& outDir, const int& quality);
     QString compressGif(const QString& inPath, const QString& outDir, const int& quality);
 
@@ -41,7 +42,8 @@ signals:
     void sig_scaleFinished();
 
 private:
-    void runPngquant(const QString& inPath, const QString& outPath, const int& minQuality, const int& maxQuality);
+    void runPngquant(const QString& inPath, const QString& outPath, const int& minQuality,
+                     const int& maxQuality);
     void runConvert(QString inPath, const QString& outPath, const int& quality);
     void runGifsicle(const QString& inPath, const QString& outPath, const int& quality);
     void onProgressTick();

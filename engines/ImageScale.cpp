@@ -10,7 +10,8 @@
 
 int g_imageScaleCount = 0;
 
-namespace {
+namespace
+{
 // A file argument that begins with '-' would be read as an option; "./" keeps it a file name.
 QString fileArgument(const QString& path)
 {
@@ -19,42 +20,41 @@ QString fileArgument(const QString& path)
 } // namespace
 
 ImageScale::ImageScale(QString convertPath, QString gifsiclePath, QObject* parent)
-    : QObject(parent)
-    , m_convertPath(convertPath)
-    , m_gifsiclePath(gifsiclePath)
-    , m_process(new QProcess(this))
-    , m_deadline(new QTimer(this))
-    , m_timeLimitMs(kDefaultTimeLimitMs)
-    , m_number(++g_imageScaleCount)
-    , m_timedOut(false)
-    , m_ended(false)
+    : QObject(parent), m_convertPath(convertPath), m_gifsiclePath(gifsiclePath),
+      m_process(new QProcess(this)), m_deadline(new QTimer(this)), m_timeLimitMs(kDefaultTimeLimitMs),
+      m_number(++g_imageScaleCount), m_timedOut(false), m_ended(false)
 {
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, [this]() { onTimeLimit(); });
-    connect(m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
+    connect(
+        m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+        [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
     connect(m_process, &QProcess::errorOccurred, this,
             [this](QProcess::ProcessError error) { onProcessError(error); });
 }
 
-void ImageScale::scaleByConvert(const QString& inPath, const QString& tempDir, const int& width, const int& height)
+void ImageScale::scaleByConvert(const QString& inPath, const QString& tempDir, const int& width,
+                                const int& height)
 {
     if (!prepare(inPath, tempDir))
         return;
     const QString size = QString("%1x%2").arg(width).arg(height);
     const QString text =
-        QString("%1 -resize %2! %3 %4").arg(Tool::quote(m_convertPath), size, Tool::quote(inPath), Tool::quote(m_outPath));
+        QString("%1 -resize %2! %3 %4")
+            .arg(Tool::quote(m_convertPath), size, Tool::quote(inPath), Tool::quote(m_outPath));
     start(ToolCommand(PlatformConstants::findProgram(m_convertPath),
                       {"-resize", size + '!', fileArgument(inPath), fileArgument(m_outPath)}, text));
 }
 
-void ImageScale::scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width, const int& height)
+void ImageScale::scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width,
+                                 const int& height)
 {
     if (!prepare(inPath, tempDir))
         return;
     const QString size = QString("%1x%2").arg(width).arg(height);
-    const QString text = QString("%1 --resize %2 -i %3 -o %4")
-                             .arg(Tool::quote(m_gifsiclePath), size, Tool::quote(inPath), Tool::quote(m_outPath));
+    const QString text =
+        QString("%1 --resize %2 -i %3 -o %4")
+            .arg(Tool::quote(m_gifsiclePath), size, Tool::quote(inPath), Tool::quote(m_outPath));
     start(ToolCommand(PlatformConstants::findProgram(m_gifsiclePath),
                       {"--resize", size, "-i", fileArgument(inPath), "-o", fileArgument(m_outPath)}, text));
 }

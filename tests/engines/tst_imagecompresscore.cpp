@@ -19,7 +19,8 @@
 #include "core/Tool.h"
 #include "platform/PlatformConstants.h"
 
-namespace {
+namespace
+{
 enum Operation { Png, Jpg, Gif };
 
 // One report of sig_sendProgress.
@@ -91,7 +92,8 @@ void TestImageCompressCore::initTestCase()
     m_pngquant = PlatformConstants::pngquantPath();
 
     // A photo-like picture: ImageMagick's plasma fractal, full of colours and gradients.
-    QCOMPARE(TestEnv::runTool("convert", {"-seed", "7", "-size", "320x240", "plasma:", input("photo.png")}), 0);
+    QCOMPARE(TestEnv::runTool("convert", {"-seed", "7", "-size", "320x240", "plasma:", input("photo.png")}),
+             0);
     QImage photo(input("photo.png"));
     QCOMPARE(photo.size(), QSize(320, 240));
     QVERIFY(photo.save(input("photo.jpg"), "JPEG", 95));
@@ -109,8 +111,9 @@ void TestImageCompressCore::initTestCase()
     QVERIFY(flat.save(input("flat.png"), "PNG"));
     QVERIFY(flat.save(input("a.b.png"), "PNG"));
 
-    QCOMPARE(TestEnv::runTool("convert", {"-seed", "3", "-size", "160x120", "plasma:", "-seed", "4", "plasma:", "-seed",
-                                          "5", "plasma:", "-set", "delay", "10", "-loop", "0", input("anim.gif")}),
+    QCOMPARE(TestEnv::runTool("convert",
+                              {"-seed", "3", "-size", "160x120", "plasma:", "-seed", "4", "plasma:", "-seed",
+                               "5", "plasma:", "-set", "delay", "10", "-loop", "0", input("anim.gif")}),
              0);
     QCOMPARE(QImageReader(input("anim.gif")).imageCount(), 3);
 
@@ -182,41 +185,43 @@ void TestImageCompressCore::compresses_data()
     QTest::addColumn<bool>("existing");
 
     const QSize none;
-    QTest::newRow("png photo, kept") << "photo.png" << Png << true << none << 80 << "c_photo.png" << QSize(320, 240)
-                                     << QByteArray("png") << 1 << false;
+    QTest::newRow("png photo, kept") << "photo.png" << Png << true << none << 80 << "c_photo.png"
+                                     << QSize(320, 240) << QByteArray("png") << 1 << false;
     QTest::newRow("png photo, not kept, copied as well")
-        << "photo.png" << Png << false << none << 80 << "c_photo.png" << QSize(320, 240) << QByteArray("png") << 1
-        << false;
+        << "photo.png" << Png << false << none << 80 << "c_photo.png" << QSize(320, 240) << QByteArray("png")
+        << 1 << false;
     QTest::newRow("png, older output replaced") << "photo.png" << Png << true << none << 80 << "c_photo.png"
                                                 << QSize(320, 240) << QByteArray("png") << 1 << true;
     QTest::newRow("png flat, own size") << "flat.png" << Png << true << QSize(300, 200) << 80 << "c_flat.png"
                                         << QSize(300, 200) << QByteArray("png") << 1 << false;
-    QTest::newRow("png scaled to half") << "photo.png" << Png << true << QSize(160, 120) << 80 << "c_photo.png"
-                                        << QSize(160, 120) << QByteArray("png") << 1 << false;
+    QTest::newRow("png scaled to half")
+        << "photo.png" << Png << true << QSize(160, 120) << 80 << "c_photo.png" << QSize(160, 120)
+        << QByteArray("png") << 1 << false;
     QTest::newRow("png name with two dots") << "a.b.png" << Png << true << none << 80 << "c_a.png"
                                             << QSize(300, 200) << QByteArray("png") << 1 << false;
     QTest::newRow("png name with blank, quotes, non-ASCII")
-        << "图片 文件夹/照片 \"引号\" ü.png" << Png << true << QSize(200, 100) << 80 << "c_照片 \"引号\" ü.png"
-        << QSize(200, 100) << QByteArray("png") << 1 << false;
-    QTest::newRow("png name like an option") << "-h.png" << Png << true << none << 80 << "c_-h.png" << QSize(320, 240)
-                                             << QByteArray("png") << 1 << false;
+        << "图片 文件夹/照片 \"引号\" ü.png" << Png << true << QSize(200, 100) << 80
+        << "c_照片 \"引号\" ü.png" << QSize(200, 100) << QByteArray("png") << 1 << false;
+    QTest::newRow("png name like an option") << "-h.png" << Png << true << none << 80 << "c_-h.png"
+                                             << QSize(320, 240) << QByteArray("png") << 1 << false;
     QTest::newRow("jpg") << "photo.jpg" << Jpg << true << none << 60 << "c_photo.jpg" << QSize(320, 240)
                          << QByteArray("jpeg") << 1 << false;
-    QTest::newRow("jpg scaled, aspect ignored") << "photo.jpg" << Jpg << true << QSize(200, 50) << 60 << "c_photo.jpg"
-                                                << QSize(200, 50) << QByteArray("jpeg") << 1 << false;
+    QTest::newRow("jpg scaled, aspect ignored")
+        << "photo.jpg" << Jpg << true << QSize(200, 50) << 60 << "c_photo.jpg" << QSize(200, 50)
+        << QByteArray("jpeg") << 1 << false;
     QTest::newRow("bmp kept, JPEG under .bmp") << "photo.bmp" << Jpg << true << none << 70 << "c_photo.bmp"
                                                << QSize(320, 240) << QByteArray("jpeg") << 1 << false;
-    QTest::newRow("bmp kept, older output replaced") << "photo.bmp" << Jpg << true << QSize(100, 80) << 70
-                                                     << "c_photo.bmp" << QSize(100, 80) << QByteArray("jpeg") << 1
-                                                     << true;
-    QTest::newRow("bmp to jpg") << "photo.bmp" << Jpg << false << none << 70 << "c_photo.jpg" << QSize(320, 240)
-                                << QByteArray("jpeg") << 1 << false;
-    QTest::newRow("gif quality 50") << "anim.gif" << Gif << true << none << 50 << "c_anim.gif" << QSize(160, 120)
-                                    << QByteArray("gif") << 3 << false;
-    QTest::newRow("gif quality 100") << "anim.gif" << Gif << true << none << 100 << "c_anim.gif" << QSize(160, 120)
-                                     << QByteArray("gif") << 3 << false;
-    QTest::newRow("gif scaled") << "anim.gif" << Gif << true << QSize(80, 60) << 90 << "c_anim.gif" << QSize(80, 60)
-                                << QByteArray("gif") << 3 << false;
+    QTest::newRow("bmp kept, older output replaced")
+        << "photo.bmp" << Jpg << true << QSize(100, 80) << 70 << "c_photo.bmp" << QSize(100, 80)
+        << QByteArray("jpeg") << 1 << true;
+    QTest::newRow("bmp to jpg") << "photo.bmp" << Jpg << false << none << 70 << "c_photo.jpg"
+                                << QSize(320, 240) << QByteArray("jpeg") << 1 << false;
+    QTest::newRow("gif quality 50") << "anim.gif" << Gif << true << none << 50 << "c_anim.gif"
+                                    << QSize(160, 120) << QByteArray("gif") << 3 << false;
+    QTest::newRow("gif quality 100") << "anim.gif" << Gif << true << none << 100 << "c_anim.gif"
+                                     << QSize(160, 120) << QByteArray("gif") << 3 << false;
+    QTest::newRow("gif scaled") << "anim.gif" << Gif << true << QSize(80, 60) << 90 << "c_anim.gif"
+                                << QSize(80, 60) << QByteArray("gif") << 3 << false;
     QTest::newRow("gif to jpg, first frame") << "anim.gif" << Jpg << false << none << 80 << "c_anim.jpg"
                                              << QSize(160, 120) << QByteArray("jpeg") << 1 << false;
     QTest::newRow("gif to jpg scaled") << "anim.gif" << Jpg << false << QSize(64, 48) << 80 << "c_anim.jpg"
@@ -251,7 +256,8 @@ void TestImageCompressCore::compresses()
 
     ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
     const int number = g_imageEngineCount;
-    const QString scaled = m_tempDir + QString("scale_%1.%2").arg(g_imageScaleCount + 1).arg(QFileInfo(file).suffix());
+    const QString scaled =
+        m_tempDir + QString("scale_%1.%2").arg(g_imageScaleCount + 1).arg(QFileInfo(file).suffix());
     QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
     engine.setKeepFormat(keep);
     if (scale.isValid())
@@ -290,8 +296,14 @@ void TestImageCompressCore::compresses()
     QStringList expected;
     if (operation == Png) {
         expected << QString("start compress %1: \"%2\" --quality 10-%3 -f \"%1\" -o \"%4c_%5.png\"")
-                        .arg(toolInput, m_pngquant, QString::number(quality), m_tempDir, QString::number(number));
+                        .arg(toolInput, m_pngquant, QString::number(quality), m_tempDir,
+                             QString::number(number));
         QVERIFY(QFile::exists(m_tempDir + QString("c_%1.png").arg(number)));
+        // The engine made the temporary folder, private to its owner.
+        const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+        QCOMPARE(QFileInfo(m_tempDir).permissions() & shared, QFileDevice::Permissions());
     } else if (operation == Jpg) {
         const QString read = toolInput + (toolInput.endsWith(".gif") ? "[0]" : "");
         const QString written = m_outDir + outName.left(outName.size() - 4) + ".jpg";
@@ -309,7 +321,8 @@ void TestImageCompressCore::compresses()
 void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()
 {
     // pngquant started a little late, so the one-second ticks show before the end.
-    const QString slowPngquant = writeScript("pngquant", "sleep 2.3\nexec " + m_pngquant.toUtf8() + " \"$@\"");
+    const QString slowPngquant =
+        writeScript("pngquant", "sleep 2.3\nexec " + m_pngquant.toUtf8() + " \"$@\"");
     ImageCompressCore engine(slowPngquant, "convert", nullptr);
     QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
     engine.setKeepFormat(true);
@@ -334,7 +347,8 @@ void TestImageCompressCore::ticksStopJustAboveOne()
     ImageCompressCore engine(m_pngquant, "convert", nullptr);
     QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 10, 13000);
-    const float expected[] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.70000005f, 0.8000001f, 0.9000001f, 1.0000001f};
+    const float expected[] = {0.1f, 0.2f,        0.3f,       0.4f,       0.5f,
+                              0.6f, 0.70000005f, 0.8000001f, 0.9000001f, 1.0000001f};
     for (int i = 0; i < 10; ++i) {
         const Report tick = reportAt(spy, i);
         QVERIFY2(tick.progress == expected[i], qPrintable(QString::number(tick.progress, 'g', 9)));
@@ -375,7 +389,8 @@ void TestImageCompressCore::failureIsReportedOnce_data()
     QTest::addColumn<QSize>("scale");
     QTest::addColumn<int>("minQuality");
     QTest::addColumn<int>("quality");
-    QTest::addColumn<QString>("obstacle"); // "dir": a folder where the output goes; "nofolder": no output folder
+    QTest::addColumn<QString>(
+        "obstacle"); // "dir": a folder where the output goes; "nofolder": no output folder
     QTest::addColumn<int>("timeLimit");
     QTest::addColumn<bool>("pathReported");
     // %IN input, %OUT reported output, %JPG convert's output, %TMP pngquant's result
@@ -383,52 +398,68 @@ void TestImageCompressCore::failureIsReportedOnce_data()
 
     const QSize none;
     const QString fail = "compress fail %IN: ";
-    QTest::newRow("png missing") << "none.png" << Png << "" << "convert" << none << 10 << 80 << "" << 0 << false
+    QTest::newRow("png missing") << "none.png" << Png << ""
+                                 << "convert" << none << 10 << 80 << "" << 0 << false
                                  << QStringList{fail + "input missing"};
-    QTest::newRow("jpg missing") << "none.jpg" << Jpg << "" << "convert" << none << 10 << 80 << "" << 0 << false
+    QTest::newRow("jpg missing") << "none.jpg" << Jpg << ""
+                                 << "convert" << none << 10 << 80 << "" << 0 << false
                                  << QStringList{fail + "input missing"};
-    QTest::newRow("gif missing") << "none.gif" << Gif << "" << "convert" << none << 10 << 80 << "" << 0 << false
+    QTest::newRow("gif missing") << "none.gif" << Gif << ""
+                                 << "convert" << none << 10 << 80 << "" << 0 << false
                                  << QStringList{fail + "input missing"};
-    QTest::newRow("gif missing, scale set") << "none.gif" << Gif << "" << "convert" << QSize(10, 10) << 10 << 80
-                                            << "" << 0 << false << QStringList{fail + "input missing"};
-    QTest::newRow("pngquant cannot start") << "photo.png" << Png << "/nonexistent/pngquant" << "convert" << none
-                                           << 10 << 80 << "" << 0 << true
+    QTest::newRow("gif missing, scale set")
+        << "none.gif" << Gif << ""
+        << "convert" << QSize(10, 10) << 10 << 80 << "" << 0 << false << QStringList{fail + "input missing"};
+    QTest::newRow("pngquant cannot start") << "photo.png" << Png << "/nonexistent/pngquant"
+                                           << "convert" << none << 10 << 80 << "" << 0 << true
                                            << QStringList{fail + "cannot start /nonexistent/pngquant"};
-    QTest::newRow("convert cannot start") << "photo.jpg" << Jpg << "" << "/nonexistent/convert" << none << 10 << 80
-                                          << "" << 0 << true
+    QTest::newRow("convert cannot start") << "photo.jpg" << Jpg << ""
+                                          << "/nonexistent/convert" << none << 10 << 80 << "" << 0 << true
                                           << QStringList{fail + "cannot start /nonexistent/convert"};
-    QTest::newRow("resize cannot start") << "photo.png" << Png << "" << "/nonexistent/convert" << QSize(10, 10)
-                                         << 10 << 80 << "" << 0 << true
-                                         << QStringList{"scale fail %IN: cannot start /nonexistent/convert"};
-    QTest::newRow("resize refused over 16K") << "photo.jpg" << Jpg << "" << "convert" << QSize(17000, 10) << 10
-                                             << 80 << "" << 0 << true
+    QTest::newRow("resize cannot start")
+        << "photo.png" << Png << ""
+        << "/nonexistent/convert" << QSize(10, 10) << 10 << 80 << "" << 0 << true
+        << QStringList{"scale fail %IN: cannot start /nonexistent/convert"};
+    QTest::newRow("resize refused over 16K") << "photo.jpg" << Jpg << ""
+                                             << "convert" << QSize(17000, 10) << 10 << 80 << "" << 0 << true
                                              << QStringList{"scale fail %IN: exit code 1"};
-    QTest::newRow("pngquant quality unreachable (99)") << "photo.png" << Png << "" << "convert" << none << 99 << 100
-                                                       << "" << 0 << true << QStringList{fail + "exit code 99"};
-    QTest::newRow("pngquant crashes") << "photo.png" << Png << "@crash" << "convert" << none << 10 << 80 << "" << 0
-                                      << true << QStringList{fail + "crashed"};
-    QTest::newRow("pngquant hangs") << "photo.png" << Png << "@hang" << "convert" << none << 10 << 80 << "" << 400
-                                    << true << QStringList{fail + "timed out"};
-    QTest::newRow("pngquant writes nothing") << "photo.png" << Png << "@silent" << "convert" << none << 10 << 80
-                                             << "" << 0 << true << QStringList{fail + "no output %TMP"};
-    QTest::newRow("pngquant writes an empty file") << "photo.png" << Png << "@empty" << "convert" << none << 10 << 80
-                                                   << "" << 0 << true << QStringList{fail + "no output %TMP"};
-    QTest::newRow("convert crashes") << "photo.jpg" << Jpg << "" << "@crash" << none << 10 << 80 << "" << 0 << true
+    QTest::newRow("pngquant quality unreachable (99)")
+        << "photo.png" << Png << ""
+        << "convert" << none << 99 << 100 << "" << 0 << true << QStringList{fail + "exit code 99"};
+    QTest::newRow("pngquant crashes")
+        << "photo.png" << Png << "@crash"
+        << "convert" << none << 10 << 80 << "" << 0 << true << QStringList{fail + "crashed"};
+    QTest::newRow("pngquant hangs") << "photo.png" << Png << "@hang"
+                                    << "convert" << none << 10 << 80 << "" << 400 << true
+                                    << QStringList{fail + "timed out"};
+    QTest::newRow("pngquant writes nothing")
+        << "photo.png" << Png << "@silent"
+        << "convert" << none << 10 << 80 << "" << 0 << true << QStringList{fail + "no output %TMP"};
+    QTest::newRow("pngquant writes an empty file")
+        << "photo.png" << Png << "@empty"
+        << "convert" << none << 10 << 80 << "" << 0 << true << QStringList{fail + "no output %TMP"};
+    QTest::newRow("convert crashes") << "photo.jpg" << Jpg << ""
+                                     << "@crash" << none << 10 << 80 << "" << 0 << true
                                      << QStringList{fail + "crashed"};
-    QTest::newRow("empty png") << "empty.png" << Png << "" << "convert" << none << 10 << 80 << "" << 0 << true
+    QTest::newRow("empty png") << "empty.png" << Png << ""
+                               << "convert" << none << 10 << 80 << "" << 0 << true
                                << QStringList{fail + "exit code 25"};
-    QTest::newRow("empty jpg") << "empty.jpg" << Jpg << "" << "convert" << none << 10 << 80 << "" << 0 << true
+    QTest::newRow("empty jpg") << "empty.jpg" << Jpg << ""
+                               << "convert" << none << 10 << 80 << "" << 0 << true
                                << QStringList{fail + "exit code 1"};
-    QTest::newRow("empty gif") << "empty.gif" << Gif << "" << "convert" << none << 10 << 80 << "" << 0 << true
+    QTest::newRow("empty gif") << "empty.gif" << Gif << ""
+                               << "convert" << none << 10 << 80 << "" << 0 << true
                                << QStringList{fail + "exit code 1"};
-    QTest::newRow("png output folder missing") << "photo.png" << Png << "" << "convert" << none << 10 << 80
-                                               << "nofolder" << 0 << true << QStringList{"copy fail"};
-    QTest::newRow("png output blocked by a folder") << "photo.png" << Png << "" << "convert" << none << 10 << 80
-                                                    << "dir" << 0 << true
+    QTest::newRow("png output folder missing")
+        << "photo.png" << Png << ""
+        << "convert" << none << 10 << 80 << "nofolder" << 0 << true << QStringList{"copy fail"};
+    QTest::newRow("png output blocked by a folder") << "photo.png" << Png << ""
+                                                    << "convert" << none << 10 << 80 << "dir" << 0 << true
                                                     << QStringList{"remove File %OUT fail", "copy fail"};
-    QTest::newRow("bmp output blocked by a folder") << "photo.bmp" << Jpg << "" << "convert" << none << 10 << 80
-                                                    << "dir" << 0 << true
-                                                    << QStringList{"remove file fail:%OUT", "rename fail: %JPG"};
+    QTest::newRow("bmp output blocked by a folder")
+        << "photo.bmp" << Jpg << ""
+        << "convert" << none << 10 << 80 << "dir" << 0 << true
+        << QStringList{"remove file fail:%OUT", "rename fail: %JPG"};
 }
 
 void TestImageCompressCore::failureIsReportedOnce()
@@ -493,13 +524,16 @@ void TestImageCompressCore::failureIsReportedOnce()
         QVERIFY(!QFile::exists(outPath) || QFileInfo(outPath).size() == 0);
 
     for (QString& line : lines)
-        line.replace("%IN", input(file)).replace("%OUT", outPath).replace("%JPG", jpgPath).replace("%TMP", tempOut);
+        line.replace("%IN", input(file))
+            .replace("%OUT", outPath)
+            .replace("%JPG", jpgPath)
+            .replace("%TMP", tempOut);
     QStringList logged = TestEnv::logLines();
     // The command lines logged before the start are shown by the success cases.
     logged.erase(std::remove_if(logged.begin(), logged.end(),
                                 [](const QString& line) {
-                                    return line.startsWith("start compress ") || line.startsWith("jpg compress ")
-                                           || line.startsWith("gifcomp");
+                                    return line.startsWith("start compress ") ||
+                                           line.startsWith("jpg compress ") || line.startsWith("gifcomp");
                                 }),
                  logged.end());
     QCOMPARE(logged, lines);

@@ -54,8 +54,8 @@ void TestImageScale::initTestCase()
     QVERIFY(QDir(m_inputs.path()).mkpath("图片 文件夹"));
     QVERIFY(photo.save(input("图片 文件夹/照片 \"引号\" ü.png"), "PNG"));
 
-    QCOMPARE(TestEnv::runTool("convert", {"-size", "160x120", "xc:red", "xc:green", "xc:blue", "-set", "delay",
-                                          "10", "-loop", "0", input("anim.gif")}),
+    QCOMPARE(TestEnv::runTool("convert", {"-size", "160x120", "xc:red", "xc:green", "xc:blue", "-set",
+                                          "delay", "10", "-loop", "0", input("anim.gif")}),
              0);
 }
 
@@ -147,18 +147,23 @@ void TestImageScale::failureIsAnnouncedOnce_data()
     QTest::addColumn<int>("timeLimit");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("missing input, convert") << "none.png" << "convert" << false << QSize(10, 10) << 0
-                                            << "input missing";
-    QTest::newRow("missing input, gifsicle") << "none.gif" << "convert" << true << QSize(10, 10) << 0
-                                             << "input missing";
-    QTest::newRow("convert cannot start") << "photo.png" << "/nonexistent/convert" << false << QSize(10, 10) << 0
-                                          << "cannot start /nonexistent/convert";
+    QTest::newRow("missing input, convert") << "none.png"
+                                            << "convert" << false << QSize(10, 10) << 0 << "input missing";
+    QTest::newRow("missing input, gifsicle") << "none.gif"
+                                             << "convert" << true << QSize(10, 10) << 0 << "input missing";
+    QTest::newRow("convert cannot start")
+        << "photo.png"
+        << "/nonexistent/convert" << false << QSize(10, 10) << 0 << "cannot start /nonexistent/convert";
     // The installed policy refuses pictures wider than 16K pixels.
-    QTest::newRow("refused size") << "photo.png" << "convert" << false << QSize(17000, 10) << 0 << "exit code 1";
-    QTest::newRow("tool crashes") << "photo.png" << "@crash" << false << QSize(10, 10) << 0 << "crashed";
-    QTest::newRow("tool hangs") << "photo.png" << "@hang" << false << QSize(10, 10) << 300 << "timed out";
-    QTest::newRow("tool writes nothing") << "photo.png" << "@silent" << false << QSize(10, 10) << 0
-                                         << "no output %1scale_%2.png";
+    QTest::newRow("refused size") << "photo.png"
+                                  << "convert" << false << QSize(17000, 10) << 0 << "exit code 1";
+    QTest::newRow("tool crashes") << "photo.png"
+                                  << "@crash" << false << QSize(10, 10) << 0 << "crashed";
+    QTest::newRow("tool hangs") << "photo.png"
+                                << "@hang" << false << QSize(10, 10) << 300 << "timed out";
+    QTest::newRow("tool writes nothing")
+        << "photo.png"
+        << "@silent" << false << QSize(10, 10) << 0 << "no output %1scale_%2.png";
 }
 
 void TestImageScale::failureIsAnnouncedOnce()
