@@ -20,6 +20,17 @@ QString PlatformConstants::tempFolder()
     return cache + "/VxTemp/";
 }
 
+bool PlatformConstants::makeTempFolder()
+{
+    const QString folder = tempFolder();
+    if (QFileInfo(folder).isDir())
+        return true;
+    if (!QDir().mkpath(folder))
+        return false;
+    return QFile::setPermissions(folder,
+                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 QString PlatformConstants::exeSuffix()
 {
     return QString();
@@ -85,6 +96,18 @@ QString PlatformConstants::compressionToolPath()
     QString folder = QCoreApplication::applicationDirPath();
     folder.replace('/', nativeSeparator());
     return folder + nativeSeparator() + "tool" + nativeSeparator() + "Squimble" + exeSuffix();
+}
+
+QString PlatformConstants::findProgram(const QString& program)
+{
+    if (program.isEmpty() || program.contains('/'))
+        return program;
+    const QString beside = QCoreApplication::applicationDirPath() + '/' + program;
+    const QFileInfo besideInfo(beside);
+    if (besideInfo.isFile() && besideInfo.isExecutable())
+        return beside;
+    const QString found = QStandardPaths::findExecutable(program);
+    return found.isEmpty() ? program : found;
 }
 
 QString PlatformConstants::mediaInfoLibrary()

@@ -15,6 +15,9 @@ public:
     // Windows: "C:/VxTemp/". Here: a private folder of the user ("<cache>/VxTemp/", mode 0700).
     static constexpr const char* kWindowsTempFolder = "C:/VxTemp/";
     static QString tempFolder();
+    // Creates the temporary folder when it is missing, readable and writable by its owner only.
+    // False when it cannot be made.
+    static bool makeTempFolder();
 
     // Suffix of program files. Windows: ".exe". Here: none.
     static constexpr const char* kWindowsExeSuffix = ".exe";
@@ -47,6 +50,11 @@ public:
     static QString gifsicleProgram();
     static QString docToolPath(bool dotNet4);
     static QString compressionToolPath();
+
+    // The program a child process is started with. Windows looks for a bare program name ("convert.exe")
+    // in the application folder first, then on PATH; here the same search is made by hand. A name with a
+    // folder in it is returned unchanged, and so is a bare name found nowhere (its start then fails).
+    static QString findProgram(const QString& program);
 
     // Shared object of the MediaInfo library. Windows: "MediaInfo.dll". Here: "libmediainfo.so.0"
     // (VX_MEDIAINFO_LIBRARY below, a literal because the library's loader header joins it to others).

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QPair>
+#include <QProcess>
+#include <QString>
+
+class QTimer;
+class ToolCommand;
+
+// Number of image engines made so far in this run; each engine numbers pngquant's temporary result
+// with the value its own construction gave.
+extern int g_imageEngineCount;
+// gifsicle, by its bare name: found in the application folder first, then on PATH.
+extern const QString g_gifsiclePath;
+
+// Compresses one PNG, JPG, BMP or GIF file through pngquant, convert or gifsicle, first resizing it
+// into the temporary folder when a size is set. While the tool runs a one-second timer steps a
+// notional progress; the end is one report: (1.0, true, output, output size / input size) when the
+// tool wrote its result, (-1.0, false, output, 0.0) with one log line when it did not.
+class ImageCompressCore : public QObject
+{
+    Q_OBJECT
+public:
+    ImageCompressCore(QString pngquantPath, QString convertPath, QObject* parent);
+
+    void setScaleSize(int width, int height);
+    void setKeepFormat(const bool& keep);
+
+    QString compressPng(const QString& inPath, const QString& outDir, const int& minQuality,
+                        const int& maxQuality);
+    QString compressJpg(const QString& inPath, const QString& outDir, const int& quality);
+    QString compressGif(const QString& inPath, const QString& outDir, const int& quality);
+
+    // Longest time one tool run (and one resize) may take before it is stopped and reported as failed.
+    void setTimeLimit(int msecs) { m_timeLimitMs = msecs; }
+
+signals:
+    void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
+    void sig_scaleFinished();
+
+private:
+    void runPngquant(const QString& inPath, const QString& outPath, const int& minQuality,
+                     const int& maxQuality);
+    void runConvert(QString inPath, const QString& outPath, const int& quality);
+    void runGifsicle(const QString& inPath, const QString& outPath, const int& quality);
+    void onProgressTick();
+    void onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void onProcessError(QProcess::ProcessError error);
+    void onTimeLimit();
+
+    bool inputPresent(const QString& inPath);
+    bool tempFolderReady();
+    void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
+    void start(const ToolCommand& command);
+    bool copyPngResult();
+    bool renameBmpResult();
+    void failLater(const QString& reason);
+    void fail(const QString& reason);
+    void failQuietly();
+
+    QString m_pngquantPath;
+    QString m_convertPath;
+    QString m_tempOutPath;
+    QProcess* m_process;
+    QString m_inPath;
+    QString m_outPath;
+    QTimer* m_timer;
+    float m_progress;
+    bool m_scaleFirst;
+    bool m_keepFormat;
+    QPair<int, int> m_scaleSize;
+
+    QTimer* m_deadline;
+    int m_timeLimitMs;
+    int m_number;
+    bool m_timedOut;
+    bool m_ended;
+};

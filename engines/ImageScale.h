@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+
+class QTimer;
+class ToolCommand;
+
+// Number of scalers made so far in this run; each scaler numbers its resized file with it.
+extern int g_imageScaleCount;
+
+// Resizes one image to an exact width and height through convert or gifsicle, into the temporary
+// folder, and announces the resized file. A resize that fails (input missing, tool not started,
+// crashed, timed out, ended with an error or wrote nothing) is logged once and announced with an
+// empty path, so whoever waits for the signal always hears the end.
+class ImageScale : public QObject
+{
+    Q_OBJECT
+public:
+    ImageScale(QString convertPath, QString gifsiclePath, QObject* parent);
+
+    void scaleByConvert(const QString& inPath, const QString& tempDir, const int& width, const int& height);
+    void scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width, const int& height);
+
+    // Longest time a resize may run before it is stopped and reported as failed.
+    void setTimeLimit(int msecs) { m_timeLimitMs = msecs; }
+
+    static constexpr int kDefaultTimeLimitMs = 5 * 60 * 1000;
+
+signals:
+    void sig_scaleFinished(QString filePath);
+
+private:
+    bool prepare(const QString& inPath, const QString& tempDir);
+    void start(const ToolCommand& command);
+    void onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void onProcessError(QProcess::ProcessError error);
+    void onTimeLimit();
+    void finish();
+    void fail(const QString& reason);
+
+    QString m_convertPath;
+    QString m_gifsiclePath;
+    QString m_outPath;
+    QProcess* m_process;
+
+    QString m_inPath;
+    QTimer* m_deadline;
+    int m_timeLimitMs;
+    int m_number;
+    bool m_timedOut;
+    bool m_ended;
+};

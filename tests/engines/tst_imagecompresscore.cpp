@@ -1,0 +1,543 @@
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "ImageCompressCore.h"
+#include "ImageScale.h"
+#include "TestEnv.h"
+#include "core/Tool.h"
+#include "platform/PlatformConstants.h"
+
+namespace
+{
+enum Operation { Png, Jpg, Gif };
+
+// One report of sig_sendProgress.
+struct Report {
+    float progress;
+    bool stat;
+    QString filePath;
+    float compRate;
+};
+
+Report reportAt(const QSignalSpy& spy, int index)
+{
+    const QList<QVariant>& args = spy.at(index);
+    return {args.at(0).toFloat(), args.at(1).toBool(), args.at(2).toString(), args.at(3).toFloat()};
+}
+
+// Index of the first finishing report (stat true or negative progress), -1 while there is none.
+int finalIndex(const QSignalSpy& spy)
+{
+    for (int i = 0; i < spy.count(); ++i) {
+        const Report report = reportAt(spy, i);
+        if (report.stat || report.progress < 0.0f)
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Operation)
+
+// The image engine driving the real pngquant, convert and gifsicle on generated pictures, its timed
+// progress, and every way a run can fail ending in exactly one failure report.
+class TestImageCompressCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void compresses_data();
+    void compresses();
+    void ticksWhileTheToolRunsThenReportsOnce();
+    void ticksStopJustAboveOne();
+    void enginesBuiltAheadKeepTheirTemporaryFilesApart();
+    void failureIsReportedOnce_data();
+    void failureIsReportedOnce();
+
+private:
+    QString input(const QString& name) const { return m_inputs.filePath(name); }
+    QString writeScript(const QString& name, const QByteArray& body) const;
+    QString start(ImageCompressCore& engine, Operation operation, const QString& file, const QString& outDir,
+                  int minQuality, int quality);
+    // Waits for the finishing report, then checks it is the only one and that nothing runs on.
+    void waitForEnd(ImageCompressCore& engine, QSignalSpy& spy);
+
+    QTemporaryDir m_inputs;
+    std::unique_ptr<QTemporaryDir> m_run;
+    QString m_outDir;
+    QString m_tempDir;
+    QString m_pngquant;
+};
+
+void TestImageCompressCore::initTestCase()
+{
+    VX_REQUIRE_TOOL("pngquant");
+    VX_REQUIRE_TOOL("convert");
+    VX_REQUIRE_TOOL("gifsicle");
+    QVERIFY(m_inputs.isValid());
+    m_pngquant = PlatformConstants::pngquantPath();
+
+    // A photo-like picture: ImageMagick's plasma fractal, full of colours and gradients.
+    QCOMPARE(TestEnv::runTool("convert", {"-seed", "7", "-size", "320x240", "plasma:", input("photo.png")}),
+             0);
+    QImage photo(input("photo.png"));
+    QCOMPARE(photo.size(), QSize(320, 240));
+    QVERIFY(photo.save(input("photo.jpg"), "JPEG", 95));
+    QVERIFY(photo.save(input("photo.bmp"), "BMP"));
+    QVERIFY(QDir(m_inputs.path()).mkpath("图片 文件夹"));
+    QVERIFY(QFile::copy(input("photo.png"), input("图片 文件夹/照片 \"引号\" ü.png")));
+    QVERIFY(QFile::copy(input("photo.png"), input("-h.png")));
+
+    QImage flat(300, 200, QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter painter(&flat);
+    painter.fillRect(0, 0, 100, 200, Qt::red);
+    painter.fillRect(100, 0, 100, 100, Qt::blue);
+    painter.end();
+    QVERIFY(flat.save(input("flat.png"), "PNG"));
+    QVERIFY(flat.save(input("a.b.png"), "PNG"));
+
+    QCOMPARE(TestEnv::runTool("convert",
+                              {"-seed", "3", "-size", "160x120", "plasma:", "-seed", "4", "plasma:", "-seed",
+                               "5", "plasma:", "-set", "delay", "10", "-loop", "0", input("anim.gif")}),
+             0);
+    QCOMPARE(QImageReader(input("anim.gif")).imageCount(), 3);
+
+    for (const char* name : {"empty.png", "empty.jpg", "empty.gif"}) {
+        QFile file(input(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+}
+
+void TestImageCompressCore::init()
+{
+    QDir::setCurrent(QDir::rootPath());
+    m_run = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_run->isValid());
+    TestEnv::isolate(*m_run);
+    QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix")); // the log folder, so the log holds only our lines
+    m_tempDir = PlatformConstants::tempFolder();
+    m_outDir = m_run->filePath("输出 folder") + '/';
+    QVERIFY(QDir().mkpath(m_outDir));
+}
+
+QString TestImageCompressCore::writeScript(const QString& name, const QByteArray& body) const
+{
+    const QString path = m_run->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("#!/bin/sh\n" + body + "\n");
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
+QString TestImageCompressCore::start(ImageCompressCore& engine, Operation operation, const QString& file,
+                                     const QString& outDir, int minQuality, int quality)
+{
+    switch (operation) {
+    case Png:
+        return engine.compressPng(file, outDir, minQuality, quality);
+    case Jpg:
+        return engine.compressJpg(file, outDir, quality);
+    case Gif:
+        return engine.compressGif(file, outDir, quality);
+    }
+    return QString();
+}
+
+void TestImageCompressCore::waitForEnd(ImageCompressCore& engine, QSignalSpy& spy)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(finalIndex(spy) >= 0, 30000);
+    QVERIFY(!spy.wait(150)); // a second end (error and finish of one process) would come at once
+    QCOMPARE(finalIndex(spy), spy.count() - 1);
+    const QList<QTimer*> timers = engine.findChildren<QTimer*>();
+    for (const QTimer* timer : timers)
+        QVERIFY(!timer->isActive());
+}
+
+void TestImageCompressCore::compresses_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QSize>("scale");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<QString>("outName");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<bool>("existing");
+
+    const QSize none;
+    QTest::newRow("png photo, kept") << "photo.png" << Png << true << none << 80 << "c_photo.png"
+                                     << QSize(320, 240) << QByteArray("png") << 1 << false;
+    QTest::newRow("png photo, not kept, copied as well")
+        << "photo.png" << Png << false << none << 80 << "c_photo.png" << QSize(320, 240) << QByteArray("png")
+        << 1 << false;
+    QTest::newRow("png, older output replaced") << "photo.png" << Png << true << none << 80 << "c_photo.png"
+                                                << QSize(320, 240) << QByteArray("png") << 1 << true;
+    QTest::newRow("png flat, own size") << "flat.png" << Png << true << QSize(300, 200) << 80 << "c_flat.png"
+                                        << QSize(300, 200) << QByteArray("png") << 1 << false;
+    QTest::newRow("png scaled to half")
+        << "photo.png" << Png << true << QSize(160, 120) << 80 << "c_photo.png" << QSize(160, 120)
+        << QByteArray("png") << 1 << false;
+    QTest::newRow("png name with two dots") << "a.b.png" << Png << true << none << 80 << "c_a.png"
+                                            << QSize(300, 200) << QByteArray("png") << 1 << false;
+    QTest::newRow("png name with blank, quotes, non-ASCII")
+        << "图片 文件夹/照片 \"引号\" ü.png" << Png << true << QSize(200, 100) << 80
+        << "c_照片 \"引号\" ü.png" << QSize(200, 100) << QByteArray("png") << 1 << false;
+    QTest::newRow("png name like an option") << "-h.png" << Png << true << none << 80 << "c_-h.png"
+                                             << QSize(320, 240) << QByteArray("png") << 1 << false;
+    QTest::newRow("jpg") << "photo.jpg" << Jpg << true << none << 60 << "c_photo.jpg" << QSize(320, 240)
+                         << QByteArray("jpeg") << 1 << false;
+    QTest::newRow("jpg scaled, aspect ignored")
+        << "photo.jpg" << Jpg << true << QSize(200, 50) << 60 << "c_photo.jpg" << QSize(200, 50)
+        << QByteArray("jpeg") << 1 << false;
+    QTest::newRow("bmp kept, JPEG under .bmp") << "photo.bmp" << Jpg << true << none << 70 << "c_photo.bmp"
+                                               << QSize(320, 240) << QByteArray("jpeg") << 1 << false;
+    QTest::newRow("bmp kept, older output replaced")
+        << "photo.bmp" << Jpg << true << QSize(100, 80) << 70 << "c_photo.bmp" << QSize(100, 80)
+        << QByteArray("jpeg") << 1 << true;
+    QTest::newRow("bmp to jpg") << "photo.bmp" << Jpg << false << none << 70 << "c_photo.jpg"
+                                << QSize(320, 240) << QByteArray("jpeg") << 1 << false;
+    QTest::newRow("gif quality 50") << "anim.gif" << Gif << true << none << 50 << "c_anim.gif"
+                                    << QSize(160, 120) << QByteArray("gif") << 3 << false;
+    QTest::newRow("gif quality 100") << "anim.gif" << Gif << true << none << 100 << "c_anim.gif"
+                                     << QSize(160, 120) << QByteArray("gif") << 3 << false;
+    QTest::newRow("gif scaled") << "anim.gif" << Gif << true << QSize(80, 60) << 90 << "c_anim.gif"
+                                << QSize(80, 60) << QByteArray("gif") << 3 << false;
+    QTest::newRow("gif to jpg, first frame") << "anim.gif" << Jpg << false << none << 80 << "c_anim.jpg"
+                                             << QSize(160, 120) << QByteArray("jpeg") << 1 << false;
+    QTest::newRow("gif to jpg scaled") << "anim.gif" << Jpg << false << QSize(64, 48) << 80 << "c_anim.jpg"
+                                       << QSize(64, 48) << QByteArray("jpeg") << 1 << false;
+}
+
+void TestImageCompressCore::compresses()
+{
+    QFETCH(QString, file);
+    QFETCH(Operation, operation);
+    QFETCH(bool, keep);
+    QFETCH(QSize, scale);
+    QFETCH(int, quality);
+    QFETCH(QString, outName);
+    QFETCH(QSize, size);
+    QFETCH(QByteArray, format);
+    QFETCH(int, frames);
+    QFETCH(bool, existing);
+
+    // A name that begins with '-' is given relative to its folder, as it could come from a command line.
+    QString inPath = input(file);
+    if (file.startsWith('-')) {
+        QDir::setCurrent(m_inputs.path());
+        inPath = file;
+    }
+    const QString outPath = m_outDir + outName;
+    if (existing) {
+        QFile older(outPath);
+        QVERIFY(older.open(QIODevice::WriteOnly));
+        older.write("older result");
+    }
+
+    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
+    const int number = g_imageEngineCount;
+    const QString scaled =
+        m_tempDir + QString("scale_%1.%2").arg(g_imageScaleCount + 1).arg(QFileInfo(file).suffix());
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(keep);
+    if (scale.isValid())
+        engine.setScaleSize(scale.width(), scale.height());
+
+    const QString returned = start(engine, operation, inPath, m_outDir, 10, quality);
+    const bool bmpKept = keep && outName.endsWith(".bmp");
+    QCOMPARE(returned, bmpKept ? m_outDir + "c_photo.jpg" : outPath);
+    waitForEnd(engine, spy);
+
+    // Ticks come first, each unfinished; the end is (1.0, true, output, output size / input size).
+    for (int i = 0; i + 1 < spy.count(); ++i) {
+        const Report tick = reportAt(spy, i);
+        QVERIFY(!tick.stat && tick.progress > 0.0f && tick.progress < 1.01f);
+    }
+    const Report end = reportAt(spy, spy.count() - 1);
+    QCOMPARE(end.progress, 1.0f);
+    QVERIFY(end.stat);
+    QCOMPARE(end.filePath, outPath);
+    const qint64 inSize = QFileInfo(inPath).size();
+    const qint64 outSize = QFileInfo(outPath).size();
+    QVERIFY(end.compRate == float(outSize) / float(inSize));
+    QVERIFY2(outSize < inSize, qPrintable(QString("%1 >= %2").arg(outSize).arg(inSize)));
+
+    QImageReader reader(outPath);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), format);
+    QCOMPARE(reader.size(), size);
+    QCOMPARE(reader.imageCount(), frames);
+    QVERIFY(!reader.read().isNull());
+    if (bmpKept)
+        QVERIFY(!QFile::exists(m_outDir + "c_photo.jpg"));
+
+    // The commands are logged as the product writes them, every path in double quotes.
+    const QString toolInput = scale.isValid() ? scaled : inPath;
+    QStringList expected;
+    if (operation == Png) {
+        expected << QString("start compress %1: \"%2\" --quality 10-%3 -f \"%1\" -o \"%4c_%5.png\"")
+                        .arg(toolInput, m_pngquant, QString::number(quality), m_tempDir,
+                             QString::number(number));
+        QVERIFY(QFile::exists(m_tempDir + QString("c_%1.png").arg(number)));
+        // The engine made the temporary folder, private to its owner.
+        const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+        QCOMPARE(QFileInfo(m_tempDir).permissions() & shared, QFileDevice::Permissions());
+    } else if (operation == Jpg) {
+        const QString read = toolInput + (toolInput.endsWith(".gif") ? "[0]" : "");
+        const QString written = m_outDir + outName.left(outName.size() - 4) + ".jpg";
+        expected << "jpg compress " + inPath
+                 << QString("start compress %1: \"convert\" -quality %2% \"%1\"  \"%3\"")
+                        .arg(read, QString::number(quality), written);
+    } else {
+        const int colours = quality >= 100 ? 256 : 256 * quality / 100;
+        expected << QString("gifcomp\"gifsicle\" -O3 \"%1\" --colors %2 -o \"%3\"")
+                        .arg(toolInput, QString::number(colours), outPath);
+    }
+    QCOMPARE(TestEnv::logLines(), expected);
+}
+
+void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()
+{
+    // pngquant started a little late, so the one-second ticks show before the end.
+    const QString slowPngquant =
+        writeScript("pngquant", "sleep 2.3\nexec " + m_pngquant.toUtf8() + " \"$@\"");
+    ImageCompressCore engine(slowPngquant, "convert", nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(true);
+    const QString outPath = engine.compressPng(input("photo.png"), m_outDir, 10, 80);
+    waitForEnd(engine, spy);
+
+    // Two ticks at least (the tool ran for over two seconds), stepping by 0.1, then the one end.
+    QVERIFY(spy.count() >= 3);
+    float step = 0.0f;
+    for (int i = 0; i + 1 < spy.count(); ++i) {
+        step = float(double(step) + 0.1);
+        const Report tick = reportAt(spy, i);
+        QVERIFY(tick.progress == step && !tick.stat && tick.filePath == outPath && tick.compRate == 0.0f);
+    }
+    const Report end = reportAt(spy, spy.count() - 1);
+    QVERIFY(end.progress == 1.0f && end.stat && end.filePath == outPath);
+    QVERIFY(end.compRate > 0.0f && end.compRate < 1.0f);
+}
+
+void TestImageCompressCore::ticksStopJustAboveOne()
+{
+    ImageCompressCore engine(m_pngquant, "convert", nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 10, 13000);
+    const float expected[] = {0.1f, 0.2f,        0.3f,       0.4f,       0.5f,
+                              0.6f, 0.70000005f, 0.8000001f, 0.9000001f, 1.0000001f};
+    for (int i = 0; i < 10; ++i) {
+        const Report tick = reportAt(spy, i);
+        QVERIFY2(tick.progress == expected[i], qPrintable(QString::number(tick.progress, 'g', 9)));
+        QVERIFY(!tick.stat && tick.filePath.isEmpty() && tick.compRate == 0.0f);
+    }
+    QVERIFY(reportAt(spy, 9).progress > 1.0f);
+    QVERIFY(!spy.wait(1500)); // the eleventh second reports nothing
+}
+
+void TestImageCompressCore::enginesBuiltAheadKeepTheirTemporaryFilesApart()
+{
+    ImageCompressCore first(m_pngquant, "convert", nullptr);
+    const int firstNumber = g_imageEngineCount;
+    ImageCompressCore second(m_pngquant, "convert", nullptr);
+    QSignalSpy firstSpy(&first, &ImageCompressCore::sig_sendProgress);
+    QSignalSpy secondSpy(&second, &ImageCompressCore::sig_sendProgress);
+    first.setKeepFormat(true);
+    second.setKeepFormat(true);
+    first.compressPng(input("photo.png"), m_outDir, 10, 80);
+    second.compressPng(input("flat.png"), m_outDir, 10, 80);
+    waitForEnd(first, firstSpy);
+    waitForEnd(second, secondSpy);
+
+    QVERIFY(reportAt(firstSpy, firstSpy.count() - 1).stat);
+    QVERIFY(reportAt(secondSpy, secondSpy.count() - 1).stat);
+    QCOMPARE(QImageReader(m_outDir + "c_photo.png").size(), QSize(320, 240));
+    QCOMPARE(QImageReader(m_outDir + "c_flat.png").size(), QSize(300, 200));
+    QCOMPARE(QImageReader(m_tempDir + QString("c_%1.png").arg(firstNumber)).size(), QSize(320, 240));
+    QCOMPARE(QImageReader(m_tempDir + QString("c_%1.png").arg(firstNumber + 1)).size(), QSize(300, 200));
+}
+
+void TestImageCompressCore::failureIsReportedOnce_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("pngquant"); // "@name": a stand-in script, empty: the real one
+    QTest::addColumn<QString>("convert");
+    QTest::addColumn<QSize>("scale");
+    QTest::addColumn<int>("minQuality");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<QString>(
+        "obstacle"); // "dir": a folder where the output goes; "nofolder": no output folder
+    QTest::addColumn<int>("timeLimit");
+    QTest::addColumn<bool>("pathReported");
+    // %IN input, %OUT reported output, %JPG convert's output, %TMP pngquant's result
+    QTest::addColumn<QStringList>("lines");
+
+    const QSize none;
+    const QString fail = "compress fail %IN: ";
+    QTest::newRow("png missing") << "none.png" << Png << ""
+                                 << "convert" << none << 10 << 80 << "" << 0 << false
+                                 << QStringList{fail + "input missing"};
+    QTest::newRow("jpg missing") << "none.jpg" << Jpg << ""
+                                 << "convert" << none << 10 << 80 << "" << 0 << false
+                                 << QStringList{fail + "input missing"};
+    QTest::newRow("gif missing") << "none.gif" << Gif << ""
+                                 << "convert" << none << 10 << 80 << "" << 0 << false
+                                 << QStringList{fail + "input missing"};
+    QTest::newRow("gif missing, scale set")
+        << "none.gif" << Gif << ""
+        << "convert" << QSize(10, 10) << 10 << 80 << "" << 0 << false << QStringList{fail + "input missing"};
+    QTest::newRow("pngquant cannot start") << "photo.png" << Png << "/nonexistent/pngquant"
+                                           << "convert" << none << 10 << 80 << "" << 0 << true
+                                           << QStringList{fail + "cannot start /nonexistent/pngquant"};
+    QTest::newRow("convert cannot start") << "photo.jpg" << Jpg << ""
+                                          << "/nonexistent/convert" << none << 10 << 80 << "" << 0 << true
+                                          << QStringList{fail + "cannot start /nonexistent/convert"};
+    QTest::newRow("resize cannot start")
+        << "photo.png" << Png << ""
+        << "/nonexistent/convert" << QSize(10, 10) << 10 << 80 << "" << 0 << true
+        << QStringList{"scale fail %IN: cannot start /nonexistent/convert"};
+    QTest::newRow("resize refused over 16K") << "photo.jpg" << Jpg << ""
+                                             << "convert" << QSize(17000, 10) << 10 << 80 << "" << 0 << true
+                                             << QStringList{"scale fail %IN: exit code 1"};
+    QTest::newRow("pngquant quality unreachable (99)")
+        << "photo.png" << Png << ""
+        << "convert" << none << 99 << 100 << "" << 0 << true << QStringList{fail + "exit code 99"};
+    QTest::newRow("pngquant crashes")
+        << "photo.png" << Png << "@crash"
+        << "convert" << none << 10 << 80 << "" << 0 << true << QStringList{fail + "crashed"};
+    QTest::newRow("pngquant hangs") << "photo.png" << Png << "@hang"
+                                    << "convert" << none << 10 << 80 << "" << 400 << true
+                                    << QStringList{fail + "timed out"};
+    QTest::newRow("pngquant writes nothing")
+        << "photo.png" << Png << "@silent"
+        << "convert" << none << 10 << 80 << "" << 0 << true << QStringList{fail + "no output %TMP"};
+    QTest::newRow("pngquant writes an empty file")
+        << "photo.png" << Png << "@empty"
+        << "convert" << none << 10 << 80 << "" << 0 << true << QStringList{fail + "no output %TMP"};
+    QTest::newRow("convert crashes") << "photo.jpg" << Jpg << ""
+                                     << "@crash" << none << 10 << 80 << "" << 0 << true
+                                     << QStringList{fail + "crashed"};
+    QTest::newRow("empty png") << "empty.png" << Png << ""
+                               << "convert" << none << 10 << 80 << "" << 0 << true
+                               << QStringList{fail + "exit code 25"};
+    QTest::newRow("empty jpg") << "empty.jpg" << Jpg << ""
+                               << "convert" << none << 10 << 80 << "" << 0 << true
+                               << QStringList{fail + "exit code 1"};
+    QTest::newRow("empty gif") << "empty.gif" << Gif << ""
+                               << "convert" << none << 10 << 80 << "" << 0 << true
+                               << QStringList{fail + "exit code 1"};
+    QTest::newRow("png output folder missing")
+        << "photo.png" << Png << ""
+        << "convert" << none << 10 << 80 << "nofolder" << 0 << true << QStringList{"copy fail"};
+    QTest::newRow("png output blocked by a folder") << "photo.png" << Png << ""
+                                                    << "convert" << none << 10 << 80 << "dir" << 0 << true
+                                                    << QStringList{"remove File %OUT fail", "copy fail"};
+    QTest::newRow("bmp output blocked by a folder")
+        << "photo.bmp" << Jpg << ""
+        << "convert" << none << 10 << 80 << "dir" << 0 << true
+        << QStringList{"remove file fail:%OUT", "rename fail: %JPG"};
+}
+
+void TestImageCompressCore::failureIsReportedOnce()
+{
+    QFETCH(QString, file);
+    QFETCH(Operation, operation);
+    QFETCH(QString, pngquant);
+    QFETCH(QString, convert);
+    QFETCH(QSize, scale);
+    QFETCH(int, minQuality);
+    QFETCH(int, quality);
+    QFETCH(QString, obstacle);
+    QFETCH(int, timeLimit);
+    QFETCH(bool, pathReported);
+    QFETCH(QStringList, lines);
+
+    const auto standIn = [this](const QString& name) {
+        if (name == "@crash")
+            return writeScript("crash", "kill -KILL $$");
+        if (name == "@hang")
+            return writeScript("hang", "exec sleep 30");
+        if (name == "@silent")
+            return writeScript("silent", "exit 0");
+        if (name == "@empty")
+            return writeScript("empty", "for a; do last=$a; done\n: > \"$last\"");
+        return name;
+    };
+    pngquant = pngquant.isEmpty() ? m_pngquant : standIn(pngquant);
+    convert = standIn(convert);
+
+    const QString outDir = obstacle == "nofolder" ? m_run->filePath("no such folder") + '/' : m_outDir;
+    const QString suffix = operation == Png ? ".png" : operation == Jpg ? ".jpg" : ".gif";
+    const QString base = QFileInfo(file).baseName();
+    const QString jpgPath = outDir + "c_" + base + ".jpg";
+    QString outPath = outDir + "c_" + base + suffix;
+    if (operation == Jpg && file.endsWith(".bmp"))
+        outPath = outDir + "c_" + base + ".bmp";
+    if (obstacle == "dir") {
+        QVERIFY(QDir().mkpath(outPath));
+        QFile inside(outPath + "/keep");
+        QVERIFY(inside.open(QIODevice::WriteOnly));
+    }
+
+    ImageCompressCore engine(pngquant, convert, nullptr);
+    const QString tempOut = m_tempDir + QString("c_%1.png").arg(g_imageEngineCount);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(true);
+    if (timeLimit > 0)
+        engine.setTimeLimit(timeLimit);
+    if (scale.isValid())
+        engine.setScaleSize(scale.width(), scale.height());
+    start(engine, operation, input(file), outDir, minQuality, quality);
+    waitForEnd(engine, spy);
+
+    QCOMPARE(spy.count(), 1); // every failure here ends before the first tick
+    const Report end = reportAt(spy, 0);
+    QCOMPARE(end.progress, -1.0f);
+    QVERIFY(!end.stat);
+    QCOMPARE(end.filePath, pathReported ? outPath : QString());
+    QVERIFY(std::isfinite(end.compRate) && end.compRate == 0.0f);
+    if (obstacle.isEmpty() && timeLimit == 0)
+        QVERIFY(!QFile::exists(outPath) || QFileInfo(outPath).size() == 0);
+
+    for (QString& line : lines)
+        line.replace("%IN", input(file))
+            .replace("%OUT", outPath)
+            .replace("%JPG", jpgPath)
+            .replace("%TMP", tempOut);
+    QStringList logged = TestEnv::logLines();
+    // The command lines logged before the start are shown by the success cases.
+    logged.erase(std::remove_if(logged.begin(), logged.end(),
+                                [](const QString& line) {
+                                    return line.startsWith("start compress ") ||
+                                           line.startsWith("jpg compress ") || line.startsWith("gifcomp");
+                                }),
+                 logged.end());
+    QCOMPARE(logged, lines);
+}
+
+QTEST_GUILESS_MAIN(TestImageCompressCore)
+#include "tst_imagecompresscore.moc"
