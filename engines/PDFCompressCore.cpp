@@ -56,6 +56,11 @@ int PDFCompressCore::taskCount(int pageCount, int pagesPerTask)
     return pageCount / pagesPerTask + (pageCount % pagesPerTask != 0 ? 1 : 0);
 }
 
+QPair<int, int> PDFCompressCore::rangeOf(int index, int pagesPerTask, int pageCount)
+{
+    return qMakePair(index * pagesPerTask + 1, qMin((index + 1) * pagesPerTask, pageCount));
+}
+
 void PDFCompressCore::fail(const QString& reason)
 {
     if (m_reported)
@@ -104,9 +109,8 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
         connect(task.get(), &BaseTask::signalTaskFinished, this, &PDFCompressCore::onSplitFinished);
         const QString partPath = QString("%1/%2_%3.pdf").arg(folder, m_baseName).arg(i);
         m_partPaths.append(partPath);
-        const int firstPage = i * pagesPerTask + 1;
-        const int lastPage = qMin((i + 1) * pagesPerTask, pageCount);
-        task->setTask(m_inputPath, partPath, m_quality, firstPage, lastPage);
+        const QPair<int, int> range = rangeOf(i, pagesPerTask, pageCount);
+        task->setTask(m_inputPath, partPath, m_quality, range.first, range.second);
         ThreadPool::instance()->pushTask(task);
     }
 }

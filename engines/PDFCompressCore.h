@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,8 @@ public:
     static int pagesPerTask(int pageCount);
     // Number of ranges of pagesPerTask pages that cover pageCount pages.
     static int taskCount(int pageCount, int pagesPerTask);
+    // First and last page (from 1) of range index (from 0).
+    static QPair<int, int> rangeOf(int index, int pagesPerTask, int pageCount);
 
     // The folder of this engine's split and part files (empty before start).
     QString workDir() const { return m_workDir; }

@@ -1,5 +1,7 @@
 #include "PdfFactory.h"
 
+#include <vector>
+
 extern "C" {
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
@@ -205,6 +207,41 @@ bool PdfFactory::write(const QString& path, const Options& options)
     if (options.bookmarkEvery > 0 || !options.userPassword.isEmpty())
         return addOutlineAndLock(path, options);
     return QFile::exists(path);
+}
+
+bool PdfFactory::writeBlank(const QString& path, const QList<QSizeF>& pageSizes)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return false;
+    const QByteArray name = path.toUtf8();
+    const int count = pageSizes.size();
+    std::vector<fz_rect> boxes;
+    for (const QSizeF& size : pageSizes)
+        boxes.push_back(fz_make_rect(0, 0, float(size.width()), float(size.height())));
+    pdf_document* document = nullptr;
+    volatile bool ok = true;
+    fz_var(document);
+    fz_try(context)
+    {
+        document = pdf_create_document(context);
+        for (int i = 0; i < count; ++i) {
+            pdf_obj* page = pdf_add_page(context, document, boxes[size_t(i)], 0, nullptr, nullptr);
+            pdf_insert_page(context, document, -1, page);
+            pdf_drop_obj(context, page);
+        }
+        pdf_save_document(context, document, name.constData(), &pdf_default_write_options);
+    }
+    fz_always(context)
+    {
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        ok = false;
+    }
+    fz_drop_context(context);
+    return ok;
 }
 
 int PdfFactory::pageCount(const QString& path)

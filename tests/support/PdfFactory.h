@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,8 @@ public:
 
     // False when the file could not be written.
     static bool write(const QString& path, const Options& options);
+    // Empty pages of the given sizes in points (none: a document without pages).
+    static bool writeBlank(const QString& path, const QList<QSizeF>& pageSizes);
 
     // Read back through MuPDF: the page count (-1 when the file cannot be opened or is locked),
     // the document title, and the bookmarks as "title@page" (pages from 1, children indented by two
