@@ -17,16 +17,15 @@
 #include "PlatformConstants.h"
 #include "TestEnv.h"
 
-namespace {
-struct Run
+namespace
 {
+struct Run {
     bool ok = false;
     double seconds = 0;
     double ratio = 0;
 };
 
-struct Sample
-{
+struct Sample {
     QString name;
     QString path;
     QString description;
@@ -114,25 +113,31 @@ int main(int argc, char** argv)
     // Camera-sized photographs at camera quality; a few charts as PNG.
     QList<OoxmlPackage::Media> photos;
     for (int i = 0; i < 8; ++i)
-        photos << OoxmlPackage::Media{QString("image%1.jpeg").arg(i + 1),
-                                      OoxmlPackage::jpeg(OoxmlPackage::photo(4000, 3000, quint32(100 + i)), 92)};
+        photos << OoxmlPackage::Media{
+            QString("image%1.jpeg").arg(i + 1),
+            OoxmlPackage::jpeg(OoxmlPackage::photo(4000, 3000, quint32(100 + i)), 92)};
     QList<OoxmlPackage::Media> report;
     for (int i = 0; i < 5; ++i)
-        report << OoxmlPackage::Media{QString("image%1.jpeg").arg(i + 1),
-                                      OoxmlPackage::jpeg(OoxmlPackage::photo(3264, 2448, quint32(200 + i)), 90)};
+        report << OoxmlPackage::Media{
+            QString("image%1.jpeg").arg(i + 1),
+            OoxmlPackage::jpeg(OoxmlPackage::photo(3264, 2448, quint32(200 + i)), 90)};
     report << OoxmlPackage::Media{"image6.png", OoxmlPackage::png(OoxmlPackage::photo(2000, 1500, 300))};
     QList<OoxmlPackage::Media> mixed;
     for (int i = 0; i < 3; ++i)
-        mixed << OoxmlPackage::Media{QString("image%1.jpeg").arg(i + 1),
-                                     OoxmlPackage::jpeg(OoxmlPackage::photo(3000, 2000, quint32(400 + i)), 92)};
+        mixed << OoxmlPackage::Media{
+            QString("image%1.jpeg").arg(i + 1),
+            OoxmlPackage::jpeg(OoxmlPackage::photo(3000, 2000, quint32(400 + i)), 92)};
     for (int i = 0; i < 4; ++i)
-        mixed << OoxmlPackage::Media{QString("image%1.png").arg(i + 4),
-                                     OoxmlPackage::png(OoxmlPackage::diagram(2400 + 200 * i, 1350 + 100 * i))};
+        mixed << OoxmlPackage::Media{
+            QString("image%1.png").arg(i + 4),
+            OoxmlPackage::png(OoxmlPackage::diagram(2400 + 200 * i, 1350 + 100 * i))};
 
     const QList<Sample> samples = {
         {"photo-heavy pptx", dir.path() + "/photos.pptx", "8 slides, 8 JPEG photos 4000x3000 q92"},
-        {"photo-heavy docx", dir.path() + "/report.docx", "5 JPEG photos 3264x2448 q90, 1 PNG photo 2000x1500"},
-        {"mixed pptx", dir.path() + "/mixed.pptx", "3 JPEG photos 3000x2000 q92, 4 PNG charts 2400..3000 wide"},
+        {"photo-heavy docx", dir.path() + "/report.docx",
+         "5 JPEG photos 3264x2448 q90, 1 PNG photo 2000x1500"},
+        {"mixed pptx", dir.path() + "/mixed.pptx",
+         "3 JPEG photos 3000x2000 q92, 4 PNG charts 2400..3000 wide"},
     };
     if (!OoxmlPackage::write(samples[0].path, OoxmlPackage::presentation(photos)) ||
         !OoxmlPackage::write(samples[1].path, OoxmlPackage::wordDocument(report)) ||
@@ -150,7 +155,8 @@ int main(int argc, char** argv)
     for (const Sample& sample : samples) {
         QStringList cells;
         for (int level = 0; level < 3; ++level) {
-            const QString output = QString("%1/c%2_%3").arg(dir.path()).arg(level).arg(QFileInfo(sample.path).fileName());
+            const QString output =
+                QString("%1/c%2_%3").arg(dir.path()).arg(level).arg(QFileInfo(sample.path).fileName());
             const Run run = runEngine(sample.path, output, CompressLevel(level));
             cells << cell(run);
             if (sample.name == "photo-heavy pptx" && level == 2 && (!run.ok || run.ratio >= 0.3))

@@ -12,7 +12,8 @@
 #include "PlatformConstants.h"
 #include "Tool.h"
 
-namespace {
+namespace
+{
 const QRegExp kPercentPattern("\\d\\d");
 const QRegExp kOutcomePattern("success|Not");
 } // namespace
@@ -20,21 +21,18 @@ const QRegExp kOutcomePattern("success|Not");
 // Large presentations with many photographs take minutes; nothing sensible takes an hour.
 const int DocCompressCore::kTimeLimitMs = 60 * 60 * 1000;
 
-DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QString& docToolPath, QObject* parent)
-    : QObject(parent)
-    , m_process(new QProcess(this))
-    , m_toolPath(compressionToolPath)
-    , m_docToolPath(docToolPath)
-    , m_timer(new QTimer(this))
-    , m_progress(0.0f)
-    , m_pdfMode(false)
-    , m_timeLimit(new QTimer(this))
-    , m_reported(false)
+DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QString& docToolPath,
+                                 QObject* parent)
+    : QObject(parent), m_process(new QProcess(this)), m_toolPath(compressionToolPath),
+      m_docToolPath(docToolPath), m_timer(new QTimer(this)), m_progress(0.0f), m_pdfMode(false),
+      m_timeLimit(new QTimer(this)), m_reported(false)
 {
     connect(m_timer, &QTimer::timeout, this, [this] { onProgressTick(); });
-    connect(m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
-    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) { onProcessError(error); });
+    connect(
+        m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+        [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
+    connect(m_process, &QProcess::errorOccurred, this,
+            [this](QProcess::ProcessError error) { onProcessError(error); });
     m_timeLimit->setSingleShot(true);
     connect(m_timeLimit, &QTimer::timeout, this, [this] { onTimeLimit(); });
 }
@@ -73,24 +71,25 @@ void DocCompressCore::compress(QString inputPath, QString outputPath, const Comp
     const QString suffix = QFileInfo(inputPath).suffix().toLower();
     if (suffix == "ppt" || suffix == "doc") {
         const QString tempFolder = PlatformConstants::tempFolder();
-        const QString converted =
-            QString("%1%2.%3").arg(tempFolder, QFileInfo(inputPath).baseName(), suffix == "ppt" ? "pptx" : "docx");
+        const QString converted = QString("%1%2.%3").arg(tempFolder, QFileInfo(inputPath).baseName(),
+                                                         suffix == "ppt" ? "pptx" : "docx");
         QDir().mkpath(tempFolder);
         // A file of the same name left by an earlier conversion must not pass for this one's result.
         QFile::remove(converted);
 
         DocConvert* converter = new DocConvert(m_docToolPath, this);
         const CompressLevel levelCopy = level;
-        connect(converter, &DocConvert::sig_Finished, this, [this, inputPath, converted, outputPath, levelCopy] {
-            if (QFileInfo(converted).size() <= 0) {
-                m_inputPath = inputPath;
-                fail(QString("doc convert fail %1: no converted file %2").arg(inputPath, converted));
-                return;
-            }
-            m_progress = 0.5f;
-            m_timer->start(1000);
-            startCompress(converted, outputPath, levelCopy);
-        });
+        connect(converter, &DocConvert::sig_Finished, this,
+                [this, inputPath, converted, outputPath, levelCopy] {
+                    if (QFileInfo(converted).size() <= 0) {
+                        m_inputPath = inputPath;
+                        fail(QString("doc convert fail %1: no converted file %2").arg(inputPath, converted));
+                        return;
+                    }
+                    m_progress = 0.5f;
+                    m_timer->start(1000);
+                    startCompress(converted, outputPath, levelCopy);
+                });
         connect(converter, &DocConvert::sig_Failed, this, [this, inputPath](const QString& reason) {
             m_inputPath = inputPath;
             fail(QString("doc convert fail %1: %2").arg(inputPath, reason));
@@ -138,7 +137,10 @@ void DocCompressCore::onProcessFinished(int exitCode, QProcess::ExitStatus exitS
         const QStringList lines =
             QString::fromUtf8(m_process->peek(m_process->bytesAvailable())).split('\n', Qt::SkipEmptyParts);
         const QString said = lines.isEmpty() ? QString() : ", " + lines.last().trimmed();
-        fail(QString("doc compress fail %1: compression tool exit code %2%3").arg(m_inputPath).arg(exitCode).arg(said));
+        fail(QString("doc compress fail %1: compression tool exit code %2%3")
+                 .arg(m_inputPath)
+                 .arg(exitCode)
+                 .arg(said));
         return;
     }
     const double outputSize = double(QFileInfo(m_outputPath).size());
@@ -158,12 +160,15 @@ void DocCompressCore::onProcessError(QProcess::ProcessError error)
     // A crash ends the process too, and onProcessFinished reports it.
     if (error != QProcess::FailedToStart || m_pdfMode)
         return;
-    fail(QString("doc compress fail %1: compression tool cannot start (%2)").arg(m_inputPath, m_process->errorString()));
+    fail(QString("doc compress fail %1: compression tool cannot start (%2)")
+             .arg(m_inputPath, m_process->errorString()));
 }
 
 void DocCompressCore::onTimeLimit()
 {
-    fail(QString("doc compress fail %1: compression tool gave no result within %2 s").arg(m_inputPath).arg(kTimeLimitMs / 1000));
+    fail(QString("doc compress fail %1: compression tool gave no result within %2 s")
+             .arg(m_inputPath)
+             .arg(kTimeLimitMs / 1000));
     m_process->kill();
 }
 

@@ -21,15 +21,16 @@ class DocCompressCore : public QObject
 {
     Q_OBJECT
 public:
-    DocCompressCore(const QString& compressionToolPath, const QString& docToolPath, QObject* parent = nullptr);
+    DocCompressCore(const QString& compressionToolPath, const QString& docToolPath,
+                    QObject* parent = nullptr);
     ~DocCompressCore() override;
 
     void compress(QString inputPath, QString outputPath, const CompressLevel& level);
     void compressPdf(QString inputPath, QString outputPath, const int& quality);
 
     // "%1 %2 %3 L" with the tool path and the two file paths quoted, L the level digit.
-    static ToolCommand compressCommand(const QString& toolPath, const QString& inputPath, const QString& outputPath,
-                                       const CompressLevel& level);
+    static ToolCommand compressCommand(const QString& toolPath, const QString& inputPath,
+                                       const QString& outputPath, const CompressLevel& level);
 
     // Longest wait for the compression tool.
     static const int kTimeLimitMs;

@@ -9,11 +9,8 @@
 const int DocConvert::kTimeLimitMs = 5 * 60 * 1000;
 
 DocConvert::DocConvert(const QString& toolPath, QObject* parent)
-    : QObject(parent)
-    , m_toolPath(toolPath)
-    , m_process(new QProcess(this))
-    , m_timeLimit(new QTimer(this))
-    , m_ended(false)
+    : QObject(parent), m_toolPath(toolPath), m_process(new QProcess(this)), m_timeLimit(new QTimer(this)),
+      m_ended(false)
 {
     m_timeLimit->setSingleShot(true);
     connect(m_timeLimit, &QTimer::timeout, this, &DocConvert::onTimeLimit);
@@ -35,8 +32,8 @@ DocConvert::~DocConvert()
 
 ToolCommand DocConvert::command(const QString& toolPath, const QString& inputPath, const QString& outputPath)
 {
-    const QString text =
-        QString("%1 -type=6 -input=%2 -output=%3").arg(Tool::quote(toolPath), Tool::quote(inputPath), Tool::quote(outputPath));
+    const QString text = QString("%1 -type=6 -input=%2 -output=%3")
+                             .arg(Tool::quote(toolPath), Tool::quote(inputPath), Tool::quote(outputPath));
     return ToolCommand(toolPath, {"-type=6", "-input=" + inputPath, "-output=" + outputPath}, text);
 }
 

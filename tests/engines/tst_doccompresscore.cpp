@@ -19,9 +19,9 @@
 #include "ThreadPool.h"
 #include "Tool.h"
 
-namespace {
-struct Report
+namespace
 {
+struct Report {
     float progress;
     bool stat;
     QString filePath;
@@ -105,8 +105,10 @@ void tst_DocCompressCore::initTestCase()
     const QByteArray chart = OoxmlPackage::png(OoxmlPackage::diagram(1600, 1200));
     m_docx = path("report one.docx");
     m_pptx = path("deck.pptx");
-    QVERIFY(OoxmlPackage::write(m_docx, OoxmlPackage::wordDocument({{"image1.jpeg", photo}, {"image2.png", chart}})));
-    QVERIFY(OoxmlPackage::write(m_pptx, OoxmlPackage::presentation({{"image1.jpeg", photo}, {"image2.png", chart}})));
+    QVERIFY(OoxmlPackage::write(m_docx,
+                                OoxmlPackage::wordDocument({{"image1.jpeg", photo}, {"image2.png", chart}})));
+    QVERIFY(OoxmlPackage::write(m_pptx,
+                                OoxmlPackage::presentation({{"image1.jpeg", photo}, {"image2.png", chart}})));
 }
 
 void tst_DocCompressCore::cleanupTestCase()
@@ -132,7 +134,8 @@ QString tst_DocCompressCore::script(const QString& name, const QString& body) co
     return file;
 }
 
-QList<Report> tst_DocCompressCore::run(DocCompressCore& engine, const std::function<void()>& start, int settleMs)
+QList<Report> tst_DocCompressCore::run(DocCompressCore& engine, const std::function<void()>& start,
+                                       int settleMs)
 {
     QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
     start();
@@ -143,7 +146,8 @@ QList<Report> tst_DocCompressCore::run(DocCompressCore& engine, const std::funct
     spy.wait(settleMs);
     QList<Report> reports;
     for (const QList<QVariant>& arguments : spy)
-        reports.append({arguments[0].toFloat(), arguments[1].toBool(), arguments[2].toString(), arguments[3].toFloat()});
+        reports.append(
+            {arguments[0].toFloat(), arguments[1].toBool(), arguments[2].toString(), arguments[3].toFloat()});
     return reports;
 }
 
@@ -170,7 +174,8 @@ void tst_DocCompressCore::commandTexts()
     QCOMPARE(command.arguments(), QStringList({input, output, digit}));
 
     const ToolCommand convert = DocConvert::command("/opt/docTool/Trellant35", "/d/a.ppt", "/t/a.pptx");
-    QCOMPARE(convert.text(), QString("\"/opt/docTool/Trellant35\" -type=6 -input=\"/d/a.ppt\" -output=\"/t/a.pptx\""));
+    QCOMPARE(convert.text(),
+             QString("\"/opt/docTool/Trellant35\" -type=6 -input=\"/d/a.ppt\" -output=\"/t/a.pptx\""));
     QCOMPARE(convert.arguments(), QStringList({"-type=6", "-input=/d/a.ppt", "-output=/t/a.pptx"}));
 }
 
@@ -190,8 +195,7 @@ void tst_DocCompressCore::compressesPackages()
     const QString output = QFileInfo(input).path() + "/c_" + QFileInfo(input).baseName() + "." +
                            QFileInfo(input).suffix() + QString::number(level);
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
-    const QList<Report> reports =
-        run(engine, [&] { engine.compress(input, output, CompressLevel(level)); });
+    const QList<Report> reports = run(engine, [&] { engine.compress(input, output, CompressLevel(level)); });
 
     QVERIFY(!reports.isEmpty());
     const Report last = reports.last();
@@ -207,8 +211,8 @@ void tst_DocCompressCore::compressesPackages()
     }
     QCOMPARE(OoxmlPackage::read(output).size(), OoxmlPackage::read(input).size());
 
-    const ToolCommand command =
-        DocCompressCore::compressCommand(PlatformConstants::compressionToolPath(), input, output, CompressLevel(level));
+    const ToolCommand command = DocCompressCore::compressCommand(PlatformConstants::compressionToolPath(),
+                                                                 input, output, CompressLevel(level));
     QCOMPARE(TestEnv::logLines(), QStringList(QString("start compress %1: %2").arg(input, command.text())));
 }
 
@@ -247,7 +251,8 @@ void tst_DocCompressCore::timedProgressFromHalfAfterConversion()
     // "A.B.PPT": capitals and a second dot, converted to "A.pptx" in the temporary folder.
     const QString legacy = path("A.B.PPT");
     QVERIFY(QFile::copy(m_pptx, legacy));
-    const QString docTool = script("convert-copy", QString("out=\"${3#-output=}\"\ncp \"%1\" \"$out\"").arg(m_pptx));
+    const QString docTool =
+        script("convert-copy", QString("out=\"${3#-output=}\"\ncp \"%1\" \"$out\"").arg(m_pptx));
     const QString compressor = script("slow-half", "sleep 2.5\ncp \"$1\" \"$2\"\necho success");
     const QString converted = PlatformConstants::tempFolder() + "A.pptx";
     const QString output = path("c_A.pptx");
@@ -266,7 +271,8 @@ void tst_DocCompressCore::timedProgressFromHalfAfterConversion()
     QVERIFY(reports.last().stat);
     QCOMPARE(reports.last().rate, float(sizeRatio(output, converted)));
     const ToolCommand command = DocCompressCore::compressCommand(compressor, converted, output, Normal);
-    QCOMPARE(TestEnv::logLines(), QStringList(QString("start compress %1: %2").arg(converted, command.text())));
+    QCOMPARE(TestEnv::logLines(),
+             QStringList(QString("start compress %1: %2").arg(converted, command.text())));
 }
 
 void tst_DocCompressCore::toolFailuresReportOnce_data()
@@ -275,14 +281,24 @@ void tst_DocCompressCore::toolFailuresReportOnce_data()
     QTest::addColumn<QString>("damage");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("tool exits non-zero") << "echo 10\necho 'Not compressed: broken'\nexit 3" << ""
+    QTest::newRow("tool exits non-zero") << "echo 10\necho 'Not compressed: broken'\nexit 3"
+                                         << ""
                                          << "compression tool exit code 3, Not compressed: broken";
-    QTest::newRow("tool leaves no output") << "echo success\nexit 0" << ""
+    QTest::newRow("tool leaves no output") << "echo success\nexit 0"
+                                           << ""
                                            << "no output file %OUT%";
-    QTest::newRow("tool crashes") << "kill -9 $$" << "" << "compression tool crashed";
-    QTest::newRow("tool cannot start") << "-" << "" << "compression tool cannot start (";
-    QTest::newRow("input missing") << "" << "missing" << "input file missing";
-    QTest::newRow("corrupt package") << "" << "corrupt" << "compression tool exit code 1, Not a package: ";
+    QTest::newRow("tool crashes") << "kill -9 $$"
+                                  << ""
+                                  << "compression tool crashed";
+    QTest::newRow("tool cannot start") << "-"
+                                       << ""
+                                       << "compression tool cannot start (";
+    QTest::newRow("input missing") << ""
+                                   << "missing"
+                                   << "input file missing";
+    QTest::newRow("corrupt package") << ""
+                                     << "corrupt"
+                                     << "compression tool exit code 1, Not a package: ";
 }
 
 void tst_DocCompressCore::toolFailuresReportOnce()
@@ -310,7 +326,8 @@ void tst_DocCompressCore::toolFailuresReportOnce()
 
     DocCompressCore engine(tool, PlatformConstants::docToolPath(false));
     // Longer than one timer period: a timed report after the failure would show.
-    const QList<Report> reports = run(engine, [&] { engine.compress(input, output, Smallest); }, 1100);
+    const QList<Report> reports = run(
+        engine, [&] { engine.compress(input, output, Smallest); }, 1100);
     QVERIFY(!reports.isEmpty());
     const Report last = reports.last();
     QCOMPARE(last.progress, -1.0f);
@@ -335,9 +352,12 @@ void tst_DocCompressCore::conversionFailuresReportOnce_data()
 
     // LibreOffice's habit: exit 0 and no file. A stale file from an earlier conversion of the
     // same name lies in the temporary folder and must not be taken for this one's result.
-    QTest::newRow("converter leaves no file") << "exit 0" << "no converted file %CONVERTED%";
-    QTest::newRow("converter fails") << "echo cannot >&2\nexit 1" << "no converted file %CONVERTED%";
-    QTest::newRow("converter cannot start") << "-" << "document tool cannot start (";
+    QTest::newRow("converter leaves no file") << "exit 0"
+                                              << "no converted file %CONVERTED%";
+    QTest::newRow("converter fails") << "echo cannot >&2\nexit 1"
+                                     << "no converted file %CONVERTED%";
+    QTest::newRow("converter cannot start") << "-"
+                                            << "document tool cannot start (";
 }
 
 void tst_DocCompressCore::conversionFailuresReportOnce()
@@ -346,8 +366,8 @@ void tst_DocCompressCore::conversionFailuresReportOnce()
     QFETCH(QString, reason);
 
     const QString tag = QString(QTest::currentDataTag()).replace(' ', '-');
-    const QString docTool =
-        docToolBody == "-" ? m_dir.path() + "/tools/absent/Trellant35" : script("convert-" + tag, docToolBody);
+    const QString docTool = docToolBody == "-" ? m_dir.path() + "/tools/absent/Trellant35"
+                                               : script("convert-" + tag, docToolBody);
     const QString input = path("old-" + tag + ".doc");
     QVERIFY(QFile::copy(m_docx, input));
     const QString converted = PlatformConstants::tempFolder() + "old-" + tag + ".docx";
@@ -357,7 +377,8 @@ void tst_DocCompressCore::conversionFailuresReportOnce()
     const QString output = path("c_old-" + tag + ".docx");
 
     DocCompressCore engine(PlatformConstants::compressionToolPath(), docTool);
-    const QList<Report> reports = run(engine, [&] { engine.compress(input, output, Smallest); }, 1100);
+    const QList<Report> reports = run(
+        engine, [&] { engine.compress(input, output, Smallest); }, 1100);
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports[0].progress, -1.0f);
     QCOMPARE(reports[0].stat, false);
@@ -375,11 +396,12 @@ void tst_DocCompressCore::convertsLegacyWordEndToEnd()
     const QString made = m_dir.path() + "/legacy";
     QVERIFY(QDir().mkpath(made));
     QByteArray said;
-    const int code = TestEnv::runTool(
-        "soffice",
-        {"-env:UserInstallation=" + QUrl::fromLocalFile(m_dir.path() + "/lo-profile").toString(QUrl::FullyEncoded),
-         "--headless", "--norestore", "--convert-to", "doc", "--outdir", made, m_docx},
-        &said);
+    const int code =
+        TestEnv::runTool("soffice",
+                         {"-env:UserInstallation=" +
+                              QUrl::fromLocalFile(m_dir.path() + "/lo-profile").toString(QUrl::FullyEncoded),
+                          "--headless", "--norestore", "--convert-to", "doc", "--outdir", made, m_docx},
+                         &said);
     QCOMPARE(code, 0);
     const QString input = path("minutes.v1.doc");
     QVERIFY2(QFile::rename(made + "/report one.doc", input), said.constData());
@@ -422,9 +444,10 @@ void tst_DocCompressCore::convertsLegacyWordEndToEnd()
     }
     QVERIFY(hasDocument);
     QCOMPARE(photos, 1);
-    const ToolCommand command = DocCompressCore::compressCommand(PlatformConstants::compressionToolPath(), converted,
-                                                                 output, Smallest);
-    QCOMPARE(TestEnv::logLines(), QStringList(QString("start compress %1: %2").arg(converted, command.text())));
+    const ToolCommand command = DocCompressCore::compressCommand(PlatformConstants::compressionToolPath(),
+                                                                 converted, output, Smallest);
+    QCOMPARE(TestEnv::logLines(),
+             QStringList(QString("start compress %1: %2").arg(converted, command.text())));
 }
 
 void tst_DocCompressCore::relaysPdfReports()
@@ -459,7 +482,8 @@ void tst_DocCompressCore::relaysPdfFailureOnce()
     file.close();
 
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
-    const QList<Report> reports = run(engine, [&] { engine.compressPdf(input, path("c_not a.pdf"), 90); }, 1100);
+    const QList<Report> reports = run(
+        engine, [&] { engine.compressPdf(input, path("c_not a.pdf"), 90); }, 1100);
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports[0].progress, -1.0f);
     QCOMPARE(reports[0].stat, false);

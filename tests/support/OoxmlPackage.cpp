@@ -12,7 +12,8 @@
 #include <QPainter>
 #include <QRandomGenerator>
 
-namespace {
+namespace
+{
 const char* const kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 const char* const kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 const char* const kDrawingNs = "http://schemas.openxmlformats.org/drawingml/2006/main";
@@ -58,8 +59,8 @@ QString officeType(const QString& tail)
 QString theme()
 {
     QString colours;
-    const char* const names[] = {"dk1", "lt1", "dk2", "lt2", "accent1", "accent2",
-                                 "accent3", "accent4", "accent5", "accent6", "hlink", "folHlink"};
+    const char* const names[] = {"dk1",     "lt1",     "dk2",     "lt2",     "accent1", "accent2",
+                                 "accent3", "accent4", "accent5", "accent6", "hlink",   "folHlink"};
     const char* const values[] = {"000000", "FFFFFF", "1F497D", "EEECE1", "4F81BD", "C0504D",
                                   "9BBB59", "8064A2", "4BACC6", "F79646", "0000FF", "800080"};
     for (int i = 0; i < 12; ++i)
@@ -122,11 +123,10 @@ QList<OoxmlPackage::Entry> OoxmlPackage::wordDocument(const QList<Media>& media)
 
     QList<Entry> entries;
     entries << Entry{"[Content_Types].xml",
-                     contentTypes({"/word/document.xml|" +
-                                   officeType("wordprocessingml.document.main+xml")}),
+                     contentTypes({"/word/document.xml|" + officeType("wordprocessingml.document.main+xml")}),
                      true};
-    entries << Entry{"_rels/.rels", relationships({relationship("rId1", "officeDocument", "word/document.xml")}),
-                     true};
+    entries << Entry{"_rels/.rels",
+                     relationships({relationship("rId1", "officeDocument", "word/document.xml")}), true};
     entries << Entry{"word/document.xml", xml(document), true};
     entries << Entry{"word/_rels/document.xml.rels", relationships(rels), true};
     return entries + mediaEntries;
@@ -156,21 +156,24 @@ QList<OoxmlPackage::Entry> OoxmlPackage::presentation(const QList<Media>& media)
                     "<p:blipFill><a:blip r:embed=\"rId2\"/><a:stretch><a:fillRect/></a:stretch></p:blipFill>"
                     "<p:spPr><a:xfrm><a:off x=\"457200\" y=\"342900\"/><a:ext cx=\"8229600\" cy=\"6172200\"/>"
                     "</a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr></p:pic>");
-        slides << Entry{"ppt/slides/" + slide,
-                        xml(presentationRoot("sld", "<p:cSld><p:spTree>" + emptyTree() + picture +
-                                                        "</p:spTree></p:cSld><p:clrMapOvr><a:masterClrMapping/>"
-                                                        "</p:clrMapOvr>")),
-                        true};
-        slides << Entry{"ppt/slides/_rels/" + slide + ".rels",
-                        relationships({relationship("rId1", "slideLayout", "../slideLayouts/slideLayout1.xml"),
-                                       relationship("rId2", "image", "../media/" + media[i].fileName)}),
-                        true};
+        slides << Entry{
+            "ppt/slides/" + slide,
+            xml(presentationRoot("sld", "<p:cSld><p:spTree>" + emptyTree() + picture +
+                                            "</p:spTree></p:cSld><p:clrMapOvr><a:masterClrMapping/>"
+                                            "</p:clrMapOvr>")),
+            true};
+        slides << Entry{
+            "ppt/slides/_rels/" + slide + ".rels",
+            relationships({relationship("rId1", "slideLayout", "../slideLayouts/slideLayout1.xml"),
+                           relationship("rId2", "image", "../media/" + media[i].fileName)}),
+            true};
         mediaEntries << Entry{"ppt/media/" + media[i].fileName, media[i].data, true};
     }
 
-    const QString colourMap = "<p:clrMap bg1=\"lt1\" tx1=\"dk1\" bg2=\"lt2\" tx2=\"dk2\" accent1=\"accent1\" "
-                              "accent2=\"accent2\" accent3=\"accent3\" accent4=\"accent4\" accent5=\"accent5\" "
-                              "accent6=\"accent6\" hlink=\"hlink\" folHlink=\"folHlink\"/>";
+    const QString colourMap =
+        "<p:clrMap bg1=\"lt1\" tx1=\"dk1\" bg2=\"lt2\" tx2=\"dk2\" accent1=\"accent1\" "
+        "accent2=\"accent2\" accent3=\"accent3\" accent4=\"accent4\" accent5=\"accent5\" "
+        "accent6=\"accent6\" hlink=\"hlink\" folHlink=\"folHlink\"/>";
     QList<Entry> entries;
     entries << Entry{"[Content_Types].xml", contentTypes(overrides), true};
     entries << Entry{"_rels/.rels",
@@ -184,23 +187,26 @@ QList<OoxmlPackage::Entry> OoxmlPackage::presentation(const QList<Media>& media)
                                               "<p:notesSz cx=\"6858000\" cy=\"9144000\"/>")),
                      true};
     entries << Entry{"ppt/_rels/presentation.xml.rels", relationships(presentationRels), true};
-    entries << Entry{"ppt/slideMasters/slideMaster1.xml",
-                     xml(presentationRoot("sldMaster", "<p:cSld><p:spTree>" + emptyTree() + "</p:spTree></p:cSld>" +
-                                                           colourMap +
-                                                           "<p:sldLayoutIdLst><p:sldLayoutId id=\"2147483649\" "
-                                                           "r:id=\"rId1\"/></p:sldLayoutIdLst>")),
-                     true};
+    entries << Entry{
+        "ppt/slideMasters/slideMaster1.xml",
+        xml(presentationRoot("sldMaster", "<p:cSld><p:spTree>" + emptyTree() + "</p:spTree></p:cSld>" +
+                                              colourMap +
+                                              "<p:sldLayoutIdLst><p:sldLayoutId id=\"2147483649\" "
+                                              "r:id=\"rId1\"/></p:sldLayoutIdLst>")),
+        true};
     entries << Entry{"ppt/slideMasters/_rels/slideMaster1.xml.rels",
                      relationships({relationship("rId1", "slideLayout", "../slideLayouts/slideLayout1.xml"),
                                     relationship("rId2", "theme", "../theme/theme1.xml")}),
                      true};
-    entries << Entry{"ppt/slideLayouts/slideLayout1.xml",
-                     xml(presentationRoot("sldLayout", "<p:cSld><p:spTree>" + emptyTree() +
-                                                           "</p:spTree></p:cSld><p:clrMapOvr><a:masterClrMapping/>"
-                                                           "</p:clrMapOvr>")),
-                     true};
+    entries << Entry{
+        "ppt/slideLayouts/slideLayout1.xml",
+        xml(presentationRoot("sldLayout", "<p:cSld><p:spTree>" + emptyTree() +
+                                              "</p:spTree></p:cSld><p:clrMapOvr><a:masterClrMapping/>"
+                                              "</p:clrMapOvr>")),
+        true};
     entries << Entry{"ppt/slideLayouts/_rels/slideLayout1.xml.rels",
-                     relationships({relationship("rId1", "slideMaster", "../slideMasters/slideMaster1.xml")}), true};
+                     relationships({relationship("rId1", "slideMaster", "../slideMasters/slideMaster1.xml")}),
+                     true};
     entries << Entry{"ppt/theme/theme1.xml", xml(theme()), true};
     return entries + slides + mediaEntries;
 }
@@ -224,7 +230,8 @@ bool OoxmlPackage::write(const QString& path, const QList<Entry>& entries)
             zip_discard(archive);
             return false;
         }
-        const zip_int64_t index = zip_file_add(archive, entry.name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
+        const zip_int64_t index =
+            zip_file_add(archive, entry.name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
         if (index < 0) {
             zip_source_free(source);
             zip_discard(archive);
@@ -305,7 +312,8 @@ QImage OoxmlPackage::photo(int width, int height, quint32 seed)
         for (int x = 0; x < w; ++x) {
             const int n = int(random.bounded(13)) - 6;
             const QRgb p = line[x];
-            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255),
+                           qBound(0, qBlue(p) + n, 255));
         }
     }
     return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -10,16 +10,14 @@
 class OoxmlPackage
 {
 public:
-    struct Entry
-    {
+    struct Entry {
         QString name;
         QByteArray data;
         bool deflated = true; // false: stored
     };
 
     // A picture part: file name under the media folder ("image1.jpeg", "image2.png") and its bytes.
-    struct Media
-    {
+    struct Media {
         QString fileName;
         QByteArray data;
     };

@@ -13,9 +13,9 @@
 #include "OoxmlPackage.h"
 #include "TestEnv.h"
 
-namespace {
-struct Run
+namespace
 {
+struct Run {
     int exitCode = -1;
     QString error;
 };
@@ -76,17 +76,20 @@ void tst_DocToolLegacy::initTestCase()
     const QString docx = path("letter.docx");
     const QString pptx = path("slides.pptx");
     QVERIFY(OoxmlPackage::write(docx, OoxmlPackage::wordDocument({{"image1.jpeg", photo}})));
-    QVERIFY(OoxmlPackage::write(pptx, OoxmlPackage::presentation({{"image1.jpeg", photo}, {"image2.png", chart}})));
+    QVERIFY(OoxmlPackage::write(pptx,
+                                OoxmlPackage::presentation({{"image1.jpeg", photo}, {"image2.png", chart}})));
 
     // Legacy inputs, saved by LibreOffice in Word 97 and PowerPoint 97 format.
     const QString profile = QUrl::fromLocalFile(m_dir.path() + "/lo-profile").toString(QUrl::FullyEncoded);
     QByteArray said;
-    QCOMPARE(TestEnv::runTool("soffice", {"-env:UserInstallation=" + profile, "--headless", "--norestore",
-                                          "--convert-to", "doc", "--outdir", m_dir.path() + "/files", docx},
+    QCOMPARE(TestEnv::runTool("soffice",
+                              {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                               "--convert-to", "doc", "--outdir", m_dir.path() + "/files", docx},
                               &said),
              0);
-    QCOMPARE(TestEnv::runTool("soffice", {"-env:UserInstallation=" + profile, "--headless", "--norestore",
-                                          "--convert-to", "ppt", "--outdir", m_dir.path() + "/files", pptx},
+    QCOMPARE(TestEnv::runTool("soffice",
+                              {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                               "--convert-to", "ppt", "--outdir", m_dir.path() + "/files", pptx},
                               &said),
              0);
     m_doc = path("letter.doc");
@@ -137,16 +140,19 @@ void tst_DocToolLegacy::failures_data()
     QTest::newRow("missing input") << missing << m_dir.path() + "/files/absent.docx"
                                    << QString("cannot convert %1: no such file").arg(missing);
     const QString junk = m_dir.path() + "/files/junk.ppt";
-    QTest::newRow("not a presentation") << junk << m_dir.path() + "/files/junk.pptx"
-                                        << QString("cannot convert %1: LibreOffice wrote no document (").arg(junk);
-    QTest::newRow("unknown target") << m_dir.path() + "/files/letter.doc" << m_dir.path() + "/files/letter.odt"
-                                    << QString("cannot convert %1/files/letter.doc: %1/files/letter.odt is neither "
-                                               ".docx nor .pptx")
-                                           .arg(m_dir.path());
-    QTest::newRow("no output folder") << m_dir.path() + "/files/letter.doc" << m_dir.path() + "/nowhere/letter.docx"
-                                      << QString("cannot convert %1/files/letter.doc: the folder of "
-                                                 "%1/nowhere/letter.docx does not exist")
-                                             .arg(m_dir.path());
+    QTest::newRow("not a presentation")
+        << junk << m_dir.path() + "/files/junk.pptx"
+        << QString("cannot convert %1: LibreOffice wrote no document (").arg(junk);
+    QTest::newRow("unknown target")
+        << m_dir.path() + "/files/letter.doc" << m_dir.path() + "/files/letter.odt"
+        << QString("cannot convert %1/files/letter.doc: %1/files/letter.odt is neither "
+                   ".docx nor .pptx")
+               .arg(m_dir.path());
+    QTest::newRow("no output folder")
+        << m_dir.path() + "/files/letter.doc" << m_dir.path() + "/nowhere/letter.docx"
+        << QString("cannot convert %1/files/letter.doc: the folder of "
+                   "%1/nowhere/letter.docx does not exist")
+               .arg(m_dir.path());
 }
 
 void tst_DocToolLegacy::failures()

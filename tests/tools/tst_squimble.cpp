@@ -13,9 +13,9 @@
 #include "OoxmlPackage.h"
 #include "TestEnv.h"
 
-namespace {
-struct Run
+namespace
 {
+struct Run {
     int exitCode = -1;
     QStringList lines;
 };
@@ -105,10 +105,10 @@ void tst_Squimble::levels_data()
     for (const char* suffix : {"docx", "pptx"}) {
         QTest::addRow("%s clarity first", suffix)
             << suffix << 0 << QSize(2560, 1920) << QSize(2560, 1920) << QSize(2880, 2160);
-        QTest::addRow("%s normal", suffix) << suffix << 1 << QSize(1920, 1440) << QSize(1920, 1440)
-                                           << QSize(1920, 1440);
-        QTest::addRow("%s smallest", suffix) << suffix << 2 << QSize(1280, 960) << QSize(1280, 960)
-                                             << QSize(1280, 960);
+        QTest::addRow("%s normal", suffix)
+            << suffix << 1 << QSize(1920, 1440) << QSize(1920, 1440) << QSize(1920, 1440);
+        QTest::addRow("%s smallest", suffix)
+            << suffix << 2 << QSize(1280, 960) << QSize(1280, 960) << QSize(1280, 960);
     }
 }
 
@@ -203,12 +203,24 @@ void tst_Squimble::failures_data()
     QTest::addColumn<QString>("level");
     QTest::addColumn<QString>("reasonStart");
 
-    QTest::newRow("missing input") << "missing" << "1" << "Not found: ";
-    QTest::newRow("not a zip") << "text" << "1" << "Not a package: ";
-    QTest::newRow("truncated") << "truncate" << "1" << "Not a package: ";
-    QTest::newRow("damaged part") << "flip" << "1" << "Not ";
-    QTest::newRow("no content types") << "plainzip" << "1" << "Not a document package: ";
-    QTest::newRow("unknown level") << "none" << "7" << "Not started: unknown level 7";
+    QTest::newRow("missing input") << "missing"
+                                   << "1"
+                                   << "Not found: ";
+    QTest::newRow("not a zip") << "text"
+                               << "1"
+                               << "Not a package: ";
+    QTest::newRow("truncated") << "truncate"
+                               << "1"
+                               << "Not a package: ";
+    QTest::newRow("damaged part") << "flip"
+                                  << "1"
+                                  << "Not ";
+    QTest::newRow("no content types") << "plainzip"
+                                      << "1"
+                                      << "Not a document package: ";
+    QTest::newRow("unknown level") << "none"
+                                   << "7"
+                                   << "Not started: unknown level 7";
 }
 
 void tst_Squimble::failures()

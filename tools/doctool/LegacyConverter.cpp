@@ -11,7 +11,8 @@
 
 #include "DocToolArguments.h"
 
-namespace {
+namespace
+{
 // A first start of LibreOffice with a fresh profile takes several seconds; a large document a
 // minute or two.
 const int kStartTimeoutMs = 30 * 1000;
@@ -71,17 +72,21 @@ bool LegacyConverter::run(const DocToolArguments& arguments, QString* error)
     officeProcess.setProcessEnvironment(environment);
     officeProcess.setProcessChannelMode(QProcess::MergedChannels);
     // The input is passed as an absolute path, so no file name can read as an option.
-    officeProcess.start(office, {"-env:UserInstallation=" + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
-                                  "--headless", "--invisible", "--nolockcheck", "--nologo", "--norestore",
-                                  "--convert-to", format, "--outdir", outDir, inputInfo.absoluteFilePath()});
+    officeProcess.start(office,
+                        {"-env:UserInstallation=" + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
+                         "--headless", "--invisible", "--nolockcheck", "--nologo", "--norestore",
+                         "--convert-to", format, "--outdir", outDir, inputInfo.absoluteFilePath()});
     if (!officeProcess.waitForStarted(kStartTimeoutMs)) {
-        *error = QString("cannot convert %1: LibreOffice does not start (%2)").arg(input, officeProcess.errorString());
+        *error = QString("cannot convert %1: LibreOffice does not start (%2)")
+                     .arg(input, officeProcess.errorString());
         return false;
     }
     if (!officeProcess.waitForFinished(kConvertTimeoutMs)) {
         officeProcess.kill();
         officeProcess.waitForFinished(5000);
-        *error = QString("cannot convert %1: LibreOffice gave no result within %2 s").arg(input).arg(kConvertTimeoutMs / 1000);
+        *error = QString("cannot convert %1: LibreOffice gave no result within %2 s")
+                     .arg(input)
+                     .arg(kConvertTimeoutMs / 1000);
         return false;
     }
 

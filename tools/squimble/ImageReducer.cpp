@@ -7,16 +7,14 @@
 #include "JpegCodec.h"
 #include "PaletteQuantizer.h"
 
-namespace {
+namespace
+{
 // Qt maps 0..100 onto zlib's levels 0..9. Level 6 is zlib's own default: the best levels gain
 // a few percent on photographs at several times the time.
 const int kPngCompression = 70;
 } // namespace
 
-ImageReducer::ImageReducer(const CompressionProfile& profile)
-    : m_profile(profile)
-{
-}
+ImageReducer::ImageReducer(const CompressionProfile& profile) : m_profile(profile) {}
 
 ImageReducer::Kind ImageReducer::kindOf(const QByteArray& head)
 {
@@ -79,9 +77,9 @@ QByteArray ImageReducer::reducePng(const QByteArray& data) const
 
     const QSize target = boundedSize(image.size(), m_profile.maxSide());
     if (target != image.size()) {
-        const QImage::Format working =
-            image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
-        image = image.convertToFormat(working).scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage::Format working = image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+        image =
+            image.convertToFormat(working).scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     if (m_profile.quantizePng() && image.format() != QImage::Format_Indexed8) {
         const QImage indexed =

@@ -6,10 +6,10 @@
 
 #include <jpeglib.h>
 
-namespace {
-// libjpeg reports fatal errors through error_exit, which must not return: jump back instead.
-struct ErrorManager
+namespace
 {
+// libjpeg reports fatal errors through error_exit, which must not return: jump back instead.
+struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
 };
@@ -78,7 +78,8 @@ bool decodeInto(const QByteArray* data, int minLongSide, QSize* fullSize, QByteA
     const unsigned int longSide = qMax(info.image_width, info.image_height);
     unsigned int denominator = 1;
     if (minLongSide > 0) {
-        while (denominator < 8 && (longSide + denominator * 2 - 1) / (denominator * 2) >= unsigned(minLongSide))
+        while (denominator < 8 &&
+               (longSide + denominator * 2 - 1) / (denominator * 2) >= unsigned(minLongSide))
             denominator *= 2;
     }
     info.scale_num = 1;

@@ -10,7 +10,8 @@
 
 #include "ImageReducer.h"
 
-namespace {
+namespace
+{
 const char* const kContentTypes = "[Content_Types].xml";
 
 QString zipErrorText(int code)
@@ -60,9 +61,7 @@ bool readEntry(zip_t* archive, zip_uint64_t index, qint64 limit, QByteArray* dat
 } // namespace
 
 PackageCompressor::PackageCompressor(const CompressionProfile& profile, std::function<void(int)> progress)
-    : m_profile(profile)
-    , m_progress(std::move(progress))
-    , m_lastPercent(-1)
+    : m_profile(profile), m_progress(std::move(progress)), m_lastPercent(-1)
 {
 }
 
@@ -115,7 +114,8 @@ bool PackageCompressor::run(const QString& inputPath, const QString& outputPath,
 
     // The entries taken over from the input are read while the output is written, so the input
     // stays open until then. libzip writes into a temporary file and renames it at the end.
-    zip_register_progress_callback_with_state(target, 0.01, &PackageCompressor::onWriteProgress, nullptr, this);
+    zip_register_progress_callback_with_state(target, 0.01, &PackageCompressor::onWriteProgress, nullptr,
+                                              this);
     const qint64 entries = zip_get_num_entries(target, 0);
     if (zip_close(target) != 0) {
         *reason = QString("Not written: %1 (%2)").arg(outputPath, archiveErrorText(target));
@@ -151,7 +151,10 @@ bool PackageCompressor::copyEntries(zip_t* source, zip_t* target, const QString&
         const zip_uint64_t index = zip_uint64_t(i);
         zip_stat_t stat;
         if (zip_stat_index(source, index, 0, &stat) != 0) {
-            *reason = QString("Not compressed: %1 entry %2 (%3)").arg(inputPath).arg(i).arg(archiveErrorText(source));
+            *reason = QString("Not compressed: %1 entry %2 (%3)")
+                          .arg(inputPath)
+                          .arg(i)
+                          .arg(archiveErrorText(source));
             return false;
         }
         const char* rawName = zip_get_name(source, index, ZIP_FL_ENC_RAW);
@@ -169,7 +172,8 @@ bool PackageCompressor::copyEntries(zip_t* source, zip_t* target, const QString&
             QByteArray head;
             QString readError;
             if (!readEntry(source, index, 8, &head, &readError)) {
-                *reason = QString("Not compressed: %1 part %2 is damaged (%3)").arg(inputPath, name, readError);
+                *reason =
+                    QString("Not compressed: %1 part %2 is damaged (%3)").arg(inputPath, name, readError);
                 return false;
             }
             zip_source_t* data = nullptr;
@@ -195,7 +199,8 @@ bool PackageCompressor::copyEntries(zip_t* source, zip_t* target, const QString&
             if (!data)
                 data = zip_source_zip(target, source, index, 0, 0, -1);
             if (!data) {
-                *reason = QString("Not compressed: %1 part %2 (%3)").arg(inputPath, name, archiveErrorText(target));
+                *reason =
+                    QString("Not compressed: %1 part %2 (%3)").arg(inputPath, name, archiveErrorText(target));
                 return false;
             }
             added = zip_file_add(target, rawName, data, ZIP_FL_ENC_GUESS);
@@ -203,7 +208,8 @@ bool PackageCompressor::copyEntries(zip_t* source, zip_t* target, const QString&
                 zip_source_free(data);
         }
         if (added < 0) {
-            *reason = QString("Not compressed: %1 part %2 (%3)").arg(inputPath, name, archiveErrorText(target));
+            *reason =
+                QString("Not compressed: %1 part %2 (%3)").arg(inputPath, name, archiveErrorText(target));
             return false;
         }
         zip_set_file_compression(target, zip_uint64_t(added), ZIP_CM_DEFLATE, 9);
@@ -225,7 +231,8 @@ bool PackageCompressor::verifyOutput(const QString& outputPath, qint64 expectedE
     const qint64 entries = zip_get_num_entries(written, 0);
     zip_discard(written);
     if (entries != expectedEntries) {
-        *reason = QString("Not written: %1 holds %2 of %3 parts").arg(outputPath).arg(entries).arg(expectedEntries);
+        *reason =
+            QString("Not written: %1 holds %2 of %3 parts").arg(outputPath).arg(entries).arg(expectedEntries);
         return false;
     }
     return true;

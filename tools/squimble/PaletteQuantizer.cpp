@@ -7,21 +7,19 @@
 
 #include <QColorSpace>
 
-namespace {
+namespace
+{
 // Pictures above twice this side are first tried at this size: a photograph that cannot reach
 // the quality in a palette is turned down in milliseconds instead of seconds.
 const int kTrialSide = 384;
 
-struct AttrDeleter
-{
+struct AttrDeleter {
     void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
 };
-struct ImageDeleter
-{
+struct ImageDeleter {
     void operator()(liq_image* image) const { liq_image_destroy(image); }
 };
-struct ResultDeleter
-{
+struct ResultDeleter {
     void operator()(liq_result* result) const { liq_result_destroy(result); }
 };
 } // namespace
@@ -31,7 +29,8 @@ QImage PaletteQuantizer::quantize(const QImage& image, int qualityMin, int quali
     if (image.isNull())
         return QImage();
     if (qMax(image.width(), image.height()) > kTrialSide * 2) {
-        const QImage trial = image.scaled(kTrialSide, kTrialSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QImage trial =
+            image.scaled(kTrialSide, kTrialSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         if (quantize(trial, qualityMin, qualityMax).isNull())
             return QImage();
     }

@@ -12,7 +12,8 @@
 #include "CompressionProfile.h"
 #include "PackageCompressor.h"
 
-namespace {
+namespace
+{
 int fail(const QString& reason)
 {
     std::printf("%s\n", reason.toUtf8().constData());
