@@ -84,7 +84,7 @@ bool PDFCompressTask::runBlocking(const ToolCommand& command, const QString& fil
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);
-        Tool::writeLog(QString("pdf tool fail %1: no end after %2 s").arg(fileName).arg(timeoutMs / 1000));
+        Tool::writeLog(QString("pdf tool fail %1: no end after %2 ms").arg(fileName).arg(timeoutMs));
         return false;
     }
     const QString reason = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section('\n', 0, 0);

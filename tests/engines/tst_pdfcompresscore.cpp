@@ -13,6 +13,7 @@
 #include "PdfFactory.h"
 #include "TestEnv.h"
 #include "ThreadPool.h"
+#include "ToolCommand.h"
 #include "Tool.h"
 
 namespace {
@@ -57,6 +58,7 @@ private slots:
     void namesPartsAfterTextBeforeFirstDot();
     void mergeThatCannotStartFailsOnce();
     void spliterCutsOneRange();
+    void hungToolIsStopped();
 
 private:
     QString makePdf(const QString& relativePath, int pages, bool bookmarks = false);
@@ -375,6 +377,21 @@ void TestPdfCompressCore::spliterCutsOneRange()
     QCOMPARE(TestEnv::logLines(),
              QStringList({QString("pdf split:\"%1\" -type=3  -subtype=3 -input=\"%2\" -output=\"%3\" -pageRange=3-7")
                               .arg(PathManager::instance()->converterPath(), input, output)}));
+}
+
+void TestPdfCompressCore::hungToolIsStopped()
+{
+    VX_REQUIRE_TOOL("sleep");
+    const ToolCommand hung(TestEnv::findTool("sleep"), {"60"}, "sleep 60");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!PDFCompressTask::runBlocking(hung, "/tmp/hung.pdf", 300));
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(TestEnv::logLines(), QStringList({"pdf tool fail /tmp/hung.pdf: no end after 300 ms"}));
+
+    // The bound grows with the range: a large range is not cut short.
+    QVERIFY(PDFCompressTask::stepTimeoutMs(20) > PDFCompressTask::stepTimeoutMs(1));
+    QVERIFY(PDFCompressTask::stepTimeoutMs(1) >= 60000);
 }
 
 QTEST_MAIN(TestPdfCompressCore)

@@ -276,6 +276,29 @@ QStringList PdfFactory::bookmarks(const QString& path)
     return lines;
 }
 
+QStringList PdfFactory::annotations(const QString& path)
+{
+    QStringList lines;
+    withDocument(path, [&](fz_context* context, pdf_document* document) {
+        const int pages = pdf_count_pages(context, document);
+        for (int page = 0; page < pages; ++page) {
+            pdf_obj* annotations = pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Annots));
+            for (int i = 0; i < pdf_array_len(context, annotations); ++i) {
+                pdf_obj* annotation = pdf_array_get(context, annotations, i);
+                QString line = QString("%1:%2").arg(page + 1).arg(
+                    pdf_to_name(context, pdf_dict_get(context, annotation, PDF_NAME(Subtype))));
+                pdf_obj* dest = pdf_dict_get(context, annotation, PDF_NAME(Dest));
+                if (!dest)
+                    dest = pdf_dict_getp(context, annotation, "A/D");
+                if (pdf_is_array(context, dest))
+                    line += QString("->%1").arg(pdf_lookup_page_number(context, document, pdf_array_get(context, dest, 0)) + 1);
+                lines.append(line);
+            }
+        }
+    });
+    return lines;
+}
+
 int PdfFactory::imageCount(const QString& path, int* jpegCount)
 {
     int images = 0;

@@ -33,6 +33,8 @@ public:
     static int pageCount(const QString& path);
     static QString title(const QString& path);
     static QStringList bookmarks(const QString& path);
+    // Annotations as "page:subtype", links within the file as "page:Link->page" (pages from 1).
+    static QStringList annotations(const QString& path);
     // Raster images stored in the file and how many of them are JPEG.
     static int imageCount(const QString& path, int* jpegCount = nullptr);
 };

@@ -21,6 +21,7 @@ private slots:
     void keepsTextOnlyFromGrowing();
     void mergesPartsInOrder();
     void splitCompressMergeOfTextIsNotLarger();
+    void carriesAnnotationsWithTheirPages();
 
 private:
     int runDocTool(const QStringList& arguments, QString* error = nullptr);
@@ -230,6 +231,41 @@ void TestDocToolPdf::splitCompressMergeOfTextIsNotLarger()
              qPrintable(QString("%1 > %2").arg(QFileInfo(output).size()).arg(QFileInfo(input).size())));
     QCOMPARE(PdfFactory::title(output), QString("Long text"));
     QCOMPARE(PdfFactory::bookmarks(output), PdfFactory::bookmarks(input));
+}
+
+void TestDocToolPdf::carriesAnnotationsWithTheirPages()
+{
+    VX_REQUIRE_TOOL("gs");
+    // Page 1: a web link and a link to page 3; page 2: a note.
+    const QString script = m_dir.filePath("annotated.ps");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("%!PS\n/Helvetica findfont 20 scalefont setfont\n"
+               "72 700 moveto (One) show\n"
+               "[ /Rect [70 690 300 720] /Action << /Subtype /URI /URI (https://example.org/) >> /Subtype /Link /ANN pdfmark\n"
+               "[ /Rect [70 600 300 630] /Page 3 /View [/XYZ null null null] /Subtype /Link /ANN pdfmark\n"
+               "showpage\n72 700 moveto (Two) show\n"
+               "[ /Rect [70 500 100 530] /Contents (a note) /Subtype /Text /ANN pdfmark\nshowpage\n"
+               "72 700 moveto (Three) show showpage\n");
+    file.close();
+    const QString input = m_dir.filePath("annotated.pdf");
+    QCOMPARE(TestEnv::runTool("gs", {"-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite",
+                                     "-sOutputFile=" + input, script}),
+             0);
+    QCOMPARE(PdfFactory::annotations(input), QStringList({"1:Link", "1:Link->3", "2:Text"}));
+
+    const QString head = m_dir.filePath("annotated head.pdf");
+    const QString tail = m_dir.filePath("annotated tail.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + head, "-pageRange=1-2"}), 0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + tail, "-pageRange=3-3"}), 0);
+    // The link to page 3 cannot follow into a file without page 3.
+    QCOMPARE(PdfFactory::annotations(head), QStringList({"1:Link", "2:Text"}));
+
+    const QString whole = m_dir.filePath("annotated whole.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + whole, "-pageRange=1-3"}), 0);
+    const QString merged = m_dir.filePath("annotated merged.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + tail + '*' + whole, "-output=" + merged}), 0);
+    QCOMPARE(PdfFactory::annotations(merged), QStringList({"2:Link", "2:Link->4", "3:Text"}));
 }
 
 QTEST_MAIN(TestDocToolPdf)

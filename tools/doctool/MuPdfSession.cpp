@@ -1,8 +1,18 @@
 #include "MuPdfSession.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 MuPdfSession::MuPdfSession()
     : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
 {
+#ifdef __GLIBC__
+    // Decoded pictures are large and many: keep them on the heap for reuse instead of mapping
+    // fresh pages for each one, whose first touch costs more than the decoding.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20); // the largest value glibc accepts
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
     if (!m_context)
         throw std::runtime_error("cannot create a MuPDF context");
     // The library's own messages stay quiet: a failure reaches stderr as our one line.

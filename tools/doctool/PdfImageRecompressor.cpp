@@ -119,22 +119,36 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
     int oldSize = 0;
     bool gray = false;
 
-    // Decode to 8-bit grey or RGB, whatever the stored colour space and coding.
+    // Decode to 8-bit grey or RGB, whatever the stored colour space and coding. The decoder is
+    // asked for the target size, so JPEG pictures are decoded at a reduced scale where possible.
+    const int longest = longestSideFor(m_quality);
     auto release = [&] {
         fz_drop_pixmap(context, converted);
         fz_drop_pixmap(context, decoded);
         fz_drop_image(context, image);
         pdf_drop_obj(context, object);
+        converted = nullptr;
+        decoded = nullptr;
+        image = nullptr;
+        object = nullptr;
     };
     try {
         m_session.run([&] {
             object = pdf_new_indirect(context, document, number, 0);
             oldSize = pdf_dict_get_int(context, object, PDF_NAME(Length));
             image = pdf_load_image(context, document, object);
-            decoded = fz_get_pixmap_from_image(context, image, nullptr, nullptr, nullptr, nullptr);
+            float scale = float(longest) / float(image->w > image->h ? image->w : image->h);
+            if (scale > 1.0f)
+                scale = 1.0f;
+            fz_matrix ctm = fz_scale(image->w * scale, image->h * scale);
+            int width = 0;
+            int height = 0;
+            decoded = fz_get_pixmap_from_image(context, image, nullptr, &ctm, &width, &height);
             fz_colorspace* space = fz_pixmap_colorspace(context, decoded);
-            gray = space && fz_colorspace_is_gray(context, space) && !fz_pixmap_alpha(context, decoded);
-            if (!gray)
+            const int alpha = fz_pixmap_alpha(context, decoded);
+            gray = space && fz_colorspace_is_gray(context, space) && !alpha;
+            const bool rgb = space && fz_colorspace_is_rgb(context, space) && !alpha;
+            if (!gray && !rgb)
                 converted = fz_convert_pixmap(context, decoded, fz_device_rgb(context), nullptr, nullptr,
                                               fz_default_color_params, 0);
         });
@@ -143,21 +157,18 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
         throw;
     }
 
-    fz_pixmap* pixels = gray ? decoded : converted;
+    fz_pixmap* pixels = converted ? converted : decoded;
     const int width = fz_pixmap_width(context, pixels);
     const int height = fz_pixmap_height(context, pixels);
-    const int stride = fz_pixmap_stride(context, pixels);
-    QImage picture(fz_pixmap_samples(context, pixels), width, height, stride,
-                   gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    picture = picture.copy(); // own the pixels before the pixmap goes
-    release();
-    object = nullptr;
-
-    const int longest = longestSideFor(m_quality);
-    if (qMax(width, height) > longest)
-        picture = picture.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QImage view(fz_pixmap_samples(context, pixels), width, height, fz_pixmap_stride(context, pixels),
+                      gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     // Smooth scaling may hand back a wider pixel format: bring it back to what JPEG stores.
-    picture = picture.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    const QImage picture = qMax(width, height) > longest
+        ? view.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+              .convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
+        : view.copy();
+    release();
+
     const QByteArray jpeg = JpegEncoder::encode(picture, jpegQualityFor(m_quality));
     if (jpeg.isEmpty() || (oldSize > 0 && jpeg.size() >= oldSize))
         return false;

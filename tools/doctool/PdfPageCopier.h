@@ -8,7 +8,8 @@
 // Builds a new PDF from pages of other PDFs. Every source gets one graft map, so a resource that its
 // pages share is copied once; saving stores objects with identical content once, so resources shared
 // across sources (fonts, images) end up once in the result as well. The first source's document
-// information and XMP metadata are carried over, and the bookmarks of the copied pages follow them.
+// information and XMP metadata are carried over, and the bookmarks and annotations of the copied
+// pages follow them (form fields and links that leave the copied pages do not).
 class PdfPageCopier
 {
 public:
