@@ -1,9 +1,130 @@
 #include "PdfCommands.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include "DocToolArguments.h"
+#include "MuPdfSession.h"
+#include "PdfFileWriter.h"
+#include "PdfImageRecompressor.h"
+#include "PdfPageCopier.h"
+
+namespace {
+bool checkOutput(const QString& output, QString* error)
+{
+    if (output.isEmpty()) {
+        *error = "no -output= given";
+        return false;
+    }
+    return true;
+}
+
+// Replaces the output with a plain copy of input (through a passing name, so no half file remains).
+void copyInstead(MuPdfSession& session, const QString& input, const QString& output, int pages)
+{
+    const QString temporary = PdfFileWriter::temporaryPathFor(output);
+    QFile::remove(temporary);
+    if (!QFile::copy(input, temporary))
+        throw std::runtime_error(QString("cannot copy %1 to %2").arg(input, output).toStdString());
+    PdfFileWriter::commit(session, temporary, output, pages);
+}
+} // namespace
 
 bool PdfCommands::run(const DocToolArguments& arguments, QString* error)
 {
-    *error = QString("unknown -subtype=%1").arg(arguments.value("subtype"));
+    const QString subtype = arguments.value("subtype");
+    const QString output = arguments.value("output");
+    if (subtype == "3")
+        return extractPages(arguments.value("input"), output, arguments.value("pageRange"), error);
+    if (subtype == "2")
+        return compress(arguments.value("input"), output, arguments.value("quality"), error);
+    if (subtype == "1") {
+        const QString inputs = arguments.value("input");
+        return merge(inputs.isEmpty() ? QStringList() : inputs.split('*'), output, error);
+    }
+    *error = QString("unknown -subtype=%1").arg(subtype);
     return false;
+}
+
+bool PdfCommands::extractPages(const QString& input, const QString& output, const QString& pageRange, QString* error)
+{
+    if (!checkOutput(output, error))
+        return false;
+    const QRegularExpressionMatch range = QRegularExpression("^(\\d+)-(\\d+)$").match(pageRange);
+    if (!range.hasMatch()) {
+        *error = QString("bad -pageRange=%1 (expected first-last)").arg(pageRange);
+        return false;
+    }
+    const int first = range.captured(1).toInt();
+    const int last = range.captured(2).toInt();
+    try {
+        MuPdfSession session;
+        PdfDocumentHolder source(session.context(), session.openPdf(input));
+        int pages = 0;
+        session.run([&] { pages = pdf_count_pages(session.context(), source.get()); });
+        if (first < 1 || last < first || last > pages) {
+            *error = QString("-pageRange=%1 lies outside the %2 pages of %3").arg(pageRange).arg(pages).arg(input);
+            return false;
+        }
+        PdfPageCopier copier(session);
+        copier.append(source.get(), first - 1, last - 1);
+        copier.save(output);
+    } catch (const std::exception& failure) {
+        *error = QString::fromUtf8(failure.what());
+        return false;
+    }
+    return true;
+}
+
+bool PdfCommands::compress(const QString& input, const QString& output, const QString& quality, QString* error)
+{
+    if (!checkOutput(output, error))
+        return false;
+    bool numeric = false;
+    const int level = quality.toInt(&numeric);
+    if (!numeric || level < 1 || level > 100) {
+        *error = QString("bad -quality=%1 (expected 1 to 100)").arg(quality);
+        return false;
+    }
+    try {
+        MuPdfSession session;
+        PdfDocumentHolder document(session.context(), session.openPdf(input));
+        int pages = 0;
+        session.run([&] { pages = pdf_count_pages(session.context(), document.get()); });
+        PdfImageRecompressor(session, level).run(document.get());
+        PdfFileWriter::save(session, document.get(), output, pages);
+        // Never hand back more bytes than were given.
+        if (QFileInfo(output).size() >= QFileInfo(input).size())
+            copyInstead(session, input, output, pages);
+    } catch (const std::exception& failure) {
+        *error = QString::fromUtf8(failure.what());
+        return false;
+    }
+    return true;
+}
+
+bool PdfCommands::merge(const QStringList& inputs, const QString& output, QString* error)
+{
+    if (!checkOutput(output, error))
+        return false;
+    if (inputs.isEmpty()) {
+        *error = "no -input= given";
+        return false;
+    }
+    try {
+        MuPdfSession session;
+        PdfPageCopier copier(session);
+        for (const QString& input : inputs) {
+            PdfDocumentHolder source(session.context(), session.openPdf(input));
+            int pages = 0;
+            session.run([&] { pages = pdf_count_pages(session.context(), source.get()); });
+            copier.append(source.get(), 0, pages - 1);
+        }
+        copier.save(output);
+    } catch (const std::exception& failure) {
+        *error = QString::fromUtf8(failure.what());
+        return false;
+    }
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class DocToolArguments;
 
@@ -10,4 +11,9 @@ class PdfCommands
 {
 public:
     static bool run(const DocToolArguments& arguments, QString* error);
+
+    // Each returns false with a one-line reason; the output path then holds no file of this run.
+    static bool extractPages(const QString& input, const QString& output, const QString& pageRange, QString* error);
+    static bool compress(const QString& input, const QString& output, const QString& quality, QString* error);
+    static bool merge(const QStringList& inputs, const QString& output, QString* error);
 };

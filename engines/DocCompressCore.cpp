@@ -1,0 +1,224 @@
+#include "DocCompressCore.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegExp>
+#include <QTimer>
+
+#include "DocConvert.h"
+#include "PDFCompressCore.h"
+#include "PlatformConstants.h"
+#include "Tool.h"
+
+namespace
+{
+const QRegExp kPercentPattern("\\d\\d");
+const QRegExp kOutcomePattern("success|Not");
+} // namespace
+
+// Large presentations with many photographs take minutes; nothing sensible takes an hour.
+const int DocCompressCore::kTimeLimitMs = 60 * 60 * 1000;
+
+DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QString& docToolPath,
+                                 QObject* parent)
+    : QObject(parent), m_process(new QProcess(this)), m_toolPath(compressionToolPath),
+      m_docToolPath(docToolPath), m_timer(new QTimer(this)), m_progress(0.0f), m_pdfMode(false),
+      m_timeLimit(new QTimer(this)), m_reported(false)
+{
+    connect(m_timer, &QTimer::timeout, this, [this] { onProgressTick(); });
+    connect(
+        m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+        [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
+    connect(m_process, &QProcess::errorOccurred, this,
+            [this](QProcess::ProcessError error) { onProcessError(error); });
+    m_timeLimit->setSingleShot(true);
+    connect(m_timeLimit, &QTimer::timeout, this, [this] { onTimeLimit(); });
+}
+
+DocCompressCore::~DocCompressCore()
+{
+    // A tool still running goes with the engine, without reporting into a half-destroyed object.
+    m_process->disconnect(this);
+}
+
+ToolCommand DocCompressCore::compressCommand(const QString& toolPath, const QString& inputPath,
+                                             const QString& outputPath, const CompressLevel& level)
+{
+    QString pattern = "%1 %2 %3 0";
+    QString digit = "0";
+    if (level == 2) {
+        pattern = "%1 %2 %3 2";
+        digit = "2";
+    } else if (level == 1) {
+        pattern = "%1 %2 %3 1";
+        digit = "1";
+    }
+    const QString text = pattern.arg(Tool::quote(toolPath), Tool::quote(inputPath), Tool::quote(outputPath));
+    return ToolCommand(toolPath, {inputPath, outputPath, digit}, text);
+}
+
+void DocCompressCore::compress(QString inputPath, QString outputPath, const CompressLevel& level)
+{
+    if (!QFile::exists(inputPath)) {
+        m_inputPath = inputPath;
+        m_outputPath = outputPath;
+        fail(QString("doc compress fail %1: input file missing").arg(inputPath));
+        return;
+    }
+
+    const QString suffix = QFileInfo(inputPath).suffix().toLower();
+    if (suffix == "ppt" || suffix == "doc") {
+        const QString tempFolder = PlatformConstants::tempFolder();
+        const QString converted = QString("%1%2.%3").arg(tempFolder, QFileInfo(inputPath).baseName(),
+                                                         suffix == "ppt" ? "pptx" : "docx");
+        QDir().mkpath(tempFolder);
+        // A file of the same name left by an earlier conversion must not pass for this one's result.
+        QFile::remove(converted);
+
+        DocConvert* converter = new DocConvert(m_docToolPath, this);
+        const CompressLevel levelCopy = level;
+        connect(converter, &DocConvert::sig_Finished, this,
+                [this, inputPath, converted, outputPath, levelCopy] {
+                    if (QFileInfo(converted).size() <= 0) {
+                        m_inputPath = inputPath;
+                        fail(QString("doc convert fail %1: no converted file %2").arg(inputPath, converted));
+                        return;
+                    }
+                    m_progress = 0.5f;
+                    m_timer->start(1000);
+                    startCompress(converted, outputPath, levelCopy);
+                });
+        connect(converter, &DocConvert::sig_Failed, this, [this, inputPath](const QString& reason) {
+            m_inputPath = inputPath;
+            fail(QString("doc convert fail %1: %2").arg(inputPath, reason));
+        });
+        converter->convert(inputPath, converted);
+        return;
+    }
+
+    m_timer->start(1000);
+    qDebug() << inputPath;
+    startCompress(inputPath, outputPath, level);
+}
+
+void DocCompressCore::startCompress(QString inputPath, QString outputPath, const CompressLevel& level)
+{
+    m_inputPath = inputPath;
+    m_outputPath = outputPath;
+    // The tool takes the platform's own separators (backslashes on Windows).
+    inputPath.replace('/', PlatformConstants::nativeSeparator());
+    outputPath.replace('/', PlatformConstants::nativeSeparator());
+    const ToolCommand command = compressCommand(m_toolPath, inputPath, outputPath, level);
+    Tool::writeLog(QString("start compress %1: %2").arg(inputPath, command.text()));
+    m_timeLimit->start(kTimeLimitMs);
+    command.startOn(*m_process);
+}
+
+void DocCompressCore::onProgressTick()
+{
+    if (double(m_progress) >= 1.0)
+        return;
+    m_progress = float(double(m_progress) + 0.1);
+    emit sig_sendProgress(m_progress, false, m_outputPath, 0.0f);
+}
+
+void DocCompressCore::onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus)
+{
+    if (m_pdfMode || m_reported)
+        return;
+    if (exitStatus != QProcess::NormalExit) {
+        fail(QString("doc compress fail %1: compression tool crashed").arg(m_inputPath));
+        return;
+    }
+    if (exitCode != 0) {
+        // The tool's last line names its reason; peek so that the output parser still finds it all.
+        const QStringList lines =
+            QString::fromUtf8(m_process->peek(m_process->bytesAvailable())).split('\n', Qt::SkipEmptyParts);
+        const QString said = lines.isEmpty() ? QString() : ", " + lines.last().trimmed();
+        fail(QString("doc compress fail %1: compression tool exit code %2%3")
+                 .arg(m_inputPath)
+                 .arg(exitCode)
+                 .arg(said));
+        return;
+    }
+    const double outputSize = double(QFileInfo(m_outputPath).size());
+    const double inputSize = double(QFileInfo(m_inputPath).size());
+    if (outputSize <= 0 || inputSize <= 0) {
+        fail(QString("doc compress fail %1: no output file %2").arg(m_inputPath, m_outputPath));
+        return;
+    }
+    m_reported = true;
+    m_timeLimit->stop();
+    m_timer->stop();
+    emit sig_sendProgress(1.0f, true, m_outputPath, float(outputSize / inputSize));
+}
+
+void DocCompressCore::onProcessError(QProcess::ProcessError error)
+{
+    // A crash ends the process too, and onProcessFinished reports it.
+    if (error != QProcess::FailedToStart || m_pdfMode)
+        return;
+    fail(QString("doc compress fail %1: compression tool cannot start (%2)")
+             .arg(m_inputPath, m_process->errorString()));
+}
+
+void DocCompressCore::onTimeLimit()
+{
+    fail(QString("doc compress fail %1: compression tool gave no result within %2 s")
+             .arg(m_inputPath)
+             .arg(kTimeLimitMs / 1000));
+    m_process->kill();
+}
+
+void DocCompressCore::fail(const QString& logLine)
+{
+    if (m_reported)
+        return;
+    m_reported = true;
+    m_timer->stop();
+    m_timeLimit->stop();
+    Tool::writeLog(logLine);
+    emit sig_sendProgress(-1.0f, false, QString(), 0.0f);
+}
+
+void DocCompressCore::compressPdf(QString inputPath, QString outputPath, const int& quality)
+{
+    m_pdfMode = true;
+    m_pdfEngine.reset(new PDFCompressCore(inputPath, outputPath, quality, nullptr));
+    connect(m_pdfEngine.get(), &PDFCompressCore::sig_sendProgress, this,
+            [this](float progress, bool stat, QString filePath, float compRate) {
+                forwardPdfProgress(progress, stat, filePath, compRate);
+            });
+    m_pdfEngine->start();
+}
+
+void DocCompressCore::forwardPdfProgress(float progress, bool stat, QString filePath, float compRate)
+{
+    emit sig_sendProgress(progress, stat, filePath, compRate);
+}
+
+void DocCompressCore::slot_readOutput()
+{
+    const QString text = QString::fromUtf8(m_process->readAllStandardOutput());
+    QRegExp percent = kPercentPattern;
+    QRegExp outcome = kOutcomePattern;
+    float progress = 0.0f;
+    bool stat = false;
+    float compRate = 0.0f;
+    if (percent.indexIn(text, 0) >= 0)
+        progress = float(percent.cap(0).toInt() / 100.0);
+    if (outcome.indexIn(text, 0) >= 0) {
+        if (outcome.cap(0) == "success") {
+            stat = true;
+            const double inputSize = double(QFileInfo(m_inputPath).size());
+            if (inputSize > 0)
+                compRate = float(double(QFileInfo(m_outputPath).size()) / inputSize);
+            m_timer->stop();
+        } else {
+            progress = -1.0f;
+        }
+    }
+    emit sig_sendProgress(progress, stat, m_outputPath, compRate);
+}

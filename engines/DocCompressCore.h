@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+
+#include "CompressLevel.h"
+#include "ToolCommand.h"
+
+class PDFCompressCore;
+class QTimer;
+
+// The engine of the three document kinds. Word and PowerPoint files go through the compression
+// tool (legacy ".doc"/".ppt" first converted into the temporary folder by DocConvert), with a
+// timed progress of 0.1 a second; PDF files go to a PDFCompressCore whose reports are relayed
+// unchanged. The final report is (1.0, true, output, rate), or one (-1.0, false, "", 0.0) when the
+// input is missing, the conversion or the tool fails, or the tool overruns its time.
+class DocCompressCore : public QObject
+{
+    Q_OBJECT
+public:
+    DocCompressCore(const QString& compressionToolPath, const QString& docToolPath,
+                    QObject* parent = nullptr);
+    ~DocCompressCore() override;
+
+    void compress(QString inputPath, QString outputPath, const CompressLevel& level);
+    void compressPdf(QString inputPath, QString outputPath, const int& quality);
+
+    // "%1 %2 %3 L" with the tool path and the two file paths quoted, L the level digit.
+    static ToolCommand compressCommand(const QString& toolPath, const QString& inputPath,
+                                       const QString& outputPath, const CompressLevel& level);
+
+    // Longest wait for the compression tool.
+    static const int kTimeLimitMs;
+
+signals:
+    void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
+
+public slots:
+    void slot_readOutput();
+
+private:
+    void startCompress(QString inputPath, QString outputPath, const CompressLevel& level);
+    void onProgressTick();
+    void onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void onProcessError(QProcess::ProcessError error);
+    void onTimeLimit();
+    void forwardPdfProgress(float progress, bool stat, QString filePath, float compRate);
+    void fail(const QString& logLine);
+
+    QProcess* m_process;
+    QString m_toolPath;
+    QString m_docToolPath;
+    QString m_inputPath;
+    QString m_outputPath;
+    std::unique_ptr<PDFCompressCore> m_pdfEngine;
+    QTimer* m_timer;
+    float m_progress;
+    bool m_pdfMode;
+    QTimer* m_timeLimit;
+    bool m_reported;
+};

@@ -1,0 +1,224 @@
+#include "PDFCompressCore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegExp>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "PDFCompressTask.h"
+#include "PathManager.h"
+#include "QPdfDocument.h"
+#include "ThreadPool.h"
+#include "Tool.h"
+#include "ToolCommand.h"
+
+namespace {
+const QRegExp kPercentPattern("\\d\\d");
+const QRegExp kOutcomePattern("success|Not");
+
+// The merge reads every part once and writes the result: bounded generously by the page count.
+const int kMergeBaseTimeoutMs = 120 * 1000;
+const int kMergePerPageTimeoutMs = 5 * 1000;
+} // namespace
+
+PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality, QObject* parent)
+    : QObject(parent)
+    , m_inputPath(inputPath)
+    , m_outputPath(outputPath)
+    , m_quality(quality)
+    , m_taskCount(1)
+    , m_finishedCount(0)
+    , m_pageCount(0)
+    , m_mergeProcess(nullptr)
+    , m_mergeTimer(nullptr)
+    , m_reported(false)
+{
+}
+
+PDFCompressCore::~PDFCompressCore()
+{
+    // A merge still running goes with the engine, without reporting into a half-destroyed object.
+    if (m_mergeProcess)
+        m_mergeProcess->disconnect(this);
+}
+
+int PDFCompressCore::pagesPerTask(int pageCount)
+{
+    return qMin((pageCount / 100) * 5 + 5, 20);
+}
+
+int PDFCompressCore::taskCount(int pageCount, int pagesPerTask)
+{
+    if (pagesPerTask <= 0)
+        return 0;
+    return pageCount / pagesPerTask + (pageCount % pagesPerTask != 0 ? 1 : 0);
+}
+
+QPair<int, int> PDFCompressCore::rangeOf(int index, int pagesPerTask, int pageCount)
+{
+    return qMakePair(index * pagesPerTask + 1, qMin((index + 1) * pagesPerTask, pageCount));
+}
+
+void PDFCompressCore::fail(const QString& reason)
+{
+    if (m_reported)
+        return;
+    m_reported = true;
+    Tool::writeLog(QString("pdf compress fail %1: %2").arg(m_inputPath, reason));
+    emit sig_sendProgress(-1.0f, false, "", 0.0f);
+}
+
+void PDFCompressCore::start()
+{
+    QPdfDocument document(m_inputPath, nullptr);
+    m_baseName = QFileInfo(m_inputPath).baseName();
+    if (!document.open()) {
+        fail("cannot open the document");
+        return;
+    }
+    if (document.needsPassword()) {
+        fail("the document is locked by a password");
+        return;
+    }
+    m_pageCount = document.pageCount();
+    if (m_pageCount <= 0) {
+        fail("the document has no pages");
+        return;
+    }
+
+    // A folder of our own, so that two inputs with the same base name never share part files.
+    QTemporaryDir workDir(PathManager::instance()->tempDir() + "/pdf");
+    if (!workDir.isValid()) {
+        fail("cannot create a work folder under " + PathManager::instance()->tempDir());
+        return;
+    }
+    workDir.setAutoRemove(false);
+    m_workDir = workDir.path();
+
+    split(m_pageCount, pagesPerTask(m_pageCount));
+}
+
+void PDFCompressCore::split(int pageCount, int pagesPerTask)
+{
+    m_taskCount = taskCount(pageCount, pagesPerTask);
+    const QString folder = m_workDir.isEmpty() ? PathManager::instance()->tempDir() : m_workDir;
+    for (int i = 0; i < m_taskCount; ++i) {
+        auto task = std::make_shared<PDFCompressTask>(nullptr);
+        connect(task.get(), &BaseTask::signalTaskFinished, this, &PDFCompressCore::onSplitFinished);
+        const QString partPath = QString("%1/%2_%3.pdf").arg(folder, m_baseName).arg(i);
+        m_partPaths.append(partPath);
+        const QPair<int, int> range = rangeOf(i, pagesPerTask, pageCount);
+        task->setTask(m_inputPath, partPath, m_quality, range.first, range.second);
+        ThreadPool::instance()->pushTask(task);
+    }
+}
+
+void PDFCompressCore::onSplitFinished()
+{
+    m_finishedCount += 1;
+    const float share = (float)m_finishedCount / (float)m_taskCount;
+    const float progress = (float)(share * 0.9);
+    emit sig_sendProgress(progress, false, "", 0.0f);
+    if (m_finishedCount == m_taskCount)
+        merge();
+}
+
+void PDFCompressCore::merge()
+{
+    // Whatever an earlier run left at the output must not pass for this run's result.
+    if (QFileInfo::exists(m_outputPath) && !QFile::remove(m_outputPath)) {
+        fail("cannot remove the old output " + m_outputPath);
+        return;
+    }
+
+    m_mergeProcess = new QProcess(this);
+    connect(m_mergeProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+            [this](int, QProcess::ExitStatus) { onMergeFinished(); });
+    connect(m_mergeProcess, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            onMergeError();
+    });
+
+    const QString tool = PathManager::instance()->converterPath();
+    QString text = Tool::quote(tool);
+    text += " -type=3";
+    text += " -subtype=1";
+    text += " -input=\"";
+    text += m_partPaths.join('*');
+    text += '"';
+    text += QString(" -output=\"%1\"").arg(m_outputPath);
+    const ToolCommand command(tool,
+                              {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_outputPath},
+                              text);
+
+    m_mergeTimer = new QTimer(this);
+    m_mergeTimer->setSingleShot(true);
+    connect(m_mergeTimer, &QTimer::timeout, this, &PDFCompressCore::onMergeTimeout);
+    m_mergeTimer->start(kMergeBaseTimeoutMs + kMergePerPageTimeoutMs * m_pageCount);
+
+    command.startOn(*m_mergeProcess);
+}
+
+void PDFCompressCore::onMergeError()
+{
+    m_mergeTimer->stop();
+    fail("the merge could not start: " + m_mergeProcess->errorString());
+}
+
+void PDFCompressCore::onMergeTimeout()
+{
+    fail("the merge did not end in time");
+    m_mergeProcess->kill();
+}
+
+void PDFCompressCore::onMergeFinished()
+{
+    if (m_mergeTimer)
+        m_mergeTimer->stop();
+    if (m_reported)
+        return;
+    if (m_mergeProcess->exitStatus() != QProcess::NormalExit) {
+        fail("the merge crashed");
+        return;
+    }
+    if (m_mergeProcess->exitCode() != 0) {
+        const QString reason = QString::fromLocal8Bit(m_mergeProcess->readAllStandardError()).trimmed();
+        fail(QString("the merge failed (exit code %1) %2").arg(m_mergeProcess->exitCode()).arg(reason));
+        return;
+    }
+    const double inputSize = (double)QFileInfo(m_inputPath).size();
+    const double outputSize = (double)QFileInfo(m_outputPath).size();
+    if (outputSize <= 0) {
+        fail("the merge wrote no output");
+        return;
+    }
+    m_reported = true;
+    emit sig_sendProgress(1.0f, true, m_outputPath, (float)(outputSize / inputSize));
+}
+
+void PDFCompressCore::onReadyReadOutput(QProcess* process)
+{
+    const QString output = QString::fromUtf8(process->readAllStandardOutput());
+    float progress = 0.0f;
+    bool stat = false;
+    float compRate = 0.0f;
+    QRegExp percent(kPercentPattern);
+    if (percent.indexIn(output, 0) >= 0)
+        progress = percent.cap(0).toInt() / 100.0f;
+    QRegExp outcome(kOutcomePattern);
+    if (outcome.indexIn(output, 0) >= 0) {
+        if (outcome.cap(0) == "success") {
+            stat = true;
+            compRate = (float)((double)QFileInfo(m_outputPath).size() / (double)QFileInfo(m_inputPath).size());
+        } else {
+            progress = -1.0f;
+        }
+    }
+    emit sig_sendProgress(progress, stat, m_outputPath, compRate);
+}
+
+void PDFCompressCore::onFinished()
+{
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+class QTimer;
+
+// Compresses one PDF: cuts it into page ranges that the worker pool compresses in parallel through
+// the document tool, then merges the compressed parts into the output with one more tool run.
+// Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then
+// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0).
+class PDFCompressCore : public QObject
+{
+    Q_OBJECT
+public:
+    PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality, QObject* parent = nullptr);
+    ~PDFCompressCore() override;
+
+    void start();
+    void split(int pageCount, int pagesPerTask);
+    void merge();
+
+    // Pages per range for a document of pageCount pages: 5 below 100, then 5 more per hundred, at most 20.
+    static int pagesPerTask(int pageCount);
+    // Number of ranges of pagesPerTask pages that cover pageCount pages.
+    static int taskCount(int pageCount, int pagesPerTask);
+    // First and last page (from 1) of range index (from 0).
+    static QPair<int, int> rangeOf(int index, int pagesPerTask, int pageCount);
+
+    // The folder of this engine's split and part files (empty before start).
+    QString workDir() const { return m_workDir; }
+    QStringList partPaths() const { return m_partPaths; }
+
+signals:
+    void signalFailed();
+    void signalProgress(float progress);
+    void signalFinished();
+    void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
+
+public slots:
+    void onReadyReadOutput(QProcess* process);
+    void onFinished();
+    void onSplitFinished();
+    void onMergeFinished();
+
+private:
+    void fail(const QString& reason);
+    void onMergeError();
+    void onMergeTimeout();
+
+    QString m_inputPath;
+    QString m_outputPath;
+    QStringList m_partPaths;
+    QString m_baseName;
+    int m_quality;
+    int m_taskCount;
+    int m_finishedCount;
+    int m_pageCount;
+    QString m_workDir;
+    QProcess* m_mergeProcess;
+    QTimer* m_mergeTimer;
+    bool m_reported;
+};

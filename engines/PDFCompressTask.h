@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include "BaseTask.h"
+
+class ToolCommand;
+
+// One page range of a PDF, run on a worker: the document tool cuts the range out of the input into
+// a split file beside the part file, then compresses the split file into the part file.
+class PDFCompressTask : public BaseTask
+{
+    Q_OBJECT
+public:
+    explicit PDFCompressTask(QObject* parent = nullptr);
+
+    void setTask(const QString& inputPath, const QString& partPath, int quality, int firstPage, int lastPage);
+    void run() override;
+    void splitAndCompress(const QString& inputPath, const QString& partPath, int quality, int firstPage,
+                          int lastPage);
+
+    // The two commands of one range, as started and as logged.
+    static ToolCommand splitCommand(const QString& inputPath, const QString& splitPath, int firstPage, int lastPage);
+    static ToolCommand compressCommand(const QString& splitPath, const QString& partPath, int quality);
+    // The split file of a part file: its base name + "s.pdf", in the same folder.
+    static QString splitPathFor(const QString& partPath);
+    // How long one tool run on a range of pageCount pages may take before it counts as hung.
+    static int stepTimeoutMs(int pageCount);
+    // Runs a command to its end on the calling thread; false (with one log line naming fileName)
+    // when it could not start, crashed, exited non-zero or overran timeoutMs and was killed.
+    static bool runBlocking(const ToolCommand& command, const QString& fileName, int timeoutMs);
+
+private:
+    QString m_inputPath;
+    QString m_partPath;
+    int m_quality;
+    int m_firstPage;
+    int m_lastPage;
+};

@@ -1,0 +1,398 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "PDFCompressCore.h"
+#include "PDFCompressTask.h"
+#include "PDFSpliter.h"
+#include "PathManager.h"
+#include "PdfFactory.h"
+#include "TestEnv.h"
+#include "ThreadPool.h"
+#include "ToolCommand.h"
+#include "Tool.h"
+
+namespace {
+// Set in the copy of this program that runs without a document tool beside it.
+const char* const kNoToolChild = "VX_PDF_TEST_NO_TOOL";
+
+struct Report
+{
+    float progress;
+    bool stat;
+    QString filePath;
+    float rate;
+};
+
+QList<Report> reportsOf(const QSignalSpy& spy)
+{
+    QList<Report> reports;
+    for (const QList<QVariant>& arguments : spy)
+        reports.append({arguments[0].toFloat(), arguments[1].toBool(), arguments[2].toString(), arguments[3].toFloat()});
+    return reports;
+}
+} // namespace
+
+// The PDF engine end to end: page ranges on the worker pool, the document tool, the merge.
+class TestPdfCompressCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void rangeMaths_data();
+    void rangeMaths();
+    void compressesOnePage();
+    void compressesThirtyPagesInParallel();
+    void failsOnce_data();
+    void failsOnce();
+    void staleOutputDoesNotCountWhenMergeWritesNothing();
+    void sameNamedInputsKeepTheirOwnParts();
+    void namesPartsAfterTextBeforeFirstDot();
+    void mergeThatCannotStartFailsOnce();
+    void spliterCutsOneRange();
+    void hungToolIsStopped();
+
+private:
+    QString makePdf(const QString& relativePath, int pages, bool bookmarks = false);
+    // Runs one engine to its final report; returns every report it sent.
+    QList<Report> runEngine(const QString& input, const QString& output, int quality, int timeoutMs = 60000);
+
+    QTemporaryDir m_dir;
+};
+
+void TestPdfCompressCore::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    TestEnv::isolate(m_dir);
+    QVERIFY(QDir().mkpath(g_AppDataPath));
+    qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
+    ThreadPool::instance()->start(4);
+    // Made up front, as at the first PDF job, so that its folder lines stay out of the tests' logs.
+    QVERIFY(QFileInfo(PathManager::instance()->tempDir()).isDir());
+}
+
+void TestPdfCompressCore::cleanupTestCase()
+{
+    ThreadPool::instance()->stop();
+}
+
+void TestPdfCompressCore::init()
+{
+    QFile::remove(Tool::logFilePath());
+}
+
+QString TestPdfCompressCore::makePdf(const QString& relativePath, int pages, bool bookmarks)
+{
+    const QString path = m_dir.filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).path());
+    PdfFactory::Options options;
+    options.pages = pages;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 400;
+    options.title = QFileInfo(path).baseName();
+    options.bookmarkEvery = bookmarks ? 10 : 0;
+    return PdfFactory::write(path, options) ? path : QString();
+}
+
+QList<Report> TestPdfCompressCore::runEngine(const QString& input, const QString& output, int quality, int timeoutMs)
+{
+    PDFCompressCore engine(input, output, quality, nullptr);
+    QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
+    engine.start();
+    auto finished = [&spy] {
+        return !spy.isEmpty() && (spy.last()[0].toFloat() < 0 || spy.last()[1].toBool());
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (!finished() && clock.elapsed() < timeoutMs)
+        spy.wait(200);
+    // Nothing more may follow the final report.
+    QTest::qWait(100);
+    return reportsOf(spy);
+}
+
+void TestPdfCompressCore::rangeMaths_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("perTask");
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<int>("lastFirst");
+    QTest::addColumn<int>("lastLast");
+
+    QTest::newRow("1") << 1 << 5 << 1 << 1 << 1;
+    QTest::newRow("99") << 99 << 5 << 20 << 96 << 99;
+    QTest::newRow("100") << 100 << 10 << 10 << 91 << 100;
+    QTest::newRow("230") << 230 << 15 << 16 << 226 << 230;
+    QTest::newRow("301") << 301 << 20 << 16 << 301 << 301;
+    QTest::newRow("1000") << 1000 << 20 << 50 << 981 << 1000;
+}
+
+void TestPdfCompressCore::rangeMaths()
+{
+    QFETCH(int, pages);
+    QFETCH(int, perTask);
+    QFETCH(int, tasks);
+    QFETCH(int, lastFirst);
+    QFETCH(int, lastLast);
+
+    QCOMPARE(PDFCompressCore::pagesPerTask(pages), perTask);
+    QCOMPARE(PDFCompressCore::taskCount(pages, perTask), tasks);
+    QCOMPARE(PDFCompressCore::rangeOf(tasks - 1, perTask, pages), qMakePair(lastFirst, lastLast));
+    // The ranges follow each other without gap or overlap.
+    int next = 1;
+    for (int i = 0; i < tasks; ++i) {
+        const QPair<int, int> range = PDFCompressCore::rangeOf(i, perTask, pages);
+        QCOMPARE(range.first, next);
+        QVERIFY(range.second >= range.first);
+        next = range.second + 1;
+    }
+    QCOMPARE(next, pages + 1);
+}
+
+void TestPdfCompressCore::compressesOnePage()
+{
+    const QString input = makePdf("one/single.pdf", 1);
+    QVERIFY(!input.isEmpty());
+    const QString output = m_dir.filePath("one/c_single.pdf");
+
+    const QList<Report> reports = runEngine(input, output, 50);
+    QCOMPARE(reports.size(), 2);
+    QCOMPARE(reports[0].progress, 0.9f);
+    QCOMPARE(reports[0].stat, false);
+    QCOMPARE(reports[0].filePath, QString());
+    QCOMPARE(reports[1].progress, 1.0f);
+    QCOMPARE(reports[1].stat, true);
+    QCOMPARE(reports[1].filePath, output);
+    QCOMPARE(reports[1].rate, float(double(QFileInfo(output).size()) / double(QFileInfo(input).size())));
+    QCOMPARE(PdfFactory::pageCount(output), 1);
+
+    // Two log lines for the one range, the commands as the tool is called.
+    const QString tool = PathManager::instance()->converterPath();
+    QVERIFY(tool.endsWith("/docTool/Trellant35"));
+    const QStringList log = TestEnv::logLines();
+    QCOMPARE(log.size(), 2);
+    QVERIFY2(log[0].startsWith(QString("pdf split:\"%1\" -type=3  -subtype=3 -input=\"%2\" -output=\"").arg(tool, input)),
+             qPrintable(log[0]));
+    QVERIFY2(log[0].endsWith("/single_0s.pdf\" -pageRange=1-1"), qPrintable(log[0]));
+    QVERIFY2(log[1].startsWith(QString("start compress %1:\"%2\" -type=3 -subtype=2 -input=\"").arg(input, tool)),
+             qPrintable(log[1]));
+    QVERIFY2(log[1].endsWith("/single_0.pdf\" -quality=50"), qPrintable(log[1]));
+}
+
+void TestPdfCompressCore::compressesThirtyPagesInParallel()
+{
+    const QString input = makePdf("thirty/book.pdf", 30, true);
+    QVERIFY(!input.isEmpty());
+    const QString output = m_dir.filePath("thirty/c_book.pdf");
+
+    const QList<Report> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 7);
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(reports[i].progress, float(float(i + 1) / 6.0f * 0.9));
+        QCOMPARE(reports[i].stat, false);
+        QCOMPARE(reports[i].filePath, QString());
+        QCOMPARE(reports[i].rate, 0.0f);
+    }
+    QCOMPARE(reports[6].progress, 1.0f);
+    QCOMPARE(reports[6].stat, true);
+    QCOMPARE(reports[6].filePath, output);
+    QVERIFY(reports[6].rate > 0.0f && reports[6].rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), 30);
+    QCOMPARE(PdfFactory::title(output), QString("book"));
+    QCOMPARE(PdfFactory::bookmarks(output), PdfFactory::bookmarks(input));
+
+    const QStringList log = TestEnv::logLines();
+    QCOMPARE(log.filter(QRegularExpression("^pdf split:")).size(), 6);
+    QCOMPARE(log.filter(QRegularExpression("^start compress ")).size(), 6);
+    QVERIFY(log.filter("-pageRange=26-30").size() == 1);
+}
+
+void TestPdfCompressCore::failsOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("not a pdf") << "text" << "cannot open the document";
+    QTest::newRow("missing") << "missing" << "cannot open the document";
+    QTest::newRow("locked") << "locked" << "the document is locked by a password";
+    QTest::newRow("no pages") << "empty" << "the document has no pages";
+}
+
+void TestPdfCompressCore::failsOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+
+    const QString input = m_dir.filePath("failing/" + kind + ".pdf");
+    QDir().mkpath(QFileInfo(input).path());
+    if (kind == "text") {
+        QFile file(input);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("a letter, not a PDF\n");
+    } else if (kind == "locked") {
+        PdfFactory::Options options;
+        options.pages = 2;
+        options.userPassword = "secret";
+        QVERIFY(PdfFactory::write(input, options));
+    } else if (kind == "empty") {
+        QVERIFY(PdfFactory::writeBlank(input, {}));
+        QCOMPARE(PdfFactory::pageCount(input), 0);
+    }
+
+    const QList<Report> reports = runEngine(input, m_dir.filePath("failing/c_out.pdf"), 50, 5000);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports[0].progress, -1.0f);
+    QCOMPARE(reports[0].stat, false);
+    QCOMPARE(reports[0].filePath, QString());
+    QCOMPARE(reports[0].rate, 0.0f);
+    QCOMPARE(TestEnv::logLines(), QStringList({QString("pdf compress fail %1: %2").arg(input, reason)}));
+}
+
+void TestPdfCompressCore::staleOutputDoesNotCountWhenMergeWritesNothing()
+{
+    const QString input = makePdf("stale/report.pdf", 3);
+    QVERIFY(!input.isEmpty());
+    // An output in a folder that does not exist: the ranges succeed, the merge cannot write.
+    const QString output = m_dir.filePath("stale/missing folder/c_report.pdf");
+    QList<Report> reports = runEngine(input, output, 50);
+    QCOMPARE(reports.size(), 2);
+    QCOMPARE(reports[0].progress, 0.9f);
+    QCOMPARE(reports[1].progress, -1.0f);
+    QCOMPARE(reports[1].filePath, QString());
+    QVERIFY(!QFileInfo::exists(output));
+    const QString failure = TestEnv::logLines().last();
+    QVERIFY2(failure.startsWith(
+                 QString("pdf compress fail %1: the merge failed (exit code 1) cannot write %2: ").arg(input, output)),
+             qPrintable(failure));
+
+    // A file that an earlier run left at the output is removed before the merge and is no success.
+    QFile::remove(Tool::logFilePath());
+    PDFCompressCore engine(input, m_dir.filePath("stale/c_report.pdf"), 50, nullptr);
+    QFile stale(m_dir.filePath("stale/c_report.pdf"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("left over from yesterday");
+    stale.close();
+    QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
+    engine.merge(); // no parts at all: the tool refuses
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 30000);
+    QCOMPARE(spy[0][0].toFloat(), -1.0f);
+    QVERIFY(!stale.exists());
+    QCOMPARE(TestEnv::logLines(),
+             QStringList({QString("pdf compress fail %1: the merge failed (exit code 1) no -input= given").arg(input)}));
+}
+
+void TestPdfCompressCore::sameNamedInputsKeepTheirOwnParts()
+{
+    const QString first = makePdf("twins a/report.pdf", 7);
+    const QString second = makePdf("twins b/report.pdf", 12);
+    QVERIFY(!first.isEmpty() && !second.isEmpty());
+    const QString firstOutput = m_dir.filePath("twins a/c_report.pdf");
+    const QString secondOutput = m_dir.filePath("twins b/c_report.pdf");
+
+    PDFCompressCore a(first, firstOutput, 40, nullptr);
+    PDFCompressCore b(second, secondOutput, 40, nullptr);
+    QSignalSpy spyA(&a, &PDFCompressCore::sig_sendProgress);
+    QSignalSpy spyB(&b, &PDFCompressCore::sig_sendProgress);
+    a.start();
+    b.start();
+    QVERIFY(a.workDir() != b.workDir());
+    QVERIFY(a.workDir().startsWith(PathManager::instance()->tempDir() + '/'));
+    QCOMPARE(QFileInfo(a.partPaths().first()).fileName(), QString("report_0.pdf"));
+    QCOMPARE(QFileInfo(b.partPaths().first()).fileName(), QString("report_0.pdf"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!spyA.isEmpty() && spyA.last()[1].toBool(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!spyB.isEmpty() && spyB.last()[1].toBool(), 60000);
+    QCOMPARE(spyA.size(), 3);
+    QCOMPARE(spyB.size(), 4);
+    QCOMPARE(PdfFactory::pageCount(firstOutput), 7);
+    QCOMPARE(PdfFactory::pageCount(secondOutput), 12);
+}
+
+void TestPdfCompressCore::namesPartsAfterTextBeforeFirstDot()
+{
+    const QString input = makePdf("dots/a.b.pdf", 6);
+    QVERIFY(!input.isEmpty());
+    PDFCompressCore engine(input, m_dir.filePath("dots/c_a.b.pdf"), 50, nullptr);
+    QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
+    engine.start();
+    QCOMPARE(engine.partPaths(), QStringList({engine.workDir() + "/a_0.pdf", engine.workDir() + "/a_1.pdf"}));
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last()[1].toBool(), 60000);
+    QVERIFY(QFileInfo::exists(engine.workDir() + "/a_1s.pdf"));
+    QCOMPARE(PdfFactory::pageCount(m_dir.filePath("dots/c_a.b.pdf")), 6);
+}
+
+void TestPdfCompressCore::mergeThatCannotStartFailsOnce()
+{
+    if (qEnvironmentVariableIsSet(kNoToolChild)) {
+        // This copy of the program has no document tool beside it: nothing can start.
+        const QString input = makePdf("notool/lonely.pdf", 2);
+        QVERIFY(!input.isEmpty());
+        const QList<Report> reports = runEngine(input, m_dir.filePath("notool/c_lonely.pdf"), 50);
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(reports[0].progress, 0.9f);
+        QCOMPARE(reports[1].progress, -1.0f);
+        QCOMPARE(reports[1].stat, false);
+        const QStringList log = TestEnv::logLines();
+        QCOMPARE(log.size(), 5);
+        QVERIFY2(log[1].startsWith("pdf tool fail "), qPrintable(log[1]));
+        QVERIFY2(log[4].startsWith(QString("pdf compress fail %1: the merge could not start: ").arg(input)),
+                 qPrintable(log[4]));
+        return;
+    }
+    const QString folder = m_dir.filePath("bin without tool");
+    QVERIFY(QDir().mkpath(folder));
+    const QString copy = folder + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kNoToolChild, "1");
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(copy, {"mergeThatCannotStartFailsOnce"});
+    QVERIFY(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitCode() == 0, output.constData());
+    QVERIFY2(output.contains("PASS   : TestPdfCompressCore::mergeThatCannotStartFailsOnce()"), output.constData());
+}
+
+void TestPdfCompressCore::spliterCutsOneRange()
+{
+    const QString input = makePdf("spliter/long.pdf", 9);
+    QVERIFY(!input.isEmpty());
+    const QString output = m_dir.filePath("spliter/long_middle.pdf");
+    auto spliter = std::make_shared<PDFSpliter>(nullptr);
+    QSignalSpy spy(spliter.get(), &PDFSpliter::signalFinished);
+    spliter->setTask(input, output, 3, 7);
+    ThreadPool::instance()->pushTask(spliter);
+    QVERIFY(spy.wait(60000));
+    QCOMPARE(PdfFactory::pageCount(output), 5);
+    QCOMPARE(TestEnv::logLines(),
+             QStringList({QString("pdf split:\"%1\" -type=3  -subtype=3 -input=\"%2\" -output=\"%3\" -pageRange=3-7")
+                              .arg(PathManager::instance()->converterPath(), input, output)}));
+}
+
+void TestPdfCompressCore::hungToolIsStopped()
+{
+    VX_REQUIRE_TOOL("sleep");
+    const ToolCommand hung(TestEnv::findTool("sleep"), {"60"}, "sleep 60");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!PDFCompressTask::runBlocking(hung, "/tmp/hung.pdf", 300));
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(TestEnv::logLines(), QStringList({"pdf tool fail /tmp/hung.pdf: no end after 300 ms"}));
+
+    // The bound grows with the range: a large range is not cut short.
+    QVERIFY(PDFCompressTask::stepTimeoutMs(20) > PDFCompressTask::stepTimeoutMs(1));
+    QVERIFY(PDFCompressTask::stepTimeoutMs(1) >= 60000);
+}
+
+QTEST_MAIN(TestPdfCompressCore)
+#include "tst_pdfcompresscore.moc"

@@ -1,0 +1,79 @@
+#include "MuPdfSession.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+MuPdfSession::MuPdfSession()
+    : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
+{
+#ifdef __GLIBC__
+    // Decoded pictures are large and many: keep them on the heap for reuse instead of mapping
+    // fresh pages for each one, whose first touch costs more than the decoding.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20); // the largest value glibc accepts
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
+    if (!m_context)
+        throw std::runtime_error("cannot create a MuPDF context");
+    // The library's own messages stay quiet: a failure reaches stderr as our one line.
+    fz_set_warning_callback(m_context, nullptr, nullptr);
+    fz_set_error_callback(m_context, nullptr, nullptr);
+}
+
+MuPdfSession::~MuPdfSession()
+{
+    fz_drop_context(m_context);
+}
+
+pdf_document* MuPdfSession::openPdf(const QString& path)
+{
+    const QByteArray utf8 = path.toUtf8();
+    const char* name = utf8.constData();
+    pdf_document* document = nullptr;
+    int locked = 0;
+    int pages = 0;
+    run([&] { document = pdf_open_document(m_context, name); });
+    try {
+        run([&] {
+            locked = pdf_needs_password(m_context, document);
+            if (!locked)
+                pages = pdf_count_pages(m_context, document);
+        });
+    } catch (...) {
+        pdf_drop_document(m_context, document);
+        throw;
+    }
+    if (locked) {
+        pdf_drop_document(m_context, document);
+        throw std::runtime_error(QString("%1 is locked by a password").arg(path).toStdString());
+    }
+    if (pages <= 0) {
+        pdf_drop_document(m_context, document);
+        throw std::runtime_error(QString("%1 has no pages").arg(path).toStdString());
+    }
+    return document;
+}
+
+void MuPdfSession::savePdf(pdf_document* document, const QString& path)
+{
+    const QByteArray utf8 = path.toUtf8();
+    const char* name = utf8.constData();
+    pdf_write_options options = pdf_default_write_options;
+    options.do_garbage = 4; // 4 also stores identical streams once
+    options.do_compress = 1;
+    options.do_compress_images = 1;
+    options.do_compress_fonts = 1;
+    run([&] { pdf_save_document(m_context, document, name, &options); });
+}
+
+int MuPdfSession::pageCountOf(const QString& path)
+{
+    try {
+        PdfDocumentHolder document(m_context, openPdf(path));
+        int pages = -1;
+        run([&] { pages = pdf_count_pages(m_context, document.get()); });
+        return pages;
+    } catch (const std::exception&) {
+        return -1;
+    }
+}

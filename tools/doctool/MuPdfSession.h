@@ -1,0 +1,71 @@
+#pragma once
+
+#include <stdexcept>
+#include <utility>
+
+extern "C" {
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+}
+
+#include <QString>
+
+// One MuPDF context for one tool run. MuPDF reports errors by long jump; run() turns them into a
+// std::runtime_error at the edge of each guarded call, so that no C++ object is ever jumped over.
+// The functions handed to run() must therefore hold only plain values and MuPDF pointers.
+class MuPdfSession
+{
+public:
+    MuPdfSession();
+    ~MuPdfSession();
+    MuPdfSession(const MuPdfSession&) = delete;
+    MuPdfSession& operator=(const MuPdfSession&) = delete;
+
+    fz_context* context() const { return m_context; }
+
+    template <class Function>
+    void run(Function&& function)
+    {
+        bool failed = false;
+        fz_try(m_context)
+        {
+            function();
+        }
+        fz_catch(m_context)
+        {
+            failed = true;
+        }
+        if (failed)
+            throw std::runtime_error(fz_caught_message(m_context));
+    }
+
+    // Opens a PDF for reading and writing in memory; throws with a reason when it cannot be opened,
+    // is locked by a password, or has no pages.
+    pdf_document* openPdf(const QString& path);
+    // Saves with unused objects dropped, identical objects stored once and streams compressed.
+    void savePdf(pdf_document* document, const QString& path);
+    // The page count of the PDF at path, or -1 when it cannot be opened.
+    int pageCountOf(const QString& path);
+
+private:
+    fz_context* m_context;
+};
+
+// Owns one MuPDF document for the length of a scope.
+class PdfDocumentHolder
+{
+public:
+    PdfDocumentHolder(fz_context* context, pdf_document* document)
+        : m_context(context)
+        , m_document(document)
+    {
+    }
+    ~PdfDocumentHolder() { pdf_drop_document(m_context, m_document); }
+    PdfDocumentHolder(const PdfDocumentHolder&) = delete;
+    PdfDocumentHolder& operator=(const PdfDocumentHolder&) = delete;
+    pdf_document* get() const { return m_document; }
+
+private:
+    fz_context* m_context;
+    pdf_document* m_document;
+};

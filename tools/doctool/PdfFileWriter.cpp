@@ -1,0 +1,36 @@
+#include "PdfFileWriter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+QString PdfFileWriter::temporaryPathFor(const QString& path)
+{
+    return QString("%1.%2.tmp").arg(path).arg(QCoreApplication::applicationPid());
+}
+
+void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QString& path, int expectedPages)
+{
+    const QString temporary = temporaryPathFor(path);
+    try {
+        session.savePdf(document, temporary);
+    } catch (const std::exception& error) {
+        QFile::remove(temporary);
+        throw std::runtime_error(QString("cannot write %1: %2").arg(path, error.what()).toStdString());
+    }
+    commit(session, temporary, path, expectedPages);
+}
+
+void PdfFileWriter::commit(MuPdfSession& session, const QString& temporaryPath, const QString& path, int expectedPages)
+{
+    const int pages = session.pageCountOf(temporaryPath);
+    if (pages != expectedPages) {
+        QFile::remove(temporaryPath);
+        throw std::runtime_error(
+            QString("the result for %1 has %2 pages instead of %3").arg(path).arg(pages).arg(expectedPages).toStdString());
+    }
+    QFile::remove(path);
+    if (!QFile::rename(temporaryPath, path)) {
+        QFile::remove(temporaryPath);
+        throw std::runtime_error(QString("cannot write %1").arg(path).toStdString());
+    }
+}
