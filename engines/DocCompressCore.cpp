@@ -70,12 +70,20 @@ void DocCompressCore::compress(QString inputPath, QString outputPath, const Comp
 
     const QString suffix = QFileInfo(inputPath).suffix().toLower();
     if (suffix == "ppt" || suffix == "doc") {
+        // Each engine converts into a folder of its own under the temporary folder: two legacy files
+        // of the same base name (from different folders) must never share, or swap, a converted file.
         const QString tempFolder = PlatformConstants::tempFolder();
-        const QString converted = QString("%1%2.%3").arg(tempFolder, QFileInfo(inputPath).baseName(),
-                                                         suffix == "ppt" ? "pptx" : "docx");
-        QDir().mkpath(tempFolder);
-        // A file of the same name left by an earlier conversion must not pass for this one's result.
-        QFile::remove(converted);
+        PlatformConstants::makeTempFolder();
+        m_convertFolder = std::make_unique<QTemporaryDir>(tempFolder + "convert-XXXXXX");
+        if (!m_convertFolder->isValid()) {
+            m_inputPath = inputPath;
+            m_outputPath = outputPath;
+            fail(QString("doc convert fail %1: cannot make a folder in %2").arg(inputPath, tempFolder));
+            return;
+        }
+        const QString converted = QString("%1/%2.%3").arg(m_convertFolder->path(), QFileInfo(inputPath).baseName(),
+                                                          suffix == "ppt" ? "pptx" : "docx");
+        m_convertedPath = converted;
 
         DocConvert* converter = new DocConvert(m_docToolPath, this);
         const CompressLevel levelCopy = level;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 #include "CompressLevel.h"
 #include "ToolCommand.h"
@@ -31,6 +32,9 @@ public:
     // "%1 %2 %3 L" with the tool path and the two file paths quoted, L the level digit.
     static ToolCommand compressCommand(const QString& toolPath, const QString& inputPath,
                                        const QString& outputPath, const CompressLevel& level);
+
+    // Where the legacy input of the current run is converted to; empty for other inputs.
+    QString convertedPath() const { return m_convertedPath; }
 
     // Longest wait for the compression tool.
     static const int kTimeLimitMs;
@@ -61,4 +65,6 @@ private:
     bool m_pdfMode;
     QTimer* m_timeLimit;
     bool m_reported;
+    std::unique_ptr<QTemporaryDir> m_convertFolder;
+    QString m_convertedPath;
 };

@@ -71,6 +71,7 @@ private slots:
     void conversionFailuresReportOnce_data();
     void conversionFailuresReportOnce();
     void convertsLegacyWordEndToEnd();
+    void sameNamedLegacyFilesConvertApart();
     void relaysPdfReports();
     void relaysPdfFailureOnce();
 
@@ -254,11 +255,13 @@ void tst_DocCompressCore::timedProgressFromHalfAfterConversion()
     const QString docTool =
         script("convert-copy", QString("out=\"${3#-output=}\"\ncp \"%1\" \"$out\"").arg(m_pptx));
     const QString compressor = script("slow-half", "sleep 2.5\ncp \"$1\" \"$2\"\necho success");
-    const QString converted = PlatformConstants::tempFolder() + "A.pptx";
     const QString output = path("c_A.pptx");
 
     DocCompressCore engine(compressor, docTool);
     const QList<Report> reports = run(engine, [&] { engine.compress(legacy, output, Normal); });
+    const QString converted = engine.convertedPath();
+    QVERIFY(converted.startsWith(PlatformConstants::tempFolder()));
+    QVERIFY(converted.endsWith("/A.pptx"));
 
     QVERIFY2(reports.size() >= 3, qPrintable(QString::number(reports.size())));
     const QList<float> steps = timedSteps(0.5f, reports.size() - 1);
@@ -370,15 +373,15 @@ void tst_DocCompressCore::conversionFailuresReportOnce()
                                                : script("convert-" + tag, docToolBody);
     const QString input = path("old-" + tag + ".doc");
     QVERIFY(QFile::copy(m_docx, input));
-    const QString converted = PlatformConstants::tempFolder() + "old-" + tag + ".docx";
+    const QString stale = PlatformConstants::tempFolder() + "old-" + tag + ".docx";
     QVERIFY(QDir().mkpath(PlatformConstants::tempFolder()));
-    QVERIFY(QFile::copy(m_docx, converted));
-    reason.replace("%CONVERTED%", converted);
+    QVERIFY(QFile::copy(m_docx, stale));
     const QString output = path("c_old-" + tag + ".docx");
 
     DocCompressCore engine(PlatformConstants::compressionToolPath(), docTool);
     const QList<Report> reports = run(
         engine, [&] { engine.compress(input, output, Smallest); }, 1100);
+    reason.replace("%CONVERTED%", engine.convertedPath());
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports[0].progress, -1.0f);
     QCOMPARE(reports[0].stat, false);
@@ -406,10 +409,11 @@ void tst_DocCompressCore::convertsLegacyWordEndToEnd()
     const QString input = path("minutes.v1.doc");
     QVERIFY2(QFile::rename(made + "/report one.doc", input), said.constData());
 
-    const QString converted = PlatformConstants::tempFolder() + "minutes.docx";
     const QString output = path("c_minutes.docx");
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
     const QList<Report> reports = run(engine, [&] { engine.compress(input, output, Smallest); });
+    const QString converted = engine.convertedPath();
+    QVERIFY(converted.endsWith("/minutes.docx"));
 
     QVERIFY(!reports.isEmpty());
     QCOMPARE(reports.last().progress, 1.0f);
@@ -448,6 +452,39 @@ void tst_DocCompressCore::convertsLegacyWordEndToEnd()
                                                                  converted, output, Smallest);
     QCOMPARE(TestEnv::logLines(),
              QStringList(QString("start compress %1: %2").arg(converted, command.text())));
+}
+
+void tst_DocCompressCore::sameNamedLegacyFilesConvertApart()
+{
+    // Two "same.doc" from different folders at once: each result must come from its own input.
+    const QString docTool = script("convert-own", "in=\"${2#-input=}\"\nout=\"${3#-output=}\"\n"
+                                                  "sleep 0.5\ncp \"$in\" \"$out\"");
+    const QString compressor = script("copy-through", "cp \"$1\" \"$2\"\necho success");
+    QVERIFY(QDir().mkpath(path("first")));
+    QVERIFY(QDir().mkpath(path("second")));
+    const QString firstInput = path("first/same.doc");
+    const QString secondInput = path("second/same.doc");
+    QVERIFY(QFile::copy(m_docx, firstInput));
+    QVERIFY(QFile::copy(m_pptx, secondInput));
+
+    DocCompressCore first(compressor, docTool);
+    DocCompressCore second(compressor, docTool);
+    QSignalSpy firstSpy(&first, &DocCompressCore::sig_sendProgress);
+    QSignalSpy secondSpy(&second, &DocCompressCore::sig_sendProgress);
+    first.compress(firstInput, path("first/c_same.docx"), Normal);
+    second.compress(secondInput, path("second/c_same.docx"), Normal);
+    QTRY_VERIFY_WITH_TIMEOUT(!firstSpy.isEmpty() && isFinal(firstSpy.last()), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!secondSpy.isEmpty() && isFinal(secondSpy.last()), 20000);
+
+    QVERIFY(first.convertedPath() != second.convertedPath());
+    QCOMPARE(firstSpy.last()[0].toFloat(), 1.0f);
+    QCOMPARE(secondSpy.last()[0].toFloat(), 1.0f);
+    const auto bytes = [](const QString& file) {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    };
+    QCOMPARE(bytes(path("first/c_same.docx")), bytes(m_docx));
+    QCOMPARE(bytes(path("second/c_same.docx")), bytes(m_pptx));
 }
 
 void tst_DocCompressCore::relaysPdfReports()
