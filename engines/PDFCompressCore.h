@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include <QObject>
 #include <QPair>
 #include <QString>

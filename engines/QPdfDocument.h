@@ -17,6 +17,7 @@ public:
     QPdfDocument(const QString& path, QObject* parent = nullptr);
     ~QPdfDocument() override;
 
+    // A locked document opens with page count 0; a successful authenticate() then counts its pages.
     bool open();
     int pageCount() const;
     bool needsPassword() const;
