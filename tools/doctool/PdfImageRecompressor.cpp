@@ -4,9 +4,10 @@
 
 #include <QImage>
 
-#include "JpegEncoder.h"
+#include "JpegCodec.h"
 
-namespace {
+namespace
+{
 // The lossless images that JPEG would spoil: stencil masks, soft masks and bilevel pictures.
 bool isEligible(fz_context* context, pdf_obj* image, const std::set<int>& softMasks)
 {
@@ -25,8 +26,7 @@ bool isEligible(fz_context* context, pdf_obj* image, const std::set<int>& softMa
 } // namespace
 
 PdfImageRecompressor::PdfImageRecompressor(MuPdfSession& session, int quality)
-    : m_session(session)
-    , m_quality(qBound(1, quality, 100))
+    : m_session(session), m_quality(qBound(1, quality, 100))
 {
 }
 
@@ -57,8 +57,9 @@ int PdfImageRecompressor::run(pdf_document* document)
                 pdf_obj* object = pdf_new_indirect(context, document, number, 0);
                 fz_try(context)
                 {
-                    if (pdf_is_stream(context, object)
-                        && pdf_name_eq(context, pdf_dict_get(context, object, PDF_NAME(Subtype)), PDF_NAME(Image))) {
+                    if (pdf_is_stream(context, object) &&
+                        pdf_name_eq(context, pdf_dict_get(context, object, PDF_NAME(Subtype)),
+                                    PDF_NAME(Image))) {
                         candidate = true;
                         softMask = pdf_to_num(context, pdf_dict_get(context, object, PDF_NAME(SMask)));
                     }
@@ -165,13 +166,15 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
     const QImage view(fz_pixmap_samples(context, pixels), width, height, fz_pixmap_stride(context, pixels),
                       gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     // Smooth scaling may hand back a wider pixel format: bring it back to what JPEG stores.
-    const QImage picture = qMax(width, height) > longest
-        ? view.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-              .convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
-        : view.copy();
+    const QImage picture =
+        qMax(width, height) > longest
+            ? view.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
+            : view.copy();
     release();
 
-    const QByteArray jpeg = JpegEncoder::encode(picture, jpegQualityFor(m_quality));
+    const QByteArray jpeg =
+        JpegCodec::encode(picture, jpegQualityFor(m_quality), QByteArray(), JpegCodec::Scan::Baseline);
     if (jpeg.isEmpty() || (oldSize > 0 && jpeg.size() >= oldSize))
         return false;
 
@@ -181,8 +184,8 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
     try {
         m_session.run([&] {
             object = pdf_new_indirect(context, document, number, 0);
-            buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(jpeg.constData()),
-                                                    size_t(jpeg.size()));
+            buffer = fz_new_buffer_from_copied_data(
+                context, reinterpret_cast<const unsigned char*>(jpeg.constData()), size_t(jpeg.size()));
             pdf_update_stream(context, document, object, buffer, 1);
             pdf_dict_put(context, object, PDF_NAME(Filter), PDF_NAME(DCTDecode));
             pdf_dict_del(context, object, PDF_NAME(DecodeParms));
@@ -190,7 +193,8 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
             pdf_dict_put_int(context, object, PDF_NAME(Width), newWidth);
             pdf_dict_put_int(context, object, PDF_NAME(Height), newHeight);
             pdf_dict_put_int(context, object, PDF_NAME(BitsPerComponent), 8);
-            pdf_dict_put(context, object, PDF_NAME(ColorSpace), gray ? PDF_NAME(DeviceGray) : PDF_NAME(DeviceRGB));
+            pdf_dict_put(context, object, PDF_NAME(ColorSpace),
+                         gray ? PDF_NAME(DeviceGray) : PDF_NAME(DeviceRGB));
         });
     } catch (...) {
         fz_drop_buffer(context, buffer);

@@ -100,8 +100,8 @@ bool decodeInto(const QByteArray* data, int minLongSide, QSize* fullSize, QByteA
     return true;
 }
 
-bool encodeInto(const QImage* image, int quality, const QByteArray* iccProfile, unsigned char** buffer,
-                unsigned long* length)
+bool encodeInto(const QImage* image, int quality, const QByteArray* iccProfile, bool progressive,
+                unsigned char** buffer, unsigned long* length)
 {
     jpeg_compress_struct info;
     ErrorManager errors;
@@ -120,7 +120,8 @@ bool encodeInto(const QImage* image, int quality, const QByteArray* iccProfile, 
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     info.optimize_coding = TRUE;
-    jpeg_simple_progression(&info);
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     if (!iccProfile->isEmpty())
         jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(iccProfile->constData()),
@@ -147,14 +148,15 @@ QImage JpegCodec::decode(const QByteArray& data, int minLongSide, QSize* fullSiz
     return image;
 }
 
-QByteArray JpegCodec::encode(const QImage& image, int quality, const QByteArray& iccProfile)
+QByteArray JpegCodec::encode(const QImage& image, int quality, const QByteArray& iccProfile, Scan scan)
 {
     QImage source = image;
     if (source.format() != QImage::Format_Grayscale8 && source.format() != QImage::Format_RGB888)
         source = source.convertToFormat(QImage::Format_RGB888);
     unsigned char* buffer = nullptr;
     unsigned long length = 0;
-    const bool ok = encodeInto(&source, quality, &iccProfile, &buffer, &length);
+    const bool ok = encodeInto(&source, qBound(1, quality, 100), &iccProfile, scan == Scan::Progressive,
+                               &buffer, &length);
     QByteArray result;
     if (ok)
         result = QByteArray(reinterpret_cast<const char*>(buffer), int(length));

@@ -14,7 +14,10 @@ public:
     // *fullSize, the embedded ICC profile to *iccProfile.
     static QImage decode(const QByteArray& data, int minLongSide, QSize* fullSize, QByteArray* iccProfile);
 
-    // Progressive, optimised JPEG at the given quality (1..100) with the ICC profile (may be empty).
-    // Returns empty data on failure.
-    static QByteArray encode(const QImage& image, int quality, const QByteArray& iccProfile);
+    enum class Scan { Baseline, Progressive };
+
+    // Optimised JPEG at the given quality (1..100) with the ICC profile (may be empty). Progressive
+    // scans are a little smaller; baseline ones are quicker to write. Returns empty data on failure.
+    static QByteArray encode(const QImage& image, int quality, const QByteArray& iccProfile,
+                             Scan scan = Scan::Progressive);
 };
