@@ -7,7 +7,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
   # build
   cmake g++ make pkg-config
-  qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
+  qtbase5-dev qtbase5-dev-tools
   libmupdf-dev mupdf-tools libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev libharfbuzz-dev
   libjpeg-dev libfreetype-dev zlib1g-dev libpng-dev libbrotli-dev
   libmediainfo-dev libjsoncpp-dev libzip-dev libimagequant-dev
@@ -15,7 +15,7 @@ packages=(
   ffmpeg pngquant imagemagick gifsicle qpdf ghostscript
   libreoffice-writer-nogui libreoffice-impress-nogui
   # display, fonts and locales
-  fonts-wqy-microhei xvfb xauth x11-apps locales
+  fonts-wqy-microhei xvfb xauth locales
 )
 
 install_packages() {
