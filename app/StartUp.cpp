@@ -1,12 +1,14 @@
 #include "StartUp.h"
 
 #include <clocale>
+#include <langinfo.h>
 #include <thread>
 
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
 #include <QMetaType>
+#include <QTextCodec>
 
 #include "CGlobal.h"
 #include "DpiScale.h"
@@ -17,17 +19,19 @@
 #include "QValue.h"
 #include "ThreadPool.h"
 
-namespace {
-// Text conversions and the MediaInfo reader need a UTF-8 character type even when the program is
-// started without a locale.
-void ensureUtf8CharacterType()
+void StartUp::ensureTextLocale()
 {
-    const char* current = std::setlocale(LC_CTYPE, "");
-    const QByteArray name = current ? QByteArray(current).toLower() : QByteArray();
-    if (!name.contains("utf-8") && !name.contains("utf8"))
-        std::setlocale(LC_CTYPE, "C.UTF-8");
+    // Started without a locale (C/POSIX), the character type is ASCII: file names and the history
+    // would lose every non-ASCII character. Take UTF-8 then, for the C library and for Qt's
+    // local 8-bit text alike. A locale the user chose (UTF-8, GBK, ...) stays as it is.
+    std::setlocale(LC_CTYPE, "");
+    const QByteArray codeset = QByteArray(nl_langinfo(CODESET)).toUpper();
+    if (codeset != "ANSI_X3.4-1968" && codeset != "ASCII" && codeset != "US-ASCII")
+        return;
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
+        return;
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 }
-} // namespace
 
 int StartUp::workerCount(int hardwareThreads)
 {
@@ -59,7 +63,7 @@ int StartUp::run(int argc, char** argv)
 {
     QApplication app(argc, argv);
     // After the application object: its constructor takes the locale from the environment again.
-    ensureUtf8CharacterType();
+    ensureTextLocale();
     Q_INIT_RESOURCE(resources);
     qRegisterMetaType<QValue>("QValue");
     CGlobal::init();

@@ -10,6 +10,8 @@ public:
 
     // Workers for the pool: half the hardware threads when there are 8 or more, else 3.
     static int workerCount(int hardwareThreads);
+    // Gives the process a UTF-8 character type when it was started without a locale.
+    static void ensureTextLocale();
     // Applies the first command-line argument: a page option or a file to open.
     static void applyCommandLine(MainWidget& window, int argc, char** argv);
 };

@@ -1,7 +1,11 @@
+#include <clocale>
+#include <langinfo.h>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
 
 #include "MainWidget.h"
@@ -53,6 +57,8 @@ private slots:
     void workerCount_data();
     void workerCount();
     void programStartsAndStaysUp();
+    void noLocaleMeansUtf8Text();
+    void chosenLocaleIsKept();
 
 private:
     QTemporaryDir m_dir;
@@ -164,6 +170,33 @@ void TestStartUp::programStartsAndStaysUp()
     QVERIFY2(!program.waitForFinished(1500), program.readAll().constData());
     program.terminate();
     QVERIFY(program.waitForFinished(10000));
+}
+
+void TestStartUp::noLocaleMeansUtf8Text()
+{
+    // As if started from a service with an empty environment.
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
+        qunsetenv(name);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    std::setlocale(LC_CTYPE, "C");
+    const QString name = QString::fromUtf8("视频 1.mp4");
+    QCOMPARE(QString::fromLocal8Bit(name.toLocal8Bit()) == name, false);
+
+    StartUp::ensureTextLocale();
+    QCOMPARE(QByteArray(nl_langinfo(CODESET)), QByteArray("UTF-8"));
+    QCOMPARE(name.toLocal8Bit(), name.toUtf8());
+    qputenv("LC_ALL", "C.UTF-8");
+}
+
+void TestStartUp::chosenLocaleIsKept()
+{
+    // A GBK user keeps GBK: the conversion is the locale's, not ours.
+    qputenv("LC_ALL", "zh_CN.GBK");
+    QTextCodec::setCodecForLocale(nullptr);
+    StartUp::ensureTextLocale();
+    QCOMPARE(QByteArray(nl_langinfo(CODESET)), QByteArray("GBK"));
+    qputenv("LC_ALL", "C.UTF-8");
+    std::setlocale(LC_CTYPE, "");
 }
 
 QTEST_MAIN(TestStartUp)
