@@ -299,6 +299,21 @@ QStringList PdfFactory::annotations(const QString& path)
     return lines;
 }
 
+int PdfFactory::fontCount(const QString& path)
+{
+    int fonts = 0;
+    withDocument(path, [&](fz_context* context, pdf_document* document) {
+        const int count = pdf_xref_len(context, document);
+        for (int number = 1; number < count; ++number) {
+            pdf_obj* object = pdf_load_object(context, document, number);
+            if (pdf_name_eq(context, pdf_dict_get(context, object, PDF_NAME(Type)), PDF_NAME(Font)))
+                ++fonts;
+            pdf_drop_obj(context, object);
+        }
+    });
+    return fonts;
+}
+
 int PdfFactory::imageCount(const QString& path, int* jpegCount)
 {
     int images = 0;

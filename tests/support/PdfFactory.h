@@ -35,6 +35,8 @@ public:
     static QStringList bookmarks(const QString& path);
     // Annotations as "page:subtype", links within the file as "page:Link->page" (pages from 1).
     static QStringList annotations(const QString& path);
+    // Font dictionaries stored in the file (a font that several pages share counts once).
+    static int fontCount(const QString& path);
     // Raster images stored in the file and how many of them are JPEG.
     static int imageCount(const QString& path, int* jpegCount = nullptr);
 };

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 #include "PdfFactory.h"
@@ -22,6 +23,7 @@ private slots:
     void mergesPartsInOrder();
     void splitCompressMergeOfTextIsNotLarger();
     void carriesAnnotationsWithTheirPages();
+    void mergeStoresFontsOfAnotherProducerOnce();
 
 private:
     int runDocTool(const QStringList& arguments, QString* error = nullptr);
@@ -231,6 +233,45 @@ void TestDocToolPdf::splitCompressMergeOfTextIsNotLarger()
              qPrintable(QString("%1 > %2").arg(QFileInfo(output).size()).arg(QFileInfo(input).size())));
     QCOMPARE(PdfFactory::title(output), QString("Long text"));
     QCOMPARE(PdfFactory::bookmarks(output), PdfFactory::bookmarks(input));
+    QCOMPARE(PdfFactory::fontCount(output), PdfFactory::fontCount(input));
+}
+
+void TestDocToolPdf::mergeStoresFontsOfAnotherProducerOnce()
+{
+    // LibreOffice writes a font as a chain (font, descriptor, font file); every part cut from its
+    // document carries the whole chain, and the merge must keep one.
+    VX_REQUIRE_TOOL("soffice");
+    const QString html = m_dir.filePath("pages.html");
+    QFile file(html);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QByteArray body = "<html><body>";
+    for (int page = 1; page <= 3; ++page)
+        body += QString::fromUtf8("<p style=\"page-break-after: always\">第 %1 页 page %1</p>").arg(page).toUtf8();
+    file.write(body + "</body></html>");
+    file.close();
+    const QString profile = QUrl::fromLocalFile(m_dir.filePath("lo-profile")).toString(QUrl::FullyEncoded);
+    QByteArray said;
+    QCOMPARE(TestEnv::runTool("soffice", {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                                          "--convert-to", "pdf", "--outdir", m_dir.path(), html},
+                              &said),
+             0);
+    const QString input = m_dir.filePath("pages.pdf");
+    QVERIFY2(PdfFactory::pageCount(input) == 3, said.constData());
+    const int fonts = PdfFactory::fontCount(input);
+    QVERIFY(fonts >= 1);
+
+    QStringList parts;
+    for (int page = 1; page <= 3; ++page) {
+        parts << m_dir.filePath(QString("pages_%1.pdf").arg(page));
+        QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + parts.last(),
+                             QString("-pageRange=%1-%1").arg(page)}),
+                 0);
+        QCOMPARE(PdfFactory::fontCount(parts.last()), fonts);
+    }
+    const QString output = m_dir.filePath("pages merged.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}), 0);
+    QCOMPARE(PdfFactory::pageCount(output), 3);
+    QCOMPARE(PdfFactory::fontCount(output), fonts);
 }
 
 void TestDocToolPdf::carriesAnnotationsWithTheirPages()

@@ -4,8 +4,7 @@
 #include <malloc.h>
 #endif
 
-MuPdfSession::MuPdfSession()
-    : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
+MuPdfSession::MuPdfSession() : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
 {
 #ifdef __GLIBC__
     // Decoded pictures are large and many: keep them on the heap for reuse instead of mapping
@@ -54,12 +53,13 @@ pdf_document* MuPdfSession::openPdf(const QString& path)
     return document;
 }
 
-void MuPdfSession::savePdf(pdf_document* document, const QString& path)
+void MuPdfSession::savePdf(pdf_document* document, const QString& path, Merging merging)
 {
     const QByteArray utf8 = path.toUtf8();
     const char* name = utf8.constData();
     pdf_write_options options = pdf_default_write_options;
-    options.do_garbage = 4; // 4 also stores identical streams once
+    // 4: drop unused objects, renumber, store identical objects and streams once; 2: only the first two.
+    options.do_garbage = merging == Merging::OnSave ? 4 : 2;
     options.do_compress = 1;
     options.do_compress_images = 1;
     options.do_compress_fonts = 1;

@@ -23,8 +23,7 @@ public:
 
     fz_context* context() const { return m_context; }
 
-    template <class Function>
-    void run(Function&& function)
+    template <class Function> void run(Function&& function)
     {
         bool failed = false;
         fz_try(m_context)
@@ -42,8 +41,10 @@ public:
     // Opens a PDF for reading and writing in memory; throws with a reason when it cannot be opened,
     // is locked by a password, or has no pages.
     pdf_document* openPdf(const QString& path);
-    // Saves with unused objects dropped, identical objects stored once and streams compressed.
-    void savePdf(pdf_document* document, const QString& path);
+    // Who stores identical objects once: the save itself, or a PdfDeduplicator run before it.
+    enum class Merging { OnSave, Done };
+    // Saves with unused objects dropped and streams compressed.
+    void savePdf(pdf_document* document, const QString& path, Merging merging = Merging::OnSave);
     // The page count of the PDF at path, or -1 when it cannot be opened.
     int pageCountOf(const QString& path);
 
@@ -55,9 +56,7 @@ private:
 class PdfDocumentHolder
 {
 public:
-    PdfDocumentHolder(fz_context* context, pdf_document* document)
-        : m_context(context)
-        , m_document(document)
+    PdfDocumentHolder(fz_context* context, pdf_document* document) : m_context(context), m_document(document)
     {
     }
     ~PdfDocumentHolder() { pdf_drop_document(m_context, m_document); }

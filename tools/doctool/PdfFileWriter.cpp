@@ -3,16 +3,22 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include "PdfDeduplicator.h"
+
 QString PdfFileWriter::temporaryPathFor(const QString& path)
 {
     return QString("%1.%2.tmp").arg(path).arg(QCoreApplication::applicationPid());
 }
 
-void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QString& path, int expectedPages)
+void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QString& path,
+                         int expectedPages, bool compact)
 {
     const QString temporary = temporaryPathFor(path);
     try {
-        session.savePdf(document, temporary);
+        if (compact)
+            PdfDeduplicator::run(session, document);
+        session.savePdf(document, temporary,
+                        compact ? MuPdfSession::Merging::Done : MuPdfSession::Merging::OnSave);
     } catch (const std::exception& error) {
         QFile::remove(temporary);
         throw std::runtime_error(QString("cannot write %1: %2").arg(path, error.what()).toStdString());
@@ -20,13 +26,17 @@ void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QS
     commit(session, temporary, path, expectedPages);
 }
 
-void PdfFileWriter::commit(MuPdfSession& session, const QString& temporaryPath, const QString& path, int expectedPages)
+void PdfFileWriter::commit(MuPdfSession& session, const QString& temporaryPath, const QString& path,
+                           int expectedPages)
 {
     const int pages = session.pageCountOf(temporaryPath);
     if (pages != expectedPages) {
         QFile::remove(temporaryPath);
-        throw std::runtime_error(
-            QString("the result for %1 has %2 pages instead of %3").arg(path).arg(pages).arg(expectedPages).toStdString());
+        throw std::runtime_error(QString("the result for %1 has %2 pages instead of %3")
+                                     .arg(path)
+                                     .arg(pages)
+                                     .arg(expectedPages)
+                                     .toStdString());
     }
     QFile::remove(path);
     if (!QFile::rename(temporaryPath, path)) {

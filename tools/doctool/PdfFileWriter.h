@@ -10,8 +10,12 @@
 class PdfFileWriter
 {
 public:
-    static void save(MuPdfSession& session, pdf_document* document, const QString& path, int expectedPages);
+    // `compact`: also store chains of identical objects once (see PdfDeduplicator); for documents
+    // put together from several sources.
+    static void save(MuPdfSession& session, pdf_document* document, const QString& path, int expectedPages,
+                     bool compact = false);
     // Same check for a file already written at temporaryPath, then moved to path.
-    static void commit(MuPdfSession& session, const QString& temporaryPath, const QString& path, int expectedPages);
+    static void commit(MuPdfSession& session, const QString& temporaryPath, const QString& path,
+                       int expectedPages);
     static QString temporaryPathFor(const QString& path);
 };

@@ -2,7 +2,8 @@
 
 #include "PdfFileWriter.h"
 
-namespace {
+namespace
+{
 // The page a link annotation leads to inside source, or -1 (outside links and actions other than
 // "go to" have none).
 int linkTarget(fz_context* context, pdf_document* source, pdf_obj* annotation, pdf_obj** destination)
@@ -32,8 +33,8 @@ pdf_obj* copyAnnotation(fz_context* context, pdf_graft_map* map, pdf_document* s
                         int first, int last, pdf_document* target, int targetFirst, pdf_obj* targetPage)
 {
     pdf_obj* subtype = pdf_dict_get(context, annotation, PDF_NAME(Subtype));
-    if (!pdf_is_dict(context, annotation) || pdf_name_eq(context, subtype, PDF_NAME(Widget))
-        || pdf_name_eq(context, subtype, PDF_NAME(Popup)))
+    if (!pdf_is_dict(context, annotation) || pdf_name_eq(context, subtype, PDF_NAME(Widget)) ||
+        pdf_name_eq(context, subtype, PDF_NAME(Popup)))
         return nullptr;
     pdf_obj* destination = nullptr;
     int destinationPage = -1;
@@ -88,7 +89,8 @@ void copyAnnotations(fz_context* context, pdf_graft_map* map, pdf_document* sour
                      pdf_document* target, int targetFirst)
 {
     for (int page = first; page <= last; ++page) {
-        pdf_obj* annotations = pdf_dict_get(context, pdf_lookup_page_obj(context, source, page), PDF_NAME(Annots));
+        pdf_obj* annotations =
+            pdf_dict_get(context, pdf_lookup_page_obj(context, source, page), PDF_NAME(Annots));
         const int count = pdf_array_len(context, annotations);
         if (count == 0)
             continue;
@@ -97,8 +99,9 @@ void copyAnnotations(fz_context* context, pdf_graft_map* map, pdf_document* sour
         fz_try(context)
         {
             for (int i = 0; i < count; ++i) {
-                pdf_obj* reference = copyAnnotation(context, map, source, pdf_array_get(context, annotations, i),
-                                                    first, last, target, targetFirst, targetPage);
+                pdf_obj* reference =
+                    copyAnnotation(context, map, source, pdf_array_get(context, annotations, i), first, last,
+                                   target, targetFirst, targetPage);
                 if (reference)
                     pdf_array_push_drop(context, copied, reference);
             }
@@ -118,10 +121,7 @@ void copyAnnotations(fz_context* context, pdf_graft_map* map, pdf_document* sour
 } // namespace
 
 PdfPageCopier::PdfPageCopier(MuPdfSession& session)
-    : m_session(session)
-    , m_target(nullptr)
-    , m_pageCount(0)
-    , m_hasMetadata(false)
+    : m_session(session), m_target(nullptr), m_pageCount(0), m_hasMetadata(false), m_sourceCount(0)
 {
     fz_context* context = m_session.context();
     m_session.run([&] { m_target = pdf_create_document(context); });
@@ -134,6 +134,7 @@ PdfPageCopier::~PdfPageCopier()
 
 void PdfPageCopier::append(pdf_document* source, int first, int last)
 {
+    ++m_sourceCount;
     fz_context* context = m_session.context();
     const PdfOutline outline = PdfOutline::load(m_session, source).range(first, last).shifted(m_pageCount);
     pdf_graft_map* map = nullptr;
@@ -185,5 +186,5 @@ void PdfPageCopier::copyMetadata(pdf_document* source, pdf_graft_map* map)
 void PdfPageCopier::save(const QString& path)
 {
     m_outline.write(m_session, m_target);
-    PdfFileWriter::save(m_session, m_target, path, m_pageCount);
+    PdfFileWriter::save(m_session, m_target, path, m_pageCount, m_sourceCount > 1);
 }

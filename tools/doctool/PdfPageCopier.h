@@ -30,4 +30,5 @@ private:
     PdfOutline m_outline;
     int m_pageCount;
     bool m_hasMetadata;
+    int m_sourceCount;
 };
