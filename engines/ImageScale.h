@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QObject>
-#include <QProcess>
 #include <QString>
 
-class QTimer;
+#include "ToolProcess.h"
+
 class ToolCommand;
 
 // Number of scalers made so far in this run; each scaler numbers its resized file with it.
@@ -34,21 +34,16 @@ signals:
 private:
     bool prepare(const QString& inPath, const QString& tempDir);
     void start(const ToolCommand& command);
-    void onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus);
-    void onProcessError(QProcess::ProcessError error);
-    void onTimeLimit();
-    void finish();
+    void onToolEnded(ToolProcess::End end, int exitCode);
     void fail(const QString& reason);
 
     QString m_convertPath;
     QString m_gifsiclePath;
     QString m_outPath;
-    QProcess* m_process;
+    ToolProcess* m_tool;
 
     QString m_inPath;
-    QTimer* m_deadline;
     int m_timeLimitMs;
     int m_number;
-    bool m_timedOut;
     bool m_ended;
 };
