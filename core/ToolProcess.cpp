@@ -9,8 +9,6 @@ ToolProcess::ToolProcess(QObject* parent)
     , m_process(new QProcess(this))
     , m_timeLimit(new QTimer(this))
     , m_silenceLimit(new QTimer(this))
-    , m_killedFor(End::TimedOut)
-    , m_killed(false)
     , m_ended(false)
 {
     m_timeLimit->setSingleShot(true);
@@ -34,14 +32,6 @@ ToolProcess::ToolProcess(QObject* parent)
     });
 }
 
-ToolProcess::~ToolProcess()
-{
-    // Nobody hears from a tool that outlives its guard: its end would reach half-destroyed owners.
-    m_process->disconnect();
-    if (m_process->state() != QProcess::NotRunning)
-        m_process->kill();
-}
-
 void ToolProcess::setTimeLimit(int msecs)
 {
     m_timeLimit->setInterval(msecs);
@@ -54,7 +44,7 @@ void ToolProcess::setSilenceLimit(int msecs)
 
 void ToolProcess::start(const ToolCommand& command)
 {
-    m_killed = false;
+    m_stoppedFor.reset();
     m_ended = false;
     // Started before the tool, so that a start that fails at once stops them again.
     if (m_timeLimit->interval() > 0)
@@ -83,8 +73,8 @@ QString ToolProcess::failure(End end, int exitCode) const
 
 void ToolProcess::onFinished(int exitCode, QProcess::ExitStatus status)
 {
-    if (m_killed)
-        finish(m_killedFor, 0);
+    if (m_stoppedFor)
+        finish(*m_stoppedFor, 0);
     else if (status == QProcess::CrashExit)
         finish(End::Crashed, 0);
     else
@@ -93,11 +83,10 @@ void ToolProcess::onFinished(int exitCode, QProcess::ExitStatus status)
 
 void ToolProcess::stopFor(End end)
 {
-    if (m_ended || m_killed || m_process->state() == QProcess::NotRunning)
+    if (m_ended || m_stoppedFor)
         return;
     // The end is told when the process is gone, so the owner never races a tool still writing.
-    m_killed = true;
-    m_killedFor = end;
+    m_stoppedFor = end;
     m_process->kill();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QObject>
 #include <QProcess>
 
@@ -9,8 +11,8 @@ class ToolCommand;
 // One supervised run of an outside tool. It starts a ToolCommand on a process of its own, bounds the
 // run by a total time limit and, optionally, by a silence limit that starts again whenever the tool
 // writes output, kills the tool when a bound is passed, and ends exactly once with `ended`. Output is
-// left in the process for the owner to read; a tool still running when the guard goes is killed
-// without any signal.
+// left in the process for the owner to read. The process is a child: a tool still running when the
+// guard goes is killed with it, and nobody is told.
 class ToolProcess : public QObject
 {
     Q_OBJECT
@@ -25,7 +27,6 @@ public:
     Q_ENUM(End)
 
     explicit ToolProcess(QObject* parent);
-    ~ToolProcess() override;
 
     // Limits in milliseconds, taken at start; 0 (the default) leaves that bound off.
     void setTimeLimit(int msecs);
@@ -50,7 +51,6 @@ private:
     QProcess* m_process;
     QTimer* m_timeLimit;
     QTimer* m_silenceLimit;
-    End m_killedFor;
-    bool m_killed;
+    std::optional<End> m_stoppedFor; // set when a bound has passed and the tool was killed
     bool m_ended;
 };

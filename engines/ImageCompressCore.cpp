@@ -218,14 +218,14 @@ void ImageCompressCore::onProgressTick()
 
 void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 {
+    if (m_ended)
+        return;
     // pngquant ends with 99 when the quality range cannot be met, and writes nothing then.
     const QString failure = m_tool->failure(end, exitCode);
     if (!failure.isEmpty()) {
         fail(failure);
         return;
     }
-    if (m_ended)
-        return;
     const bool byPngquant = !m_tempOutPath.isEmpty();
     const QString written = byPngquant ? m_tempOutPath : m_outPath;
     if (QFileInfo(written).size() <= 0) {

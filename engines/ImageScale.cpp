@@ -21,9 +21,9 @@ QString fileArgument(const QString& path)
 
 ImageScale::ImageScale(QString convertPath, QString gifsiclePath, QObject* parent)
     : QObject(parent), m_convertPath(convertPath), m_gifsiclePath(gifsiclePath),
-      m_tool(new ToolProcess(this)), m_timeLimitMs(kDefaultTimeLimitMs), m_number(++g_imageScaleCount),
-      m_ended(false)
+      m_tool(new ToolProcess(this)), m_number(++g_imageScaleCount), m_ended(false)
 {
+    m_tool->setTimeLimit(kDefaultTimeLimitMs);
     connect(m_tool, &ToolProcess::ended, this, &ImageScale::onToolEnded);
 }
 
@@ -36,8 +36,8 @@ void ImageScale::scaleByConvert(const QString& inPath, const QString& tempDir, c
     const QString text =
         QString("%1 -resize %2! %3 %4")
             .arg(Tool::quote(m_convertPath), size, Tool::quote(inPath), Tool::quote(m_outPath));
-    start(ToolCommand(PlatformConstants::findProgram(m_convertPath),
-                      {"-resize", size + '!', fileArgument(inPath), fileArgument(m_outPath)}, text));
+    m_tool->start(ToolCommand(PlatformConstants::findProgram(m_convertPath),
+                              {"-resize", size + '!', fileArgument(inPath), fileArgument(m_outPath)}, text));
 }
 
 void ImageScale::scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width,
@@ -49,8 +49,9 @@ void ImageScale::scaleByGifsicle(const QString& inPath, const QString& tempDir, 
     const QString text =
         QString("%1 --resize %2 -i %3 -o %4")
             .arg(Tool::quote(m_gifsiclePath), size, Tool::quote(inPath), Tool::quote(m_outPath));
-    start(ToolCommand(PlatformConstants::findProgram(m_gifsiclePath),
-                      {"--resize", size, "-i", fileArgument(inPath), "-o", fileArgument(m_outPath)}, text));
+    m_tool->start(ToolCommand(PlatformConstants::findProgram(m_gifsiclePath),
+                              {"--resize", size, "-i", fileArgument(inPath), "-o", fileArgument(m_outPath)},
+                              text));
 }
 
 bool ImageScale::prepare(const QString& inPath, const QString& tempDir)
@@ -63,12 +64,6 @@ bool ImageScale::prepare(const QString& inPath, const QString& tempDir)
     }
     m_outPath = QString("%1scale_%2.%3").arg(tempDir, QString::number(m_number), QFileInfo(inPath).suffix());
     return true;
-}
-
-void ImageScale::start(const ToolCommand& command)
-{
-    m_tool->setTimeLimit(m_timeLimitMs);
-    m_tool->start(command);
 }
 
 void ImageScale::onToolEnded(ToolProcess::End end, int exitCode)

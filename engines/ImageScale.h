@@ -5,8 +5,6 @@
 
 #include "ToolProcess.h"
 
-class ToolCommand;
-
 // Number of scalers made so far in this run; each scaler numbers its resized file with it.
 extern int g_imageScaleCount;
 
@@ -24,7 +22,7 @@ public:
     void scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width, const int& height);
 
     // Longest time a resize may run before it is stopped and reported as failed.
-    void setTimeLimit(int msecs) { m_timeLimitMs = msecs; }
+    void setTimeLimit(int msecs) { m_tool->setTimeLimit(msecs); }
 
     static constexpr int kDefaultTimeLimitMs = 5 * 60 * 1000;
 
@@ -33,7 +31,6 @@ signals:
 
 private:
     bool prepare(const QString& inPath, const QString& tempDir);
-    void start(const ToolCommand& command);
     void onToolEnded(ToolProcess::End end, int exitCode);
     void fail(const QString& reason);
 
@@ -43,7 +40,6 @@ private:
     ToolProcess* m_tool;
 
     QString m_inPath;
-    int m_timeLimitMs;
     int m_number;
     bool m_ended;
 };
