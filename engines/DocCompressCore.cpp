@@ -23,25 +23,17 @@ const int DocCompressCore::kTimeLimitMs = 60 * 60 * 1000;
 
 DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QString& docToolPath,
                                  QObject* parent)
-    : QObject(parent), m_process(new QProcess(this)), m_toolPath(compressionToolPath),
+    : QObject(parent), m_tool(new ToolProcess(this)), m_toolPath(compressionToolPath),
       m_docToolPath(docToolPath), m_timer(new QTimer(this)), m_progress(0.0f), m_pdfMode(false),
-      m_timeLimit(new QTimer(this)), m_reported(false)
+      m_reported(false)
 {
     connect(m_timer, &QTimer::timeout, this, [this] { onProgressTick(); });
-    connect(
-        m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-        [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
-    connect(m_process, &QProcess::errorOccurred, this,
-            [this](QProcess::ProcessError error) { onProcessError(error); });
-    m_timeLimit->setSingleShot(true);
-    connect(m_timeLimit, &QTimer::timeout, this, [this] { onTimeLimit(); });
+    m_tool->setTimeLimit(kTimeLimitMs);
+    connect(m_tool, &ToolProcess::ended, this, &DocCompressCore::onToolEnded);
 }
 
-DocCompressCore::~DocCompressCore()
-{
-    // A tool still running goes with the engine, without reporting into a half-destroyed object.
-    m_process->disconnect(this);
-}
+// Out of line, where PDFCompressCore is complete.
+DocCompressCore::~DocCompressCore() = default;
 
 ToolCommand DocCompressCore::compressCommand(const QString& toolPath, const QString& inputPath,
                                              const QString& outputPath, const CompressLevel& level)
@@ -120,8 +112,7 @@ void DocCompressCore::startCompress(QString inputPath, QString outputPath, const
     outputPath.replace('/', PlatformConstants::nativeSeparator());
     const ToolCommand command = compressCommand(m_toolPath, inputPath, outputPath, level);
     Tool::writeLog(QString("start compress %1: %2").arg(inputPath, command.text()));
-    m_timeLimit->start(kTimeLimitMs);
-    command.startOn(*m_process);
+    m_tool->start(command);
 }
 
 void DocCompressCore::onProgressTick()
@@ -132,18 +123,30 @@ void DocCompressCore::onProgressTick()
     emit sig_sendProgress(m_progress, false, m_outputPath, 0.0f);
 }
 
-void DocCompressCore::onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus)
+void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 {
     if (m_pdfMode || m_reported)
         return;
-    if (exitStatus != QProcess::NormalExit) {
+    QProcess* process = m_tool->process();
+    if (end == ToolProcess::End::FailedToStart) {
+        fail(QString("doc compress fail %1: compression tool cannot start (%2)")
+                 .arg(m_inputPath, process->errorString()));
+        return;
+    }
+    if (end == ToolProcess::End::TimedOut) {
+        fail(QString("doc compress fail %1: compression tool gave no result within %2 s")
+                 .arg(m_inputPath)
+                 .arg(kTimeLimitMs / 1000));
+        return;
+    }
+    if (end != ToolProcess::End::Exited) {
         fail(QString("doc compress fail %1: compression tool crashed").arg(m_inputPath));
         return;
     }
     if (exitCode != 0) {
         // The tool's last line names its reason; peek so that the output parser still finds it all.
         const QStringList lines =
-            QString::fromUtf8(m_process->peek(m_process->bytesAvailable())).split('\n', Qt::SkipEmptyParts);
+            QString::fromUtf8(process->peek(process->bytesAvailable())).split('\n', Qt::SkipEmptyParts);
         const QString said = lines.isEmpty() ? QString() : ", " + lines.last().trimmed();
         fail(QString("doc compress fail %1: compression tool exit code %2%3")
                  .arg(m_inputPath)
@@ -158,26 +161,8 @@ void DocCompressCore::onProcessFinished(int exitCode, QProcess::ExitStatus exitS
         return;
     }
     m_reported = true;
-    m_timeLimit->stop();
     m_timer->stop();
     emit sig_sendProgress(1.0f, true, m_outputPath, float(outputSize / inputSize));
-}
-
-void DocCompressCore::onProcessError(QProcess::ProcessError error)
-{
-    // A crash ends the process too, and onProcessFinished reports it.
-    if (error != QProcess::FailedToStart || m_pdfMode)
-        return;
-    fail(QString("doc compress fail %1: compression tool cannot start (%2)")
-             .arg(m_inputPath, m_process->errorString()));
-}
-
-void DocCompressCore::onTimeLimit()
-{
-    fail(QString("doc compress fail %1: compression tool gave no result within %2 s")
-             .arg(m_inputPath)
-             .arg(kTimeLimitMs / 1000));
-    m_process->kill();
 }
 
 void DocCompressCore::fail(const QString& logLine)
@@ -186,7 +171,6 @@ void DocCompressCore::fail(const QString& logLine)
         return;
     m_reported = true;
     m_timer->stop();
-    m_timeLimit->stop();
     Tool::writeLog(logLine);
     emit sig_sendProgress(-1.0f, false, QString(), 0.0f);
 }
@@ -209,7 +193,7 @@ void DocCompressCore::forwardPdfProgress(float progress, bool stat, QString file
 
 void DocCompressCore::slot_readOutput()
 {
-    const QString text = QString::fromUtf8(m_process->readAllStandardOutput());
+    const QString text = QString::fromUtf8(m_tool->process()->readAllStandardOutput());
     QRegExp percent = kPercentPattern;
     QRegExp outcome = kOutcomePattern;
     float progress = 0.0f;

@@ -3,12 +3,12 @@
 #include <memory>
 
 #include <QObject>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
 #include "CompressLevel.h"
 #include "ToolCommand.h"
+#include "ToolProcess.h"
 
 class PDFCompressCore;
 class QTimer;
@@ -48,13 +48,11 @@ public slots:
 private:
     void startCompress(QString inputPath, QString outputPath, const CompressLevel& level);
     void onProgressTick();
-    void onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus);
-    void onProcessError(QProcess::ProcessError error);
-    void onTimeLimit();
+    void onToolEnded(ToolProcess::End end, int exitCode);
     void forwardPdfProgress(float progress, bool stat, QString filePath, float compRate);
     void fail(const QString& logLine);
 
-    QProcess* m_process;
+    ToolProcess* m_tool;
     QString m_toolPath;
     QString m_docToolPath;
     QString m_inputPath;
@@ -63,7 +61,6 @@ private:
     QTimer* m_timer;
     float m_progress;
     bool m_pdfMode;
-    QTimer* m_timeLimit;
     bool m_reported;
     std::unique_ptr<QTemporaryDir> m_convertFolder;
     QString m_convertedPath;

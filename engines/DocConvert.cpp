@@ -1,7 +1,6 @@
 #include "DocConvert.h"
 
 #include <QFile>
-#include <QTimer>
 
 #include "Tool.h"
 
@@ -9,25 +8,10 @@
 const int DocConvert::kTimeLimitMs = 5 * 60 * 1000;
 
 DocConvert::DocConvert(const QString& toolPath, QObject* parent)
-    : QObject(parent), m_toolPath(toolPath), m_process(new QProcess(this)), m_timeLimit(new QTimer(this)),
-      m_ended(false)
+    : QObject(parent), m_toolPath(toolPath), m_tool(new ToolProcess(this))
 {
-    m_timeLimit->setSingleShot(true);
-    connect(m_timeLimit, &QTimer::timeout, this, &DocConvert::onTimeLimit);
-    connect(m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this](int, QProcess::ExitStatus) {
-                if (m_ended)
-                    return;
-                end();
-                emit sig_Finished();
-            });
-    connect(m_process, &QProcess::errorOccurred, this, &DocConvert::onProcessError);
-}
-
-DocConvert::~DocConvert()
-{
-    // A conversion still running goes with the converter, without signalling from its destructor.
-    m_process->disconnect(this);
+    m_tool->setTimeLimit(kTimeLimitMs);
+    connect(m_tool, &ToolProcess::ended, this, &DocConvert::onToolEnded);
 }
 
 ToolCommand DocConvert::command(const QString& toolPath, const QString& inputPath, const QString& outputPath)
@@ -42,34 +26,19 @@ void DocConvert::convert(QString inputPath, QString outputPath)
     m_inputPath = inputPath;
     m_outputPath = outputPath;
     if (!QFile::exists(inputPath)) {
-        end();
         emit sig_Failed("input file missing");
         return;
     }
-    m_timeLimit->start(kTimeLimitMs);
-    command(m_toolPath, inputPath, outputPath).startOn(*m_process);
+    m_tool->start(command(m_toolPath, inputPath, outputPath));
 }
 
-void DocConvert::onProcessError(QProcess::ProcessError error)
+void DocConvert::onToolEnded(ToolProcess::End end)
 {
-    // A crash also ends the process, and its finished signal reports that end.
-    if (error != QProcess::FailedToStart || m_ended)
-        return;
-    end();
-    emit sig_Failed(QString("document tool cannot start (%1)").arg(m_process->errorString()));
-}
-
-void DocConvert::onTimeLimit()
-{
-    if (m_ended)
-        return;
-    end();
-    m_process->kill();
-    emit sig_Failed(QString("document tool gave no result within %1 s").arg(kTimeLimitMs / 1000));
-}
-
-void DocConvert::end()
-{
-    m_ended = true;
-    m_timeLimit->stop();
+    // Whatever the tool's exit (a crash included), the caller judges the converted file.
+    if (end == ToolProcess::End::FailedToStart)
+        emit sig_Failed(QString("document tool cannot start (%1)").arg(m_tool->process()->errorString()));
+    else if (end == ToolProcess::End::TimedOut)
+        emit sig_Failed(QString("document tool gave no result within %1 s").arg(kTimeLimitMs / 1000));
+    else
+        emit sig_Finished();
 }

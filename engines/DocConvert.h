@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QObject>
-#include <QProcess>
 #include <QString>
 
 #include "ToolCommand.h"
-
-class QTimer;
+#include "ToolProcess.h"
 
 // Converts a legacy ".doc"/".ppt" file into ".docx"/".pptx" by running the document tool with
 // "-type=6". sig_Finished follows the end of the tool's process, whatever it left behind; the
@@ -17,7 +15,6 @@ class DocConvert : public QObject
     Q_OBJECT
 public:
     DocConvert(const QString& toolPath, QObject* parent = nullptr);
-    ~DocConvert() override;
 
     void convert(QString inputPath, QString outputPath);
 
@@ -32,14 +29,10 @@ signals:
     void sig_Failed(QString reason);
 
 private:
-    void onProcessError(QProcess::ProcessError error);
-    void onTimeLimit();
-    void end();
+    void onToolEnded(ToolProcess::End end);
 
     QString m_toolPath;
     QString m_inputPath;
     QString m_outputPath;
-    QProcess* m_process;
-    QTimer* m_timeLimit;
-    bool m_ended;
+    ToolProcess* m_tool;
 };

@@ -36,24 +36,15 @@ int colourCount(int quality)
 } // namespace
 
 ImageCompressCore::ImageCompressCore(QString pngquantPath, QString convertPath, QObject* parent)
-    : QObject(parent), m_pngquantPath(pngquantPath), m_convertPath(convertPath), m_process(nullptr),
-      m_timer(nullptr), m_progress(0.0f), m_scaleFirst(false), m_keepFormat(false), m_scaleSize(0, 0),
-      m_deadline(new QTimer(this)), m_timeLimitMs(ImageScale::kDefaultTimeLimitMs),
-      m_number(++g_imageEngineCount), m_timedOut(false), m_ended(false)
+    : QObject(parent), m_pngquantPath(pngquantPath), m_convertPath(convertPath),
+      m_tool(new ToolProcess(this)), m_timer(nullptr), m_progress(0.0f), m_scaleFirst(false),
+      m_keepFormat(false), m_scaleSize(0, 0), m_timeLimitMs(ImageScale::kDefaultTimeLimitMs),
+      m_number(++g_imageEngineCount), m_ended(false)
 {
     m_timer = new QTimer(this);
     m_timer->start(1000);
     connect(m_timer, &QTimer::timeout, this, [this]() { onProgressTick(); });
-
-    m_process = new QProcess(this);
-    connect(
-        m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-        [this](int exitCode, QProcess::ExitStatus exitStatus) { onProcessFinished(exitCode, exitStatus); });
-    connect(m_process, &QProcess::errorOccurred, this,
-            [this](QProcess::ProcessError error) { onProcessError(error); });
-
-    m_deadline->setSingleShot(true);
-    connect(m_deadline, &QTimer::timeout, this, [this]() { onTimeLimit(); });
+    connect(m_tool, &ToolProcess::ended, this, &ImageCompressCore::onToolEnded);
 }
 
 void ImageCompressCore::setScaleSize(int width, int height)
@@ -213,8 +204,8 @@ void ImageCompressCore::runGifsicle(const QString& inPath, const QString& outPat
 
 void ImageCompressCore::start(const ToolCommand& command)
 {
-    command.startOn(*m_process);
-    m_deadline->start(m_timeLimitMs);
+    m_tool->setTimeLimit(m_timeLimitMs);
+    m_tool->start(command);
 }
 
 void ImageCompressCore::onProgressTick()
@@ -225,17 +216,14 @@ void ImageCompressCore::onProgressTick()
     }
 }
 
-void ImageCompressCore::onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus)
+void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 {
     if (m_ended)
         return;
-    if (exitStatus == QProcess::CrashExit) {
-        fail(m_timedOut ? "timed out" : "crashed");
-        return;
-    }
     // pngquant ends with 99 when the quality range cannot be met, and writes nothing then.
-    if (exitCode != 0) {
-        fail(QString("exit code %1").arg(exitCode));
+    const QString failure = m_tool->failure(end, exitCode);
+    if (!failure.isEmpty()) {
+        fail(failure);
         return;
     }
     const bool byPngquant = !m_tempOutPath.isEmpty();
@@ -260,24 +248,8 @@ void ImageCompressCore::onProcessFinished(int exitCode, QProcess::ExitStatus exi
     }
 
     m_ended = true;
-    m_deadline->stop();
     m_timer->stop();
     emit sig_sendProgress(1.0f, true, m_outPath, compRate);
-}
-
-void ImageCompressCore::onProcessError(QProcess::ProcessError error)
-{
-    // A crash also ends in onProcessFinished, which names it; only a failed start ends here.
-    if (error == QProcess::FailedToStart)
-        fail("cannot start " + m_process->program());
-}
-
-void ImageCompressCore::onTimeLimit()
-{
-    if (m_process->state() == QProcess::NotRunning)
-        return;
-    m_timedOut = true;
-    m_process->kill();
 }
 
 bool ImageCompressCore::copyPngResult()
@@ -325,7 +297,6 @@ void ImageCompressCore::failQuietly()
     if (m_ended)
         return;
     m_ended = true;
-    m_deadline->stop();
     m_timer->stop();
     emit sig_sendProgress(-1.0f, false, m_outPath, 0.0f);
 }

@@ -4,8 +4,9 @@
 
 #include <QObject>
 #include <QPair>
-#include <QProcess>
 #include <QString>
+
+#include "ToolProcess.h"
 
 class QTimer;
 class ToolCommand;
@@ -47,9 +48,7 @@ private:
     void runConvert(QString inPath, const QString& outPath, const int& quality);
     void runGifsicle(const QString& inPath, const QString& outPath, const int& quality);
     void onProgressTick();
-    void onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus);
-    void onProcessError(QProcess::ProcessError error);
-    void onTimeLimit();
+    void onToolEnded(ToolProcess::End end, int exitCode);
 
     bool inputPresent(const QString& inPath);
     bool tempFolderReady();
@@ -64,7 +63,7 @@ private:
     QString m_pngquantPath;
     QString m_convertPath;
     QString m_tempOutPath;
-    QProcess* m_process;
+    ToolProcess* m_tool;
     QString m_inPath;
     QString m_outPath;
     QTimer* m_timer;
@@ -73,9 +72,7 @@ private:
     bool m_keepFormat;
     QPair<int, int> m_scaleSize;
 
-    QTimer* m_deadline;
     int m_timeLimitMs;
     int m_number;
-    bool m_timedOut;
     bool m_ended;
 };

@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QObject>
-#include <QProcess>
 #include <QString>
 
-class QTimer;
-class ToolCommand;
+#include "ToolProcess.h"
 
 // Number of scalers made so far in this run; each scaler numbers its resized file with it.
 extern int g_imageScaleCount;
@@ -24,7 +22,7 @@ public:
     void scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width, const int& height);
 
     // Longest time a resize may run before it is stopped and reported as failed.
-    void setTimeLimit(int msecs) { m_timeLimitMs = msecs; }
+    void setTimeLimit(int msecs) { m_tool->setTimeLimit(msecs); }
 
     static constexpr int kDefaultTimeLimitMs = 5 * 60 * 1000;
 
@@ -33,22 +31,15 @@ signals:
 
 private:
     bool prepare(const QString& inPath, const QString& tempDir);
-    void start(const ToolCommand& command);
-    void onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus);
-    void onProcessError(QProcess::ProcessError error);
-    void onTimeLimit();
-    void finish();
+    void onToolEnded(ToolProcess::End end, int exitCode);
     void fail(const QString& reason);
 
     QString m_convertPath;
     QString m_gifsiclePath;
     QString m_outPath;
-    QProcess* m_process;
+    ToolProcess* m_tool;
 
     QString m_inPath;
-    QTimer* m_deadline;
-    int m_timeLimitMs;
     int m_number;
-    bool m_timedOut;
     bool m_ended;
 };

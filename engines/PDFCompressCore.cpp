@@ -5,7 +5,6 @@
 #include <QProcess>
 #include <QRegExp>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include "PDFCompressTask.h"
 #include "PathManager.h"
@@ -13,6 +12,7 @@
 #include "ThreadPool.h"
 #include "Tool.h"
 #include "ToolCommand.h"
+#include "ToolProcess.h"
 
 namespace {
 const QRegExp kPercentPattern("\\d\\d");
@@ -31,17 +31,9 @@ PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& output
     , m_taskCount(1)
     , m_finishedCount(0)
     , m_pageCount(0)
-    , m_mergeProcess(nullptr)
-    , m_mergeTimer(nullptr)
+    , m_merge(nullptr)
     , m_reported(false)
 {
-}
-
-PDFCompressCore::~PDFCompressCore()
-{
-    // A merge still running goes with the engine, without reporting into a half-destroyed object.
-    if (m_mergeProcess)
-        m_mergeProcess->disconnect(this);
 }
 
 int PDFCompressCore::pagesPerTask(int pageCount)
@@ -133,12 +125,15 @@ void PDFCompressCore::merge()
         return;
     }
 
-    m_mergeProcess = new QProcess(this);
-    connect(m_mergeProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this](int, QProcess::ExitStatus) { onMergeFinished(); });
-    connect(m_mergeProcess, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            onMergeError();
+    m_merge = new ToolProcess(this);
+    m_merge->setTimeLimit(kMergeBaseTimeoutMs + kMergePerPageTimeoutMs * m_pageCount);
+    connect(m_merge, &ToolProcess::ended, this, [this](ToolProcess::End end) {
+        if (end == ToolProcess::End::FailedToStart)
+            fail("the merge could not start: " + m_merge->process()->errorString());
+        else if (end == ToolProcess::End::TimedOut)
+            fail("the merge did not end in time");
+        else
+            onMergeFinished();
     });
 
     const QString tool = PathManager::instance()->converterPath();
@@ -152,40 +147,21 @@ void PDFCompressCore::merge()
     const ToolCommand command(tool,
                               {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_outputPath},
                               text);
-
-    m_mergeTimer = new QTimer(this);
-    m_mergeTimer->setSingleShot(true);
-    connect(m_mergeTimer, &QTimer::timeout, this, &PDFCompressCore::onMergeTimeout);
-    m_mergeTimer->start(kMergeBaseTimeoutMs + kMergePerPageTimeoutMs * m_pageCount);
-
-    command.startOn(*m_mergeProcess);
-}
-
-void PDFCompressCore::onMergeError()
-{
-    m_mergeTimer->stop();
-    fail("the merge could not start: " + m_mergeProcess->errorString());
-}
-
-void PDFCompressCore::onMergeTimeout()
-{
-    fail("the merge did not end in time");
-    m_mergeProcess->kill();
+    m_merge->start(command);
 }
 
 void PDFCompressCore::onMergeFinished()
 {
-    if (m_mergeTimer)
-        m_mergeTimer->stop();
     if (m_reported)
         return;
-    if (m_mergeProcess->exitStatus() != QProcess::NormalExit) {
+    QProcess* process = m_merge->process();
+    if (process->exitStatus() != QProcess::NormalExit) {
         fail("the merge crashed");
         return;
     }
-    if (m_mergeProcess->exitCode() != 0) {
-        const QString reason = QString::fromLocal8Bit(m_mergeProcess->readAllStandardError()).trimmed();
-        fail(QString("the merge failed (exit code %1) %2").arg(m_mergeProcess->exitCode()).arg(reason));
+    if (process->exitCode() != 0) {
+        const QString reason = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
+        fail(QString("the merge failed (exit code %1) %2").arg(process->exitCode()).arg(reason));
         return;
     }
     const double inputSize = (double)QFileInfo(m_inputPath).size();

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 class QProcess;
-class QTimer;
+class ToolProcess;
 
 // Compresses one PDF: cuts it into page ranges that the worker pool compresses in parallel through
 // the document tool, then merges the compressed parts into the output with one more tool run.
@@ -17,7 +17,6 @@ class PDFCompressCore : public QObject
     Q_OBJECT
 public:
     PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality, QObject* parent = nullptr);
-    ~PDFCompressCore() override;
 
     void start();
     void split(int pageCount, int pagesPerTask);
@@ -48,8 +47,6 @@ public slots:
 
 private:
     void fail(const QString& reason);
-    void onMergeError();
-    void onMergeTimeout();
 
     QString m_inputPath;
     QString m_outputPath;
@@ -60,7 +57,6 @@ private:
     int m_finishedCount;
     int m_pageCount;
     QString m_workDir;
-    QProcess* m_mergeProcess;
-    QTimer* m_mergeTimer;
+    ToolProcess* m_merge;
     bool m_reported;
 };

@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringList>
-#include <QTimer>
 
 #include "JsonParsing.h"
 #include "MediaInfoQueries.h"
@@ -27,20 +26,15 @@ QString g_infoJsonPath = firstConfigLocation() + "/Vornix/info.json";
 VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
     : QObject(parent)
     , m_ffmpegPath(ffmpegPath)
-    , m_ffmpegProcess(new QProcess(this))
+    , m_ffmpeg(new ToolProcess(this))
     , m_infoProcess(new QProcess(this))
-    , m_stallTimer(new QTimer(this))
 {
     connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
-    connect(m_ffmpegProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readFOutput);
-    m_ffmpegProcess->setProcessChannelMode(QProcess::MergedChannels);
-    connect(m_ffmpegProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            &VideoCompressCore::onFfmpegFinished);
-    connect(m_ffmpegProcess, &QProcess::errorOccurred, this, &VideoCompressCore::onFfmpegError);
-
-    m_stallTimer->setSingleShot(true);
-    m_stallTimer->setInterval(kDefaultStallTimeoutMs);
-    connect(m_stallTimer, &QTimer::timeout, m_ffmpegProcess, &QProcess::kill);
+    m_ffmpeg->process()->setProcessChannelMode(QProcess::MergedChannels);
+    m_ffmpeg->setSilenceLimit(kDefaultStallTimeoutMs);
+    connect(m_ffmpeg->process(), &QProcess::readyReadStandardOutput, this,
+            &VideoCompressCore::slot_readFOutput);
+    connect(m_ffmpeg, &ToolProcess::ended, this, &VideoCompressCore::onFfmpegEnded);
 }
 
 VideoCompressCore::VideoCompressCore(QObject* parent)
@@ -48,14 +42,6 @@ VideoCompressCore::VideoCompressCore(QObject* parent)
     , m_infoProcess(new QProcess(this))
 {
     connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
-}
-
-VideoCompressCore::~VideoCompressCore()
-{
-    if (m_ffmpegProcess && m_ffmpegProcess->state() != QProcess::NotRunning) {
-        disconnect(m_ffmpegProcess, nullptr, this, nullptr);
-        m_ffmpegProcess->kill();
-    }
 }
 
 QString VideoCompressCore::outputName(const QString& inPath, bool toMp4)
@@ -105,8 +91,8 @@ ToolCommand VideoCompressCore::ffmpegCommand(const QString& ffmpegPath, const QS
 
 void VideoCompressCore::setStallTimeout(int milliseconds)
 {
-    if (m_stallTimer)
-        m_stallTimer->setInterval(milliseconds);
+    if (m_ffmpeg)
+        m_ffmpeg->setSilenceLimit(milliseconds);
 }
 
 QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, const QString& outDir,
@@ -122,12 +108,11 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     if (!QFile::exists(inPath))
         Tool::writeLog("file not exist");
 
-    if (!m_ffmpegProcess) { // a probe-only instance has nothing to run
+    if (!m_ffmpeg) { // a probe-only instance has nothing to run
         reportFailure();
         return outPath;
     }
-    m_stallTimer->start();
-    command.startOn(*m_ffmpegProcess);
+    m_ffmpeg->start(command);
     return outPath;
 }
 
@@ -156,11 +141,9 @@ void VideoCompressCore::slot_readMOutput()
 
 void VideoCompressCore::slot_readFOutput()
 {
-    const QByteArray output = m_ffmpegProcess->readAll();
+    const QByteArray output = m_ffmpeg->process()->readAll();
     if (output.isEmpty())
         return;
-    if (m_stallTimer->isActive())
-        m_stallTimer->start(); // ffmpeg is alive: the silence bound starts again
     m_pending += output;
     consumeLines(false);
 }
@@ -249,14 +232,14 @@ float VideoCompressCore::progressFor(int frame, bool finished) const
     return static_cast<float>(static_cast<double>(frame) / m_totalFrames);
 }
 
-void VideoCompressCore::onFfmpegFinished(int exitCode, QProcess::ExitStatus status)
+void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
 {
-    m_stallTimer->stop();
-    m_pending += m_ffmpegProcess->readAll();
+    m_pending += m_ffmpeg->process()->readAll();
     consumeLines(true);
     if (m_finished)
         return;
-    if (!m_done || status != QProcess::NormalExit || exitCode != 0) {
+    // Failed to start, crashed, or stopped for its silence: no result, whatever it printed.
+    if (!m_done || end != ToolProcess::End::Exited || exitCode != 0) {
         reportFailure();
         return;
     }
@@ -266,15 +249,6 @@ void VideoCompressCore::onFfmpegFinished(int exitCode, QProcess::ExitStatus stat
     const float outSize = static_cast<float>(QFileInfo(m_outPath).size());
     const float compRate = inSize > 0.0f ? outSize / inSize : 0.0f;
     emit sig_sendProgress(progressFor(m_endFrame, true), m_done, m_outPath, compRate);
-}
-
-void VideoCompressCore::onFfmpegError(QProcess::ProcessError error)
-{
-    // A crash or a kill also ends in finished(); only a failed start has no finish to wait for.
-    if (error != QProcess::FailedToStart)
-        return;
-    m_stallTimer->stop();
-    reportFailure();
 }
 
 void VideoCompressCore::reportFailure()

@@ -7,10 +7,9 @@
 #include <QString>
 
 #include "ToolCommand.h"
+#include "ToolProcess.h"
 #include "VideoCompressParam.h"
 #include "VideoInfo.h"
-
-class QTimer;
 
 // The media-information JSON file ("<config>/Vornix/info.json"), set at program load.
 extern QString g_infoJsonPath;
@@ -30,7 +29,6 @@ public:
     VideoCompressCore(QString ffmpegPath, QObject* parent);
     // A probe-only instance: videoInfo only.
     explicit VideoCompressCore(QObject* parent);
-    ~VideoCompressCore() override;
 
     // Starts ffmpeg on `inPath` and returns the output path (in `outDir`, which ends in "/").
     QString compress(const QString& inPath, const bool& toMp4, const QString& outDir,
@@ -67,12 +65,11 @@ private:
     void consumeLines(bool atExit);
     void handleSegment(const QByteArray& segment, Marker marker);
     float progressFor(int frame, bool finished) const;
-    void onFfmpegFinished(int exitCode, QProcess::ExitStatus status);
-    void onFfmpegError(QProcess::ProcessError error);
+    void onFfmpegEnded(ToolProcess::End end, int exitCode);
     void reportFailure();
 
     QString m_ffmpegPath;
-    QProcess* m_ffmpegProcess = nullptr;
+    ToolProcess* m_ffmpeg = nullptr;
     QProcess* m_infoProcess = nullptr;
     bool m_done = false;
     QString m_inPath;
@@ -83,5 +80,4 @@ private:
     int m_endFrame = 0;        // frame number of ffmpeg's end block
     QByteArray m_pending;      // output after the last line end
     QByteArray m_segment;      // lines since the last progress block
-    QTimer* m_stallTimer = nullptr;
 };
