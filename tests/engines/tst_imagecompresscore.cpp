@@ -514,8 +514,13 @@ void TestImageCompressCore::failureIsReportedOnce()
     start(engine, operation, input(file), outDir, minQuality, quality);
     waitForEnd(engine, spy);
 
-    QCOMPARE(spy.count(), 1); // every failure here ends before the first tick
-    const Report end = reportAt(spy, 0);
+    // Progress ticks may come first on a busy machine; then exactly one failure, and nothing after it.
+    QVERIFY(spy.count() >= 1);
+    for (int i = 0; i + 1 < spy.count(); ++i) {
+        QVERIFY(reportAt(spy, i).progress > 0.0f);
+        QVERIFY(!reportAt(spy, i).stat);
+    }
+    const Report end = reportAt(spy, spy.count() - 1);
     QCOMPARE(end.progress, -1.0f);
     QVERIFY(!end.stat);
     QCOMPARE(end.filePath, pathReported ? outPath : QString());
