@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestEnv.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
 
@@ -37,14 +38,7 @@ void TestToolProcess::initTestCase()
 
 QString TestToolProcess::writeScript(const QString& name, const QByteArray& body) const
 {
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write("#!/bin/sh\n" + body + "\n");
-    file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return path;
+    return TestEnv::writeScript(m_dir.filePath(name), body);
 }
 
 void TestToolProcess::endsOnce_data()

@@ -124,15 +124,8 @@ void tst_DocCompressCore::init()
 
 QString tst_DocCompressCore::script(const QString& name, const QString& body) const
 {
-    const QString file = m_dir.path() + "/tools/" + name;
-    QDir().mkpath(QFileInfo(file).path());
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return QString();
-    out.write(("#!/bin/sh\n" + body + "\n").toUtf8());
-    out.close();
-    out.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return file;
+    QDir().mkpath(m_dir.path() + "/tools");
+    return TestEnv::writeScript(m_dir.path() + "/tools/" + name, body.toUtf8());
 }
 
 QList<Report> tst_DocCompressCore::run(DocCompressCore& engine, const std::function<void()>& start,

@@ -137,14 +137,7 @@ void TestImageCompressCore::init()
 
 QString TestImageCompressCore::writeScript(const QString& name, const QByteArray& body) const
 {
-    const QString path = m_run->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write("#!/bin/sh\n" + body + "\n");
-    file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return path;
+    return TestEnv::writeScript(m_run->filePath(name), body);
 }
 
 QString TestImageCompressCore::start(ImageCompressCore& engine, Operation operation, const QString& file,

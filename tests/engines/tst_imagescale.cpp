@@ -71,14 +71,7 @@ void TestImageScale::init()
 
 QString TestImageScale::writeScript(const QString& name, const QByteArray& body) const
 {
-    const QString path = m_run->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write("#!/bin/sh\n" + body + "\n");
-    file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return path;
+    return TestEnv::writeScript(m_run->filePath(name), body);
 }
 
 void TestImageScale::firstScalerIsNumberedOne()

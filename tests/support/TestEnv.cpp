@@ -28,6 +28,17 @@ QStringList TestEnv::logLines()
     return text.isEmpty() ? QStringList() : text.split('\n');
 }
 
+QString TestEnv::writeScript(const QString& path, const QByteArray& body)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("#!/bin/sh\n" + body + "\n");
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
 int TestEnv::runTool(const QString& program, const QStringList& arguments, QByteArray* output, int timeoutMs)
 {
     QProcess process;

@@ -18,6 +18,10 @@ public:
     // Lines of the log written so far (without line feeds).
     static QStringList logLines();
 
+    // An executable /bin/sh script at `path` with `body` after its first line, standing in for a tool;
+    // returns the path, or an empty text when it cannot be written.
+    static QString writeScript(const QString& path, const QByteArray& body);
+
     // Runs a program to completion (for preparing inputs); returns its exit code, -1 on failure to run.
     static int runTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
                        int timeoutMs = 120000);
