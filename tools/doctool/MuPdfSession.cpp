@@ -4,7 +4,12 @@
 #include <malloc.h>
 #endif
 
-MuPdfSession::MuPdfSession() : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
+#include <QFile>
+
+#include "PdfFileStream.h"
+
+MuPdfSession::MuPdfSession()
+    : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
 {
 #ifdef __GLIBC__
     // Decoded pictures are large and many: keep them on the heap for reuse instead of mapping
@@ -26,12 +31,26 @@ MuPdfSession::~MuPdfSession()
 
 pdf_document* MuPdfSession::openPdf(const QString& path)
 {
-    const QByteArray utf8 = path.toUtf8();
-    const char* name = utf8.constData();
+    const QByteArray encoded = QFile::encodeName(path);
+    const char* name = encoded.constData();
     pdf_document* document = nullptr;
     int locked = 0;
     int pages = 0;
-    run([&] { document = pdf_open_document(m_context, name); });
+    run([&] {
+        fz_stream* file = PdfFileStream::open(m_context, name);
+        fz_try(m_context)
+        {
+            document = pdf_open_document_with_stream(m_context, file);
+        }
+        fz_always(m_context)
+        {
+            fz_drop_stream(m_context, file);
+        }
+        fz_catch(m_context)
+        {
+            fz_rethrow(m_context);
+        }
+    });
     try {
         run([&] {
             locked = pdf_needs_password(m_context, document);

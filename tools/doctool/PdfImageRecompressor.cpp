@@ -138,6 +138,10 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
             object = pdf_new_indirect(context, document, number, 0);
             oldSize = pdf_dict_get_int(context, object, PDF_NAME(Length));
             image = pdf_load_image(context, document, object);
+            // Every picture is decoded once: a cached copy of it (and of its decoded pixels, which
+            // the cache keeps for as long as it holds the image) would only take fresh memory for
+            // the next one. Without this entry the pixels go when the image is dropped below.
+            pdf_remove_item(context, fz_drop_image_imp, object);
             // Asking for three quarters of the target lets the decoder halve a picture that is up to
             // 2.6 times too large; the result then needs no second scaling when it fits already.
             float scale = 0.75f * float(longest) / float(image->w > image->h ? image->w : image->h);
@@ -160,26 +164,34 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
         throw;
     }
 
-    fz_pixmap* pixels = converted ? converted : decoded;
-    const int width = fz_pixmap_width(context, pixels);
-    const int height = fz_pixmap_height(context, pixels);
-    const QImage view(fz_pixmap_samples(context, pixels), width, height, fz_pixmap_stride(context, pixels),
-                      gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    // Smooth scaling may hand back a wider pixel format: bring it back to what JPEG stores.
-    const QImage picture =
-        qMax(width, height) > longest
-            ? view.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                  .convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
-            : view.copy();
+    // The pixels are read where MuPDF decoded them; they are released only after encoding.
+    QByteArray jpeg;
+    int newWidth = 0;
+    int newHeight = 0;
+    try {
+        fz_pixmap* pixels = converted ? converted : decoded;
+        const int width = fz_pixmap_width(context, pixels);
+        const int height = fz_pixmap_height(context, pixels);
+        const QImage view(fz_pixmap_samples(context, pixels), width, height, fz_pixmap_stride(context, pixels),
+                          gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+        // Smooth scaling may hand back a wider pixel format: bring it back to what JPEG stores.
+        const QImage picture =
+            qMax(width, height) > longest
+                ? view.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
+                : view;
+        jpeg = JpegCodec::encode(picture, jpegQualityFor(m_quality), QByteArray(), JpegCodec::Scan::Baseline);
+        newWidth = picture.width();
+        newHeight = picture.height();
+    } catch (...) {
+        release();
+        throw;
+    }
     release();
 
-    const QByteArray jpeg =
-        JpegCodec::encode(picture, jpegQualityFor(m_quality), QByteArray(), JpegCodec::Scan::Baseline);
     if (jpeg.isEmpty() || (oldSize > 0 && jpeg.size() >= oldSize))
         return false;
 
-    const int newWidth = picture.width();
-    const int newHeight = picture.height();
     fz_buffer* buffer = nullptr;
     try {
         m_session.run([&] {
