@@ -1,6 +1,13 @@
+extern "C" {
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+}
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
@@ -19,6 +26,8 @@ private slots:
     void refusesBadInput_data();
     void refusesBadInput();
     void compressesImagesByQuality();
+    void shrinksLargePicturesEvenly_data();
+    void shrinksLargePicturesEvenly();
     void keepsTextOnlyFromGrowing();
     void mergesPartsInOrder();
     void splitCompressMergeOfTextIsNotLarger();
@@ -171,6 +180,160 @@ void TestDocToolPdf::compressesImagesByQuality()
     QCOMPARE(jpegs, 4);
     QCOMPARE(PdfFactory::title(low), QString("Pictures"));
     QCOMPARE(PdfFactory::bookmarks(low), PdfFactory::bookmarks(input));
+}
+
+namespace {
+// The first raster image stored in the PDF at path, decoded (a null image when there is none).
+QImage firstImageOf(const QString& path)
+{
+    QImage result;
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return result;
+    const QByteArray name = QFile::encodeName(path);
+    pdf_document* document = nullptr;
+    fz_image* image = nullptr;
+    fz_pixmap* pixmap = nullptr;
+    fz_var(document);
+    fz_var(image);
+    fz_var(pixmap);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        for (int number = 1; number < pdf_xref_len(context, document) && !pixmap; ++number) {
+            pdf_obj* object = pdf_new_indirect(context, document, number, 0);
+            if (pdf_name_eq(context, pdf_dict_get(context, object, PDF_NAME(Subtype)), PDF_NAME(Image))) {
+                image = pdf_load_image(context, document, object);
+                pixmap = fz_get_pixmap_from_image(context, image, nullptr, nullptr, nullptr, nullptr);
+            }
+            pdf_drop_obj(context, object);
+        }
+    }
+    fz_catch(context)
+    {
+        pixmap = nullptr;
+    }
+    if (pixmap && !fz_pixmap_alpha(context, pixmap) && (pixmap->n == 1 || pixmap->n == 3))
+        result = QImage(fz_pixmap_samples(context, pixmap), pixmap->w, pixmap->h, int(fz_pixmap_stride(context, pixmap)),
+                        pixmap->n == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
+                     .copy();
+    fz_drop_pixmap(context, pixmap);
+    fz_drop_image(context, image);
+    pdf_drop_document(context, document);
+    fz_drop_context(context);
+    return result;
+}
+
+// A one-page PDF that shows picture (8-bit grey or RGB), stored losslessly, over the whole page.
+bool writeImagePdf(const QString& path, const QImage& picture)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray contents = QString("q %1 0 0 %2 0 0 cm /Im0 Do Q").arg(picture.width()).arg(picture.height()).toLatin1();
+    const bool grey = picture.format() == QImage::Format_Grayscale8;
+    bool ok = true;
+    pdf_document* document = nullptr;
+    fz_pixmap* pixmap = nullptr;
+    fz_image* image = nullptr;
+    pdf_obj* resources = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_var(document);
+    fz_var(pixmap);
+    fz_var(image);
+    fz_var(resources);
+    fz_var(buffer);
+    fz_try(context)
+    {
+        document = pdf_create_document(context);
+        pixmap = fz_new_pixmap(context, grey ? fz_device_gray(context) : fz_device_rgb(context), picture.width(),
+                               picture.height(), nullptr, 0);
+        for (int y = 0; y < picture.height(); ++y)
+            memcpy(fz_pixmap_samples(context, pixmap) + y * fz_pixmap_stride(context, pixmap), picture.constScanLine(y),
+                   size_t(picture.width()) * (grey ? 1 : 3));
+        image = fz_new_image_from_pixmap(context, pixmap, nullptr);
+        resources = pdf_new_dict(context, document, 1);
+        pdf_dict_puts_drop(context, pdf_dict_put_dict(context, resources, PDF_NAME(XObject), 1), "Im0",
+                           pdf_add_image(context, document, image));
+        buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(contents.constData()),
+                                                size_t(contents.size()));
+        pdf_obj* page = pdf_add_page(context, document, fz_make_rect(0, 0, picture.width(), picture.height()), 0,
+                                     resources, buffer);
+        pdf_insert_page(context, document, -1, page);
+        pdf_drop_obj(context, page);
+        pdf_save_document(context, document, name.constData(), nullptr);
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+        pdf_drop_obj(context, resources);
+        fz_drop_image(context, image);
+        fz_drop_pixmap(context, pixmap);
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        ok = false;
+    }
+    fz_drop_context(context);
+    return ok;
+}
+
+bool isNear(QRgb actual, QRgb expected)
+{
+    const int tolerance = 12; // JPEG at a low quality, away from the edge between the halves
+    return qAbs(qRed(actual) - qRed(expected)) <= tolerance && qAbs(qGreen(actual) - qGreen(expected)) <= tolerance &&
+           qAbs(qBlue(actual) - qBlue(expected)) <= tolerance;
+}
+} // namespace
+
+void TestDocToolPdf::shrinksLargePicturesEvenly_data()
+{
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<bool>("grey");
+    QTest::addColumn<QSize>("expected");
+
+    // The longest side allowed is 600 + 24 * quality; the other keeps the proportions, rounded down.
+    QTest::newRow("quality 10, colour") << 10 << false << QSize(840, 350);
+    QTest::newRow("quality 10, grey") << 10 << true << QSize(840, 350);
+    QTest::newRow("quality 50, colour") << 50 << false << QSize(1800, 750);
+}
+
+void TestDocToolPdf::shrinksLargePicturesEvenly()
+{
+    QFETCH(int, quality);
+    QFETCH(bool, grey);
+    QFETCH(QSize, expected);
+
+    // A 2400 x 1000 picture: its left half one colour, its right half another.
+    const QRgb left = grey ? qRgb(60, 60, 60) : qRgb(200, 40, 30);
+    const QRgb right = grey ? qRgb(210, 210, 210) : qRgb(30, 50, 190);
+    QImage picture(2400, 1000, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    {
+        QPainter painter(&picture);
+        painter.fillRect(0, 0, 1200, 1000, QColor(left));
+        painter.fillRect(1200, 0, 1200, 1000, QColor(right));
+    }
+    const QString input = m_dir.filePath(QString("halves %1 %2.pdf").arg(quality).arg(grey));
+    QVERIFY(writeImagePdf(input, picture));
+    QCOMPARE(firstImageOf(input), picture);
+
+    const QString output = m_dir.filePath(QString("halves %1 %2 small.pdf").arg(quality).arg(grey));
+    QCOMPARE(runDocTool({"-type=3", "-subtype=2", "-input=" + input, "-output=" + output,
+                         "-quality=" + QString::number(quality)}),
+             0);
+    const QImage shrunk = firstImageOf(output);
+    QCOMPARE(shrunk.size(), expected);
+    QCOMPARE(shrunk.format(), grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    // Each half keeps its colour over its whole height, the edge stays in the middle.
+    for (int y : {2, expected.height() / 2, expected.height() - 3}) {
+        for (int x : {2, expected.width() / 4, expected.width() / 2 - 12}) {
+            QVERIFY2(isNear(shrunk.pixel(x, y), left), qPrintable(QString("%1,%2").arg(x).arg(y)));
+            QVERIFY2(isNear(shrunk.pixel(expected.width() - 1 - x, y), right),
+                     qPrintable(QString("%1,%2").arg(expected.width() - 1 - x).arg(y)));
+        }
+    }
 }
 
 void TestDocToolPdf::keepsTextOnlyFromGrowing()
