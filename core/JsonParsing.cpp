@@ -55,6 +55,13 @@ bool parseText(const std::string& text, Json::Value& root, QString* errorText)
     return false;
 }
 
+// Reads and parses the JSON file; `opened` tells whether the file could be read at all (an unreadable
+// file parses as empty text, which fails with the reader's message).
+bool loadJson(const QString& fileName, Json::Value& root, bool* opened, QString* errorText)
+{
+    return parseText(readLocalText(fileName, opened), root, errorText);
+}
+
 // Writes the styled text of `root` in the local 8-bit code page. The new text goes to a temporary
 // file beside the old one and replaces it only when it is complete, so a crash or a full disk
 // leaves the previous file as it was.
@@ -122,13 +129,12 @@ bool JsonParsing::initHistory()
 bool JsonParsing::addHistory(const int& kind, QString date, QString inFilePath, QString outFilePath)
 {
     bool opened = false;
-    const std::string text = readLocalText(kHistoryFile, &opened);
-    if (!opened)
-        return false;
-
     Json::Value root;
     QString errorText;
-    if (!parseText(text, root, &errorText)) {
+    const bool parsed = loadJson(kHistoryFile, root, &opened, &errorText);
+    if (!opened)
+        return false;
+    if (!parsed) {
         qDebug().noquote() << errorText;
         return false;
     }
@@ -147,13 +153,12 @@ bool JsonParsing::addHistory(const int& kind, QString date, QString inFilePath, 
 QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
 {
     bool opened = false;
-    const std::string text = readLocalText(fileName, &opened);
-    if (!opened)
-        Tool::writeLog("parsing history json fail: can not open file");
-
     Json::Value root;
     QString errorText;
-    if (!parseText(text, root, &errorText))
+    const bool parsed = loadJson(fileName, root, &opened, &errorText);
+    if (!opened)
+        Tool::writeLog("parsing history json fail: can not open file");
+    if (!parsed)
         Tool::writeLog("parsing history json fail: " + errorText);
 
     const QString key = kindKey(kind);
@@ -165,13 +170,12 @@ QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
 void JsonParsing::clearHistory(QString fileName, const int& kind)
 {
     bool opened = false;
-    const std::string text = readLocalText(fileName, &opened);
-    if (!opened)
-        Tool::writeLog("parsing history json fail: can not open file");
-
     Json::Value root;
     QString errorText;
-    if (!parseText(text, root, &errorText)) {
+    const bool parsed = loadJson(fileName, root, &opened, &errorText);
+    if (!opened)
+        Tool::writeLog("parsing history json fail: can not open file");
+    if (!parsed) {
         Tool::writeLog("parsing history json fail: " + errorText);
         // Whatever the reader left is at best a part of the file: writing it back would throw
         // away the other kinds' entries.
@@ -192,13 +196,12 @@ void JsonParsing::clearHistory(QString fileName, const int& kind)
 bool JsonParsing::parseMediaInfo(VideoInfo& info, QString jsonPath)
 {
     bool opened = false;
-    const std::string text = readLocalText(jsonPath, &opened);
-    if (!opened)
-        return false;
-
     Json::Value root;
     QString errorText;
-    if (!parseText(text, root, &errorText)) {
+    const bool parsed = loadJson(jsonPath, root, &opened, &errorText);
+    if (!opened)
+        return false;
+    if (!parsed) {
         qDebug().noquote() << errorText;
         return false;
     }

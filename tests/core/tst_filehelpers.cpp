@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestEnv.h"
 #include "core/FileHelpers.h"
 #include "core/SystemHelpers.h"
 #include "platform/Win32Api.h"
@@ -325,14 +325,7 @@ void FileHelpersTest::widePaths()
 void FileHelpersTest::instanceMutex()
 {
     // The mutex's lock file goes to the system's temporary folder: keep it inside this test's folder.
-    const QByteArray oldTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(m_dir->path()));
-    const auto restore = qScopeGuard([&oldTemp] {
-        if (oldTemp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", oldTemp);
-    });
+    const auto restore = TestEnv::redirectSystemTemp(m_dir->path());
     const std::wstring name = L"Vornex-test-" +
                               QString::number(QCoreApplication::applicationPid()).toStdWString() + L"-" +
                               QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();

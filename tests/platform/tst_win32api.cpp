@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestEnv.h"
 #include "platform/NativePath.h"
 #include "platform/Win32Api.h"
 #include "platform/WinCrt.h"
@@ -156,14 +156,7 @@ void Win32ApiTest::copyAndMove()
 void Win32ApiTest::namedMutex()
 {
     // The mutex's lock file goes to the system's temporary folder: keep it inside this test's folder.
-    const QByteArray oldTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(m_dir->path()));
-    const auto restore = qScopeGuard([&oldTemp] {
-        if (oldTemp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", oldTemp);
-    });
+    const auto restore = TestEnv::redirectSystemTemp(m_dir->path());
     const std::wstring name = L"Global\\Vornex/test " +
                               QString::number(QCoreApplication::applicationPid()).toStdWString() + L" " +
                               QString::number(QDateTime::currentMSecsSinceEpoch()).toStdWString();

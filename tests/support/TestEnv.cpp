@@ -12,6 +12,18 @@ void TestEnv::isolate(const QTemporaryDir& dir)
     qputenv("VX_TEMP_DIR", (dir.path() + "/VxTemp/").toLocal8Bit());
 }
 
+std::shared_ptr<void> TestEnv::redirectSystemTemp(const QString& folder)
+{
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(folder));
+    return std::shared_ptr<void>(nullptr, [oldTemp](void*) {
+        if (oldTemp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTemp);
+    });
+}
+
 QString TestEnv::findTool(const QString& name)
 {
     return QStandardPaths::findExecutable(name);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -10,6 +13,9 @@ class TestEnv
 public:
     // Points the log and the temporary folder into `dir` so that tests never touch the user's files.
     static void isolate(const QTemporaryDir& dir);
+
+    // Points the system's temporary folder (TMPDIR) at `folder` until the returned guard goes.
+    static std::shared_ptr<void> redirectSystemTemp(const QString& folder);
 
     // Full path of a program on PATH, or empty. Use through VX_REQUIRE_TOOL so that a missing tool
     // fails the test loudly instead of skipping it.
