@@ -1,8 +1,8 @@
 #include "QUserHelp.h"
 
-#include <QMessageBox>
 #include <QWidget>
 
+#include "AccountNotices.h"
 #include "QCustomUI.h"
 #include "QUser.h"
 
@@ -21,17 +21,12 @@ QString QUserHelp::aboutText()
 {
     const QMorProduct& product = QUser::Instance()->product();
     const QString name = product.displayName().isEmpty() ? QStringLiteral("Vornex") : product.displayName();
-    return QObject::tr("%1\nVersion %2").arg(name, product.version());
-}
-
-QString QUserHelp::loginUnavailableText()
-{
-    return QObject::tr("Accounts are not available in this build.");
+    return QObject::tr("%1\n版本：%2").arg(name, product.version());
 }
 
 void QUserHelp::login()
 {
-    QMessageBox::information(m_window, QObject::tr("Login"), loginUnavailableText());
+    AccountNotices::show(QObject::tr("登录"), AccountNotices::loginText());
 }
 
 void QUserHelp::showUserWidget(const QPoint& globalPos)
@@ -46,16 +41,11 @@ void QUserHelp::showRecommendWidget(QWidget* frame)
 
 void QUserHelp::showAboutDialog()
 {
-    QMessageBox box(m_window);
-    box.setWindowTitle(QObject::tr("About"));
-    box.setText(aboutText());
-    const QPixmap image(QCustomUI::aboutImage());
-    if (!image.isNull())
-        box.setIconPixmap(image.scaledToWidth(qMin(image.width(), 320), Qt::SmoothTransformation));
-    box.exec();
+    AccountNotices::show(QObject::tr("关于我们"), aboutText());
 }
 
 void QUserHelp::checkUpdate(bool showResult)
 {
-    Q_UNUSED(showResult);
+    if (showResult)
+        AccountNotices::show(QObject::tr("检查更新"), AccountNotices::updateText());
 }

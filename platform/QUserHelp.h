@@ -7,8 +7,9 @@
 
 class QWidget;
 
-// Account dialogs of the account library. The about dialog is real; login tells the user that
-// this build has no accounts; the signals are never emitted because nobody can sign in.
+// Account dialogs of the account library. The about notice names the product and its version;
+// login and the update check tell the user that this build has no accounts and no online updates;
+// the signals are never emitted because nobody can sign in.
 class QUserHelp : public QObject
 {
     Q_OBJECT
@@ -22,9 +23,8 @@ public:
     void showAboutDialog();
     void checkUpdate(bool showResult);
 
-    // Texts of the two dialogs, so that callers and tests see what the user is told.
+    // Text of the about notice, so that callers and tests see what the user is told.
     static QString aboutText();
-    static QString loginUnavailableText();
 
 signals:
     void signal_login(const QString& userName);

@@ -1,41 +1,161 @@
 #pragma once
 
+#include <QHash>
+#include <QListWidgetItem>
+#include <QPixmap>
+#include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
-class QLabel;
-class QListWidget;
+#include "HistoryWidget.h"
+#include "KindSettings.h"
+#include "QUserHelp.h"
+#include "ui_MainWidget.h"
 
-// The main window. Kind pages: -1 home, then the Kind index (0 video, 1 image, 2 PowerPoint,
-// 3 PDF, 4 Word). Each kind keeps a queue of the files added to it.
+class ListItemWidget;
+class QMenu;
+class QTimer;
+
+// The main window: the home page with its five kind tiles and the working page of every kind
+// (video 0, image 1, PowerPoint 2, PDF 3, Word 4) with its list, options and start button. The
+// definitions are split by concern: construction and pages (MainWidget.cpp), file intake
+// (MainWidgetIntake.cpp), the compression queue (MainWidgetQueue.cpp) and the window frame, menu,
+// account and close (MainWidgetFrame.cpp).
 class MainWidget : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int kKindCount = 5;
-    static constexpr int kHomePage = -1;
+    static constexpr int kTaskSlots = 4;
 
     explicit MainWidget(QWidget* parent = nullptr);
+    ~MainWidget() override;
 
     // Start-up's page modes: 1 video, 2 image, 3 PDF; anything else does nothing.
     void showKindPage(int mode);
-    // Opens the page of the file's kind and adds the file to it.
+    // Opens the page of the file's kind and adds the file to it, as a file chosen in the add dialog.
     void openFile(const QString& path);
     void switchPageBySuffix(const QString& suffix);
     void addFile(const QString& path);
+    void addDir(const QString& path);
 
-    int currentKind() const { return m_currentKind; }
+    // What the queue holds, for the start-up path and for tests.
+    int currentKind() const { return m_kind; }
     QStringList queue(int kind) const;
+    int queueIndex(int kind) const;
+    int freeTaskSlots() const { return m_realTimeTaskNum; }
+    bool isQueueRunning() const;
 
-    // Kind index of a file suffix (any case), or -1 for an unsupported one.
+    // Kind index of a file suffix (any case), or -1 when no kind takes it.
     static int kindOfSuffix(const QString& suffix);
 
-private:
-    void setCurrentKind(int kind);
-    void refreshView();
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
-    int m_currentKind = kHomePage;
-    QStringList m_queues[kKindCount];
-    QLabel* m_pageLabel = nullptr;
-    QListWidget* m_fileList = nullptr;
+private slots:
+    void slot_btnReturn();
+    void slot_switchVideoComp();
+    void slot_switchImageComp();
+    void slot_switchPPTComp();
+    void slot_switchWordComp();
+    void slot_switchPDFComp();
+    void slot_AddFile();
+    void slot_AddDir();
+    void slot_compressFile();
+    void slot_removeListItem(QListWidgetItem* item);
+    void slot_clearList();
+    void slot_showHistory();
+    void slot_changeOutputDir();
+    void slot_closeProgram();
+    void slot_login();
+    void slot_logout();
+    void slot_setUserName(QString userName);
+    void slot_setAvatar(QPixmap pix);
+    void slot_customer();
+    void slot_resizeWindow();
+    void slot_switchItem(QListWidgetItem* curItem);
+    void slot_checkWH(bool check);
+    void slot_compressQueue();
+    void slot_pushQueue();
+
+private:
+    // Construction and pages.
+    void initConnections();
+    void connectOptionActions();
+    void initWidgets();
+    void initValidators();
+    void showKind(int kind);
+    void showListPage(int kind);
+    void showKindFrames(int kind);
+    void hideOptionFrames();
+    void checkModeButton(const int& kind);
+    void saveSettings(KindSettings& out);
+    void restoreSettings(const KindSettings& in);
+    void saveKindSettings(const int& kind);
+    QListWidget* listOf(int kind) const;
+
+    // Intake.
+    bool notInQueue(const QString& path);
+    void appendToQueue(const QString& path, const QString& suffix);
+    void addRowToKind(QListWidgetItem* item, ListItemWidget* row, const QString& suffix);
+    void renumberRows(QVector<ListItemWidget*> rows);
+    void showRowSize(ListItemWidget* row, int kind, const QString& path, const QString& suffix);
+    void refuse(const QString& headline, const QString& body);
+    void showUnsupportedFormat();
+    bool refuseWhileRunning();
+    static QStringList nameFilters(int kind);
+    static QString representativeSuffix(int kind);
+
+    // Queue.
+    void compressVideo(const QString& path, int* index);
+    void compressImage(const QString& path, int* index);
+    void compressPDF(const QString& path, int* index);
+    void compressPPT(const QString& path, int* index);
+    void compressWord(const QString& path, int* index);
+    void compressOffice(const QString& path, int* index, int kind, const QString& extension);
+    void dispatch(int kind, int* index);
+    void beginRun();
+    void failUnstarted(int kind, int index, const QString& reason);
+    QString outputFolderFor(const QString& path) const;
+    void giveBackSlotsOf(int kind);
+    int dotNetVersion();
+
+    // Frame, menu, account and close.
+    void initMenu();
+    void installAccountNotices();
+    void userFrameEvent(QEvent* event);
+    void titleFrameEvent(QEvent* event);
+    void cleanUpForClose();
+
+    Ui_MainWidget ui;
+    QString m_lastDir;
+    QString m_outputDir;
+    // The groups of five are reached by kind index, never by position.
+    QVector<ListItemWidget*> m_rows[kKindCount];
+    QVector<QListWidgetItem*> m_items[kKindCount];
+    int m_rowCounter[kKindCount] = {};
+    int m_queueIndex[kKindCount] = {};
+    QStringList m_queue[kKindCount];
+    KindSettings m_settings[kKindCount];
+    ListItemWidget* m_lastRow = nullptr;
+    int m_kind = 0;
+    int m_realTimeTaskNum = kTaskSlots;
+    QTimer* m_timer = nullptr;
+    HistoryWidget m_historyWidget;
+    QUserHelp m_userHelp;
+    QMenu* m_menu = nullptr;
+    int m_videoWidth = 0;
+    int m_videoHeight = 0;
+    int m_imageWidth = 0;
+    int m_imageHeight = 0;
+    // Rows whose compression was dispatched and has not reported its end, each holding a task slot,
+    // with the engine that works for it.
+    QHash<ListItemWidget*, QObject*> m_running;
+    bool m_closeConfirmed = false;
+    bool m_closeAsked = false;
 };

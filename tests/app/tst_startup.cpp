@@ -3,7 +3,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QDir>
 #include <QProcess>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
@@ -33,6 +35,15 @@ private:
     QList<QByteArray> m_storage;
     std::vector<char*> m_pointers;
 };
+
+constexpr int kHomePage = -1;
+
+// The kind whose page is shown, or kHomePage.
+int shownKind(const MainWidget& window)
+{
+    const auto* pages = window.findChild<QStackedWidget*>("stackedWidget");
+    return pages->currentIndex() == 0 ? kHomePage : window.currentKind();
+}
 
 void touch(const QString& path)
 {
@@ -68,18 +79,20 @@ void TestStartUp::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     TestEnv::isolate(m_dir);
+    // The window keeps its history in the working folder.
+    QDir::setCurrent(m_dir.path());
 }
 
 void TestStartUp::pageOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("kind");
-    QTest::newRow("none") << QStringList() << int(MainWidget::kHomePage);
+    QTest::newRow("none") << QStringList() << kHomePage;
     QTest::newRow("video") << QStringList{"--video"} << 0;
     QTest::newRow("image, second argument ignored") << QStringList{"--image", "--pdf"} << 1;
     QTest::newRow("pdf") << QStringList{"--pdf"} << 3;
-    QTest::newRow("case matters") << QStringList{"--Video"} << int(MainWidget::kHomePage);
-    QTest::newRow("single dash is a path") << QStringList{"-video"} << int(MainWidget::kHomePage);
+    QTest::newRow("case matters") << QStringList{"--Video"} << kHomePage;
+    QTest::newRow("single dash is a path") << QStringList{"-video"} << kHomePage;
 }
 
 void TestStartUp::pageOptions()
@@ -89,7 +102,7 @@ void TestStartUp::pageOptions()
     MainWidget window;
     Argv argv(arguments);
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(window.currentKind(), kind);
+    QCOMPARE(shownKind(window), kind);
     for (int k = 0; k < MainWidget::kKindCount; ++k)
         QVERIFY(window.queue(k).isEmpty());
 }
@@ -101,7 +114,7 @@ void TestStartUp::quotedExistingPathOpensItsKind()
     MainWidget window;
     Argv argv({'"' + video + '"'});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(window.currentKind(), 0);
+    QCOMPARE(shownKind(window), 0);
     QCOMPARE(window.queue(0), QStringList{video});
 }
 
@@ -113,7 +126,7 @@ void TestStartUp::quoteInsideThePathIsRemoved()
     MainWidget window;
     Argv argv({withQuote});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(window.currentKind(), 4);
+    QCOMPARE(shownKind(window), 4);
     QCOMPARE(window.queue(4), QStringList{document});
 }
 
@@ -124,7 +137,7 @@ void TestStartUp::nonAsciiPathOpens()
     MainWidget window;
     Argv argv({slides});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(window.currentKind(), 2);
+    QCOMPARE(shownKind(window), 2);
     QCOMPARE(window.queue(2), QStringList{slides});
 }
 
@@ -133,7 +146,7 @@ void TestStartUp::missingPathShowsHomePage()
     MainWidget window;
     Argv argv({m_dir.path() + "/gone.mp4"});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(window.currentKind(), int(MainWidget::kHomePage));
+    QCOMPARE(shownKind(window), kHomePage);
     QVERIFY(window.isVisible());
     for (int k = 0; k < MainWidget::kKindCount; ++k)
         QVERIFY(window.queue(k).isEmpty());
@@ -165,6 +178,7 @@ void TestStartUp::programStartsAndStaysUp()
     environment.insert("HOME", m_dir.path());
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::MergedChannels);
+    program.setWorkingDirectory(m_dir.path());
     program.start(QCoreApplication::applicationDirPath() + "/Vornix", {"--pdf"});
     QVERIFY2(program.waitForStarted(10000), qPrintable(program.errorString()));
     QVERIFY2(!program.waitForFinished(1500), program.readAll().constData());

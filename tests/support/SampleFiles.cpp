@@ -1,0 +1,93 @@
+#include "SampleFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QUrl>
+
+#include "OoxmlPackage.h"
+#include "PdfFactory.h"
+#include "TestEnv.h"
+
+bool SampleFiles::make(const QString& path, const QString& workDir)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (videoSuffixes().contains(suffix))
+        return makeVideo(path);
+    if (imageSuffixes().contains(suffix))
+        return makeImage(path);
+    if (suffix == "pdf") {
+        PdfFactory::Options options;
+        options.pages = 3;
+        options.content = PdfFactory::Content::Mixed;
+        options.imageWidth = 600;
+        return PdfFactory::write(path, options);
+    }
+    if (suffix == "docx" || suffix == "pptx")
+        return makeOffice(path, workDir);
+    if (suffix == "doc" || suffix == "ppt")
+        return makeLegacy(path, workDir);
+    return false;
+}
+
+bool SampleFiles::makeCorrupt(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray noise;
+    for (int i = 0; i < 4096; ++i)
+        noise.append(char((i * 7919 + 13) % 251));
+    return file.write(noise) == noise.size();
+}
+
+bool SampleFiles::makeVideo(const QString& path)
+{
+    const QStringList arguments{"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
+                                "-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-shortest", "-pix_fmt",
+                                "yuv420p", path};
+    return TestEnv::runTool("ffmpeg", arguments) == 0 && QFileInfo(path).size() > 0;
+}
+
+bool SampleFiles::makeImage(const QString& path)
+{
+    const QImage picture = OoxmlPackage::photo(320, 240, 7);
+    if (QFileInfo(path).suffix().toLower() != "gif")
+        return picture.save(path, QFileInfo(path).suffix().toLower().toLatin1().constData(), 95);
+    // Qt writes no GIF: ImageMagick makes it from a PNG.
+    const QString png = path + ".source.png";
+    const bool made = picture.save(png) && TestEnv::runTool("convert", {png, "gif:" + path}) == 0;
+    QFile::remove(png);
+    return made && QFileInfo(path).size() > 0;
+}
+
+bool SampleFiles::makeOffice(const QString& path, const QString& workDir)
+{
+    Q_UNUSED(workDir);
+    const QList<OoxmlPackage::Media> media = {
+        {"image1.jpeg", OoxmlPackage::jpeg(OoxmlPackage::photo(1600, 1200, 3), 95)},
+        {"image2.png", OoxmlPackage::png(OoxmlPackage::diagram(800, 600))},
+    };
+    const bool word = QFileInfo(path).suffix().toLower() == "docx";
+    return OoxmlPackage::write(path, word ? OoxmlPackage::wordDocument(media) : OoxmlPackage::presentation(media));
+}
+
+bool SampleFiles::makeLegacy(const QString& path, const QString& workDir)
+{
+    const QString legacy = QFileInfo(path).suffix().toLower();
+    const QString folder = workDir + "/legacy-" + legacy;
+    if (!QDir().mkpath(folder))
+        return false;
+    const QString source = folder + "/sample." + (legacy == "doc" ? "docx" : "pptx");
+    if (!makeOffice(source, workDir))
+        return false;
+    const QString profile = QUrl::fromLocalFile(workDir + "/lo-profile").toString(QUrl::FullyEncoded);
+    const QStringList arguments{"-env:UserInstallation=" + profile, "--headless", "--norestore", "--convert-to",
+                                legacy, "--outdir", folder, source};
+    if (TestEnv::runTool("soffice", arguments) != 0)
+        return false;
+    const QString converted = folder + "/sample." + legacy;
+    QFile::remove(path);
+    return QFile::rename(converted, path);
+}

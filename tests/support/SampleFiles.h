@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Real, small input files of every suffix the program takes, made with the real tools (ffmpeg,
+// ImageMagick, LibreOffice, MuPDF, libzip), for the tests that run whole compressions.
+class SampleFiles
+{
+public:
+    // Writes a valid file of the kind that `path`'s suffix names (any case); false when it could not
+    // be made. Legacy ".doc"/".ppt" files are converted by LibreOffice with a profile in `workDir`.
+    static bool make(const QString& path, const QString& workDir);
+    // Writes bytes that no tool can read, under any suffix.
+    static bool makeCorrupt(const QString& path);
+
+    static QStringList videoSuffixes() { return {"mp4", "mkv", "avi", "wmv", "mov", "flv"}; }
+    static QStringList imageSuffixes() { return {"jpg", "png", "gif", "bmp"}; }
+
+private:
+    static bool makeVideo(const QString& path);
+    static bool makeImage(const QString& path);
+    static bool makeOffice(const QString& path, const QString& workDir);
+    static bool makeLegacy(const QString& path, const QString& workDir);
+};

@@ -1,0 +1,93 @@
+#include "WindowDriver.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include "MainWidget.h"
+
+namespace {
+
+const char* const kModeButtons[MainWidget::kKindCount] = {"btnVideoCompress", "btnImageCompress", "btnPPTCompress",
+                                                           "btnPDFCompress", "btnWordCompress"};
+const char* const kLists[MainWidget::kKindCount] = {"listWidgetVideo", "listWidgetImage", "listWidgetPPT",
+                                                     "listWidgetPDF", "listWidgetDoc"};
+const char* const kEngines[] = {"VideoCompressCore", "ImageCompressCore", "DocCompressCore"};
+
+} // namespace
+
+WindowDriver::WindowDriver(MainWidget& window)
+    : m_window(window)
+{
+    connect(&m_sampler, &QTimer::timeout, this, &WindowDriver::sample);
+    m_sampler.start(5);
+}
+
+void WindowDriver::showKind(int kind)
+{
+    QTest::mouseClick(m_window.findChild<QPushButton*>(kModeButtons[kind]), Qt::LeftButton);
+}
+
+void WindowDriver::pressStart()
+{
+    QTest::mouseClick(m_window.findChild<QPushButton*>("btnCompress"), Qt::LeftButton);
+}
+
+bool WindowDriver::waitForRunEnd(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        QTest::qWait(50);
+        if (!m_window.isQueueRunning() && m_window.freeTaskSlots() == MainWidget::kTaskSlots)
+            return true;
+    }
+    return false;
+}
+
+QListWidget* WindowDriver::list(int kind) const
+{
+    return m_window.findChild<QListWidget*>(kLists[kind]);
+}
+
+int WindowDriver::rowCount(int kind) const
+{
+    return list(kind)->count();
+}
+
+QString WindowDriver::rowText(int kind, int row, const char* label) const
+{
+    QListWidget* rows = list(kind);
+    QWidget* widget = rows->itemWidget(rows->item(row));
+    const QLabel* found = widget ? widget->findChild<QLabel*>(label) : nullptr;
+    return found ? found->text() : QString();
+}
+
+QStringList WindowDriver::states(int kind) const
+{
+    QStringList texts;
+    for (int row = 0; row < rowCount(kind); ++row)
+        texts << rowText(kind, row, "labelStat");
+    return texts;
+}
+
+QString WindowDriver::buttonText() const
+{
+    return m_window.findChild<QPushButton*>("btnCompress")->text();
+}
+
+int WindowDriver::enginesAlive() const
+{
+    int alive = 0;
+    for (const QObject* child : m_window.children()) {
+        for (const char* engine : kEngines)
+            alive += qstrcmp(child->metaObject()->className(), engine) == 0 ? 1 : 0;
+    }
+    return alive;
+}
+
+void WindowDriver::sample()
+{
+    m_mostEngines = qMax(m_mostEngines, enginesAlive());
+}

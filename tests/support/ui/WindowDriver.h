@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class MainWidget;
+class QLabel;
+class QListWidget;
+class QWidget;
+
+// Drives the real main window as a user would, for the tests that run whole compressions: picks a
+// kind's page, presses the start button, waits for the run to end, and reads what the rows show.
+// While it lives it also watches how many engines are alive at once.
+class WindowDriver : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WindowDriver(MainWidget& window);
+
+    void showKind(int kind);
+    void pressStart();
+    // Waits until the queue has stopped and no row of the current kind is still running.
+    bool waitForRunEnd(int timeoutMs);
+
+    QListWidget* list(int kind) const;
+    int rowCount(int kind) const;
+    // The text of a label of row `row` (labelStat, labelCompRate, labelCompSize, labelNumber, ...).
+    QString rowText(int kind, int row, const char* label) const;
+    QStringList states(int kind) const;
+    QString buttonText() const;
+
+    // The most engines that were alive at one time since the driver was made.
+    int mostEnginesAtOnce() const { return m_mostEngines; }
+    int enginesAlive() const;
+
+private:
+    void sample();
+
+    MainWidget& m_window;
+    QTimer m_sampler;
+    int m_mostEngines = 0;
+};

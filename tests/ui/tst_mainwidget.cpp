@@ -1,0 +1,658 @@
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include "DpiScale.h"
+#include "FontFallbacks.h"
+#include "MainWidget.h"
+#include "ModalAnswerer.h"
+#include "PlatformConstants.h"
+#include "PressFrame.h"
+#include "TestEnv.h"
+
+namespace {
+
+enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3, Word = 4 };
+
+template <typename T>
+T* child(QWidget& window, const char* name)
+{
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qWarning("no %s named %s", T::staticMetaObject.className(), name);
+    return found;
+}
+
+void writeImage(const QString& path, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(40, 120, 200));
+    QVERIFY(image.save(path));
+}
+
+// Restores the display factor when a test has changed it.
+struct FactorGuard {
+    explicit FactorGuard(float factor) { dpiScale = factor; }
+    ~FactorGuard() { dpiScale = 1.0f; }
+};
+
+} // namespace
+
+class TestMainWidget : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void ignoreUrl(const QUrl& url) { Q_UNUSED(url); }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void formSizes_data();
+    void formSizes();
+    void formTree();
+    void startsOnTheHomePage();
+    void pageFrames_data();
+    void pageFrames();
+    void tilesAndModeButtonsSwitchPages();
+    void emptyAndFilledListPages();
+    void optionsAreKeptPerKind();
+    void documentPagesAlwaysOpenWithNormal();
+    void strengthActions();
+    void validators();
+    void optionChangeRewindsTheQueue();
+    void rowPressShowsTheSourceSize();
+    void menuEntriesSayWhatTheyCannotDo();
+    void maximiseAndRestore();
+    void titleStripDrag();
+    void outputFolder();
+    void closeCancelledKeepsRunning();
+    void closeConfirmedCleansUp();
+    void closeFromTheWindowSystemAsksToo();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCurrent;
+};
+
+void TestMainWidget::initTestCase()
+{
+    installFontFallbacks();
+    QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
+}
+
+void TestMainWidget::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    TestEnv::isolate(*m_dir);
+    m_oldCurrent = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+}
+
+void TestMainWidget::cleanup()
+{
+    QDir::setCurrent(m_oldCurrent);
+    m_dir.reset();
+}
+
+void TestMainWidget::formSizes_data()
+{
+    QTest::addColumn<float>("factor");
+    QTest::addColumn<QSize>("windowSize");
+    QTest::addColumn<int>("minWidth");
+    QTest::addColumn<int>("maxWidth");
+    QTest::addColumn<QSize>("frame4");
+    QTest::addColumn<int>("titleHeight");
+    QTest::addColumn<QSize>("compress");
+    QTest::addColumn<QRect>("tipPPT");
+    QTest::addColumn<QRect>("emptyPicture");
+    QTest::newRow("1.0") << 1.0f << QSize(1044, 786) << 1036 << 1137 << QSize(1024, 624) << 50 << QSize(180, 48)
+                         << QRect(-1, 220, 301, 20) << QRect(60, 0, 120, 120);
+    QTest::newRow("1.25") << 1.25f << QSize(1305, 983) << 1295 << 1421 << QSize(1280, 780) << 63
+                          << QSize(225, 60) << QRect(-1, 275, 376, 25) << QRect(75, 0, 150, 150);
+    QTest::newRow("2.0") << 2.0f << QSize(2088, 1572) << 2072 << 2274 << QSize(2048, 1248) << 100
+                         << QSize(360, 96) << QRect(-1, 440, 602, 40) << QRect(120, 0, 240, 240);
+}
+
+void TestMainWidget::formSizes()
+{
+    QFETCH(float, factor);
+    FactorGuard guard(factor);
+    MainWidget window;
+    QFETCH(QSize, windowSize);
+    QCOMPARE(window.size(), windowSize);
+    QFETCH(int, minWidth);
+    QFETCH(int, maxWidth);
+    QCOMPARE(window.minimumWidth(), minWidth);
+    QCOMPARE(window.maximumWidth(), maxWidth);
+    QCOMPARE(window.maximumHeight(), QWIDGETSIZE_MAX);
+    QFETCH(QSize, frame4);
+    QCOMPARE(child<QFrame>(window, "frame_4")->minimumSize(), frame4);
+    QCOMPARE(child<QFrame>(window, "frame_4")->maximumSize(), frame4);
+    QFETCH(int, titleHeight);
+    QCOMPARE(child<QFrame>(window, "frameTitle")->minimumHeight(), titleHeight);
+    QCOMPARE(child<QFrame>(window, "frameTitle")->maximumHeight(), titleHeight);
+    QFETCH(QSize, compress);
+    QCOMPARE(child<QPushButton>(window, "btnCompress")->minimumSize(), compress);
+    QCOMPARE(child<QPushButton>(window, "btnCompress")->maximumSize(), compress);
+    QFETCH(QRect, tipPPT);
+    QCOMPARE(child<QLabel>(window, "label_6")->geometry(), tipPPT);
+    QCOMPARE(child<QLabel>(window, "label_5")->geometry().x(), 0);
+    QFETCH(QRect, emptyPicture);
+    QCOMPARE(child<QLabel>(window, "labelEmpty_2")->geometry(), emptyPicture);
+    // Layout spacings and margins stay as written at every factor.
+    QCOMPARE(window.findChild<QLayout*>("horizontalLayout_21")->spacing(), 26);
+    QCOMPARE(window.findChild<QLayout*>("verticalLayout_4")->contentsMargins(), QMargins(28, 0, 28, 0));
+    QCOMPARE(window.findChild<QLayout*>("horizontalLayout_30")->contentsMargins(), QMargins(8, 8, 8, 8));
+    QCOMPARE(child<QRadioButton>(window, "rbNormal")->width(), scalePixels(110));
+}
+
+void TestMainWidget::formTree()
+{
+    MainWidget window;
+    const struct {
+        const char* name;
+        const char* className;
+        const char* parent;
+    } tree[] = {
+        {"frameMain", "QFrame", "MainWidget"},
+        {"frameTitle", "QFrame", "frameMain"},
+        {"labelIco", "QLabel", "frameTitle"},
+        {"frameUser", "QFrame", "frameTitle"},
+        {"labelNickname", "QLabel", "frameUser"},
+        {"btnClose", "QPushButton", "frameTitle"},
+        {"stackedWidget", "QStackedWidget", "frameMain"},
+        {"frameVideoComp", "PressFrame", "frame_4"},
+        {"labelToVideo", "QLabel", "frameVideoComp"},
+        {"labelTip", "QLabel", "frameVideoComp"},
+        {"label_2", "QLabel", "frame"},
+        {"framePPTComp", "PressFrame", "frame_4"},
+        {"frameRecommend", "QFrame", "frameBottom"},
+        {"btnPPTCompress", "QPushButton", "framePDF_Title"},
+        {"labelHeader6", "QLabel", "frameListHeader"},
+        {"btnAddFile2", "QPushButton", "frame_16"},
+        {"listWidgetDoc", "QListWidget", "pageDoc"},
+        {"rbNewOutDir", "QRadioButton", "frameOutPath"},
+        {"sliderCompVal", "QSlider", "frameVideoOpt"},
+        {"lineEditQuality_2", "QLineEdit", "framePDFOpt"},
+        {"textBrowser", "QTextBrowser", "framePDFOpt"},
+        {"labelPath", "QLabel", "frameChangeDir"},
+        {"btnCompress", "QPushButton", "frame_7"},
+    };
+    for (const auto& entry : tree) {
+        QWidget* widget = window.findChild<QWidget*>(entry.name);
+        QVERIFY2(widget, entry.name);
+        QCOMPARE(widget->metaObject()->className(), entry.className);
+        QCOMPARE(widget->parentWidget()->objectName(), QString(entry.parent));
+    }
+    auto* pages = child<QStackedWidget>(window, "stackedWidget");
+    QStringList pageNames;
+    for (int i = 0; i < pages->count(); ++i)
+        pageNames << pages->widget(i)->objectName();
+    QCOMPARE(pageNames, QStringList({"pageHome", "pageToPDF", "pageToFile", "pageOther"}));
+    auto* listPages = child<QStackedWidget>(window, "stackedWidgetList");
+    QStringList listNames;
+    for (int i = 0; i < listPages->count(); ++i)
+        listNames << listPages->widget(i)->objectName();
+    QCOMPARE(listNames, QStringList({"pageEmpty", "pageVideo", "pageImage", "pagePDF", "pagePPT", "pageDoc"}));
+
+    QCOMPARE(child<QLabel>(window, "labelVersion")->text(), QString("2.0.0.4"));
+    QCOMPARE(child<QPushButton>(window, "btnCompress")->text(), QString("开始压缩"));
+    QCOMPARE(child<QPushButton>(window, "btnMax")->toolTip(), QString("最大化"));
+    QCOMPARE(child<QLabel>(window, "label_2")->text(), QString("支持MP4、WMA、AVI、FLV、MOV、MKV等格式"));
+    QCOMPARE(child<QLabel>(window, "label_21")->text(), QString("100%"));
+    QCOMPARE(child<QLineEdit>(window, "lineEditScale")->text(), QString("100"));
+    QVERIFY(child<QTextBrowser>(window, "textBrowser")->toPlainText().startsWith("直接压缩方法可设置压缩质量"));
+    QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
+    QVERIFY(window.acceptDrops());
+    QVERIFY(child<QPushButton>(window, "btnPPTCompress")->isCheckable());
+    QCOMPARE(child<QPushButton>(window, "btnMin")->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(child<QLabel>(window, "labelTitle")->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
+    // The window made its history file and its folders.
+    QVERIFY(QFile::exists("history.json"));
+    QVERIFY(QDir(PlatformConstants::tempFolder()).exists());
+}
+
+void TestMainWidget::startsOnTheHomePage()
+{
+    MainWidget window;
+    window.show();
+    QCOMPARE(child<QStackedWidget>(window, "stackedWidget")->currentIndex(), 0);
+    QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 0);
+    QVERIFY(!child<QFrame>(window, "frameUser")->isVisible());
+    QVERIFY(child<QPushButton>(window, "btnLogin")->isVisible());
+    for (const char* frame : {"frameListHeader", "frameChangeDir", "framePDFOpt", "frameImageRes", "frameNormalOpt",
+                              "frameOutFormat", "frameVideoOpt", "frameVIdeoRes"})
+        QVERIFY2(child<QFrame>(window, frame)->isHidden(), frame);
+    QCOMPARE(window.currentKind(), int(Video));
+    QCOMPARE(window.freeTaskSlots(), 4);
+    QVERIFY(!window.isQueueRunning());
+}
+
+void TestMainWidget::pageFrames_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::addColumn<QString>("formatText");
+    QTest::addColumn<QString>("picture");
+    const QStringList all = {"horizontalFrame", "horizontalFrame_4", "frameVIdeoRes", "frameVideoOpt",
+                             "frameOutFormat",  "frameNormalOpt",    "frameImageRes", "framePDFOpt",
+                             "rbNormal",        "frameListHeader",   "frameChangeDir"};
+    auto rest = [&all](const QStringList& shown) {
+        QStringList hidden = all;
+        for (const QString& name : shown)
+            hidden.removeAll(name);
+        return hidden;
+    };
+    const QStringList video = {"horizontalFrame", "horizontalFrame_4", "frameVIdeoRes",
+                               "frameVideoOpt",   "frameOutFormat",    "frameNormalOpt"};
+    const QStringList image = {"horizontalFrame", "horizontalFrame_4", "frameOutFormat",
+                               "frameNormalOpt",  "frameImageRes",     "frameVIdeoRes"};
+    const QStringList documents = {"frameNormalOpt", "rbNormal"};
+    const QStringList pdf = {"horizontalFrame", "horizontalFrame_4", "frameNormalOpt", "framePDFOpt"};
+    QTest::newRow("video") << int(Video) << video << rest(video) << "MP4"
+                           << "border-image:url(:/Images/VideoComp.png);";
+    QTest::newRow("image") << int(Image) << image << rest(image) << "JPG"
+                           << "border-image:url(:/Images/ImageComp.png);";
+    QTest::newRow("ppt") << int(PowerPoint) << documents << rest(documents) << "MP4"
+                         << "border-image:url(:/Images/组 6702.png);";
+    QTest::newRow("word") << int(Word) << documents << rest(documents) << "MP4"
+                          << "border-image:url(:/Images/组 6700.png);";
+    QTest::newRow("pdf") << int(Pdf) << pdf << rest(pdf) << "MP4" << "border-image:url(:/Images/PDFComp.png);";
+}
+
+void TestMainWidget::pageFrames()
+{
+    QFETCH(int, kind);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, hidden);
+    MainWidget window;
+    window.show();
+    const char* buttons[] = {"btnVideoCompress", "btnImageCompress", "btnPPTCompress", "btnPDFCompress",
+                             "btnWordCompress"};
+    QTest::mouseClick(child<QPushButton>(window, buttons[kind]), Qt::LeftButton);
+    QCOMPARE(window.currentKind(), kind);
+    QCOMPARE(child<QStackedWidget>(window, "stackedWidget")->currentIndex(), 1);
+    for (const QString& name : shown)
+        QVERIFY2(!window.findChild<QWidget*>(name)->isHidden(), qPrintable(name));
+    for (const QString& name : hidden)
+        QVERIFY2(window.findChild<QWidget*>(name)->isHidden(), qPrintable(name));
+    QTEST(child<QRadioButton>(window, "rbFormat")->text(), "formatText");
+    QTEST(child<QLabel>(window, "labelEmpty_2")->styleSheet(), "picture");
+    for (int other = 0; other < MainWidget::kKindCount; ++other)
+        QCOMPARE(child<QPushButton>(window, buttons[other])->isChecked(), other == kind);
+    QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 0);
+}
+
+void TestMainWidget::tilesAndModeButtonsSwitchPages()
+{
+    MainWidget window;
+    window.show();
+    const struct {
+        const char* tile;
+        int kind;
+    } tiles[] = {{"frameVideoComp", Video}, {"frameImageComp", Image}, {"framePDFComp", Pdf},
+                 {"frameWordComp", Word},   {"framePPTComp", PowerPoint}};
+    for (const auto& tile : tiles) {
+        QTest::mouseClick(child<QPushButton>(window, "btnReturn"), Qt::LeftButton);
+        QCOMPARE(child<QStackedWidget>(window, "stackedWidget")->currentIndex(), 0);
+        QTest::mousePress(child<PressFrame>(window, tile.tile), Qt::LeftButton);
+        QCOMPARE(window.currentKind(), tile.kind);
+        QCOMPARE(child<QStackedWidget>(window, "stackedWidget")->currentIndex(), 1);
+    }
+    window.showKindPage(2);
+    QCOMPARE(window.currentKind(), int(Image));
+    window.showKindPage(3);
+    QCOMPARE(window.currentKind(), int(Pdf));
+    window.showKindPage(4);
+    QCOMPARE(window.currentKind(), int(Pdf));
+}
+
+void TestMainWidget::emptyAndFilledListPages()
+{
+    MainWidget window;
+    window.show();
+    const QString picture = m_dir->filePath("a.png");
+    writeImage(picture, 64, 48);
+    window.openFile(picture);
+    QCOMPARE(window.currentKind(), int(Image));
+    QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 2);
+    QVERIFY(child<QFrame>(window, "frameListHeader")->isVisible());
+    QCOMPARE(window.queue(Image), QStringList{picture});
+    QTest::mouseClick(child<QPushButton>(window, "btnVideoCompress"), Qt::LeftButton);
+    QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 0);
+    QVERIFY(child<QFrame>(window, "frameListHeader")->isHidden());
+    QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 2);
+    QVERIFY(child<QFrame>(window, "frameListHeader")->isVisible());
+    QCOMPARE(child<QLabel>(window, "labelWidth")->text(), QString("0"));
+}
+
+void TestMainWidget::optionsAreKeptPerKind()
+{
+    MainWidget window;
+    window.show();
+    QTest::mouseClick(child<QPushButton>(window, "btnVideoCompress"), Qt::LeftButton);
+    auto* rbMin = child<QRadioButton>(window, "rbMin");
+    auto* rbMax = child<QRadioButton>(window, "rbMax");
+    QTest::mouseClick(rbMin, Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>(window, "rbFormat"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>(window, "rbNewOutDir"), Qt::LeftButton);
+    QVERIFY(child<QFrame>(window, "frameChangeDir")->isVisible());
+    auto* scale = child<QLineEdit>(window, "lineEditScale");
+    scale->clear();
+    QTest::keyClicks(scale, "50");
+
+    QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    QTest::mouseClick(rbMax, Qt::LeftButton);
+    QVERIFY(child<QRadioButton>(window, "rbOrigin")->isChecked());
+    QVERIFY(child<QRadioButton>(window, "rbOutDir")->isChecked());
+    QVERIFY(child<QFrame>(window, "frameChangeDir")->isHidden());
+    QCOMPARE(scale->text(), QString("100"));
+
+    QTest::mouseClick(child<QPushButton>(window, "btnVideoCompress"), Qt::LeftButton);
+    QVERIFY(rbMin->isChecked());
+    QVERIFY(child<QRadioButton>(window, "rbFormat")->isChecked());
+    QVERIFY(child<QRadioButton>(window, "rbNewOutDir")->isChecked());
+    QVERIFY(child<QFrame>(window, "frameChangeDir")->isVisible());
+    QCOMPARE(scale->text(), QString("50"));
+
+    QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    QVERIFY(rbMax->isChecked());
+    QCOMPARE(child<QLineEdit>(window, "lineEditQuality")->text(), QString("50"));
+
+    // An empty scale is saved as 0.
+    QTest::mouseClick(child<QPushButton>(window, "btnPDFCompress"), Qt::LeftButton);
+    scale->selectAll();
+    QTest::keyClick(scale, Qt::Key_Backspace);
+    QTest::mouseClick(child<QPushButton>(window, "btnWordCompress"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(window, "btnPDFCompress"), Qt::LeftButton);
+    QCOMPARE(scale->text(), QString("0"));
+}
+
+void TestMainWidget::documentPagesAlwaysOpenWithNormal()
+{
+    MainWidget window;
+    window.show();
+    for (const char* page : {"btnPPTCompress", "btnWordCompress"}) {
+        QTest::mouseClick(child<QPushButton>(window, page), Qt::LeftButton);
+        QVERIFY(child<QRadioButton>(window, "rbNormal")->isChecked());
+        QTest::mouseClick(child<QRadioButton>(window, "rbMin"), Qt::LeftButton);
+        QVERIFY(child<QRadioButton>(window, "rbMin")->isChecked());
+        QTest::mouseClick(child<QPushButton>(window, "btnVideoCompress"), Qt::LeftButton);
+        QVERIFY(child<QRadioButton>(window, "rbNormal")->isHidden());
+        QTest::mouseClick(child<QPushButton>(window, page), Qt::LeftButton);
+        QVERIFY(child<QRadioButton>(window, "rbNormal")->isChecked());
+    }
+}
+
+void TestMainWidget::strengthActions()
+{
+    MainWidget window;
+    window.show();
+    QTest::mouseClick(child<QPushButton>(window, "btnVideoCompress"), Qt::LeftButton);
+    auto* slider = child<QSlider>(window, "sliderCompVal");
+    QCOMPARE(slider->minimum(), 1);
+    QCOMPARE(slider->maximum(), 100);
+    QCOMPARE(slider->pageStep(), 10);
+    QTest::mouseClick(child<QRadioButton>(window, "rbMax"), Qt::LeftButton);
+    QCOMPARE(slider->value(), 1);
+    QCOMPARE(child<QLabel>(window, "label_21")->text(), QString("1%"));
+    QCOMPARE(child<QLineEdit>(window, "lineEditQuality")->text(), QString("90"));
+    QCOMPARE(child<QLineEdit>(window, "lineEditQuality_2")->text(), QString("90"));
+    QTest::mouseClick(child<QRadioButton>(window, "rbMin"), Qt::LeftButton);
+    QCOMPARE(slider->value(), 100);
+    QCOMPARE(child<QLabel>(window, "label_21")->text(), QString("100%"));
+    QCOMPARE(child<QLineEdit>(window, "lineEditQuality")->text(), QString("50"));
+    QCOMPARE(child<QLineEdit>(window, "lineEditQuality_2")->text(), QString("10"));
+    slider->setValue(57);
+    QCOMPARE(child<QLabel>(window, "label_21")->text(), QString("57%"));
+
+    // The custom size on the image page: a toggle that enables its two edits.
+    QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    auto* setWH = child<QRadioButton>(window, "rbSetWH");
+    auto* width = child<QLineEdit>(window, "lineEditImageWidth");
+    QVERIFY(!width->isEnabled());
+    QTest::mouseClick(setWH, Qt::LeftButton);
+    QVERIFY(setWH->isChecked());
+    QVERIFY(width->isEnabled());
+    QTest::mouseClick(setWH, Qt::LeftButton);
+    QVERIFY(!setWH->isChecked());
+    QVERIFY(!width->isEnabled());
+    QTest::mouseClick(setWH, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(window, "btnPDFCompress"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    QVERIFY(!setWH->isChecked());
+    QVERIFY(!width->isEnabled());
+}
+
+void TestMainWidget::validators()
+{
+    MainWidget window;
+    window.show();
+    QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    const struct {
+        const char* edit;
+        const char* typed;
+        const char* result;
+    } cases[] = {
+        {"lineEditScale", "0", ""},          {"lineEditScale", "07", "7"},     {"lineEditScale", "1500", "150"},
+        {"lineEditImageWidth", "12345", "1234"}, {"lineEditImageHeight", "0", ""}, {"lineEditQuality", "999", "999"},
+        {"lineEditQuality_2", "abc1", "1"},
+    };
+    QTest::mouseClick(child<QRadioButton>(window, "rbSetWH"), Qt::LeftButton);
+    for (const auto& entry : cases) {
+        auto* edit = child<QLineEdit>(window, entry.edit);
+        edit->clear();
+        QTest::keyClicks(edit, entry.typed);
+        QVERIFY2(edit->text() == QString(entry.result), entry.edit);
+    }
+}
+
+void TestMainWidget::optionChangeRewindsTheQueue()
+{
+    MainWidget window;
+    window.show();
+    const QString picture = m_dir->filePath("a.png");
+    writeImage(picture, 64, 48);
+    window.openFile(picture);
+    QCOMPARE(window.queueIndex(Image), 0);
+    // Every option change saves the record and rewinds the current kind's queue.
+    for (const char* option : {"rbMin", "rbMax", "rbOrigin", "rbFormat", "rbNewOutDir", "rbOutDir"}) {
+        QTest::mouseClick(child<QRadioButton>(window, option), Qt::LeftButton);
+        QCOMPARE(window.queueIndex(Image), 0);
+    }
+}
+
+void TestMainWidget::rowPressShowsTheSourceSize()
+{
+    MainWidget window;
+    window.show();
+    const QString first = m_dir->filePath("first.png");
+    const QString second = m_dir->filePath("second.jpg");
+    writeImage(first, 64, 48);
+    writeImage(second, 320, 200);
+    window.openFile(first);
+    window.openFile(second);
+    auto* list = child<QListWidget>(window, "listWidgetImage");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(child<QLabel>(window, "labelWidth")->text(), QString("320"));
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QCOMPARE(child<QLabel>(window, "labelWidth")->text(), QString("64"));
+    QCOMPARE(child<QLabel>(window, "labelHeight")->text(), QString("48"));
+    // The width shown on the page comes back with it.
+    QTest::mouseClick(child<QPushButton>(window, "btnPDFCompress"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    QCOMPARE(child<QLabel>(window, "labelWidth")->text(), QString("64"));
+}
+
+void TestMainWidget::menuEntriesSayWhatTheyCannotDo()
+{
+    MainWidget window;
+    window.show();
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera1"));
+    auto* menu = window.findChild<QMenu*>();
+    QVERIFY(menu);
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << action->text();
+    QCOMPARE(texts, QStringList({"使用教程", "产品官网", "关于我们", "检查更新"}));
+    for (QAction* action : menu->actions())
+        action->trigger();
+    QCOMPARE(answerer.answered(), 4);
+    QVERIFY(answerer.texts().at(0).contains("使用教程"));
+    QVERIFY(answerer.texts().at(1).contains("产品官网"));
+    QVERIFY(answerer.texts().at(2).contains("Vornex"));
+    QVERIFY(answerer.texts().at(2).contains("2.0.0.4"));
+    QVERIFY(answerer.texts().at(3).contains("检查更新"));
+    QTest::mouseClick(child<QPushButton>(window, "btnCustomer"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(window, "btnLogin"), Qt::LeftButton);
+    QTRY_COMPARE(answerer.answered(), 6);
+    QVERIFY(answerer.texts().at(4).contains("客服"));
+    QVERIFY(answerer.texts().at(5).contains("登录"));
+}
+
+void TestMainWidget::maximiseAndRestore()
+{
+    MainWidget window;
+    window.show();
+    auto* layout = window.findChild<QLayout*>("horizontalLayout_30");
+    auto* maximise = child<QPushButton>(window, "btnMax");
+    QTest::mouseClick(maximise, Qt::LeftButton);
+    QVERIFY(window.isMaximized());
+    QCOMPARE(layout->contentsMargins(), QMargins(0, 0, 0, 0));
+    QCOMPARE(maximise->toolTip(), QString("向下还原"));
+    QTest::mouseDClick(child<QFrame>(window, "frameTitle"), Qt::LeftButton);
+    QVERIFY(!window.isMaximized());
+    QCOMPARE(layout->contentsMargins(), QMargins(8, 8, 8, 8));
+    QCOMPARE(maximise->toolTip(), QString("最大化"));
+}
+
+void TestMainWidget::titleStripDrag()
+{
+    MainWidget window;
+    window.move(100, 100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* title = child<QFrame>(window, "frameTitle");
+    const QPoint start = window.pos();
+    const QPoint local(200, 20);
+    const QPoint global = title->mapToGlobal(local);
+    auto send = [title](QEvent::Type type, QPoint at, QPoint globalAt, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, globalAt, button, held, Qt::NoModifier);
+        QApplication::sendEvent(title, &event);
+    };
+    send(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, local + QPoint(30, 20), global + QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, local + QPoint(45, 10), global + QPoint(45, 10), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(window.pos(), start + QPoint(45, 10));
+    send(QEvent::MouseButtonRelease, local, global + QPoint(45, 10), Qt::LeftButton, Qt::NoButton);
+    send(QEvent::MouseMove, local, global + QPoint(90, 90), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(window.pos(), start + QPoint(45, 10));
+    // The right button starts no drag.
+    send(QEvent::MouseButtonPress, local, global, Qt::RightButton, Qt::RightButton);
+    send(QEvent::MouseMove, local, global + QPoint(5, 5), Qt::NoButton, Qt::RightButton);
+    QCOMPARE(window.pos(), start + QPoint(45, 10));
+}
+
+void TestMainWidget::outputFolder()
+{
+    MainWidget window;
+    window.show();
+    QTest::mouseClick(child<QPushButton>(window, "btnPDFCompress"), Qt::LeftButton);
+    QTest::mouseClick(child<QRadioButton>(window, "rbNewOutDir"), Qt::LeftButton);
+    auto* label = child<QLabel>(window, "labelPath");
+    auto* change = child<QPushButton>(window, "btnChangeDir");
+    const QString chosen = m_dir->filePath("out");
+    QVERIFY(QDir().mkpath(chosen));
+    {
+        ModalAnswerer answerer([chosen](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            files->selectFile(chosen);
+            files->accept();
+        });
+        QTest::mouseClick(change, Qt::LeftButton);
+        QCOMPARE(answerer.answered(), 1);
+    }
+    QCOMPARE(label->text(), chosen + "/");
+    QCOMPARE(label->toolTip(), chosen + "/");
+    {
+        // A cancelled dialog keeps the folder chosen before.
+        ModalAnswerer answerer(ModalAnswerer::reject());
+        QTest::mouseClick(change, Qt::LeftButton);
+        QCOMPARE(answerer.answered(), 1);
+    }
+    QCOMPARE(label->text(), chosen + "/");
+}
+
+void TestMainWidget::closeCancelledKeepsRunning()
+{
+    MainWidget window;
+    window.show();
+    QVERIFY(QDir(PlatformConstants::tempFolder()).exists());
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera2"));
+    QTest::mouseClick(child<QPushButton>(window, "btnClose"), Qt::LeftButton);
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(answerer.texts().first().contains("关闭应用"));
+    QVERIFY(answerer.texts().first().contains("软件结束后将结束当前工作进程，确定要退出吗？"));
+    QVERIFY(window.isVisible());
+    QVERIFY(QDir(PlatformConstants::tempFolder()).exists());
+}
+
+void TestMainWidget::closeConfirmedCleansUp()
+{
+    MainWidget window;
+    window.show();
+    QTest::mouseClick(child<QPushButton>(window, "btnHistory"), Qt::LeftButton);
+    QWidget* history = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == "HistoryWidget" && top->isVisible())
+            history = top;
+    }
+    QVERIFY(history);
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera1"));
+    QTest::mouseClick(child<QPushButton>(window, "btnClose"), Qt::LeftButton);
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(!window.isVisible());
+    QVERIFY(!history->isVisible());
+    QVERIFY(!QDir(PlatformConstants::tempFolder()).exists());
+}
+
+void TestMainWidget::closeFromTheWindowSystemAsksToo()
+{
+    MainWidget window;
+    window.show();
+    {
+        ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera2"));
+        QVERIFY(!window.close());
+        QTRY_COMPARE(answerer.answered(), 1);
+        QVERIFY(window.isVisible());
+    }
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera1"));
+    QVERIFY(!window.close());
+    // A second request while the question is open asks nothing more.
+    QVERIFY(!window.close());
+    QTRY_COMPARE(answerer.answered(), 1);
+    QTRY_VERIFY(!window.isVisible());
+    QVERIFY(!window.isVisible());
+    QVERIFY(!QDir(PlatformConstants::tempFolder()).exists());
+}
+
+QTEST_MAIN(TestMainWidget)
+#include "tst_mainwidget.moc"

@@ -1,0 +1,306 @@
+// How the queue behaves around a run: failures, refusals while it runs, reruns, option changes,
+// clearing a running list and a chosen output folder, with the real engines and tools.
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FontFallbacks.h"
+#include "JsonParsing.h"
+#include "MainWidget.h"
+#include "ModalAnswerer.h"
+#include "SampleFiles.h"
+#include "TestEnv.h"
+#include "WindowDriver.h"
+
+namespace {
+
+enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3, Word = 4 };
+
+void addFiles(MainWidget& window, const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        window.switchPageBySuffix(QFileInfo(path).suffix());
+        window.addFile(path);
+    }
+}
+
+// A video long enough for a run to last a few seconds.
+bool makeLongVideo(const QString& path)
+{
+    return TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                       "testsrc=size=640x480:rate=25:duration=6", "-pix_fmt", "yuv420p", path}) == 0;
+}
+
+QStringList repeated(const QString& text, int count)
+{
+    QStringList texts;
+    for (int i = 0; i < count; ++i)
+        texts << text;
+    return texts;
+}
+
+} // namespace
+
+class TestQueueControl : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void ignoreUrl(const QUrl& url) { Q_UNUSED(url); }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void emptyQueueEndsAtTheNextTick();
+    void corruptFilesFailAndTheQueueEnds();
+    void refusalsWhileRunning();
+    void rerunDispatchesOnlyNewFiles();
+    void optionChangeRunsEverythingAgain();
+    void clearingARunningListGivesTheSlotsBack();
+    void chosenOutputFolder();
+    void suffixOfNoKindIsRefused();
+
+private:
+    QStringList images(int count, const QString& prefix);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCurrent;
+};
+
+void TestQueueControl::initTestCase()
+{
+    for (const char* tool : {"ffmpeg", "pngquant", "convert", "gifsicle", "soffice"})
+        VX_REQUIRE_TOOL(tool);
+    installFontFallbacks();
+    QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
+}
+
+void TestQueueControl::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    TestEnv::isolate(*m_dir);
+    m_oldCurrent = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+}
+
+void TestQueueControl::cleanup()
+{
+    QDir::setCurrent(m_oldCurrent);
+    m_dir.reset();
+}
+
+QStringList TestQueueControl::images(int count, const QString& prefix)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString path = m_dir->filePath(QString("%1%2.%3").arg(prefix).arg(i).arg(i % 2 ? "png" : "jpg"));
+        if (!SampleFiles::make(path, m_dir->path()))
+            return QStringList();
+        paths << path;
+    }
+    return paths;
+}
+
+void TestQueueControl::emptyQueueEndsAtTheNextTick()
+{
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.showKind(Video);
+    driver.pressStart();
+    QCOMPARE(driver.buttonText(), QString("压缩中..."));
+    QVERIFY(window.isQueueRunning());
+    QVERIFY(driver.waitForRunEnd(3000));
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+}
+
+void TestQueueControl::corruptFilesFailAndTheQueueEnds()
+{
+    const QStringList corrupt = {m_dir->filePath("broken.mp4"), m_dir->filePath("broken.png"),
+                                 m_dir->filePath("broken.gif"), m_dir->filePath("broken.pdf"),
+                                 m_dir->filePath("broken.docx"), m_dir->filePath("broken.pptx"),
+                                 m_dir->filePath("broken.doc")};
+    for (const QString& path : corrupt)
+        QVERIFY(SampleFiles::makeCorrupt(path));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    addFiles(window, corrupt);
+    for (int kind : {Video, Image, PowerPoint, Pdf, Word}) {
+        driver.showKind(kind);
+        driver.pressStart();
+        QVERIFY2(driver.waitForRunEnd(120000), qPrintable(QString("kind %1 did not end").arg(kind)));
+        QCOMPARE(driver.states(kind), repeated("压缩失败", driver.rowCount(kind)));
+        QCOMPARE(driver.buttonText(), QString("开始压缩"));
+        QCOMPARE(window.freeTaskSlots(), 4);
+    }
+    // No failed job leaves a result behind.
+    for (const QString& path : corrupt) {
+        const QStringList results = QDir(m_dir->path()).entryList({"c_broken*"}, QDir::Files);
+        QVERIFY2(results.isEmpty(), qPrintable(results.join(", ") + " after " + path));
+    }
+}
+
+void TestQueueControl::refusalsWhileRunning()
+{
+    const QString video = m_dir->filePath("long.mp4");
+    const QString other = m_dir->filePath("other.mp4");
+    QVERIFY(makeLongVideo(video));
+    QVERIFY(makeLongVideo(other));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    addFiles(window, {video});
+    driver.pressStart();
+    QTRY_VERIFY(window.freeTaskSlots() == 3);
+
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera1"));
+    QTest::mouseClick(window.findChild<QPushButton*>("btnAddFile"), Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QPushButton*>("btnAddFolder"), Qt::LeftButton);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(other)});
+    QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QVERIFY(!enter.isAccepted());
+    QWidget* row = driver.list(Video)->itemWidget(driver.list(Video)->item(0));
+    QTest::mouseClick(row->findChild<QPushButton*>("btnRemove"), Qt::LeftButton);
+    QTRY_COMPARE(answerer.answered(), 4);
+    QCOMPARE(answerer.texts().at(0), QString("提示|现在不能添加文件|正在压缩中，请等待当前任务完成后再添加文件"));
+    QVERIFY(answerer.texts().at(1).contains("现在不能添加文件"));
+    QVERIFY(answerer.texts().at(2).contains("现在不能添加文件"));
+    QCOMPARE(answerer.texts().at(3), QString("提示|移除失败|压缩任务正在运行，现在不能移除列表项"));
+    QCOMPARE(window.queue(Video), QStringList{video});
+    QCOMPARE(driver.rowCount(Video), 1);
+    QVERIFY(driver.waitForRunEnd(120000));
+    QCOMPARE(driver.states(Video), QStringList{"已完成"});
+}
+
+void TestQueueControl::rerunDispatchesOnlyNewFiles()
+{
+    const QStringList first = images(3, "first");
+    QCOMPARE(first.size(), 3);
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    addFiles(window, first);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QCOMPARE(JsonParsing::readHistory(Image, "history.json").size(), 3);
+    QCOMPARE(window.queueIndex(Image), 3);
+
+    const QStringList second = images(2, "second");
+    addFiles(window, second);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    const QList<QStringList> history = JsonParsing::readHistory(Image, "history.json");
+    QCOMPARE(history.size(), 5);
+    QCOMPARE(history.at(3).value(1), second.at(0));
+    QCOMPARE(history.at(4).value(1), second.at(1));
+    QCOMPARE(driver.states(Image), repeated("已完成", 5));
+    QCOMPARE(driver.rowText(Image, 4, "labelNumber"), QString("5"));
+}
+
+void TestQueueControl::optionChangeRunsEverythingAgain()
+{
+    const QStringList files = images(3, "again");
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    addFiles(window, files);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbMin"), Qt::LeftButton);
+    QCOMPARE(window.queueIndex(Image), 0);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QCOMPARE(JsonParsing::readHistory(Image, "history.json").size(), 6);
+    QCOMPARE(driver.states(Image), repeated("已完成", 3));
+    QCOMPARE(window.queueIndex(Image), 3);
+}
+
+void TestQueueControl::clearingARunningListGivesTheSlotsBack()
+{
+    QStringList videos;
+    for (int i = 0; i < 3; ++i) {
+        videos << m_dir->filePath(QString("run%1.mp4").arg(i));
+        QVERIFY(makeLongVideo(videos.last()));
+    }
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    addFiles(window, videos);
+    driver.pressStart();
+    QTRY_COMPARE(window.freeTaskSlots(), 1);
+    QTest::mouseClick(window.findChild<QPushButton*>("btnClear"), Qt::LeftButton);
+    QCOMPARE(driver.rowCount(Video), 0);
+    QCOMPARE(window.freeTaskSlots(), 4);
+    QVERIFY(driver.waitForRunEnd(5000));
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+    QTRY_COMPARE(driver.enginesAlive(), 0);
+    // The cleared files can be added and run again.
+    addFiles(window, videos.mid(0, 1));
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(120000));
+    QCOMPARE(driver.states(Video), QStringList{"已完成"});
+}
+
+void TestQueueControl::chosenOutputFolder()
+{
+    const QString picture = m_dir->filePath("source/picture.png");
+    const QString pdf = m_dir->filePath("source/document.pdf");
+    QVERIFY(QDir().mkpath(m_dir->filePath("source")));
+    QVERIFY(SampleFiles::make(picture, m_dir->path()));
+    QVERIFY(SampleFiles::make(pdf, m_dir->path()));
+    const QString chosen = m_dir->filePath("chosen folder");
+    QVERIFY(QDir().mkpath(chosen));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    addFiles(window, {picture, pdf});
+    for (int kind : {Image, Pdf}) {
+        driver.showKind(kind);
+        QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
+        ModalAnswerer answerer([chosen](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            files->selectFile(chosen);
+            files->accept();
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>("btnChangeDir"), Qt::LeftButton);
+        QCOMPARE(answerer.answered(), 1);
+        driver.pressStart();
+        QVERIFY(driver.waitForRunEnd(60000));
+        QCOMPARE(driver.states(kind), QStringList{"已完成"});
+    }
+    QVERIFY(QFileInfo::exists(chosen + "/c_picture.png"));
+    QVERIFY(QFileInfo::exists(chosen + "/c_document.pdf"));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath("source/c_picture.png")));
+    QCOMPARE(JsonParsing::readHistory(Pdf, "history.json").value(0).value(2), chosen + "/c_document.pdf");
+}
+
+void TestQueueControl::suffixOfNoKindIsRefused()
+{
+    const QString text = m_dir->filePath("notes.txt");
+    QVERIFY(SampleFiles::makeCorrupt(text));
+    MainWidget window;
+    window.show();
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera2"));
+    window.openFile(text);
+    QCOMPARE(answerer.answered(), 1);
+    QVERIFY(answerer.texts().first().contains("不支持该格式文件！"));
+    for (int kind = 0; kind < MainWidget::kKindCount; ++kind)
+        QVERIFY(window.queue(kind).isEmpty());
+    QListWidget* videoList = window.findChild<QListWidget*>("listWidgetVideo");
+    QCOMPARE(videoList->count(), 0);
+}
+
+QTEST_MAIN(TestQueueControl)
+#include "tst_queuecontrol.moc"

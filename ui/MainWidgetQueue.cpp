@@ -1,0 +1,255 @@
+// The compression queue of the main window: the start button, the one-second dispatch tick, the
+// five start steps that hand files to new engines, and the task slots they hold.
+#include "MainWidget.h"
+
+#include <QDate>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QRegExp>
+#include <QTimer>
+
+#include "DocCompressCore.h"
+#include "ImageCompressCore.h"
+#include "JsonParsing.h"
+#include "ListItemWidget.h"
+#include "PlatformConstants.h"
+#include "Tool.h"
+#include "VideoCompressCore.h"
+#include "VideoCompressParam.h"
+
+namespace {
+
+QString today()
+{
+    return QDate::currentDate().toString("yyyy-MM-dd");
+}
+
+QString folderOf(const QString& path)
+{
+    return QFileInfo(path).absoluteDir().absolutePath() + "/";
+}
+
+} // namespace
+
+void MainWidget::slot_compressFile()
+{
+    m_timer->start(1000);
+    ui.btnCompress->setText(tr("压缩中..."));
+}
+
+void MainWidget::slot_pushQueue()
+{
+    if (m_realTimeTaskNum <= 0)
+        return;
+    const int kind = m_kind;
+    if (kind == 1) {
+        Tool::writeLog(QString("m_IFLIndex is %1; m_ImageFileList size is %2; m_realTimeTaskNum is %3")
+                           .arg(m_queueIndex[1])
+                           .arg(m_queue[1].size())
+                           .arg(m_realTimeTaskNum));
+    }
+    while (m_queueIndex[kind] < m_queue[kind].size() && m_realTimeTaskNum > 0) {
+        if (kind == 2)
+            qDebug() << m_queueIndex[kind] << m_queue[kind].size();
+        --m_realTimeTaskNum;
+        dispatch(kind, &m_queueIndex[kind]);
+        ++m_queueIndex[kind];
+    }
+    if (m_realTimeTaskNum == kTaskSlots) {
+        m_timer->stop();
+        ui.btnCompress->setText(tr("开始压缩"));
+    }
+}
+
+void MainWidget::dispatch(int kind, int* index)
+{
+    // The row holds the slot just taken until it reports its end.
+    m_running.insert(m_rows[kind].at(*index), nullptr);
+    const QString path = m_queue[kind].at(*index);
+    switch (kind) {
+    case 0:
+        compressVideo(path, index);
+        break;
+    case 1:
+        compressImage(path, index);
+        break;
+    case 2:
+        compressPPT(path, index);
+        break;
+    case 3:
+        compressPDF(path, index);
+        break;
+    default:
+        compressWord(path, index);
+        break;
+    }
+}
+
+void MainWidget::slot_compressQueue()
+{
+    auto* row = qobject_cast<ListItemWidget*>(sender());
+    // Only a row that holds a slot gives one back, and only once.
+    if (row && !m_running.contains(row))
+        return;
+    if (row) {
+        if (QObject* engine = m_running.take(row))
+            engine->deleteLater();
+    }
+    if (m_realTimeTaskNum >= kTaskSlots)
+        return;
+    ++m_realTimeTaskNum;
+    qDebug() << m_realTimeTaskNum;
+}
+
+void MainWidget::failUnstarted(int kind, int index, const QString& reason)
+{
+    Tool::writeLog(QString("start compress fail %1: %2").arg(m_queue[kind].at(index), reason));
+    m_rows[kind].at(index)->slot_setProgress(-1.0f, false, QString(), 0.0f);
+}
+
+void MainWidget::giveBackSlotsOf(int kind)
+{
+    for (ListItemWidget* row : qAsConst(m_rows[kind])) {
+        if (!m_running.contains(row))
+            continue;
+        if (QObject* engine = m_running.take(row))
+            delete engine;
+        if (m_realTimeTaskNum < kTaskSlots)
+            ++m_realTimeTaskNum;
+    }
+}
+
+QString MainWidget::outputFolderFor(const QString& path) const
+{
+    if (ui.rbNewOutDir->isChecked() && !ui.labelPath->text().isEmpty())
+        return ui.labelPath->text();
+    return folderOf(path);
+}
+
+void MainWidget::compressVideo(const QString& path, int* index)
+{
+    ListItemWidget* row = m_rows[0].at(*index);
+    auto* engine = new VideoCompressCore(PlatformConstants::ffmpegPath(), this);
+    m_running.insert(row, engine);
+    connect(engine, &VideoCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
+    const bool toMp4 = ui.rbFormat->isChecked();
+    VideoCompressParam param;
+    param.width = row->sourceWidth();
+    param.height = row->sourceHeight();
+    param.scale = float(ui.lineEditScale->text().toDouble() / 100);
+    param.crf = ui.sliderCompVal->value() * 7 / 100 + 24;
+    m_lastDir = folderOf(path);
+    m_outputDir = outputFolderFor(path);
+    if (param.width <= 0 || param.height <= 0) {
+        failUnstarted(0, *index, "the video's size cannot be read");
+        JsonParsing::addHistory(0, today(), path, QString());
+        return;
+    }
+    const QString output = engine->compress(path, toMp4, m_outputDir, param);
+    JsonParsing::addHistory(0, today(), path, output);
+}
+
+void MainWidget::compressImage(const QString& path, int* index)
+{
+    ListItemWidget* row = m_rows[1].at(*index);
+    auto* engine = new ImageCompressCore(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), this);
+    m_running.insert(row, engine);
+    connect(engine, &ImageCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
+    const QPixmap image(path);
+    int width = image.width();
+    int height = image.height();
+    const float scale = ui.lineEditScale->text().toFloat() / 100;
+    if (ui.rbSetWH->isChecked()) {
+        width = ui.lineEditImageWidth->text().toInt();
+        height = ui.lineEditImageHeight->text().toInt();
+    }
+    engine->setScaleSize(int(float(width) * scale), int(float(height) * scale));
+    const int quality = qMin(ui.lineEditQuality->text().toInt(), 100);
+    m_outputDir = outputFolderFor(path);
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    QString output;
+    if (image.isNull()) {
+        failUnstarted(1, *index, "the image cannot be read");
+    } else if (ui.rbFormat->isChecked()) {
+        output = engine->compressJpg(path, m_outputDir, quality);
+    } else if (ui.rbOrigin->isChecked() && (suffix == "jpg" || suffix == "bmp")) {
+        engine->setKeepFormat(true);
+        output = engine->compressJpg(path, m_outputDir, quality);
+    } else if (ui.rbOrigin->isChecked() && suffix == "png") {
+        engine->setKeepFormat(true);
+        output = engine->compressPng(path, m_outputDir, 10, quality);
+    } else if (suffix == "gif") {
+        output = engine->compressGif(path, m_outputDir, quality);
+    } else {
+        failUnstarted(1, *index, "no compression for the suffix " + suffix);
+    }
+    JsonParsing::addHistory(1, today(), path, output);
+}
+
+void MainWidget::compressPDF(const QString& path, int* index)
+{
+    ListItemWidget* row = m_rows[3].at(*index);
+    const QString compressionTool = PlatformConstants::compressionToolPath();
+    const QString docTool = PlatformConstants::docToolPath(dotNetVersion() == 40);
+    auto* engine = new DocCompressCore(compressionTool, docTool, this);
+    m_running.insert(row, engine);
+    connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
+    const QString output = outputFolderFor(path) + "c_" + QFileInfo(path).fileName();
+    int quality = ui.rbMin->isChecked() ? 10 : 90;
+    if (!ui.lineEditQuality_2->text().isEmpty())
+        quality = ui.lineEditQuality_2->text().toInt();
+    engine->compressPdf(path, output, quality);
+    JsonParsing::addHistory(3, today(), path, output);
+}
+
+void MainWidget::compressPPT(const QString& path, int* index)
+{
+    compressOffice(path, index, 2, ".pptx");
+}
+
+void MainWidget::compressWord(const QString& path, int* index)
+{
+    compressOffice(path, index, 4, ".docx");
+}
+
+void MainWidget::compressOffice(const QString& path, int* index, int kind, const QString& extension)
+{
+    ListItemWidget* row = m_rows[kind].at(*index);
+    const QString compressionTool = PlatformConstants::compressionToolPath();
+    const QString docTool = PlatformConstants::docToolPath(dotNetVersion() == 40);
+    auto* engine = new DocCompressCore(compressionTool, docTool, this);
+    m_running.insert(row, engine);
+    connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
+    const QString output = outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension;
+    if (ui.rbMax->isChecked())
+        engine->compress(path, output, ClarityFirst);
+    else if (ui.rbMin->isChecked())
+        engine->compress(path, output, Smallest);
+    else if (ui.rbNormal->isChecked())
+        engine->compress(path, output, Normal);
+    else
+        failUnstarted(kind, *index, "no compression level chosen");
+    JsonParsing::addHistory(kind, today(), path, output);
+}
+
+int MainWidget::dotNetVersion()
+{
+    const QString folder = PlatformConstants::dotNetFolder();
+    // No folder at all: QDir would list the working folder instead.
+    if (folder.isEmpty())
+        return 35;
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo& entry : entries) {
+        const QString entryPath = entry.filePath();
+        QRegExp version("v4.0");
+        const int at = version.indexIn(entryPath);
+        const QString matched = at >= 0 ? version.cap(0) : QString();
+        qDebug() << entryPath;
+        qDebug() << matched;
+        if (!matched.isEmpty())
+            return 40;
+    }
+    return 35;
+}
