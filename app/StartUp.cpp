@@ -12,6 +12,7 @@
 
 #include "CGlobal.h"
 #include "DpiScale.h"
+#include "FontFallbacks.h"
 #include "MainWidget.h"
 #include "QHttpClient.h"
 #include "QMorProduct.h"
@@ -62,6 +63,7 @@ void StartUp::applyCommandLine(MainWidget& window, int argc, char** argv)
 int StartUp::run(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    installFontFallbacks();
     // After the application object: its constructor takes the locale from the environment again.
     ensureTextLocale();
     Q_INIT_RESOURCE(resources);
