@@ -13,6 +13,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <QWidget>
+
 #include "NativePath.h"
 
 namespace
@@ -173,6 +175,19 @@ Win32Api::BOOL Win32Api::CloseHandle(HANDLE handle)
 Win32Api::DWORD Win32Api::GetLastError()
 {
     return t_lastError;
+}
+
+Win32Api::BOOL Win32Api::SetForegroundWindow(HWND window)
+{
+    QWidget* widget = window ? QWidget::find(reinterpret_cast<WId>(window)) : nullptr;
+    if (!widget) {
+        setLastError(kErrorInvalidWindowHandle);
+        return kFalse;
+    }
+    QWidget* top = widget->window();
+    top->raise();
+    top->activateWindow();
+    return kTrue;
 }
 
 void Win32Api::GetNativeSystemInfo(SystemInfo* info)

@@ -18,6 +18,7 @@ public:
     using WORD = std::uint16_t;
     using DWORD = std::uint32_t;
     using HANDLE = void*;
+    using HWND = void*;
 
     static constexpr BOOL kTrue = 1;
     static constexpr BOOL kFalse = 0;
@@ -38,6 +39,7 @@ public:
     static constexpr DWORD kErrorInvalidParameter = 87;
     static constexpr DWORD kErrorAlreadyExists = 183;
     static constexpr DWORD kErrorGenFailure = 31;
+    static constexpr DWORD kErrorInvalidWindowHandle = 1400;
 
     static constexpr WORD kProcessorArchitectureIntel = 0;
     static constexpr WORD kProcessorArchitectureArm = 5;
@@ -80,6 +82,12 @@ public:
 
     // Error code of this thread's last failed (or, for CreateMutexW, last) call.
     static DWORD GetLastError();
+
+    // Brings a window of this program to the front: the window handle is a widget's winId(), and the
+    // widget found for it is raised and activated. Windows refuses other programs' windows in most
+    // cases too; here they cannot be reached at all. A handle of no widget fails with
+    // kErrorInvalidWindowHandle.
+    static BOOL SetForegroundWindow(HWND window);
 
     // The processor architecture of the machine, from uname.
     static void GetNativeSystemInfo(SystemInfo* info);

@@ -8,7 +8,8 @@
 
 float dpiScale = 1.0f;
 
-namespace {
+namespace
+{
 const int kFontSizes[] = {26, 24, 22, 20, 18, 16, 15, 14, 13, 12};
 }
 
@@ -54,6 +55,11 @@ void replaceWhileFound(QString& text, const QString& from, const QString& to)
 {
     if (from.isEmpty())
         return;
+    if (to.contains(from)) {
+        // Searching again from the start would find `from` inside each replacement for ever.
+        text.replace(from, to, Qt::CaseSensitive);
+        return;
+    }
     int position = text.indexOf(from, 0, Qt::CaseSensitive);
     while (position >= 0) {
         text.replace(position, from.size(), to);
