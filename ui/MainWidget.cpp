@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QMenu>
 #include <QRegExpValidator>
 #include <QStandardPaths>
 #include <QTimer>

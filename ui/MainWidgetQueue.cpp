@@ -177,6 +177,9 @@ void MainWidget::compressImage(const QString& path, int* index)
     } else if (ui.rbOrigin->isChecked() && (suffix == "jpg" || suffix == "bmp")) {
         engine->setKeepFormat(true);
         output = engine->compressJpg(path, m_outputDir, quality);
+        // A kept BMP is written as a JPEG and then takes the ".bmp" name: record where it ends up.
+        if (suffix == "bmp" && output.endsWith(".jpg"))
+            output = output.left(output.size() - 4) + ".bmp";
     } else if (ui.rbOrigin->isChecked() && suffix == "png") {
         engine->setKeepFormat(true);
         output = engine->compressPng(path, m_outputDir, 10, quality);

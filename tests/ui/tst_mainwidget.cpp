@@ -20,6 +20,8 @@
 #include "ModalAnswerer.h"
 #include "PlatformConstants.h"
 #include "PressFrame.h"
+#include "QMorProduct.h"
+#include "QUser.h"
 #include "TestEnv.h"
 
 namespace {
@@ -92,6 +94,8 @@ void TestMainWidget::initTestCase()
 {
     installFontFallbacks();
     QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
+    // Start-up registers the product, which the about notice names.
+    QUser::Instance()->setProduct(QMorProduct(11, "vornix_win", "Vornex", "2.0.0.4"));
 }
 
 void TestMainWidget::init()
@@ -585,7 +589,7 @@ void TestMainWidget::outputFolder()
         ModalAnswerer answerer([chosen](QWidget* dialog) {
             auto* files = qobject_cast<QFileDialog*>(dialog);
             files->selectFile(chosen);
-            files->accept();
+            QMetaObject::invokeMethod(files, "accept");
         });
         QTest::mouseClick(change, Qt::LeftButton);
         QCOMPARE(answerer.answered(), 1);

@@ -272,7 +272,7 @@ void TestQueueControl::chosenOutputFolder()
         ModalAnswerer answerer([chosen](QWidget* dialog) {
             auto* files = qobject_cast<QFileDialog*>(dialog);
             files->selectFile(chosen);
-            files->accept();
+            QMetaObject::invokeMethod(files, "accept");
         });
         QTest::mouseClick(window.findChild<QPushButton*>("btnChangeDir"), Qt::LeftButton);
         QCOMPARE(answerer.answered(), 1);
