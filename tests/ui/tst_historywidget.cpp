@@ -120,7 +120,9 @@ void TestHistoryWidget::fillsFromTheFile()
         QCOMPARE(list()->item(i)->sizeHint(), QSize(468, 40));
         QCOMPARE(r->styleSheet(), readStyleSheet(":/ListWidgetItem.css"));
     }
+    QVERIFY(m_window->styleSheet().contains("QFrame#frameHeader"));
     QCOMPARE(m_window->styleSheet(), readStyleSheet(":/historyWidget.css"));
+    QCOMPARE(button(row(0), "btnInput")->font().pixelSize(), 14);
 
     m_window->showHistory(kVideo, "history.json");
     QCOMPARE(list()->count(), 1);
@@ -248,10 +250,14 @@ void TestHistoryWidget::elisionAt80()
     QCOMPARE(button(&row, "btnInput")->toolTip(), in);
     QCOMPARE(button(&row, "btnOutput")->toolTip(), out);
 
-    // 80 is a plain pixel count, the same at 1.25.
+    // 80 is a plain pixel count: at 1.25 the larger font cuts the name to 80 pixels too.
     dpiScale = 1.25f;
     HistoryWidgetItem scaled(&owner, "2024-01-01", in, out);
-    QCOMPARE(button(&scaled, "btnInput")->text(), shown);
+    QPushButton* scaledInput = button(&scaled, "btnInput");
+    const QFontMetrics scaledMetrics(scaledInput->font());
+    QCOMPARE(scaledInput->font().pixelSize(), 17);
+    QCOMPARE(scaledInput->text(), scaledMetrics.elidedText(name, Qt::ElideRight, 80));
+    QVERIFY(scaledMetrics.horizontalAdvance(scaledInput->text()) <= 80);
 }
 
 void TestHistoryWidget::rowsScaleWithTheFactor()

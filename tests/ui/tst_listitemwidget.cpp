@@ -119,7 +119,10 @@ void TestListItemWidget::construction()
     QVERIFY(!bar()->isHidden());
     QCOMPARE(bar()->value(), 0);
     QVERIFY(label("labelStat")->isHidden());
+    QVERIFY(m_row->styleSheet().contains("QProgressBar"));
     QCOMPARE(m_row->styleSheet(), readStyleSheet(":/ListWidgetItem.css"));
+    // The name is measured and drawn in the sheet's font.
+    QCOMPARE(label("labelFileName")->font().pixelSize(), 14);
 }
 
 void TestListItemWidget::reportSequence()
@@ -300,10 +303,15 @@ void TestListItemWidget::elisionAt100()
         QCOMPARE(fileName->toolTip(), name);
     }
 
-    // The 100 is a plain pixel count: at 1.25 the same name is cut the same way.
+    // The 100 is a plain pixel count: at 1.25 the name, measured in the larger font, is cut to 100
+    // pixels all the same.
     dpiScale = 1.25f;
     ListItemWidget scaled(nullptr, "1", m_dir->filePath(name), "png", "0.00MB");
-    QCOMPARE(scaled.findChild<QLabel*>("labelFileName")->text(), fileName->text());
+    QLabel* scaledName = scaled.findChild<QLabel*>("labelFileName");
+    const QFontMetrics scaledMetrics(scaledName->font());
+    QCOMPARE(scaledName->font().pixelSize(), 17);
+    QCOMPARE(scaledName->text(), scaledMetrics.elidedText(name, Qt::ElideRight, 100));
+    QVERIFY(scaledMetrics.horizontalAdvance(scaledName->text()) <= 100);
 }
 
 void TestListItemWidget::removeEmitsOnlyItsItem()

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "DpiScale.h"
+#include "FontFallbacks.h"
 #include "HistoryWidget.h"
 #include "JsonParsing.h"
 #include "ListItemWidget.h"
@@ -45,6 +46,7 @@ void TestScreenshots::initTestCase()
     if (m_outDir.isEmpty())
         QSKIP("VX_SCREENSHOT_DIR is not set: no screenshots wanted");
     QVERIFY(QDir().mkpath(m_outDir));
+    installFontFallbacks();
     initDpiScale();
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
@@ -76,7 +78,8 @@ void TestScreenshots::save(const QString& name, QWidget* widget, int margin)
     QPainter painter(&desk);
     painter.drawPixmap(margin, margin, shot);
     painter.end();
-    const QString factor = QString::number(double(dpiScale), 'f', dpiScale == 1.25f || dpiScale == 1.75f ? 2 : 1);
+    const QString factor =
+        QString::number(double(dpiScale), 'f', dpiScale == 1.25f || dpiScale == 1.75f ? 2 : 1);
     const QString path = QDir(m_outDir).filePath(QString("%1-%2.png").arg(name, factor));
     QVERIFY2(desk.save(path), qPrintable(path));
     QCOMPARE(QImage(path).size(), desk.size());
@@ -117,9 +120,19 @@ void TestScreenshots::rowStates()
     widgets[3]->slot_setProgress(-1.0f, false, QString(), 0.0f);
 
     const int rowHeight = widgets[0]->height();
-    panel.resize(widgets[0]->width() + 2, 4 * rowHeight + 2 + 4 * 1);
+    panel.resize(widgets[0]->width() + 2, 4 * rowHeight + 8);
+    // No row under the cursor or selected: each shows its plain look.
+    QCursor::setPos(3000, 3000);
+    panel.move(40, 40);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    list->clearSelection();
+    list->setCurrentItem(nullptr);
+    QCOMPARE(list->count(), 4);
+    // Exactly the four rows with their separators, no empty strip below.
+    const int rowsBottom = list->visualItemRect(list->item(3)).bottom() + 1;
+    panel.resize(panel.width(), rowsBottom + 2 * list->frameWidth());
+    QCoreApplication::processEvents();
     save("row-states", &panel, scalePixels(12));
 }
 
@@ -138,7 +151,8 @@ void TestScreenshots::messageDialog()
 void TestScreenshots::historyWindow()
 {
     QVERIFY(JsonParsing::initHistory());
-    const char* const names[] = {"风景照片.jpg", "产品主图 白底.png", "screenshot_20240518_093412.png", "头像.gif"};
+    const char* const names[] = {"风景照片.jpg", "产品主图 白底.png", "screenshot_20240518_093412.png",
+                                 "头像.gif"};
     const char* const dates[] = {"2024-05-16", "2024-05-17", "2024-05-18", "2024-05-20"};
     for (int i = 0; i < 4; ++i) {
         const QString in = m_dir->filePath(QString::fromUtf8(names[i]));

@@ -1,10 +1,12 @@
 #include <functional>
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -179,6 +181,7 @@ void TestToolTipWidget::settersFillTheForm()
     QCOMPARE(body->alignment(), Qt::AlignHCenter | Qt::AlignBottom);
     QCOMPARE(m_dialog->findChild<QPushButton*>("btnOpera1")->text(), QString::fromUtf8("确定"));
     QCOMPARE(m_dialog->findChild<QPushButton*>("btnOpera2")->text(), QString::fromUtf8("取消"));
+    QVERIFY(m_dialog->styleSheet().contains("QPushButton#btnOpera1"));
     QCOMPARE(m_dialog->styleSheet(), readStyleSheet(":/tooltip.css"));
 }
 
@@ -302,17 +305,43 @@ void TestToolTipWidget::execForegroundActivates()
     QVERIFY(active);
 }
 
+namespace
+{
+// A dialog of its own on the base, with one label and the sheet at `cssPath`.
+class LabelDialog : public QBaseDialog
+{
+public:
+    explicit LabelDialog(const QString& cssPath) : label(new QLabel("!", this))
+    {
+        label->setObjectName("labelWarn");
+        initDialog(cssPath);
+    }
+    QLabel* label;
+};
+} // namespace
+
 void TestToolTipWidget::widgetPropertyRepolishes()
 {
     m_dialog->setWidgetProperty(nullptr, "warn", true);
-    auto* headline = m_dialog->findChild<QLabel*>("labelTipText1");
-    m_dialog->setStyleSheet("QLabel#labelTipText1[warn=\"true\"]{color: #FF0000;}");
-    m_dialog->ensurePolished();
-    headline->ensurePolished();
-    QVERIFY(headline->palette().color(QPalette::WindowText) != QColor(255, 0, 0));
-    m_dialog->setWidgetProperty(headline, "warn", true);
-    QCOMPARE(headline->property("warn"), QVariant(true));
-    QCOMPARE(headline->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+
+    QTemporaryDir dir;
+    const QString cssPath = dir.filePath("warn.css");
+    QFile css(cssPath);
+    QVERIFY(css.open(QIODevice::WriteOnly));
+    css.write(
+        "QLabel { color: #000000; font-size: 14px; }\nQLabel#labelWarn[warn=\"true\"] { color: #FF0000; }\n");
+    css.close();
+    dpiScale = 1.5f;
+    LabelDialog dialog(cssPath);
+    // The base loaded the sheet through the loader, font sizes scaled.
+    QVERIFY(dialog.styleSheet().startsWith("QLabel { color: #000000; font-size: 21px; }"));
+    dialog.ensurePolished();
+    QCOMPARE(dialog.label->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+    dialog.setWidgetProperty(dialog.label, "warn", true);
+    QCOMPARE(dialog.label->property("warn"), QVariant(true));
+    QCOMPARE(dialog.label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    dialog.setWidgetProperty(dialog.label, "warn", false);
+    QCOMPARE(dialog.label->palette().color(QPalette::WindowText), QColor(0, 0, 0));
 }
 
 QTEST_MAIN(TestToolTipWidget)
