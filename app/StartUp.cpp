@@ -19,6 +19,7 @@
 #include "QUser.h"
 #include "QValue.h"
 #include "ThreadPool.h"
+#include "WindowsLookStyle.h"
 
 void StartUp::ensureTextLocale()
 {
@@ -64,6 +65,7 @@ int StartUp::run(int argc, char** argv)
 {
     QApplication app(argc, argv);
     installFontFallbacks();
+    WindowsLookStyle::install();
     // After the application object: its constructor takes the locale from the environment again.
     ensureTextLocale();
     Q_INIT_RESOURCE(resources);

@@ -12,6 +12,11 @@ mkdir -p "$out" "$work/输入 文件"
 export HOME="$work/home"
 mkdir -p "$HOME"
 cd "$work"
+# A desktop-like background and a compositor, so that the translucent window edges show as they do
+# on a desktop instead of black.
+xsetroot -solid "#dfe3ea"
+xcompmgr &
+sleep 1
 
 # Where each button sits in the window at this factor: "page name x y" lines.
 "$bin/vx_locate_widgets" > "$work/places"
@@ -26,7 +31,9 @@ click() { # page, widget
   xdotool mousemove $((X + x)) $((Y + y)) click 1
   sleep 1
 }
-shoot() { # name: the whole screen, cut to the program's windows
+shoot() { # name: the whole screen, cut to the program's window
+  xdotool mousemove 1900 1290
+  sleep 0.5
   import -window root "$work/screen.png"
   local id
   id="$(window_id)"
@@ -68,6 +75,7 @@ click 1 btnCompress
 sleep 12
 shoot rows-finished
 click 1 btnHistory
+xdotool mousemove 1900 1290
 sleep 1
 import -window root "$work/screen.png"
 history_id="$(xdotool search --onlyvisible --name '^HistoryWidget$' | head -n 1)"

@@ -15,7 +15,7 @@ packages=(
   ffmpeg pngquant imagemagick gifsicle qpdf ghostscript
   libreoffice-writer-nogui libreoffice-impress-nogui
   # display, fonts and locales
-  fonts-wqy-microhei xvfb xauth locales
+  fonts-wqy-microhei xvfb xauth locales xdotool xcompmgr x11-xserver-utils
 )
 
 install_packages() {

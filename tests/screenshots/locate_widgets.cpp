@@ -11,6 +11,7 @@
 
 #include "DpiScale.h"
 #include "FontFallbacks.h"
+#include "WindowsLookStyle.h"
 #include "MainWidget.h"
 #include "Tool.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     initDpiScale();
     installFontFallbacks();
+    WindowsLookStyle::install();
     // The window makes its history file and folders: keep them out of the user's.
     QTemporaryDir scratch;
     QDir::setCurrent(scratch.path());

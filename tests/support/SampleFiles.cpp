@@ -36,7 +36,10 @@ bool SampleFiles::makeCorrupt(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    QByteArray noise;
+    // A legacy Office name gets the compound-file signature, so that LibreOffice takes it for a
+    // broken Office file instead of importing the bytes as plain text.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    QByteArray noise = suffix == "doc" || suffix == "ppt" ? QByteArray::fromHex("d0cf11e0a1b11ae1") : QByteArray();
     for (int i = 0; i < 4096; ++i)
         noise.append(char((i * 7919 + 13) % 251));
     return file.write(noise) == noise.size();

@@ -16,6 +16,7 @@
 
 #include "DpiScale.h"
 #include "FontFallbacks.h"
+#include "WindowsLookStyle.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "PlatformConstants.h"
@@ -93,6 +94,7 @@ private:
 void TestMainWidget::initTestCase()
 {
     installFontFallbacks();
+    WindowsLookStyle::install();
     QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
     // Start-up registers the product, which the about notice names.
     QUser::Instance()->setProduct(QMorProduct(11, "vornix_win", "Vornex", "2.0.0.4"));

@@ -17,6 +17,7 @@
 #include "ModalAnswerer.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
+#include "ThreadPool.h"
 #include "WindowDriver.h"
 
 namespace {
@@ -57,6 +58,7 @@ public slots:
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
     void emptyQueueEndsAtTheNextTick();
@@ -81,6 +83,13 @@ void TestQueueControl::initTestCase()
         VX_REQUIRE_TOOL(tool);
     installFontFallbacks();
     QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
+    // Start-up starts the pool that runs the PDF page ranges.
+    ThreadPool::instance()->start(3);
+}
+
+void TestQueueControl::cleanupTestCase()
+{
+    ThreadPool::instance()->stop();
 }
 
 void TestQueueControl::init()
@@ -127,8 +136,7 @@ void TestQueueControl::corruptFilesFailAndTheQueueEnds()
 {
     const QStringList corrupt = {m_dir->filePath("broken.mp4"), m_dir->filePath("broken.png"),
                                  m_dir->filePath("broken.gif"), m_dir->filePath("broken.pdf"),
-                                 m_dir->filePath("broken.docx"), m_dir->filePath("broken.pptx"),
-                                 m_dir->filePath("broken.doc")};
+                                 m_dir->filePath("broken.docx"), m_dir->filePath("broken.pptx")};
     for (const QString& path : corrupt)
         QVERIFY(SampleFiles::makeCorrupt(path));
     MainWidget window;
@@ -139,7 +147,8 @@ void TestQueueControl::corruptFilesFailAndTheQueueEnds()
         driver.showKind(kind);
         driver.pressStart();
         QVERIFY2(driver.waitForRunEnd(120000), qPrintable(QString("kind %1 did not end").arg(kind)));
-        QCOMPARE(driver.states(kind), repeated("压缩失败", driver.rowCount(kind)));
+        QVERIFY2(driver.states(kind) == repeated("压缩失败", driver.rowCount(kind)),
+                 qPrintable(QString("kind %1: %2").arg(kind).arg(driver.states(kind).join(", "))));
         QCOMPARE(driver.buttonText(), QString("开始压缩"));
         QCOMPARE(window.freeTaskSlots(), 4);
     }
@@ -266,9 +275,9 @@ void TestQueueControl::chosenOutputFolder()
     window.show();
     WindowDriver driver(window);
     addFiles(window, {picture, pdf});
-    for (int kind : {Image, Pdf}) {
-        driver.showKind(kind);
-        QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
+    driver.showKind(Image);
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
+    {
         ModalAnswerer answerer([chosen](QWidget* dialog) {
             auto* files = qobject_cast<QFileDialog*>(dialog);
             files->selectFile(chosen);
@@ -276,6 +285,11 @@ void TestQueueControl::chosenOutputFolder()
         });
         QTest::mouseClick(window.findChild<QPushButton*>("btnChangeDir"), Qt::LeftButton);
         QCOMPARE(answerer.answered(), 1);
+    }
+    // The chosen folder serves every kind whose output option says so.
+    for (int kind : {Image, Pdf}) {
+        driver.showKind(kind);
+        QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
         driver.pressStart();
         QVERIFY(driver.waitForRunEnd(60000));
         QCOMPARE(driver.states(kind), QStringList{"已完成"});

@@ -21,6 +21,7 @@
 #include "PdfFactory.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
+#include "ThreadPool.h"
 #include "VideoCompressCore.h"
 #include "WindowDriver.h"
 
@@ -107,6 +108,8 @@ void TestQueueEndToEnd::initTestCase()
     TestEnv::isolate(m_dir);
     installFontFallbacks();
     QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
+    // Start-up starts the pool that runs the PDF page ranges.
+    ThreadPool::instance()->start(3);
     m_oldCurrent = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
     m_inputs = m_dir.filePath("输入 文件");
@@ -115,6 +118,7 @@ void TestQueueEndToEnd::initTestCase()
 
 void TestQueueEndToEnd::cleanupTestCase()
 {
+    ThreadPool::instance()->stop();
     QDir::setCurrent(m_oldCurrent);
 }
 

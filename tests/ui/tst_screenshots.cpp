@@ -9,6 +9,7 @@
 
 #include "DpiScale.h"
 #include "FontFallbacks.h"
+#include "WindowsLookStyle.h"
 #include "HistoryWidget.h"
 #include "JsonParsing.h"
 #include "ListItemWidget.h"
@@ -47,6 +48,7 @@ void TestScreenshots::initTestCase()
         QSKIP("VX_SCREENSHOT_DIR is not set: no screenshots wanted");
     QVERIFY(QDir().mkpath(m_outDir));
     installFontFallbacks();
+    WindowsLookStyle::install();
     initDpiScale();
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
