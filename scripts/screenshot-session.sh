@@ -8,7 +8,7 @@ out="$here/docs/screenshots"
 bin="$here/build/bin"
 work="$(mktemp -d)"
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$out" "$work/输入 文件"
+mkdir -p "$out" "$work/输入 文件" "$work/more"
 export HOME="$work/home"
 mkdir -p "$HOME"
 cd "$work"
@@ -57,17 +57,18 @@ for kind in 0 1 2 3 4; do
 done
 quit_program "$program"
 
-# Files in, smaller files out: one picture from the command line, two more through the add dialog.
+# Files in, smaller files out: one picture from the command line, two more through the add dialog
+# (typed there, so in a folder with a plain name).
 convert -size 800x600 plasma:fractal "$work/输入 文件/照片 一.png"
-convert -size 1200x900 plasma:fractal -quality 95 "$work/输入 文件/风景.jpg"
-convert -size 640x480 gradient:blue-white "$work/输入 文件/图标.bmp"
+convert -size 1200x900 plasma:fractal -quality 95 "$work/more/landscape.jpg"
+convert -size 640x480 gradient:blue-white "$work/more/icon.bmp"
 bash "$here/scripts/run.sh" "$work/输入 文件/照片 一.png" > "$work/run2.log" 2>&1 &
 program=$!
 wait_for_window; sleep 2
-for name in 风景.jpg 图标.bmp; do
+for name in landscape.jpg icon.bmp; do
   click 1 btnAddFile
   sleep 1
-  xdotool type --delay 20 "$work/输入 文件/$name"
+  xdotool type --delay 20 "$work/more/$name"
   xdotool key Return
   sleep 1
 done

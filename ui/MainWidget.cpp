@@ -149,6 +149,8 @@ void MainWidget::initWidgets()
     initMenu();
     m_userHelp.showRecommendWidget(ui.frameRecommend);
     ui.rbNormal->setFixedWidth(scalePixels(110));
+    // The note's width comes from Qt's unscaled default size; its text grows with the factor.
+    ui.textBrowser->setMinimumWidth(scalePixels(ui.textBrowser->sizeHint().width()));
     ui.stackedWidget->setCurrentIndex(0);
     ui.frameUser->hide();
     m_historyWidget.hide();
