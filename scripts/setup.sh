@@ -16,6 +16,8 @@ packages=(
   libreoffice-writer-nogui libreoffice-impress-nogui
   # display, fonts and locales
   fonts-wqy-microhei xvfb xauth locales
+  # the context-menu extension: checking its entries, and a file manager for its screenshot
+  desktop-file-utils python3 thunar xdotool
 )
 
 install_packages() {
