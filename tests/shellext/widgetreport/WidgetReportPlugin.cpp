@@ -59,7 +59,12 @@ void WidgetReporter::report()
                 labels.append(label->text());
         }
     }
-    QFile file(QString::fromLocal8Bit(qgetenv("VX_WIDGET_REPORT")));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(QJsonDocument(QJsonObject{{"titles", titles}, {"lists", lists}, {"labels", labels}}).toJson());
+    // Written beside and renamed, so that a reader never sees half a report.
+    const QString path = QString::fromLocal8Bit(qgetenv("VX_WIDGET_REPORT"));
+    QFile file(path + ".partial");
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(QJsonDocument(QJsonObject{{"titles", titles}, {"lists", lists}, {"labels", labels}}).toJson());
+    file.close();
+    QFile::rename(path + ".partial", path);
 }
