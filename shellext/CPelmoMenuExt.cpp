@@ -109,7 +109,8 @@ UINT CPelmoMenuExt::insertMenuEntry(HMENU hmenu, UINT indexMenu, UINT idCmdFirst
     return count;
 }
 
-HRESULT CPelmoMenuExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT uFlags)
+HRESULT CPelmoMenuExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
+                                        UINT uFlags)
 {
     if (uFlags & CMF_DEFAULTONLY)
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
@@ -140,7 +141,8 @@ void CPelmoMenuExt::launchMainProgram()
         return;
     const std::wstring parameters = L"\"" + m_paths.front() + L"\"";
     const std::wstring folder = moduleFolder();
-    ShellExecuteW(nullptr, L"open", SystemConstants::mainProgram(), parameters.c_str(), folder.c_str(), SW_SHOW);
+    ShellExecuteW(nullptr, L"open", SystemConstants::mainProgram(), parameters.c_str(), folder.c_str(),
+                  SW_SHOW);
 }
 
 HRESULT CPelmoMenuExt::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*, CHAR* pszName, UINT cchMax)

@@ -39,9 +39,11 @@ public:
     STDMETHOD(Initialize)(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj, HKEY hkeyProgID) override;
 
     // IContextMenu
-    STDMETHOD(QueryContextMenu)(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT uFlags) override;
+    STDMETHOD(QueryContextMenu)
+    (HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT uFlags) override;
     STDMETHOD(InvokeCommand)(LPCMINVOKECOMMANDINFO pici) override;
-    STDMETHOD(GetCommandString)(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName, UINT cchMax) override;
+    STDMETHOD(GetCommandString)
+    (UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName, UINT cchMax) override;
 
     // Inserts an entry as QueryContextMenu does, with the given text and without touching the
     // handler's state; returns the menu's item count before it.

@@ -27,8 +27,8 @@ HRESULT AtlObjectMap::getClassObject(REFCLSID clsid, REFIID iid, void** object)
             continue;
         if (!entry.factory) {
             void* created = nullptr;
-            const HRESULT made =
-                CComCreator<CComObjectCached<CComClassFactory>>::CreateInstance(nullptr, IID_IClassFactory, &created);
+            const HRESULT made = CComCreator<CComObjectCached<CComClassFactory>>::CreateInstance(
+                nullptr, IID_IClassFactory, &created);
             if (FAILED(made))
                 return made;
             IClassFactory* factory = static_cast<IClassFactory*>(created);

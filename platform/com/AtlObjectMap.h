@@ -30,7 +30,8 @@ template <class T> class AtlObjectMapEntry
 public:
     AtlObjectMapEntry()
     {
-        AtlObjectMap::add({&T::GetObjectCLSID(), &T::UpdateRegistry, &T::_CreatorClass::CreateInstance, nullptr});
+        AtlObjectMap::add(
+            {&T::GetObjectCLSID(), &T::UpdateRegistry, &T::_CreatorClass::CreateInstance, nullptr});
     }
 };
 

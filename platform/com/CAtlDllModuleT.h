@@ -51,13 +51,16 @@ public:
     static HRESULT UpdateRegistryAppId(BOOL) { return S_OK; }
 };
 
-#define DECLARE_LIBID(libid)                                                                              \
-    const GUID& libraryId() const override { return libid; }
+#define DECLARE_LIBID(libid)                                                                                 \
+    const GUID& libraryId() const override                                                                   \
+    {                                                                                                        \
+        return libid;                                                                                        \
+    }
 
 // The module's own registry step: the script of that number with APPID replaced by the given text.
-#define DECLARE_REGISTRY_APPID_RESOURCEID(id, appid)                                                      \
-    static HRESULT UpdateRegistryAppId(BOOL doRegister)                                                   \
-    {                                                                                                     \
-        const wchar_t* const replacements[] = {L"APPID", L##appid, nullptr};                              \
-        return _pAtlModule->UpdateRegistryFromResource(id, doRegister, replacements);                     \
+#define DECLARE_REGISTRY_APPID_RESOURCEID(id, appid)                                                         \
+    static HRESULT UpdateRegistryAppId(BOOL doRegister)                                                      \
+    {                                                                                                        \
+        const wchar_t* const replacements[] = {L"APPID", L##appid, nullptr};                                 \
+        return _pAtlModule->UpdateRegistryFromResource(id, doRegister, replacements);                        \
     }

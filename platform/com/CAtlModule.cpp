@@ -67,7 +67,8 @@ LONG CAtlModule::GetLockCount() const
     return m_lockCount;
 }
 
-HRESULT CAtlModule::UpdateRegistryFromResource(UINT resourceId, BOOL doRegister, const wchar_t* const* replacements)
+HRESULT CAtlModule::UpdateRegistryFromResource(UINT resourceId, BOOL doRegister,
+                                               const wchar_t* const* replacements)
 {
     CRegObject registrar;
     bool perUser = false;
@@ -94,6 +95,7 @@ HRESULT CAtlModule::UpdateTypeLibrary(BOOL doRegister)
         return library.unregisterLibrary(perUser);
     const std::wstring modulePath = AtlModuleFileName(m_instance);
     const std::size_t separator = modulePath.rfind(SystemConstants::separator());
-    const std::wstring folder = separator == std::wstring::npos ? std::wstring() : modulePath.substr(0, separator);
+    const std::wstring folder =
+        separator == std::wstring::npos ? std::wstring() : modulePath.substr(0, separator);
     return library.registerLibrary(modulePath, folder, perUser);
 }

@@ -24,7 +24,8 @@ public:
 
     // Runs the module's registry script resource (type "REGISTRY") with the replacement MODULE set
     // to the module's full path, and the extra replacements given (name, value pairs).
-    HRESULT UpdateRegistryFromResource(UINT resourceId, BOOL doRegister, const wchar_t* const* replacements = nullptr);
+    HRESULT UpdateRegistryFromResource(UINT resourceId, BOOL doRegister,
+                                       const wchar_t* const* replacements = nullptr);
     // Registers or unregisters the module's type library (TYPELIB resource 1).
     HRESULT UpdateTypeLibrary(BOOL doRegister);
 

@@ -8,11 +8,7 @@
 template <class Base> class CComAggObject final : public IUnknown
 {
 public:
-    explicit CComAggObject(void* outer)
-        : m_contained(outer)
-    {
-        _pAtlModule->Lock();
-    }
+    explicit CComAggObject(void* outer) : m_contained(outer) { _pAtlModule->Lock(); }
     ~CComAggObject()
     {
         m_contained.FinalRelease();

@@ -15,5 +15,8 @@ public:
 };
 
 // The class's registry step: the module's registry script of that resource number.
-#define DECLARE_REGISTRY_RESOURCEID(id)                                                                   \
-    static HRESULT UpdateRegistry(BOOL doRegister) { return _pAtlModule->UpdateRegistryFromResource(id, doRegister); }
+#define DECLARE_REGISTRY_RESOURCEID(id)                                                                      \
+    static HRESULT UpdateRegistry(BOOL doRegister)                                                           \
+    {                                                                                                        \
+        return _pAtlModule->UpdateRegistryFromResource(id, doRegister);                                      \
+    }

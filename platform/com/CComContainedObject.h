@@ -11,5 +11,8 @@ public:
 
     STDMETHOD_(ULONG, AddRef)() override { return this->OuterAddRef(); }
     STDMETHOD_(ULONG, Release)() override { return this->OuterRelease(); }
-    STDMETHOD(QueryInterface)(REFIID iid, void** object) override { return this->OuterQueryInterface(iid, object); }
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override
+    {
+        return this->OuterQueryInterface(iid, object);
+    }
 };

@@ -8,6 +8,7 @@ template <class Plain, class Aggregated> class CComCreator2
 public:
     static HRESULT CreateInstance(void* outer, REFIID iid, void** object)
     {
-        return outer ? Aggregated::CreateInstance(outer, iid, object) : Plain::CreateInstance(nullptr, iid, object);
+        return outer ? Aggregated::CreateInstance(outer, iid, object)
+                     : Plain::CreateInstance(nullptr, iid, object);
     }
 };

@@ -27,5 +27,8 @@ public:
             delete this;
         return count;
     }
-    STDMETHOD(QueryInterface)(REFIID iid, void** object) override { return this->_InternalQueryInterface(iid, object); }
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override
+    {
+        return this->_InternalQueryInterface(iid, object);
+    }
 };

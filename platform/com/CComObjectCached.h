@@ -26,5 +26,8 @@ public:
             _pAtlModule->Unlock();
         return count;
     }
-    STDMETHOD(QueryInterface)(REFIID iid, void** object) override { return this->_InternalQueryInterface(iid, object); }
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override
+    {
+        return this->_InternalQueryInterface(iid, object);
+    }
 };

@@ -15,7 +15,10 @@ public:
 
     ULONG OuterAddRef() { return m_pOuterUnknown->AddRef(); }
     ULONG OuterRelease() { return m_pOuterUnknown->Release(); }
-    HRESULT OuterQueryInterface(REFIID iid, void** object) { return m_pOuterUnknown->QueryInterface(iid, object); }
+    HRESULT OuterQueryInterface(REFIID iid, void** object)
+    {
+        return m_pOuterUnknown->QueryInterface(iid, object);
+    }
 
     void SetOuter(IUnknown* outer) { m_pOuterUnknown = outer; }
 

@@ -237,8 +237,8 @@ HRESULT CRegObject::registerKey(HKEY parent, const Node& node)
             return S_OK;
     }
     HKEY key = nullptr;
-    LSTATUS status = RegCreateKeyExW(parent, node.name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                     nullptr, &key, nullptr);
+    LSTATUS status = RegCreateKeyExW(parent, node.name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_ALL_ACCESS, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return fromStatus(status);
     if (node.hasValue)
@@ -248,8 +248,8 @@ HRESULT CRegObject::registerKey(HKEY parent, const Node& node)
         if (FAILED(result))
             break;
         if (child.isValue)
-            result = fromStatus(
-                RegSetValueExW(key, child.name.c_str(), 0, child.type, child.data.data(), DWORD(child.data.size())));
+            result = fromStatus(RegSetValueExW(key, child.name.c_str(), 0, child.type, child.data.data(),
+                                               DWORD(child.data.size())));
         else
             result = registerKey(key, child);
     }
@@ -280,8 +280,8 @@ HRESULT CRegObject::unregisterKey(HKEY parent, const Node& node)
         }
     }
     DWORD subKeys = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
     RegCloseKey(key);
     if (SUCCEEDED(result) && node.flag == Node::Flag::None && subKeys == 0)
         result = fromStatus(RegDeleteTreeW(parent, node.name.c_str()));
@@ -300,8 +300,8 @@ HRESULT CRegObject::run(LPCOLESTR script, bool doRegister)
             return DISP_E_EXCEPTION;
         HKEY base = hive;
         if (!prefix.empty()) {
-            const LSTATUS status = doRegister ? RegCreateKeyExW(hive, prefix.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                                nullptr, &base, nullptr)
+            const LSTATUS status = doRegister ? RegCreateKeyExW(hive, prefix.c_str(), 0, nullptr, 0,
+                                                                KEY_ALL_ACCESS, nullptr, &base, nullptr)
                                               : RegOpenKeyExW(hive, prefix.c_str(), 0, KEY_ALL_ACCESS, &base);
             if (status == ERROR_FILE_NOT_FOUND && !doRegister)
                 continue;

@@ -31,7 +31,8 @@ using LPCMINVOKECOMMANDINFO = CMINVOKECOMMANDINFO*;
 class IContextMenu : public IUnknown
 {
 public:
-    STDMETHOD(QueryContextMenu)(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT uFlags) = 0;
+    STDMETHOD(QueryContextMenu)
+    (HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT uFlags) = 0;
     STDMETHOD(InvokeCommand)(LPCMINVOKECOMMANDINFO pici) = 0;
     STDMETHOD(GetCommandString)(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName, UINT cchMax) = 0;
 

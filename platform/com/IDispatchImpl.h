@@ -31,7 +31,8 @@ public:
             return E_POINTER;
         TypeLibrary library;
         if (!library.load(_pAtlModule->instance(), 1) || library.libraryId() != *plibid ||
-            library.majorVersion() != major || library.minorVersion() != minor || !library.findInterface(*piid))
+            library.majorVersion() != major || library.minorVersion() != minor ||
+            !library.findInterface(*piid))
             return TYPE_E_ELEMENTNOTFOUND;
         for (UINT i = 0; i < cNames; ++i)
             rgDispId[i] = DISPID_UNKNOWN;

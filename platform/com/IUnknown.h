@@ -17,9 +17,9 @@ protected:
 // The interface id of an interface type, as __uuidof gives it on Windows.
 template <typename Interface> struct InterfaceId;
 
-#define VX_INTERFACE_ID(Interface, iid)                                                                   \
-    template <> struct InterfaceId<Interface> {                                                           \
-        static const IID& value() { return iid; }                                                         \
+#define VX_INTERFACE_ID(Interface, iid)                                                                      \
+    template <> struct InterfaceId<Interface> {                                                              \
+        static const IID& value() { return iid; }                                                            \
     };
 
 extern const IID IID_IUnknown;

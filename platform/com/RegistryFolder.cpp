@@ -54,7 +54,8 @@ std::string unescape(const std::string& text)
 {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+            hexDigit(text[i + 2]) >= 0) {
             out += char(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
             i += 2;
         } else {
@@ -237,8 +238,9 @@ LSTATUS RegistryFolder::writeValues(const std::string& folder, const std::vector
         return ::unlink(path.c_str()) == 0 || errno == ENOENT ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
     std::ostringstream text;
     for (const Value& value : values) {
-        const std::string data = isText(value.type) ? escape(std::string(value.data.begin(), value.data.end()), false)
-                                                    : hexOf(value.data);
+        const std::string data = isText(value.type)
+                                     ? escape(std::string(value.data.begin(), value.data.end()), false)
+                                     : hexOf(value.data);
         text << escape(WideText::toUtf8(value.name), false) << '\t' << value.type << '\t' << data << '\n';
     }
     // Written beside and renamed, so a key never holds half a file.
@@ -259,7 +261,8 @@ LSTATUS RegistryFolder::setValue(const std::string& folder, const Value& value)
     if (!isKey(folder))
         return ERROR_FILE_NOT_FOUND;
     std::vector<Value> all = values(folder);
-    auto same = std::find_if(all.begin(), all.end(), [&](const Value& v) { return sameName(v.name, value.name); });
+    auto same =
+        std::find_if(all.begin(), all.end(), [&](const Value& v) { return sameName(v.name, value.name); });
     if (same != all.end())
         *same = value;
     else

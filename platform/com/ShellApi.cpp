@@ -24,8 +24,9 @@ namespace
 {
 
 // The names of a drop list, read from its locked bytes: wide names, or 8-bit UTF-8 names.
-template <typename Char> std::vector<std::basic_string<Char>> readNames(const unsigned char* bytes, std::size_t size,
-                                                                          std::size_t position)
+template <typename Char>
+std::vector<std::basic_string<Char>> readNames(const unsigned char* bytes, std::size_t size,
+                                               std::size_t position)
 {
     std::vector<std::basic_string<Char>> names;
     std::basic_string<Char> current;

@@ -41,7 +41,8 @@ public:
                 ++i;
             } else {
                 std::size_t end = i;
-                while (end < text.size() && !std::iswspace(text[end]) && !std::wcschr(L"[](){};,:\"", text[end]))
+                while (end < text.size() && !std::iswspace(text[end]) &&
+                       !std::wcschr(L"[](){};,:\"", text[end]))
                     ++end;
                 m_tokens.push_back(text.substr(i, end - i));
                 i = end;
@@ -134,7 +135,8 @@ HRESULT fromStatus(LSTATUS status)
 LSTATUS setText(HKEY parent, const std::wstring& subKey, const wchar_t* valueName, const std::wstring& text)
 {
     HKEY key = nullptr;
-    LSTATUS status = RegCreateKeyExW(parent, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    LSTATUS status =
+        RegCreateKeyExW(parent, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return status;
     status = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -147,7 +149,8 @@ LSTATUS openClasses(bool perUser, bool create, HKEY* classes)
 {
     HKEY hive = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     if (create)
-        return RegCreateKeyExW(hive, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, classes, nullptr);
+        return RegCreateKeyExW(hive, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, classes,
+                               nullptr);
     return RegOpenKeyExW(hive, L"Software\\Classes", 0, KEY_ALL_ACCESS, classes);
 }
 
@@ -172,7 +175,8 @@ bool TypeLibrary::parse(const std::wstring& description)
             entry.name = tokens.next();
             if (tokens.accept(L":"))
                 entry.base = tokens.next();
-            if (!attributes.has(L"uuid") || !guidOf(attributes.values[L"uuid"], &entry.iid) || !skipBlock(tokens))
+            if (!attributes.has(L"uuid") || !guidOf(attributes.values[L"uuid"], &entry.iid) ||
+                !skipBlock(tokens))
                 return false;
             entry.dual = attributes.has(L"dual");
             entry.oleAutomation = attributes.has(L"oleautomation") || entry.dual;
@@ -185,7 +189,8 @@ bool TypeLibrary::parse(const std::wstring& description)
             const std::wstring version = attributes.has(L"version") ? attributes.values[L"version"] : L"0.0";
             const std::size_t dot = version.find(L'.');
             result.m_major = WORD(std::wcstoul(version.substr(0, dot).c_str(), nullptr, 10));
-            result.m_minor = dot == std::wstring::npos ? 0 : WORD(std::wcstoul(version.c_str() + dot + 1, nullptr, 10));
+            result.m_minor =
+                dot == std::wstring::npos ? 0 : WORD(std::wcstoul(version.c_str() + dot + 1, nullptr, 10));
             if (!tokens.accept(L"{"))
                 return false;
             while (!tokens.accept(L"}")) {
@@ -203,11 +208,13 @@ bool TypeLibrary::parse(const std::wstring& description)
                     CoClass coClass;
                     coClass.name = tokens.next();
                     coClass.creatable = !inner.has(L"noncreatable");
-                    if (!inner.has(L"uuid") || !guidOf(inner.values[L"uuid"], &coClass.clsid) || !tokens.accept(L"{"))
+                    if (!inner.has(L"uuid") || !guidOf(inner.values[L"uuid"], &coClass.clsid) ||
+                        !tokens.accept(L"{"))
                         return false;
                     while (!tokens.accept(L"}")) {
                         std::map<std::wstring, std::wstring> member;
-                        if (tokens.atEnd() || !readAttributes(tokens, &member) || tokens.next() != L"interface")
+                        if (tokens.atEnd() || !readAttributes(tokens, &member) ||
+                            tokens.next() != L"interface")
                             return false;
                         const std::wstring name = tokens.next();
                         if (member.count(L"default") || coClass.defaultInterface.empty())
@@ -304,7 +311,8 @@ HRESULT TypeLibrary::unregisterLibrary(bool perUser) const
         return S_OK;
     LSTATUS status = ERROR_SUCCESS;
     for (const Interface& entry : m_interfaces) {
-        const LSTATUS removed = RegDeleteTreeW(classes, (L"Interface\\" + GuidText::toString(entry.iid)).c_str());
+        const LSTATUS removed =
+            RegDeleteTreeW(classes, (L"Interface\\" + GuidText::toString(entry.iid)).c_str());
         if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
             status = removed;
     }
@@ -316,8 +324,8 @@ HRESULT TypeLibrary::unregisterLibrary(bool perUser) const
     HKEY library = nullptr;
     if (RegOpenKeyExW(classes, libraryKey.c_str(), 0, KEY_ALL_ACCESS, &library) == ERROR_SUCCESS) {
         DWORD versions = 0;
-        RegQueryInfoKeyW(library, nullptr, nullptr, nullptr, &versions, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr);
+        RegQueryInfoKeyW(library, nullptr, nullptr, nullptr, &versions, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr);
         RegCloseKey(library);
         if (versions == 0)
             RegDeleteKeyW(classes, libraryKey.c_str());

@@ -44,7 +44,8 @@ public:
     const Interface* findInterface(REFIID iid) const;
 
     // Per user the keys go under HKEY_CURRENT_USER\Software\Classes, else under the machine's.
-    HRESULT registerLibrary(const std::wstring& modulePath, const std::wstring& helpFolder, bool perUser) const;
+    HRESULT registerLibrary(const std::wstring& modulePath, const std::wstring& helpFolder,
+                            bool perUser) const;
     HRESULT unregisterLibrary(bool perUser) const;
 
 private:

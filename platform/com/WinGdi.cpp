@@ -29,15 +29,17 @@ HBITMAP__* bitmapOf(HGDIOBJ object)
 HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name)
 {
     HRSRC resource = FindResourceW(instance, name, MAKEINTRESOURCEW(RT_BITMAP));
-    const unsigned char* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(instance, resource)));
+    const unsigned char* bytes =
+        static_cast<const unsigned char*>(LockResource(LoadResource(instance, resource)));
     const DWORD size = SizeofResource(instance, resource);
     if (!bytes || size < sizeof(BITMAPINFOHEADER))
         return nullptr;
     BITMAPINFOHEADER header;
     std::memcpy(&header, bytes, sizeof(header));
     const LONG height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-    if (header.biSize != sizeof(BITMAPINFOHEADER) || header.biBitCount != 32 || header.biCompression != BI_RGB ||
-        header.biWidth <= 0 || height <= 0 || header.biWidth > 4096 || height > 4096)
+    if (header.biSize != sizeof(BITMAPINFOHEADER) || header.biBitCount != 32 ||
+        header.biCompression != BI_RGB || header.biWidth <= 0 || height <= 0 || header.biWidth > 4096 ||
+        height > 4096)
         return nullptr;
     const std::size_t rowBytes = std::size_t(header.biWidth) * 4;
     if (size < sizeof(header) + rowBytes * std::size_t(height))

@@ -119,19 +119,19 @@ int visitObject(dl_phdr_info* info, std::size_t, void* data)
     for (int i = 0; i < info->dlpi_phnum && !search->found; ++i) {
         const ElfW(Phdr)& header = info->dlpi_phdr[i];
         if (header.p_type == PT_NOTE)
-            searchNotes(reinterpret_cast<const unsigned char*>(info->dlpi_addr + header.p_vaddr), header.p_memsz,
-                        search);
+            searchNotes(reinterpret_cast<const unsigned char*>(info->dlpi_addr + header.p_vaddr),
+                        header.p_memsz, search);
     }
     return 1;
 }
 
 // A resource handle is the address of the resource's bytes inside its note; the note's header,
 // which holds the size, lies at a fixed distance before them.
-const ElfW(Nhdr)* noteHeaderOf(const unsigned char* bytes)
+const ElfW(Nhdr) * noteHeaderOf(const unsigned char* bytes)
 {
     // The descriptor starts after the header and the 8 bytes of the padded owner name.
-    return reinterpret_cast<const ElfW(Nhdr)*>(bytes - sizeof(ResourceHeader) - aligned4(std::strlen(kNoteOwner) + 1) -
-                                               sizeof(ElfW(Nhdr)));
+    return reinterpret_cast<const ElfW(Nhdr)*>(bytes - sizeof(ResourceHeader) -
+                                               aligned4(std::strlen(kNoteOwner) + 1) - sizeof(ElfW(Nhdr)));
 }
 
 } // namespace

@@ -93,7 +93,8 @@ HKEY newKey(const std::vector<std::string>& folders)
 }
 
 // The existing folders of the subkey below each of the parent's folders.
-std::vector<std::string> existingBelow(const std::vector<std::string>& parents, const std::vector<std::wstring>& parts)
+std::vector<std::string> existingBelow(const std::vector<std::string>& parents,
+                                       const std::vector<std::wstring>& parts)
 {
     std::vector<std::string> found;
     for (const std::string& parent : parents) {
@@ -270,8 +271,8 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameLength, DWO
     return copyData(values[index], type, data, size);
 }
 
-LSTATUS RegQueryInfoKeyW(HKEY key, LPWSTR, DWORD*, DWORD*, DWORD* subKeys, DWORD*, DWORD*, DWORD* values, DWORD*,
-                         DWORD*, DWORD*, void*)
+LSTATUS RegQueryInfoKeyW(HKEY key, LPWSTR, DWORD*, DWORD*, DWORD* subKeys, DWORD*, DWORD*, DWORD* values,
+                         DWORD*, DWORD*, DWORD*, void*)
 {
     std::vector<std::string> folders;
     if (!keyFolders(key, &folders))

@@ -29,8 +29,8 @@ constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 
-LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
-                        void* security, HKEY* result, DWORD* disposition);
+LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                        REGSAM access, void* security, HKEY* result, DWORD* disposition);
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, HKEY* result);
 LSTATUS RegCloseKey(HKEY key);
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
@@ -44,8 +44,9 @@ LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameLength, DWO
 LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameLength, DWORD* reserved, DWORD* type,
                       BYTE* data, DWORD* size);
 LSTATUS RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classLength, DWORD* reserved, DWORD* subKeys,
-                         DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values, DWORD* maxValueNameLength,
-                         DWORD* maxValueLength, DWORD* securityDescriptor, void* lastWrite);
+                         DWORD* maxSubKeyLength, DWORD* maxClassLength, DWORD* values,
+                         DWORD* maxValueNameLength, DWORD* maxValueLength, DWORD* securityDescriptor,
+                         void* lastWrite);
 // Deletes a key that has no subkeys.
 LSTATUS RegDeleteKeyW(HKEY key, LPCWSTR subKey);
 // Deletes a key with all its subkeys and values (with a null subKey: the key's content).

@@ -111,7 +111,8 @@ QString ContextMenuHost::inprocServer(const CLSID& clsid)
     return readDefault(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText::toString(clsid) + L"\\InprocServer32");
 }
 
-HRESULT ContextMenuHost::createObject(const QString& libraryPath, const CLSID& clsid, REFIID iid, void** object)
+HRESULT ContextMenuHost::createObject(const QString& libraryPath, const CLSID& clsid, REFIID iid,
+                                      void** object)
 {
     *object = nullptr;
     HMODULE module = LoadLibraryW(libraryPath.toStdWString().c_str());
@@ -121,7 +122,8 @@ HRESULT ContextMenuHost::createObject(const QString& libraryPath, const CLSID& c
         m_modules << module;
     else
         FreeLibrary(module);
-    auto getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
+    auto getClassObject =
+        reinterpret_cast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
     if (!getClassObject)
         return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     void* factoryPointer = nullptr;
@@ -200,7 +202,9 @@ bool ContextMenuHost::invoke(const QStringList& paths, const QString& entryText,
         info.nShow = SW_SHOW;
         const HRESULT result = handler.menu->InvokeCommand(&info);
         if (FAILED(result)) {
-            *reason = QString("the entry \"%1\" failed: 0x%2").arg(entryText).arg(quint32(result), 8, 16, QChar('0'));
+            *reason = QString("the entry \"%1\" failed: 0x%2")
+                          .arg(entryText)
+                          .arg(quint32(result), 8, 16, QChar('0'));
             return false;
         }
         return true;

@@ -98,8 +98,7 @@ QPair<int, int> thunarActionSpan(const QString& list)
 } // namespace
 
 DesktopIntegration::DesktopIntegration(bool perUser, const QString& hostProgram)
-    : m_perUser(perUser)
-    , m_hostProgram(QFileInfo(hostProgram).absoluteFilePath())
+    : m_perUser(perUser), m_hostProgram(QFileInfo(hostProgram).absoluteFilePath())
 {
     if (perUser) {
         m_dataFolder = environmentFolder("XDG_DATA_HOME", QDir::homePath() + "/.local/share");
@@ -112,15 +111,17 @@ DesktopIntegration::DesktopIntegration(bool perUser, const QString& hostProgram)
 
 const QStringList& DesktopIntegration::mimeTypes()
 {
-    static const QStringList s_types = {"application/pdf", "video/mp4", "video/x-matroska", "video/x-msvideo",
-                                        "video/x-ms-wmv", "video/x-flv", "video/quicktime", "image/png",
-                                        "image/jpeg", "image/gif", "image/bmp"};
+    static const QStringList s_types = {"application/pdf", "video/mp4",      "video/x-matroska",
+                                        "video/x-msvideo", "video/x-ms-wmv", "video/x-flv",
+                                        "video/quicktime", "image/png",      "image/jpeg",
+                                        "image/gif",       "image/bmp"};
     return s_types;
 }
 
 const QStringList& DesktopIntegration::suffixes()
 {
-    static const QStringList s_suffixes = {"pdf", "mp4", "mkv", "avi", "wmv", "flv", "mov", "png", "jpg", "gif", "bmp"};
+    static const QStringList s_suffixes = {"pdf", "mp4", "mkv", "avi", "wmv", "flv",
+                                           "mov", "png", "jpg", "gif", "bmp"};
     return s_suffixes;
 }
 
@@ -236,7 +237,8 @@ QString DesktopIntegration::nautilusExtension() const
         quotedSuffixes << "'." + suffix + "'";
     QString host = m_hostProgram;
     host.replace("\\", "\\\\").replace("'", "\\'");
-    return QString("# The Vornex entry of GNOME Files' context menu, for one selected file with a supported suffix.\n"
+    return QString("# The Vornex entry of GNOME Files' context menu, for one selected file with a supported "
+                   "suffix.\n"
                    "from gi.repository import GLib, GObject, Nautilus\n"
                    "\n"
                    "HOST = '%1'\n"
@@ -246,7 +248,8 @@ QString DesktopIntegration::nautilusExtension() const
                    "\n"
                    "class VornexMenuProvider(GObject.GObject, Nautilus.MenuProvider):\n"
                    "    def get_file_items(self, files):\n"
-                   "        if len(files) != 1 or files[0].get_uri_scheme() != 'file' or files[0].is_directory():\n"
+                   "        if len(files) != 1 or files[0].get_uri_scheme() != 'file' or "
+                   "files[0].is_directory():\n"
                    "            return []\n"
                    "        name = files[0].get_name().lower()\n"
                    "        if not any(name.endswith(s) and len(name) > len(s) for s in SUFFIXES):\n"
@@ -276,7 +279,8 @@ bool DesktopIntegration::makeFolder(const QString& folder, QString* error)
     return true;
 }
 
-bool DesktopIntegration::writeOwnFile(const QString& path, const QString& content, bool executable, QString* error)
+bool DesktopIntegration::writeOwnFile(const QString& path, const QString& content, bool executable,
+                                      QString* error)
 {
     if (!makeFolder(QFileInfo(path).path(), error))
         return false;
@@ -284,7 +288,8 @@ bool DesktopIntegration::writeOwnFile(const QString& path, const QString& conten
         note("file " + path);
     if (!saveFile(path, content.toUtf8(), error))
         return false;
-    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QFile::Permissions permissions =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     if (executable)
         permissions |= QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     QFile::setPermissions(path, permissions);
@@ -302,7 +307,8 @@ bool DesktopIntegration::mergeThunarAction(QString* error)
         created = true;
         bytes = kThunarSkeleton;
         if (m_perUser) {
-            const QString system = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, "Thunar/uca.xml");
+            const QString system =
+                QStandardPaths::locate(QStandardPaths::GenericConfigLocation, "Thunar/uca.xml");
             QByteArray systemBytes;
             if (!system.isEmpty() && system != path && readFile(system, &systemBytes))
                 bytes = systemBytes;
@@ -365,7 +371,8 @@ void DesktopIntegration::refreshMimeCache()
 
 QString DesktopIntegration::manifestPath() const
 {
-    const std::string state = m_perUser ? SystemConstants::userStateFolder() : SystemConstants::machineStateFolder();
+    const std::string state =
+        m_perUser ? SystemConstants::userStateFolder() : SystemConstants::machineStateFolder();
     return QString::fromStdString(state) + "/desktop-integration.list";
 }
 
@@ -397,7 +404,8 @@ bool DesktopIntegration::install(QString* error)
     m_manifest = readManifest();
     const QStringList files = ownFiles();
     bool ok = writeOwnFile(files[0], openWithEntry(), false, error) &&
-              writeOwnFile(files[1], dolphinEntry(), true, error) && writeOwnFile(files[2], nemoAction(), false, error) &&
+              writeOwnFile(files[1], dolphinEntry(), true, error) &&
+              writeOwnFile(files[2], nemoAction(), false, error) &&
               writeOwnFile(files[3], fileManagerAction(), false, error) &&
               writeOwnFile(files[4], nautilusExtension(), false, error) && mergeThunarAction(error);
     if (ok)
@@ -430,7 +438,8 @@ bool DesktopIntegration::remove(QString* error)
         if (line.startsWith("dir "))
             folders << line.mid(4);
     }
-    std::sort(folders.begin(), folders.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& folder : folders)
         QDir().rmdir(folder);
     m_manifest.clear();

@@ -54,8 +54,9 @@ int HostCommandLine::registration(bool doRegister, const QStringList& arguments)
         printLine(stderr, QString("file manager entries: %1").arg(error));
         return 1;
     }
-    printLine(stdout, QString("%1 %2 %3").arg(doRegister ? "registered" : "unregistered", library,
-                                             perUser ? "for the current user" : "for the machine"));
+    printLine(stdout, QString("%1 %2 %3")
+                          .arg(doRegister ? "registered" : "unregistered", library,
+                               perUser ? "for the current user" : "for the machine"));
     return 0;
 }
 

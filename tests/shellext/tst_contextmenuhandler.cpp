@@ -69,11 +69,7 @@ public:
 template <class T> class Object
 {
 public:
-    Object()
-        : m_object(new CComObject<T>)
-    {
-        m_object->AddRef();
-    }
+    Object() : m_object(new CComObject<T>) { m_object->AddRef(); }
     ~Object() { m_object->Release(); }
     CComObject<T>* operator->() { return m_object; }
     CComObject<T>* get() { return m_object; }
@@ -130,7 +126,8 @@ void ContextMenuHandlerTest::init()
 {
     m_host = new ContextMenuHost;
     void* object = nullptr;
-    QCOMPARE(m_host->createObject(ShellExtEnv::libraryPath(), handlerClass(), IID_IShellExtInit, &object), S_OK);
+    QCOMPARE(m_host->createObject(ShellExtEnv::libraryPath(), handlerClass(), IID_IShellExtInit, &object),
+             S_OK);
     m_init = static_cast<IShellExtInit*>(object);
     QCOMPARE(m_init->QueryInterface(IID_IContextMenu, &object), S_OK);
     m_menu = static_cast<IContextMenu*>(object);
@@ -327,7 +324,8 @@ void ContextMenuHandlerTest::longPathIsReadWhole()
     HMENU menu = CreatePopupMenu();
     QCOMPARE(query(menu, 1), HRESULT(1));
     DestroyMenu(menu);
-    const QString cutToPdf = m_dir.path() + "/" + QString(259 - m_dir.path().size() - 5, 'y') + ".pdf" + "-long.txt";
+    const QString cutToPdf =
+        m_dir.path() + "/" + QString(259 - m_dir.path().size() - 5, 'y') + ".pdf" + "-long.txt";
     QVERIFY(initialize({cutToPdf}));
     menu = CreatePopupMenu();
     QCOMPARE(query(menu, 1), S_OK);

@@ -30,7 +30,8 @@ const QByteArray kUserThunarList = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n
 QStringList snapshot(const QString& root)
 {
     QStringList lines;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
@@ -103,7 +104,8 @@ void DesktopIntegrationTest::entriesForEveryFileManager()
     VX_REQUIRE_TOOL("update-desktop-database");
     QByteArray output;
     QCOMPARE(host({"--register", "--user"}, &output), 0);
-    QCOMPARE(output, "registered " + QFile::encodeName(ShellExtEnv::libraryPath()) + " for the current user\n");
+    QCOMPARE(output,
+             "registered " + QFile::encodeName(ShellExtEnv::libraryPath()) + " for the current user\n");
     const QString entry = QString::fromUtf8("用Vornex打开");
     const QString command = "\"" + ShellExtEnv::hostPath() + "\" --invoke " + entry;
 
@@ -117,7 +119,8 @@ void DesktopIntegrationTest::entriesForEveryFileManager()
     QVERIFY(openWithText.contains("\nMimeType=application/pdf;video/mp4;video/x-matroska;video/x-msvideo;"
                                   "video/x-ms-wmv;video/x-flv;video/quicktime;image/png;image/jpeg;image/gif;"
                                   "image/bmp;\n"));
-    QVERIFY(readText(data("applications/mimeinfo.cache")).contains("\nvideo/quicktime=vornex-open.desktop;\n"));
+    QVERIFY(
+        readText(data("applications/mimeinfo.cache")).contains("\nvideo/quicktime=vornex-open.desktop;\n"));
 
     const QString dolphin = data("kio/servicemenus/vornex-open.desktop");
     QVERIFY(QFileInfo(dolphin).isExecutable());
@@ -129,8 +132,9 @@ void DesktopIntegrationTest::entriesForEveryFileManager()
     QVERIFY(nemo.contains("\nExec=" + command + " %F\n"));
 
     const QString actions = readText(data("file-manager/actions/vornex-open.desktop"));
-    QVERIFY(actions.contains("\nBasenames=*.pdf;*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.png;*.jpg;*.gif;*.bmp;\n"
-                             "Matchcase=false\nSelectionCount==1\n"));
+    QVERIFY(
+        actions.contains("\nBasenames=*.pdf;*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.png;*.jpg;*.gif;*.bmp;\n"
+                         "Matchcase=false\nSelectionCount==1\n"));
 
     const QString thunar = readText(config("Thunar/uca.xml"));
     QVERIFY(thunar.contains("<unique-id>vornex-open-with-vornex</unique-id>"));
@@ -141,8 +145,9 @@ void DesktopIntegrationTest::entriesForEveryFileManager()
     const QString nautilus = data("nautilus-python/extensions/vornex_open.py");
     QVERIFY(readText(nautilus).contains("HOST = '" + ShellExtEnv::hostPath() + "'"));
     VX_REQUIRE_TOOL("python3");
-    QCOMPARE(TestEnv::runTool("python3", {"-c", "import ast,sys; ast.parse(open(sys.argv[1]).read())", nautilus}),
-             0);
+    QCOMPARE(
+        TestEnv::runTool("python3", {"-c", "import ast,sys; ast.parse(open(sys.argv[1]).read())", nautilus}),
+        0);
 }
 
 void DesktopIntegrationTest::userFoldersAreLeftAsTheyWere_data()
@@ -169,9 +174,11 @@ void DesktopIntegrationTest::userFoldersAreLeftAsTheyWere()
     QCOMPARE(host({"--register", "--user"}), 0);
     if (prepared) {
         const QString thunar = readText(config("Thunar/uca.xml"));
-        QVERIFY(thunar.startsWith(QString::fromUtf8(kUserThunarList.left(kUserThunarList.indexOf("</actions>")))));
+        QVERIFY(thunar.startsWith(
+            QString::fromUtf8(kUserThunarList.left(kUserThunarList.indexOf("</actions>")))));
         QVERIFY(thunar.contains("vornex-open-with-vornex"));
-        QVERIFY(readText(data("applications/mimeinfo.cache")).contains("image/png=viewer.desktop;vornex-open.desktop;"));
+        QVERIFY(readText(data("applications/mimeinfo.cache"))
+                    .contains("image/png=viewer.desktop;vornex-open.desktop;"));
     }
     // A second registration changes nothing more.
     QCOMPARE(host({"--register", "--user"}), 0);

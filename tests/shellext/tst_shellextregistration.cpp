@@ -34,7 +34,8 @@ void collect(HKEY parent, const QString& path, QStringList* lines)
         if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
             break;
         const QString valueName = nameLength ? QString::fromWCharArray(name, int(nameLength)) : QString("@");
-        lines->append(path + "|" + valueName + "=" + QString::fromWCharArray(reinterpret_cast<wchar_t*>(data)));
+        lines->append(path + "|" + valueName + "=" +
+                      QString::fromWCharArray(reinterpret_cast<wchar_t*>(data)));
     }
     QStringList children;
     for (DWORD index = 0;; ++index) {
@@ -69,9 +70,11 @@ QStringList prefixed(const QStringList& lines)
 // library's keys, which Windows never removes either.
 QStringList keptKeys()
 {
-    QStringList lines = prefixed({"*", "*\\ShellEx", "*\\ShellEx\\ContextMenuHandlers", "CLSID", "Interface", "TypeLib",
-                                  "directory", "directory\\ShellEx", "directory\\ShellEx\\ContextMenuHandlers"});
-    lines << "Software" << "Software\\Classes";
+    QStringList lines =
+        prefixed({"*", "*\\ShellEx", "*\\ShellEx\\ContextMenuHandlers", "CLSID", "Interface", "TypeLib",
+                  "directory", "directory\\ShellEx", "directory\\ShellEx\\ContextMenuHandlers"});
+    lines << "Software"
+          << "Software\\Classes";
     lines.sort();
     return lines;
 }
@@ -170,7 +173,8 @@ HRESULT ShellExtRegistrationTest::install(BOOL doInstall, const wchar_t* command
 void ShellExtRegistrationTest::blockKey(bool perUser, const QString& key)
 {
     // Something that is not a key where the key would go: creating it fails.
-    const QString hive = m_dir->path() + (perUser ? "/home/.local/state/vornex/registry" : "/machine-state/registry");
+    const QString hive =
+        m_dir->path() + (perUser ? "/home/.local/state/vornex/registry" : "/machine-state/registry");
     QVERIFY(QDir().mkpath(hive + "/Software/Classes"));
     QFile blocker(hive + "/Software/Classes/" + key);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -231,7 +235,8 @@ void ShellExtRegistrationTest::failedDllRegisterServerKeepsWhatItWrote()
     QVERIFY(registerServer);
     QCOMPARE(registerServer(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
     const QStringList store = storeOf(HKEY_LOCAL_MACHINE);
-    QVERIFY(store.contains("Software\\Classes\\CLSID\\" + kClsid + "\\InprocServer32|@=" + ShellExtEnv::libraryPath()));
+    QVERIFY(store.contains("Software\\Classes\\CLSID\\" + kClsid +
+                           "\\InprocServer32|@=" + ShellExtEnv::libraryPath()));
     QVERIFY(!store.contains("Software\\Classes\\*"));
 }
 

@@ -20,9 +20,10 @@ namespace
 const QString kEntry = QString::fromUtf8("用Vornex打开");
 
 // A stand-in for the program: writes its working folder and each argument on a line of its own.
-const QByteArray kProbe = "out=\"$VX_PROBE_OUT\"\n"
-                          "{ pwd; echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$out.partial\"\n"
-                          "mv \"$out.partial\" \"$out\"\n";
+const QByteArray kProbe =
+    "out=\"$VX_PROBE_OUT\"\n"
+    "{ pwd; echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$out.partial\"\n"
+    "mv \"$out.partial\" \"$out\"\n";
 
 QStringList readLines(const QString& path)
 {
@@ -182,13 +183,14 @@ void ShellLaunchTest::realProgramOpensTheFile()
     qunsetenv("QT_QPA_GENERIC_PLUGINS");
     QVERIFY2(invoked, qPrintable(reason));
     QJsonObject shown;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (shown = QJsonDocument::fromJson([&] {
-             QFile file(report);
-             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-         }()).object(),
-         !shown.isEmpty()),
-        60000);
+    QTRY_VERIFY_WITH_TIMEOUT((shown = QJsonDocument::fromJson([&] {
+                                          QFile file(report);
+                                          return file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                                : QByteArray();
+                                      }())
+                                          .object(),
+                              !shown.isEmpty()),
+                             60000);
     QCOMPARE(shown["titles"].toArray(), QJsonArray{"Vornex"});
     // The file appears in a visible list: the list of its kind's page (the only one shown).
     int holding = 0;
