@@ -267,8 +267,14 @@ void ContextMenuHandlerTest::textVerbsAreRefused()
     info.lpVerb = "open";
     QCOMPARE(m_menu->InvokeCommand(&info), E_INVALIDARG);
     // A text whose address has zeros in bits 16 to 31 is still a text.
-    void* page = mmap(reinterpret_cast<void*>(0x100000000000ull), 4096, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    // Addresses of that kind outside the areas a sanitizer reserves.
+    void* page = MAP_FAILED;
+    for (const unsigned long long address : {0x520000000000ull, 0x3f0000000000ull, 0x100000000000ull}) {
+        page = mmap(reinterpret_cast<void*>(address), 4096, PROT_READ | PROT_WRITE,
+                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+        if (page != MAP_FAILED)
+            break;
+    }
     QVERIFY(page != MAP_FAILED);
     std::strcpy(static_cast<char*>(page), "open");
     QCOMPARE(reinterpret_cast<UINT_PTR>(page) & 0xFFFF0000u, UINT_PTR(0));

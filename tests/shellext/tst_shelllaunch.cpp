@@ -49,6 +49,7 @@ private slots:
     void parametersSplitLikeWindows_data();
     void parametersSplitLikeWindows();
     void programReceivesExactlyThePath();
+    void folderWithASupportedNameIsStarted();
     void longLibraryFolderIsKeptWhole();
     void missingProgramIsSilent();
     void realProgramOpensTheFile();
@@ -136,6 +137,18 @@ void ShellLaunchTest::programReceivesExactlyThePath()
     QVERIFY2(invoke(path, &reason), qPrintable(reason));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_probeOut), 30000);
     QCOMPARE(readLines(m_probeOut), (QStringList{folder, "1", path}));
+}
+
+void ShellLaunchTest::folderWithASupportedNameIsStarted()
+{
+    const QString folder = m_dir.path() + "/folder-test";
+    QVERIFY(!installCopy(folder, true).isEmpty());
+    const QString holiday = m_dir.path() + "/holiday.mov";
+    QVERIFY(QDir().mkpath(holiday));
+    QString reason;
+    QVERIFY2(invoke(holiday, &reason), qPrintable(reason));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_probeOut), 30000);
+    QCOMPARE(readLines(m_probeOut), (QStringList{folder, "1", holiday}));
 }
 
 void ShellLaunchTest::longLibraryFolderIsKeptWhole()
