@@ -139,8 +139,8 @@ INT_PTR startDetached(const std::string& program, const std::vector<std::string>
     if (middle == 0) {
         // Only async-signal-safe calls from here on.
         ::close(report[0]);
-        const pid_t program_pid = ::fork();
-        if (program_pid == 0) {
+        const pid_t programPid = ::fork();
+        if (programPid == 0) {
             int error = 0;
             if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
                 error = -1;
@@ -151,7 +151,7 @@ INT_PTR startDetached(const std::string& program, const std::vector<std::string>
             (void)!::write(report[1], &error, sizeof(error));
             ::_exit(127);
         }
-        ::_exit(program_pid < 0 ? 1 : 0);
+        ::_exit(programPid < 0 ? 1 : 0);
     }
     ::close(report[1]);
     int status = 0;
