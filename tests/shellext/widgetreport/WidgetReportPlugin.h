@@ -12,7 +12,7 @@ class WidgetReportPlugin : public QGenericPlugin
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "widgetreport.json")
 public:
-    QObject* create(const QString& key, const QString& specification) override;
+    QObject* create(const QString& key, const QString& parameters) override;
 };
 
 class WidgetReporter : public QObject
