@@ -4,6 +4,10 @@ function(vx_add_library name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${dir}/*.cpp ${dir}/*.c ${dir}/*.h ${dir}/*.ui)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  # A subfolder that builds its own library (VX_GLOB_EXCLUDE, a pattern set by the caller).
+  if(VX_GLOB_EXCLUDE)
+    list(FILTER sources EXCLUDE REGEX "${VX_GLOB_EXCLUDE}")
+  endif()
   if(NOT sources)
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${dir} ${CMAKE_SOURCE_DIR})

@@ -1,9 +1,9 @@
 #include "codecvt_gbk.h"
 
-#include "platform/PlatformConstants.h"
+#include "platform/com/SystemConstants.h"
 
 codecvt_gbk::codecvt_gbk()
-    : std::codecvt_byname<wchar_t, char, std::mbstate_t>(PlatformConstants::gbkLocaleName(), 0)
+    : std::codecvt_byname<wchar_t, char, std::mbstate_t>(SystemConstants::gbkLocaleName(), 0)
 {
 }
 

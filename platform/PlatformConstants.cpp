@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "com/SystemConstants.h"
+
 QString PlatformConstants::tempFolder()
 {
     // Overridable so that tests and parallel runs can keep their files apart.
@@ -53,7 +55,7 @@ int PlatformConstants::maxPath()
 
 const char* PlatformConstants::gbkLocaleName()
 {
-    return "zh_CN.GBK";
+    return SystemConstants::gbkLocaleName();
 }
 
 QString PlatformConstants::besideOrOnPath(const QString& relative, const QString& bareName)

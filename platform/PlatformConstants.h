@@ -34,9 +34,8 @@ public:
     static constexpr int kWindowsMaxPath = 260;
     static int maxPath();
 
-    // Locale of the GBK text conversions (code page 936). Windows: the runtime library's name "chs".
-    // Here: the generated locale "zh_CN.GBK" (scripts/setup.sh).
-    static constexpr const char* kWindowsGbkLocale = "chs";
+    // Locale of the GBK text conversions (code page 936): SystemConstants, the Qt-free part of these
+    // values, which the extension library shares.
     static const char* gbkLocaleName();
 
     // Tool locations under the application folder A. Windows: A + "/ffmpeg.exe",

@@ -15,7 +15,11 @@ packages=(
   ffmpeg pngquant imagemagick gifsicle qpdf ghostscript
   libreoffice-writer-nogui libreoffice-impress-nogui
   # display, fonts and locales
-  fonts-wqy-microhei xvfb xauth locales xdotool xcompmgr x11-xserver-utils
+  fonts-wqy-microhei xvfb xauth locales
+  # the scripted screenshot sessions: clicks, a compositor and a desktop background
+  xdotool xcompmgr x11-xserver-utils
+  # the context-menu extension: checking its entries, and a file manager for its screenshot
+  desktop-file-utils python3 thunar
 )
 
 install_packages() {
