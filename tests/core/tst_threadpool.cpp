@@ -74,14 +74,21 @@ class ToolTask : public BaseTask
 {
 public:
     explicit ToolTask(const QString& program) : m_program(program) {}
-    void run() override { m_end = m_run.run(ToolCommand(m_program, {"60"}, "sleep 60"), 120000).end; }
+    void run() override
+    {
+        const BlockingToolRun::Result result = m_run.run(ToolCommand(m_program, {"60"}, "sleep 60"), 120000);
+        m_pid = result.pid;
+        m_end = result.end;
+    }
     void cancel() override { m_run.cancel(); }
     BlockingToolRun::End end() const { return m_end; }
+    qint64 pid() const { return m_pid; }
 
 private:
     QString m_program;
     BlockingToolRun m_run;
     std::atomic<BlockingToolRun::End> m_end{BlockingToolRun::End::FailedToStart};
+    std::atomic<qint64> m_pid{0};
 };
 
 bool waitFor(const std::function<bool()>& condition, int ms = 5000)
@@ -209,7 +216,9 @@ void TestThreadPool::stopEndsRunningToolTasksAtOnce()
     QCOMPARE(first->end(), BlockingToolRun::End::Cancelled);
     QCOMPARE(second->end(), BlockingToolRun::End::Cancelled);
     QCOMPARE(RunningTools::instance()->count(), 0);
-    QCOMPARE(TestEnv::processesMentioning("sleep 60"), QStringList());
+    QVERIFY(first->pid() > 0 && second->pid() > 0);
+    QVERIFY(waitFor([&] { return TestEnv::processGone(first->pid()) && TestEnv::processGone(second->pid()); },
+                    2000));
 }
 
 void TestThreadPool::taskHeldOnlyByPoolDiesOnWorkerAfterRun()
