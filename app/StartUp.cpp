@@ -18,6 +18,7 @@
 #include "QMorProduct.h"
 #include "QUser.h"
 #include "QValue.h"
+#include "RunningTools.h"
 #include "ThreadPool.h"
 #include "WindowsLookStyle.h"
 
@@ -88,6 +89,9 @@ int StartUp::run(int argc, char** argv)
     const int exitCode = app.exec();
     QHttpClient::Instance()->close();
     CGlobal::release();
+    // Whatever still runs is ended now, on the GUI thread and on the pool's workers alike, so that
+    // stopping the pool does not wait for a page range.
+    RunningTools::endAll();
     ThreadPool::instance()->stop();
     return exitCode;
 }

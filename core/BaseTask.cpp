@@ -9,3 +9,5 @@ BaseTask::BaseTask(QObject* parent)
 void BaseTask::run()
 {
 }
+
+void BaseTask::cancel() {}

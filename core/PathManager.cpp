@@ -1,8 +1,6 @@
 #include "PathManager.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -49,8 +47,6 @@ void PathManager::init()
 {
     const QString appData = firstAppDataLocation();
     m_converterPath = PlatformConstants::docToolPath(hasDotNet4());
-    // A fresh account may lack the folder above ours too; makeDir makes one level only.
-    QDir().mkpath(QFileInfo(appData).path());
     Tool::makeDir(appData);
 
     const QString templatePath = firstAppDataLocation() + "/TempDir";

@@ -38,17 +38,40 @@ void ThreadPool::pushTask(const std::shared_ptr<BaseTask>& task)
 
 void ThreadPool::stop()
 {
+    std::list<std::shared_ptr<BaseTask>> running;
     {
         // Cleared under the mutex so that a worker between its test and its wait cannot miss it.
         std::lock_guard<std::mutex> lock(m_mutex);
         m_running = false;
+        running = m_runningTasks;
     }
     m_condition.notify_all();
+    // A running page range would hold its worker for minutes; it ends its tool and returns instead.
+    for (const auto& task : running)
+        task->cancel();
+    running.clear();
     for (auto& thread : m_threads) {
         if (thread->joinable())
             thread->join();
     }
     m_threads.clear();
+}
+
+void ThreadPool::runTask(const std::shared_ptr<BaseTask>& task)
+{
+    try {
+        task->run();
+    } catch (...) {
+        forgetRunning(task);
+        throw;
+    }
+    forgetRunning(task);
+}
+
+void ThreadPool::forgetRunning(const std::shared_ptr<BaseTask>& task)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_runningTasks.remove(task);
 }
 
 int ThreadPool::pendingTaskCount()
@@ -69,8 +92,9 @@ void ThreadPool::workerLoop()
                     return;
                 task = std::move(m_tasks.front());
                 m_tasks.pop_front();
+                m_runningTasks.push_back(task);
             }
-            task->run();
+            runTask(task);
         } catch (...) {
             // A failing task must not end its worker; its owner learns only what it emitted.
         }

@@ -26,6 +26,8 @@ public:
 
     void start(int n);
     void pushTask(const std::shared_ptr<BaseTask>& task);
+    // Clears the running flag, asks every running task to end at once (BaseTask::cancel) and joins
+    // the workers; waiting tasks are dropped.
     void stop();
 
     // Tasks still waiting in the list (after stop, those that were dropped).
@@ -33,10 +35,13 @@ public:
 
 private:
     void workerLoop();
+    void runTask(const std::shared_ptr<BaseTask>& task);
+    void forgetRunning(const std::shared_ptr<BaseTask>& task);
 
     std::list<std::shared_ptr<BaseTask>> m_tasks;
     std::atomic<bool> m_running{false};
     std::condition_variable m_condition;
     std::mutex m_mutex;
     std::list<std::unique_ptr<std::thread>> m_threads;
+    std::list<std::shared_ptr<BaseTask>> m_runningTasks; // guarded by m_mutex
 };

@@ -106,7 +106,8 @@ bool Tool::makeDir(const QString& path)
         writeLog("dir is exist");
         return true;
     }
-    if (dir.mkdir(path)) {
+    // With every missing parent: a new account has none of the folders above ours yet.
+    if (dir.mkpath(path)) {
         writeLog("create dir success");
         return true;
     }

@@ -2,14 +2,19 @@
 
 #include <QTimer>
 
+#include "ChildProcess.h"
+#include "RunningTools.h"
 #include "ToolCommand.h"
 
+namespace
+{
+// A killed process is gone within milliseconds; this only bounds a process stuck in the kernel.
+const int kKilledWaitMs = 3000;
+} // namespace
+
 ToolProcess::ToolProcess(QObject* parent)
-    : QObject(parent)
-    , m_process(new QProcess(this))
-    , m_timeLimit(new QTimer(this))
-    , m_silenceLimit(new QTimer(this))
-    , m_ended(false)
+    : QObject(parent), m_process(new ChildProcess(this)), m_timeLimit(new QTimer(this)),
+      m_silenceLimit(new QTimer(this)), m_ended(false), m_pid(0), m_lastPid(0)
 {
     m_timeLimit->setSingleShot(true);
     m_silenceLimit->setSingleShot(true);
@@ -32,6 +37,16 @@ ToolProcess::ToolProcess(QObject* parent)
     });
 }
 
+ToolProcess::~ToolProcess()
+{
+    cancel();
+}
+
+QProcess* ToolProcess::process() const
+{
+    return m_process;
+}
+
 void ToolProcess::setTimeLimit(int msecs)
 {
     m_timeLimit->setInterval(msecs);
@@ -52,6 +67,24 @@ void ToolProcess::start(const ToolCommand& command)
     if (m_silenceLimit->interval() > 0)
         m_silenceLimit->start();
     command.startOn(*m_process);
+    m_lastPid = m_process->processId();
+    if (m_ended) // failed at once, already told
+        return;
+    m_pid = m_lastPid;
+    RunningTools::instance()->add(m_pid);
+}
+
+void ToolProcess::cancel()
+{
+    m_ended = true;
+    m_timeLimit->stop();
+    m_silenceLimit->stop();
+    if (m_pid <= 0)
+        return;
+    ChildProcess::killGroup(m_pid);
+    if (m_process->state() != QProcess::NotRunning)
+        m_process->waitForFinished(kKilledWaitMs);
+    release();
 }
 
 QString ToolProcess::failure(End end, int exitCode) const
@@ -87,15 +120,28 @@ void ToolProcess::stopFor(End end)
         return;
     // The end is told when the process is gone, so the owner never races a tool still writing.
     m_stoppedFor = end;
+    ChildProcess::killGroup(m_pid);
     m_process->kill();
 }
 
 void ToolProcess::finish(End end, int exitCode)
 {
+    release();
     if (m_ended)
         return;
     m_ended = true;
     m_timeLimit->stop();
     m_silenceLimit->stop();
     emit ended(end, exitCode);
+}
+
+void ToolProcess::release()
+{
+    if (m_pid <= 0)
+        return;
+    // Whatever the tool started and left behind goes with it.
+    if (m_process->state() == QProcess::NotRunning)
+        ChildProcess::sweepGroup(m_pid);
+    RunningTools::instance()->remove(m_pid);
+    m_pid = 0;
 }

@@ -4,12 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QRegExp>
 #include <QTimer>
 
 #include "DocConvert.h"
 #include "PDFCompressCore.h"
 #include "PlatformConstants.h"
+#include "RunningTools.h"
+#include "TempFolder.h"
 #include "Tool.h"
 
 namespace
@@ -25,15 +28,64 @@ DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QStri
                                  QObject* parent)
     : QObject(parent), m_tool(new ToolProcess(this)), m_toolPath(compressionToolPath),
       m_docToolPath(docToolPath), m_timer(new QTimer(this)), m_progress(0.0f), m_pdfMode(false),
-      m_reported(false)
+      m_reported(false), m_converter(nullptr), m_toolStarted(false)
 {
     connect(m_timer, &QTimer::timeout, this, [this] { onProgressTick(); });
     m_tool->setTimeLimit(kTimeLimitMs);
     connect(m_tool, &ToolProcess::ended, this, &DocCompressCore::onToolEnded);
+    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &DocCompressCore::cancel);
 }
 
-// Out of line, where PDFCompressCore is complete.
-DocCompressCore::~DocCompressCore() = default;
+DocCompressCore::~DocCompressCore()
+{
+    cancel();
+}
+
+void DocCompressCore::cancel()
+{
+    if (m_pdfEngine)
+        m_pdfEngine->cancel();
+    if (m_reported)
+        return;
+    m_reported = true;
+    if (m_converter)
+        m_converter->cancel();
+    const bool toolRunning = m_tool->isRunning();
+    m_tool->cancel();
+    if (!toolRunning)
+        m_toolStarted = false;
+    endJob(true);
+}
+
+QString DocCompressCore::jobFolder() const
+{
+    return m_jobFolder ? m_jobFolder->path() : QString();
+}
+
+bool DocCompressCore::makeJobFolder()
+{
+    const QString base = TempFolder::path();
+    if (!base.isEmpty())
+        m_jobFolder = std::make_unique<QTemporaryDir>(base + "doc-XXXXXX");
+    if (m_jobFolder && m_jobFolder->isValid())
+        return true;
+    m_jobFolder.reset();
+    return false;
+}
+
+void DocCompressCore::endJob(bool failed)
+{
+    m_timer->stop();
+    // A tool that failed or was ended may have begun the output; the compression tool moves a
+    // finished result into place under "<output>.<its pid>.tmp" when it cannot rename it.
+    if (failed && m_toolStarted && !m_outputPath.isEmpty() &&
+        QFileInfo(m_outputPath).absoluteFilePath() != QFileInfo(m_inputPath).absoluteFilePath()) {
+        QFile::remove(m_outputPath);
+        QFile::remove(QString("%1.%2.tmp").arg(m_outputPath).arg(m_tool->lastPid()));
+    }
+    m_toolStarted = false;
+    m_jobFolder.reset();
+}
 
 ToolCommand DocCompressCore::compressCommand(const QString& toolPath, const QString& inputPath,
                                              const QString& outputPath, const CompressLevel& level)
@@ -60,26 +112,26 @@ void DocCompressCore::compress(QString inputPath, QString outputPath, const Comp
         return;
     }
 
+    if (!makeJobFolder()) {
+        m_inputPath = inputPath;
+        m_outputPath = outputPath;
+        fail(QString("doc compress fail %1: cannot make a folder in %2")
+                 .arg(inputPath, PlatformConstants::tempFolder()));
+        return;
+    }
+
     const QString suffix = QFileInfo(inputPath).suffix().toLower();
     if (suffix == "ppt" || suffix == "doc") {
-        // Each engine converts into a folder of its own under the temporary folder: two legacy files
-        // of the same base name (from different folders) must never share, or swap, a converted file.
-        const QString tempFolder = PlatformConstants::tempFolder();
-        PlatformConstants::makeTempFolder();
-        m_convertFolder = std::make_unique<QTemporaryDir>(tempFolder + "convert-XXXXXX");
-        if (!m_convertFolder->isValid()) {
-            m_inputPath = inputPath;
-            m_outputPath = outputPath;
-            fail(QString("doc convert fail %1: cannot make a folder in %2").arg(inputPath, tempFolder));
-            return;
-        }
-        const QString converted = QString("%1/%2.%3").arg(m_convertFolder->path(), QFileInfo(inputPath).baseName(),
-                                                          suffix == "ppt" ? "pptx" : "docx");
+        // Converted into the job's own folder: two legacy files of the same base name (from different
+        // folders) must never share, or swap, a converted file.
+        const QString converted =
+            QString("%1/%2.%3")
+                .arg(m_jobFolder->path(), QFileInfo(inputPath).baseName(), suffix == "ppt" ? "pptx" : "docx");
         m_convertedPath = converted;
 
-        DocConvert* converter = new DocConvert(m_docToolPath, this);
+        m_converter = new DocConvert(m_docToolPath, this);
         const CompressLevel levelCopy = level;
-        connect(converter, &DocConvert::sig_Finished, this,
+        connect(m_converter, &DocConvert::sig_Finished, this,
                 [this, inputPath, converted, outputPath, levelCopy] {
                     if (QFileInfo(converted).size() <= 0) {
                         m_inputPath = inputPath;
@@ -90,11 +142,11 @@ void DocCompressCore::compress(QString inputPath, QString outputPath, const Comp
                     m_timer->start(1000);
                     startCompress(converted, outputPath, levelCopy);
                 });
-        connect(converter, &DocConvert::sig_Failed, this, [this, inputPath](const QString& reason) {
+        connect(m_converter, &DocConvert::sig_Failed, this, [this, inputPath](const QString& reason) {
             m_inputPath = inputPath;
             fail(QString("doc convert fail %1: %2").arg(inputPath, reason));
         });
-        converter->convert(inputPath, converted);
+        m_converter->convert(inputPath, converted);
         return;
     }
 
@@ -112,6 +164,12 @@ void DocCompressCore::startCompress(QString inputPath, QString outputPath, const
     outputPath.replace('/', PlatformConstants::nativeSeparator());
     const ToolCommand command = compressCommand(m_toolPath, inputPath, outputPath, level);
     Tool::writeLog(QString("start compress %1: %2").arg(inputPath, command.text()));
+    // The tool's own temporary files go into the job's folder, so none stays beside the output.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (m_jobFolder)
+        environment.insert("TMPDIR", m_jobFolder->path());
+    m_tool->process()->setProcessEnvironment(environment);
+    m_toolStarted = true;
     m_tool->start(command);
 }
 
@@ -129,6 +187,7 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         return;
     QProcess* process = m_tool->process();
     if (end == ToolProcess::End::FailedToStart) {
+        m_toolStarted = false;
         fail(QString("doc compress fail %1: compression tool cannot start (%2)")
                  .arg(m_inputPath, process->errorString()));
         return;
@@ -161,7 +220,7 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         return;
     }
     m_reported = true;
-    m_timer->stop();
+    endJob(false);
     emit sig_sendProgress(1.0f, true, m_outputPath, float(outputSize / inputSize));
 }
 
@@ -170,7 +229,7 @@ void DocCompressCore::fail(const QString& logLine)
     if (m_reported)
         return;
     m_reported = true;
-    m_timer->stop();
+    endJob(true);
     Tool::writeLog(logLine);
     emit sig_sendProgress(-1.0f, false, QString(), 0.0f);
 }

@@ -10,14 +10,19 @@
 #include "ToolCommand.h"
 #include "ToolProcess.h"
 
+class DocConvert;
 class PDFCompressCore;
 class QTimer;
 
 // The engine of the three document kinds. Word and PowerPoint files go through the compression
-// tool (legacy ".doc"/".ppt" first converted into the temporary folder by DocConvert), with a
-// timed progress of 0.1 a second; PDF files go to a PDFCompressCore whose reports are relayed
-// unchanged. The final report is (1.0, true, output, rate), or one (-1.0, false, "", 0.0) when the
-// input is missing, the conversion or the tool fails, or the tool overruns its time.
+// tool (legacy ".doc"/".ppt" first converted by DocConvert), with a timed progress of 0.1 a second;
+// PDF files go to a PDFCompressCore whose reports are relayed unchanged. The final report is
+// (1.0, true, output, rate), or one (-1.0, false, "", 0.0) when the input is missing, the
+// conversion or the tool fails, or the tool overruns its time. Each Word or PowerPoint job keeps its
+// intermediate files (the converted document, the tool's own temporary files) in a folder of its
+// own inside the program's temporary folder, removed when the job ends; a failed job leaves no
+// partial output. cancel(), the destructor and RunningTools::endAll end every tool of the job at
+// once (the PDF engine's included), remove what it wrote and send no further report.
 class DocCompressCore : public QObject
 {
     Q_OBJECT
@@ -29,12 +34,17 @@ public:
     void compress(QString inputPath, QString outputPath, const CompressLevel& level);
     void compressPdf(QString inputPath, QString outputPath, const int& quality);
 
+    // Ends the job now: tools killed, intermediate files and partial output removed, no more reports.
+    void cancel();
+
     // "%1 %2 %3 L" with the tool path and the two file paths quoted, L the level digit.
     static ToolCommand compressCommand(const QString& toolPath, const QString& inputPath,
                                        const QString& outputPath, const CompressLevel& level);
 
     // Where the legacy input of the current run is converted to; empty for other inputs.
     QString convertedPath() const { return m_convertedPath; }
+    // The job's own folder of intermediate files while the job runs; empty before and after.
+    QString jobFolder() const;
 
     // Longest wait for the compression tool.
     static const int kTimeLimitMs;
@@ -51,6 +61,8 @@ private:
     void onToolEnded(ToolProcess::End end, int exitCode);
     void forwardPdfProgress(float progress, bool stat, QString filePath, float compRate);
     void fail(const QString& logLine);
+    bool makeJobFolder();
+    void endJob(bool failed);
 
     ToolProcess* m_tool;
     QString m_toolPath;
@@ -62,6 +74,8 @@ private:
     float m_progress;
     bool m_pdfMode;
     bool m_reported;
-    std::unique_ptr<QTemporaryDir> m_convertFolder;
+    std::unique_ptr<QTemporaryDir> m_jobFolder;
     QString m_convertedPath;
+    DocConvert* m_converter;
+    bool m_toolStarted; // the compression tool was started on the output, so it may have written there
 };

@@ -5,6 +5,9 @@
 #include <QTimer>
 
 #include "ImageScale.h"
+#include "core/OutputPaths.h"
+#include "core/RunningTools.h"
+#include "core/TempFolder.h"
 #include "core/Tool.h"
 #include "core/ToolCommand.h"
 #include "platform/PlatformConstants.h"
@@ -14,10 +17,22 @@ const QString g_gifsiclePath = PlatformConstants::gifsicleProgram();
 
 namespace
 {
-// The temporary folder of the image engine ("C:/VxTemp/" on Windows), with its trailing '/'.
+// The image engine's temporary folder: this program's own subfolder of "C:/VxTemp/" (Windows),
+// with its trailing '/'.
 QString imageTempDir()
 {
-    return PlatformConstants::tempFolder();
+    return TempFolder::path();
+}
+
+// Moves a file, across file systems too; an older file at the target goes first.
+bool moveFile(const QString& from, const QString& to)
+{
+    if (QFile::rename(from, to))
+        return true;
+    if (!QFile::copy(from, to))
+        return false;
+    QFile::remove(from);
+    return true;
 }
 
 // A file argument that begins with '-' would be read as an option; "./" keeps it a file name.
@@ -39,12 +54,33 @@ ImageCompressCore::ImageCompressCore(QString pngquantPath, QString convertPath, 
     : QObject(parent), m_pngquantPath(pngquantPath), m_convertPath(convertPath),
       m_tool(new ToolProcess(this)), m_timer(nullptr), m_progress(0.0f), m_scaleFirst(false),
       m_keepFormat(false), m_scaleSize(0, 0), m_timeLimitMs(ImageScale::kDefaultTimeLimitMs),
-      m_number(++g_imageEngineCount), m_ended(false)
+      m_number(++g_imageEngineCount), m_ended(false), m_scale(nullptr), m_toolStarted(false)
 {
     m_timer = new QTimer(this);
     m_timer->start(1000);
     connect(m_timer, &QTimer::timeout, this, [this]() { onProgressTick(); });
     connect(m_tool, &ToolProcess::ended, this, &ImageCompressCore::onToolEnded);
+    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &ImageCompressCore::cancel);
+}
+
+ImageCompressCore::~ImageCompressCore()
+{
+    cancel();
+}
+
+void ImageCompressCore::cancel()
+{
+    if (m_ended) {
+        m_timer->stop();
+        return;
+    }
+    if (m_scale)
+        m_scale->cancel();
+    const bool toolRunning = m_tool->isRunning();
+    m_tool->cancel();
+    if (!toolRunning)
+        m_toolStarted = false; // nothing of its output is half written
+    endJob(true);
 }
 
 void ImageCompressCore::setScaleSize(int width, int height)
@@ -64,12 +100,12 @@ QString ImageCompressCore::compressPng(const QString& inPath, const QString& out
     if (!inputPresent(inPath))
         return m_outPath;
 
-    const QString output = outDir + "c_" + QFileInfo(inPath).baseName() + ".png";
-    m_tempOutPath = imageTempDir() + "c_" + QString::number(m_number) + ".png";
+    const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".png");
     m_inPath = inPath;
     m_outPath = output;
     if (!tempFolderReady())
         return m_outPath;
+    m_tempOutPath = numberedTempPath("png");
 
     if (m_scaleFirst) {
         const QString tempOutPath = m_tempOutPath;
@@ -88,18 +124,25 @@ QString ImageCompressCore::compressJpg(const QString& inPath, const QString& out
         return m_outPath;
 
     Tool::writeLog(QString("jpg compress %1").arg(inPath));
-    const QString output = outDir + "c_" + QFileInfo(inPath).baseName() + ".jpg";
+    // A BMP kept in its format is a JPEG under the ".bmp" name: convert writes it in the temporary
+    // folder, never beside the outputs, where it could meet another file's ".jpg" result.
+    const bool bmpKept = m_keepFormat && QFileInfo(inPath).suffix().toLower() == "bmp";
+    const QString output =
+        OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + (bmpKept ? ".bmp" : ".jpg"));
     m_inPath = inPath;
     m_outPath = output;
+    if ((m_scaleFirst || bmpKept) && !tempFolderReady())
+        return m_outPath;
+    if (bmpKept)
+        m_bmpJpegPath = numberedTempPath("jpg");
+    const QString written = bmpKept ? m_bmpJpegPath : output;
 
     if (m_scaleFirst) {
-        if (!tempFolderReady())
-            return m_outPath;
         const bool isGif = QFileInfo(inPath).suffix().toLower() == "gif";
         scaleThen(isGif,
-                  [this, output, quality](const QString& scaled) { runConvert(scaled, output, quality); });
+                  [this, written, quality](const QString& scaled) { runConvert(scaled, written, quality); });
     } else {
-        runConvert(m_inPath, m_outPath, quality);
+        runConvert(m_inPath, written, quality);
     }
     return m_outPath;
 }
@@ -109,7 +152,7 @@ QString ImageCompressCore::compressGif(const QString& inPath, const QString& out
     if (!inputPresent(inPath))
         return m_outPath;
 
-    const QString output = outDir + "c_" + QFileInfo(inPath).baseName() + ".gif";
+    const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".gif");
     m_inPath = inPath;
     m_outPath = output;
 
@@ -136,27 +179,35 @@ bool ImageCompressCore::inputPresent(const QString& inPath)
 
 bool ImageCompressCore::tempFolderReady()
 {
-    if (PlatformConstants::makeTempFolder())
+    if (!imageTempDir().isEmpty())
         return true;
     m_timer->stop();
-    failLater("cannot create " + imageTempDir());
+    failLater("cannot create a folder in " + PlatformConstants::tempFolder());
     return false;
+}
+
+QString ImageCompressCore::numberedTempPath(const QString& suffix) const
+{
+    return imageTempDir() + "c_" + QString::number(m_number) + '.' + suffix;
 }
 
 void ImageCompressCore::scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run)
 {
-    auto* scale = new ImageScale(m_convertPath, g_gifsiclePath, this);
-    scale->setTimeLimit(m_timeLimitMs);
-    connect(scale, &ImageScale::sig_scaleFinished, this, [this, run](const QString& scaled) {
-        if (scaled.isEmpty())
+    m_scale = new ImageScale(m_convertPath, g_gifsiclePath, this);
+    m_scale->setTimeLimit(m_timeLimitMs);
+    connect(m_scale, &ImageScale::sig_scaleFinished, this, [this, run](const QString& scaled) {
+        m_scale = nullptr;
+        if (scaled.isEmpty()) {
             failQuietly(); // the scaler has logged why
-        else
-            run(scaled);
+            return;
+        }
+        m_scaledPath = scaled;
+        run(scaled);
     });
     if (byGifsicle)
-        scale->scaleByGifsicle(m_inPath, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
+        m_scale->scaleByGifsicle(m_inPath, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
     else
-        scale->scaleByConvert(m_inPath, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
+        m_scale->scaleByConvert(m_inPath, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
 }
 
 void ImageCompressCore::runPngquant(const QString& inPath, const QString& outPath, const int& minQuality,
@@ -170,7 +221,8 @@ void ImageCompressCore::runPngquant(const QString& inPath, const QString& outPat
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
     start(ToolCommand(PlatformConstants::findProgram(m_pngquantPath),
                       {"--quality", min + '-' + max, "-f", fileArgument(inPath), "-o", fileArgument(outPath)},
-                      text));
+                      text),
+          outPath);
 }
 
 void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const int& quality)
@@ -184,7 +236,8 @@ void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const
             .arg(Tool::quote(m_convertPath), level, Tool::quote(inPath), Tool::quote(outPath));
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
     start(ToolCommand(PlatformConstants::findProgram(m_convertPath),
-                      {"-quality", level, fileArgument(inPath), fileArgument(outPath)}, text));
+                      {"-quality", level, fileArgument(inPath), fileArgument(outPath)}, text),
+          outPath);
 }
 
 void ImageCompressCore::runGifsicle(const QString& inPath, const QString& outPath, const int& quality)
@@ -199,11 +252,16 @@ void ImageCompressCore::runGifsicle(const QString& inPath, const QString& outPat
             .arg(Tool::quote(g_gifsiclePath), Tool::quote(inPath), colours, Tool::quote(outPath));
     Tool::writeLog("gifcomp" + text);
     start(ToolCommand(PlatformConstants::findProgram(g_gifsiclePath),
-                      {"-O3", fileArgument(inPath), "--colors", colours, "-o", fileArgument(outPath)}, text));
+                      {"-O3", fileArgument(inPath), "--colors", colours, "-o", fileArgument(outPath)}, text),
+          outPath);
 }
 
-void ImageCompressCore::start(const ToolCommand& command)
+void ImageCompressCore::start(const ToolCommand& command, const QString& writes)
 {
+    if (m_ended)
+        return;
+    m_toolOutput = writes;
+    m_toolStarted = true;
     m_tool->setTimeLimit(m_timeLimitMs);
     m_tool->start(command);
 }
@@ -220,6 +278,9 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 {
     if (m_ended)
         return;
+    // A tool that never started has written nothing.
+    if (end == ToolProcess::End::FailedToStart)
+        m_toolStarted = false;
     // pngquant ends with 99 when the quality range cannot be met, and writes nothing then.
     const QString failure = m_tool->failure(end, exitCode);
     if (!failure.isEmpty()) {
@@ -227,12 +288,15 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         return;
     }
     const bool byPngquant = !m_tempOutPath.isEmpty();
-    const QString written = byPngquant ? m_tempOutPath : m_outPath;
-    if (QFileInfo(written).size() <= 0) {
-        fail("no output " + written);
+    if (QFileInfo(m_toolOutput).size() <= 0) {
+        fail("no output " + m_toolOutput);
         return;
     }
     if (byPngquant && !copyPngResult()) {
+        failQuietly();
+        return;
+    }
+    if (!m_bmpJpegPath.isEmpty() && !renameBmpResult()) {
         failQuietly();
         return;
     }
@@ -240,15 +304,7 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
     const float inSize = float(QFileInfo(m_inPath).size());
     const float outSize = float(QFileInfo(m_outPath).size());
     const float compRate = inSize > 0.0f ? outSize / inSize : 0.0f;
-
-    if (m_keepFormat && QFileInfo(m_inPath).suffix().toLower() == "bmp" && m_outPath.endsWith(".jpg") &&
-        !renameBmpResult()) {
-        failQuietly();
-        return;
-    }
-
-    m_ended = true;
-    m_timer->stop();
+    endJob(false);
     emit sig_sendProgress(1.0f, true, m_outPath, compRate);
 }
 
@@ -267,14 +323,11 @@ bool ImageCompressCore::copyPngResult()
 bool ImageCompressCore::renameBmpResult()
 {
     // The JPEG content stays; only the name takes the input's ".bmp" again.
-    const QString jpgPath = m_outPath;
-    const QString bmpPath = jpgPath.left(jpgPath.size() - 4) + ".bmp";
-    if (QFile::exists(bmpPath) && !QFile::remove(bmpPath))
-        Tool::writeLog(QString("remove file fail:%1").arg(bmpPath));
-    const bool moved = QFile::rename(jpgPath, bmpPath);
+    if (QFile::exists(m_outPath) && !QFile::remove(m_outPath))
+        Tool::writeLog(QString("remove file fail:%1").arg(m_outPath));
+    const bool moved = moveFile(m_bmpJpegPath, m_outPath);
     if (!moved)
-        Tool::writeLog(QString("rename fail: %1").arg(jpgPath));
-    m_outPath = bmpPath;
+        Tool::writeLog(QString("rename fail: %1").arg(m_bmpJpegPath));
     return moved;
 }
 
@@ -296,7 +349,28 @@ void ImageCompressCore::failQuietly()
 {
     if (m_ended)
         return;
+    endJob(true);
+    emit sig_sendProgress(-1.0f, false, m_outPath, 0.0f);
+}
+
+void ImageCompressCore::endJob(bool failed)
+{
     m_ended = true;
     m_timer->stop();
-    emit sig_sendProgress(-1.0f, false, m_outPath, 0.0f);
+    // What a failed or ended tool may have half written: its own output, the result itself when
+    // the tool writes it directly.
+    if (failed && m_toolStarted)
+        removeUnlessInput(m_toolOutput);
+    for (const QString& intermediate : {m_scaledPath, m_tempOutPath, m_bmpJpegPath}) {
+        if (!intermediate.isEmpty())
+            removeUnlessInput(intermediate);
+    }
+}
+
+void ImageCompressCore::removeUnlessInput(const QString& path) const
+{
+    if (path.isEmpty() || QFileInfo(path).absoluteFilePath() == QFileInfo(m_inPath).absoluteFilePath())
+        return;
+    if (QFileInfo(path).isFile())
+        QFile::remove(path);
 }

@@ -8,6 +8,7 @@
 
 #include "ToolProcess.h"
 
+class ImageScale;
 class QTimer;
 class ToolCommand;
 
@@ -18,14 +19,19 @@ extern int g_imageEngineCount;
 extern const QString g_gifsiclePath;
 
 // Compresses one PNG, JPG, BMP or GIF file through pngquant, convert or gifsicle, first resizing it
-// into the temporary folder when a size is set. While the tool runs a one-second timer steps a
-// notional progress; the end is one report: (1.0, true, output, output size / input size) when the
-// tool wrote its result, (-1.0, false, output, 0.0) with one log line when it did not.
+// into the program's own temporary folder (TempFolder) when a size is set. While the tool runs a
+// one-second timer steps a notional progress; the end is one report: (1.0, true, output, output
+// size / input size) when the tool wrote its result, (-1.0, false, output, 0.0) with one log line
+// when it did not. The output path comes from OutputPaths, so no two files of a run share one.
+// Whatever the end, the job's intermediate files (scaled copy, pngquant's result, the JPEG of a kept
+// BMP) are removed, and a failed job leaves no partial output. cancel(), the destructor and
+// RunningTools::endAll end a running job at once the same way and send no further report.
 class ImageCompressCore : public QObject
 {
     Q_OBJECT
 public:
     ImageCompressCore(QString pngquantPath, QString convertPath, QObject* parent);
+    ~ImageCompressCore() override;
 
     void setScaleSize(int width, int height);
     void setKeepFormat(const bool& keep);
@@ -37,6 +43,9 @@ public:
 
     // Longest time one tool run (and one resize) may take before it is stopped and reported as failed.
     void setTimeLimit(int msecs) { m_timeLimitMs = msecs; }
+
+    // Ends the job now: tools killed, intermediate files and partial output removed, no more reports.
+    void cancel();
 
 signals:
     void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
@@ -52,13 +61,16 @@ private:
 
     bool inputPresent(const QString& inPath);
     bool tempFolderReady();
+    QString numberedTempPath(const QString& suffix) const;
     void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
-    void start(const ToolCommand& command);
+    void start(const ToolCommand& command, const QString& writes);
     bool copyPngResult();
     bool renameBmpResult();
     void failLater(const QString& reason);
     void fail(const QString& reason);
     void failQuietly();
+    void endJob(bool failed);
+    void removeUnlessInput(const QString& path) const;
 
     QString m_pngquantPath;
     QString m_convertPath;
@@ -75,4 +87,9 @@ private:
     int m_timeLimitMs;
     int m_number;
     bool m_ended;
+    ImageScale* m_scale;   // the running resize, if any
+    QString m_scaledPath;  // the resized copy, once the scaler has handed it over
+    QString m_bmpJpegPath; // the JPEG of a kept BMP, before it takes the ".bmp" name
+    QString m_toolOutput;  // the file the running tool writes
+    bool m_toolStarted;
 };

@@ -27,6 +27,22 @@ ImageScale::ImageScale(QString convertPath, QString gifsiclePath, QObject* paren
     connect(m_tool, &ToolProcess::ended, this, &ImageScale::onToolEnded);
 }
 
+ImageScale::~ImageScale()
+{
+    cancel();
+}
+
+void ImageScale::cancel()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    const bool wasRunning = m_tool->isRunning();
+    m_tool->cancel();
+    if (wasRunning)
+        QFile::remove(m_outPath);
+}
+
 void ImageScale::scaleByConvert(const QString& inPath, const QString& tempDir, const int& width,
                                 const int& height)
 {
@@ -84,6 +100,8 @@ void ImageScale::fail(const QString& reason)
     if (m_ended)
         return;
     m_ended = true;
+    if (!m_outPath.isEmpty())
+        QFile::remove(m_outPath); // whatever a failed resize began to write
     Tool::writeLog(QString("scale fail %1: %2").arg(m_inPath, reason));
     emit sig_scaleFinished(QString());
 }

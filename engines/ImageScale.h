@@ -9,20 +9,24 @@
 extern int g_imageScaleCount;
 
 // Resizes one image to an exact width and height through convert or gifsicle, into the temporary
-// folder, and announces the resized file. A resize that fails (input missing, tool not started,
-// crashed, timed out, ended with an error or wrote nothing) is logged once and announced with an
-// empty path, so whoever waits for the signal always hears the end.
+// folder, and announces the resized file, which then belongs to the receiver. A resize that fails
+// (input missing, tool not started, crashed, timed out, ended with an error or wrote nothing) is
+// logged once, leaves no file and is announced with an empty path, so whoever waits for the signal
+// always hears the end. cancel() (and the destructor) end a running resize at once, remove what it
+// wrote and announce nothing.
 class ImageScale : public QObject
 {
     Q_OBJECT
 public:
     ImageScale(QString convertPath, QString gifsiclePath, QObject* parent);
+    ~ImageScale() override;
 
     void scaleByConvert(const QString& inPath, const QString& tempDir, const int& width, const int& height);
     void scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width, const int& height);
 
     // Longest time a resize may run before it is stopped and reported as failed.
     void setTimeLimit(int msecs) { m_tool->setTimeLimit(msecs); }
+    void cancel();
 
     static constexpr int kDefaultTimeLimitMs = 5 * 60 * 1000;
 

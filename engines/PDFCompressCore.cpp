@@ -1,5 +1,6 @@
 #include "PDFCompressCore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -9,6 +10,7 @@
 #include "PDFCompressTask.h"
 #include "PathManager.h"
 #include "QPdfDocument.h"
+#include "RunningTools.h"
 #include "ThreadPool.h"
 #include "Tool.h"
 #include "ToolCommand.h"
@@ -33,7 +35,53 @@ PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& output
     , m_pageCount(0)
     , m_merge(nullptr)
     , m_reported(false)
+    , m_failed(false)
+    , m_ended(false)
 {
+    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &PDFCompressCore::cancel);
+}
+
+PDFCompressCore::~PDFCompressCore()
+{
+    cancel();
+}
+
+void PDFCompressCore::cancel()
+{
+    if (m_ended)
+        return;
+    m_reported = true; // nothing more is told
+    for (const std::weak_ptr<PDFCompressTask>& weak : m_tasks) {
+        if (const std::shared_ptr<PDFCompressTask> task = weak.lock())
+            task->cancel();
+    }
+    if (m_merge && m_merge->isRunning()) {
+        m_merge->cancel();
+        m_failed = true; // its output is unfinished
+    }
+    endJob();
+}
+
+void PDFCompressCore::endJob()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_tasks.clear();
+    removeWorkFolder();
+    if (m_failed && m_merge && m_merge->lastPid() > 0) {
+        // A merge that failed, or was ended, may have left its result or the document tool's
+        // unfinished "<output>.<pid>.tmp".
+        QFile::remove(m_outputPath);
+        QFile::remove(QString("%1.%2.tmp").arg(m_outputPath).arg(m_merge->lastPid()));
+    }
+}
+
+void PDFCompressCore::removeWorkFolder()
+{
+    // Never an empty path: QDir("") is the working folder.
+    if (!m_workDir.isEmpty())
+        QDir(m_workDir).removeRecursively();
 }
 
 int PDFCompressCore::pagesPerTask(int pageCount)
@@ -58,6 +106,7 @@ void PDFCompressCore::fail(const QString& reason)
     if (m_reported)
         return;
     m_reported = true;
+    m_failed = true;
     Tool::writeLog(QString("pdf compress fail %1: %2").arg(m_inputPath, reason));
     emit sig_sendProgress(-1.0f, false, "", 0.0f);
 }
@@ -81,7 +130,7 @@ void PDFCompressCore::start()
     }
 
     // A folder of our own, so that two inputs with the same base name never share part files.
-    QTemporaryDir workDir(PathManager::instance()->tempDir() + "/pdf");
+    QTemporaryDir workDir(PathManager::instance()->tempDir() + "/pdf-XXXXXX");
     if (!workDir.isValid()) {
         fail("cannot create a work folder under " + PathManager::instance()->tempDir());
         return;
@@ -103,12 +152,15 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
         m_partPaths.append(partPath);
         const QPair<int, int> range = rangeOf(i, pagesPerTask, pageCount);
         task->setTask(m_inputPath, partPath, m_quality, range.first, range.second);
+        m_tasks.append(task);
         ThreadPool::instance()->pushTask(task);
     }
 }
 
 void PDFCompressCore::onSplitFinished()
 {
+    if (m_reported)
+        return;
     m_finishedCount += 1;
     const float share = (float)m_finishedCount / (float)m_taskCount;
     const float progress = (float)(share * 0.9);
@@ -122,6 +174,7 @@ void PDFCompressCore::merge()
     // Whatever an earlier run left at the output must not pass for this run's result.
     if (QFileInfo::exists(m_outputPath) && !QFile::remove(m_outputPath)) {
         fail("cannot remove the old output " + m_outputPath);
+        endJob();
         return;
     }
 
@@ -134,6 +187,7 @@ void PDFCompressCore::merge()
             fail("the merge did not end in time");
         else
             onMergeFinished();
+        endJob();
     });
 
     const QString tool = PathManager::instance()->converterPath();

@@ -1,26 +1,36 @@
 #pragma once
 
+#include <memory>
+
+#include <QList>
 #include <QObject>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 
+class PDFCompressTask;
 class QProcess;
 class ToolProcess;
 
 // Compresses one PDF: cuts it into page ranges that the worker pool compresses in parallel through
 // the document tool, then merges the compressed parts into the output with one more tool run.
 // Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then
-// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0).
+// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0). The split and part files live in
+// a work folder of the engine's own, which goes when the job ends, whatever the end. cancel(), the
+// destructor and RunningTools::endAll end the job at once: running ranges and the merge are killed,
+// waiting ranges never start, the work folder and any partial output go, and no further report
+// follows.
 class PDFCompressCore : public QObject
 {
     Q_OBJECT
 public:
     PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality, QObject* parent = nullptr);
+    ~PDFCompressCore() override;
 
     void start();
     void split(int pageCount, int pagesPerTask);
     void merge();
+    void cancel();
 
     // Pages per range for a document of pageCount pages: 5 below 100, then 5 more per hundred, at most 20.
     static int pagesPerTask(int pageCount);
@@ -47,6 +57,8 @@ public slots:
 
 private:
     void fail(const QString& reason);
+    void endJob();
+    void removeWorkFolder();
 
     QString m_inputPath;
     QString m_outputPath;
@@ -59,4 +71,7 @@ private:
     QString m_workDir;
     ToolProcess* m_merge;
     bool m_reported;
+    bool m_failed;
+    bool m_ended; // the job has ended (reported, failed or cancelled) and its files are gone
+    QList<std::weak_ptr<PDFCompressTask>> m_tasks;
 };

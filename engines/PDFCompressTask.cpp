@@ -1,7 +1,8 @@
 #include "PDFCompressTask.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include "PathManager.h"
 #include "Tool.h"
@@ -72,28 +73,39 @@ ToolCommand PDFCompressTask::compressCommand(const QString& splitPath, const QSt
                        text);
 }
 
-bool PDFCompressTask::runBlocking(const ToolCommand& command, const QString& fileName, int timeoutMs)
+void PDFCompressTask::cancel()
 {
-    // The worker runs no event loop: the process lives on this stack and is waited for here.
-    QProcess process;
-    command.startOn(process);
-    if (!process.waitForStarted(timeoutMs)) {
-        Tool::writeLog(QString("pdf tool fail %1: %2").arg(fileName, process.errorString()));
+    m_run.cancel();
+}
+
+bool PDFCompressTask::runBlocking(BlockingToolRun& run, const ToolCommand& command, const QString& fileName,
+                                  int timeoutMs)
+{
+    const BlockingToolRun::Result result = run.run(command, timeoutMs);
+    // The document tool writes "<file>.<its pid>.tmp" and renames it when complete.
+    const auto removeUnfinished = [&] { QFile::remove(QString("%1.%2.tmp").arg(fileName).arg(result.pid)); };
+    const QString reason = QString::fromLocal8Bit(result.errorText).trimmed().section('\n', 0, 0);
+    switch (result.end) {
+    case BlockingToolRun::End::Cancelled:
+        removeUnfinished();
         return false;
-    }
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
+    case BlockingToolRun::End::FailedToStart:
+        Tool::writeLog(QString("pdf tool fail %1: %2").arg(fileName, result.errorString));
+        return false;
+    case BlockingToolRun::End::TimedOut:
+        removeUnfinished();
         Tool::writeLog(QString("pdf tool fail %1: no end after %2 ms").arg(fileName).arg(timeoutMs));
         return false;
-    }
-    const QString reason = QString::fromLocal8Bit(process.readAllStandardError()).trimmed().section('\n', 0, 0);
-    if (process.exitStatus() != QProcess::NormalExit) {
+    case BlockingToolRun::End::Crashed:
+        removeUnfinished();
         Tool::writeLog(QString("pdf tool fail %1: crashed").arg(fileName));
         return false;
+    case BlockingToolRun::End::Exited:
+        break;
     }
-    if (process.exitCode() != 0) {
-        Tool::writeLog(QString("pdf tool fail %1: exit code %2 %3").arg(fileName).arg(process.exitCode()).arg(reason));
+    if (result.exitCode != 0) {
+        Tool::writeLog(
+            QString("pdf tool fail %1: exit code %2 %3").arg(fileName).arg(result.exitCode).arg(reason));
         return false;
     }
     return true;
@@ -105,13 +117,32 @@ void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& 
     const int timeoutMs = stepTimeoutMs(lastPage - firstPage + 1);
     const QString splitPath = splitPathFor(partPath);
 
+    if (m_run.isCancelled())
+        return;
     const ToolCommand split = splitCommand(inputPath, splitPath, firstPage, lastPage);
     Tool::writeLog("pdf split:" + split.text());
-    runBlocking(split, splitPath, timeoutMs);
+    runBlocking(m_run, split, splitPath, timeoutMs);
 
-    const ToolCommand compress = compressCommand(splitPath, partPath, quality);
-    Tool::writeLog(QString("start compress %1:%2").arg(inputPath, compress.text()));
-    runBlocking(compress, partPath, timeoutMs);
+    if (!m_run.isCancelled()) {
+        const ToolCommand compress = compressCommand(splitPath, partPath, quality);
+        Tool::writeLog(QString("start compress %1:%2").arg(inputPath, compress.text()));
+        runBlocking(m_run, compress, partPath, timeoutMs);
+    }
+    // The split file has served once the part is written.
+    QFile::remove(splitPath);
 
+    if (m_run.isCancelled()) {
+        removeOwnFiles(splitPath, partPath);
+        return;
+    }
     emit signalTaskFinished();
+}
+
+void PDFCompressTask::removeOwnFiles(const QString& splitPath, const QString& partPath) const
+{
+    QFile::remove(splitPath);
+    QFile::remove(partPath);
+    // The engine removes its work folder when it ends its job; a tool killed just then may have
+    // written into it once more. The folder goes only when nothing else is left in it.
+    QDir().rmdir(QFileInfo(partPath).path());
 }

@@ -3,11 +3,14 @@
 #include <QString>
 
 #include "BaseTask.h"
+#include "BlockingToolRun.h"
 
 class ToolCommand;
 
 // One page range of a PDF, run on a worker: the document tool cuts the range out of the input into
-// a split file beside the part file, then compresses the split file into the part file.
+// a split file beside the part file, then compresses the split file into the part file; the split
+// file goes once the part is written. cancel() (from any thread) kills the running tool at once;
+// the task then removes its own files and returns without signalling.
 class PDFCompressTask : public BaseTask
 {
     Q_OBJECT
@@ -16,6 +19,7 @@ public:
 
     void setTask(const QString& inputPath, const QString& partPath, int quality, int firstPage, int lastPage);
     void run() override;
+    void cancel() override;
     void splitAndCompress(const QString& inputPath, const QString& partPath, int quality, int firstPage,
                           int lastPage);
 
@@ -26,14 +30,19 @@ public:
     static QString splitPathFor(const QString& partPath);
     // How long one tool run on a range of pageCount pages may take before it counts as hung.
     static int stepTimeoutMs(int pageCount);
-    // Runs a command to its end on the calling thread; false (with one log line naming fileName)
-    // when it could not start, crashed, exited non-zero or overran timeoutMs and was killed.
-    static bool runBlocking(const ToolCommand& command, const QString& fileName, int timeoutMs);
+    // Runs a command to its end on the calling thread through `run`; false (with one log line naming
+    // fileName) when it could not start, crashed, exited non-zero or overran timeoutMs and was killed,
+    // and false without a line when it was cancelled. A killed tool's unfinished file goes too.
+    static bool runBlocking(BlockingToolRun& run, const ToolCommand& command, const QString& fileName,
+                            int timeoutMs);
 
 private:
+    void removeOwnFiles(const QString& splitPath, const QString& partPath) const;
+
     QString m_inputPath;
     QString m_partPath;
     int m_quality;
     int m_firstPage;
     int m_lastPage;
+    BlockingToolRun m_run;
 };

@@ -24,10 +24,16 @@ void PDFSpliter::run()
     split(m_inputPath, m_outputPath, m_firstPage, m_lastPage);
 }
 
+void PDFSpliter::cancel()
+{
+    m_run.cancel();
+}
+
 void PDFSpliter::split(const QString& inputPath, const QString& outputPath, int firstPage, int lastPage)
 {
     const ToolCommand command = PDFCompressTask::splitCommand(inputPath, outputPath, firstPage, lastPage);
     Tool::writeLog("pdf split:" + command.text());
-    PDFCompressTask::runBlocking(command, outputPath, PDFCompressTask::stepTimeoutMs(lastPage - firstPage + 1));
+    PDFCompressTask::runBlocking(m_run, command, outputPath,
+                                 PDFCompressTask::stepTimeoutMs(lastPage - firstPage + 1));
     emit signalFinished();
 }

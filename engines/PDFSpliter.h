@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "BaseTask.h"
+#include "BlockingToolRun.h"
 
 // Cuts one page range out of a PDF into a file of its own through the document tool, on a worker.
 class PDFSpliter : public BaseTask
@@ -13,6 +14,7 @@ public:
 
     void setTask(const QString& inputPath, const QString& outputPath, int firstPage, int lastPage);
     void run() override;
+    void cancel() override;
     void split(const QString& inputPath, const QString& outputPath, int firstPage, int lastPage);
 
 signals:
@@ -23,4 +25,5 @@ private:
     QString m_outputPath;
     int m_firstPage;
     int m_lastPage;
+    BlockingToolRun m_run;
 };

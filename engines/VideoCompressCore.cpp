@@ -8,6 +8,8 @@
 
 #include "JsonParsing.h"
 #include "MediaInfoQueries.h"
+#include "OutputPaths.h"
+#include "RunningTools.h"
 #include "Tool.h"
 
 namespace {
@@ -35,6 +37,7 @@ VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
     connect(m_ffmpeg->process(), &QProcess::readyReadStandardOutput, this,
             &VideoCompressCore::slot_readFOutput);
     connect(m_ffmpeg, &ToolProcess::ended, this, &VideoCompressCore::onFfmpegEnded);
+    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &VideoCompressCore::cancel);
 }
 
 VideoCompressCore::VideoCompressCore(QObject* parent)
@@ -42,6 +45,32 @@ VideoCompressCore::VideoCompressCore(QObject* parent)
     , m_infoProcess(new QProcess(this))
 {
     connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
+}
+
+VideoCompressCore::~VideoCompressCore()
+{
+    cancel();
+}
+
+void VideoCompressCore::cancel()
+{
+    if (!m_ffmpeg)
+        return;
+    m_finished = true;
+    // Running after a told failure too ("Error initializing" while ffmpeg still runs).
+    const bool running = m_ffmpeg->isRunning();
+    m_ffmpeg->cancel();
+    if (running)
+        removePartialOutput();
+}
+
+void VideoCompressCore::removePartialOutput()
+{
+    if (!m_started || m_outPath.isEmpty())
+        return;
+    m_started = false;
+    if (QFileInfo(m_outPath).absoluteFilePath() != QFileInfo(m_inPath).absoluteFilePath())
+        QFile::remove(m_outPath);
 }
 
 QString VideoCompressCore::outputName(const QString& inPath, bool toMp4)
@@ -99,7 +128,7 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
                                     const VideoCompressParam& param)
 {
     m_totalFrames = getFrameCount(inPath);
-    const QString outPath = outDir + outputName(inPath, toMp4);
+    const QString outPath = OutputPaths::claim(outDir + outputName(inPath, toMp4));
     m_inPath = inPath;
     m_outPath = outPath;
 
@@ -112,6 +141,7 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
         reportFailure();
         return outPath;
     }
+    m_started = true;
     m_ffmpeg->start(command);
     return outPath;
 }
@@ -235,9 +265,13 @@ float VideoCompressCore::progressFor(int frame, bool finished) const
 void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
 {
     m_pending += m_ffmpeg->process()->readAll();
+    if (end == ToolProcess::End::FailedToStart)
+        m_started = false; // an older file at the output is untouched
     consumeLines(true);
-    if (m_finished)
+    if (m_finished) { // the failure was told while ffmpeg still ran
+        removePartialOutput();
         return;
+    }
     // Failed to start, crashed, or stopped for its silence: no result, whatever it printed.
     if (!m_done || end != ToolProcess::End::Exited || exitCode != 0) {
         reportFailure();
@@ -256,6 +290,9 @@ void VideoCompressCore::reportFailure()
     if (m_finished)
         return;
     m_finished = true;
+    // "Error initializing" comes while ffmpeg still runs; its output goes when it has ended.
+    if (!m_ffmpeg || !m_ffmpeg->isRunning())
+        removePartialOutput();
     emit sig_sendProgress(-1.0f, false, m_outPath, 0.0f);
     Tool::writeLog(QString("video compress fail %1").arg(m_inPath));
 }

@@ -20,7 +20,10 @@ extern QString g_infoJsonPath;
 // Reports: one (frame / frames, false, output, 0) per progress block, then exactly one final
 // report: (frame ratio, true, output, output size / input size) when ffmpeg has printed its end
 // block and exited cleanly, or (-1, false, output, 0) with the log line "video compress fail
-// <input>" when it could not start, failed, crashed or stayed silent for too long.
+// <input>" when it could not start, failed, crashed or stayed silent for too long. A failed run
+// leaves no output. The output path comes from OutputPaths, so no two files of a run share one.
+// cancel(), the destructor and RunningTools::endAll end a running ffmpeg at once, remove its
+// partial output and send no further report.
 class VideoCompressCore : public QObject
 {
     Q_OBJECT
@@ -29,6 +32,7 @@ public:
     VideoCompressCore(QString ffmpegPath, QObject* parent);
     // A probe-only instance: videoInfo only.
     explicit VideoCompressCore(QObject* parent);
+    ~VideoCompressCore() override;
 
     // Starts ffmpeg on `inPath` and returns the output path (in `outDir`, which ends in "/").
     QString compress(const QString& inPath, const bool& toMp4, const QString& outDir,
@@ -50,6 +54,9 @@ public:
     // How long ffmpeg may stay silent before it is taken as hung and stopped (default two minutes).
     void setStallTimeout(int milliseconds);
 
+    // Ends a running compression now: ffmpeg killed, its partial output removed, no more reports.
+    void cancel();
+
 signals:
     void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
 
@@ -67,6 +74,7 @@ private:
     float progressFor(int frame, bool finished) const;
     void onFfmpegEnded(ToolProcess::End end, int exitCode);
     void reportFailure();
+    void removePartialOutput();
 
     QString m_ffmpegPath;
     ToolProcess* m_ffmpeg = nullptr;
@@ -76,7 +84,8 @@ private:
     QString m_outPath;
     int m_totalFrames = 0;
 
-    bool m_finished = false;   // the one final report has been sent
+    bool m_finished = false;   // the one final report has been sent (or the run was cancelled)
+    bool m_started = false;    // ffmpeg was started on m_outPath, so it may have written there
     int m_endFrame = 0;        // frame number of ffmpeg's end block
     QByteArray m_pending;      // output after the last line end
     QByteArray m_segment;      // lines since the last progress block

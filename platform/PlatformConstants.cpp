@@ -33,6 +33,11 @@ bool PlatformConstants::makeTempFolder()
                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+bool PlatformConstants::pathsIgnoreCase()
+{
+    return false;
+}
+
 QString PlatformConstants::exeSuffix()
 {
     return QString();

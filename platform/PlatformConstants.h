@@ -11,13 +11,18 @@
 class PlatformConstants
 {
 public:
-    // Temporary folder of the image and document engines.
-    // Windows: "C:/VxTemp/". Here: a private folder of the user ("<cache>/VxTemp/", mode 0700).
+    // The shared temporary folder; each running program keeps its intermediate files in a private
+    // subfolder of it (TempFolder). Windows: "C:/VxTemp/". Here: a folder of the user
+    // ("<cache>/VxTemp/", mode 0700).
     static constexpr const char* kWindowsTempFolder = "C:/VxTemp/";
     static QString tempFolder();
     // Creates the temporary folder when it is missing, readable and writable by its owner only.
     // False when it cannot be made.
     static bool makeTempFolder();
+
+    // Whether two paths that differ only in case name the same file. Windows: yes. Here: no.
+    static constexpr bool kWindowsPathsIgnoreCase = true;
+    static bool pathsIgnoreCase();
 
     // Suffix of program files. Windows: ".exe". Here: none.
     static constexpr const char* kWindowsExeSuffix = ".exe";

@@ -9,7 +9,11 @@
 #include <QtTest>
 
 #include "BaseTask.h"
+#include "BlockingToolRun.h"
+#include "RunningTools.h"
+#include "TestEnv.h"
 #include "ThreadPool.h"
+#include "ToolCommand.h"
 
 namespace {
 // Records the order tasks start in and how many run at once; each holds its worker until released.
@@ -65,6 +69,28 @@ public:
     void run() override { throw std::runtime_error("task failed"); }
 };
 
+// A task that runs one long tool, the way a page range does, and ends it when cancelled.
+class ToolTask : public BaseTask
+{
+public:
+    explicit ToolTask(const QString& program) : m_program(program) {}
+    void run() override
+    {
+        const BlockingToolRun::Result result = m_run.run(ToolCommand(m_program, {"60"}, "sleep 60"), 120000);
+        m_pid = result.pid;
+        m_end = result.end;
+    }
+    void cancel() override { m_run.cancel(); }
+    BlockingToolRun::End end() const { return m_end; }
+    qint64 pid() const { return m_pid; }
+
+private:
+    QString m_program;
+    BlockingToolRun m_run;
+    std::atomic<BlockingToolRun::End> m_end{BlockingToolRun::End::FailedToStart};
+    std::atomic<qint64> m_pid{0};
+};
+
 bool waitFor(const std::function<bool()>& condition, int ms = 5000)
 {
     QElapsedTimer timer;
@@ -88,6 +114,7 @@ private slots:
     void throwingTaskDoesNotEndItsWorker();
     void stopDropsWaitingTasksAndWaitsForRunningOne();
     void stopOnIdlePoolIsPrompt();
+    void stopEndsRunningToolTasksAtOnce();
     void taskHeldOnlyByPoolDiesOnWorkerAfterRun();
     void taskPushedBeforeStartWaitsForAWorker();
     void finishedSignalArrivesQueuedOnOwnerThread();
@@ -164,6 +191,34 @@ void TestThreadPool::stopOnIdlePoolIsPrompt()
         pool.start(4);
         pool.stop();
     }
+}
+
+void TestThreadPool::stopEndsRunningToolTasksAtOnce()
+{
+    VX_REQUIRE_TOOL("sleep");
+    ThreadPool pool;
+    pool.start(2);
+    auto first = std::make_shared<ToolTask>(TestEnv::findTool("sleep"));
+    auto second = std::make_shared<ToolTask>(TestEnv::findTool("sleep"));
+    pool.pushTask(first);
+    pool.pushTask(second);
+    QVERIFY(waitFor([] { return RunningTools::instance()->count() == 2; }));
+
+    // stop() on a thread of its own, so that a stop that waited for the tools would show as a hang.
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        pool.stop();
+        stopped = true;
+    });
+    const bool prompt = waitFor([&] { return stopped.load(); }, 5000);
+    stopper.join();
+    QVERIFY(prompt);
+    QCOMPARE(first->end(), BlockingToolRun::End::Cancelled);
+    QCOMPARE(second->end(), BlockingToolRun::End::Cancelled);
+    QCOMPARE(RunningTools::instance()->count(), 0);
+    QVERIFY(first->pid() > 0 && second->pid() > 0);
+    QVERIFY(waitFor([&] { return TestEnv::processGone(first->pid()) && TestEnv::processGone(second->pid()); },
+                    2000));
 }
 
 void TestThreadPool::taskHeldOnlyByPoolDiesOnWorkerAfterRun()

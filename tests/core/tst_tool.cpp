@@ -2,8 +2,10 @@
 #include <thread>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,6 +26,7 @@ private slots:
     void secondsBetween_data();
     void secondsBetween();
     void logRecreatesFolderOnFirstWrite();
+    void firstRunUnderNewHomeKeepsItsLogLines();
     void logWritesUtf8LinesWithLineFeedsOnly();
     void logFromManyThreadsKeepsWholeLines();
     void logIntoUncreatableFolderDropsLineAndReturns();
@@ -40,7 +43,9 @@ void TestTool::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
+    // The copy started under a new home keeps the log where the program would put it.
+    if (!qEnvironmentVariableIsSet("VX_TOOL_TEST_NEW_HOME"))
+        TestEnv::isolate(*m_dir);
 }
 
 QByteArray TestTool::readLog() const
@@ -129,6 +134,34 @@ void TestTool::logRecreatesFolderOnFirstWrite()
     QCOMPARE(TestEnv::logLines(), QStringList({"create dir success", "after removal"}));
 }
 
+void TestTool::firstRunUnderNewHomeKeepsItsLogLines()
+{
+    // The log folder comes from the locations taken at program load, so a program of its own is
+    // started under an empty home: none of the folders above the log exists yet.
+    if (qEnvironmentVariableIsSet("VX_TOOL_TEST_NEW_HOME")) {
+        QVERIFY(Tool::writeLog("first line"));
+        QVERIFY(Tool::writeLog("second line"));
+        return;
+    }
+    const QString home = m_dir->path() + "/new home";
+    QVERIFY(QDir().mkpath(home));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        environment.remove(name);
+    environment.insert("HOME", home);
+    environment.insert("VX_TOOL_TEST_NEW_HOME", "1");
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"firstRunUnderNewHomeKeepsItsLogLines"});
+    QVERIFY(child.waitForFinished(30000));
+    QVERIFY2(child.exitCode() == 0, child.readAll().constData());
+
+    QFile log(home + "/.local/share/Vornix/log.txt");
+    QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+    QCOMPARE(log.readAll(), QByteArray("create dir success\nfirst line\nsecond line\n"));
+}
+
 void TestTool::logWritesUtf8LinesWithLineFeedsOnly()
 {
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
@@ -176,8 +209,15 @@ void TestTool::makeDirReportsEachOutcome()
     QVERIFY(Tool::makeDir(folder));
     QVERIFY(QDir(folder).exists());
     QVERIFY(Tool::makeDir(folder));
-    QVERIFY(!Tool::makeDir(m_dir->path() + "/missing/parent"));
-    QCOMPARE(TestEnv::logLines(), QStringList({"create dir success", "dir is exist", "error:create dir fail"}));
+    // Missing parents are made too; a parent that is a file cannot be.
+    QVERIFY(Tool::makeDir(m_dir->path() + "/missing/parent"));
+    QVERIFY(QDir(m_dir->path() + "/missing/parent").exists());
+    QFile file(m_dir->path() + "/a file");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(!Tool::makeDir(file.fileName() + "/child"));
+    QCOMPARE(TestEnv::logLines(), QStringList({"create dir success", "dir is exist", "create dir success",
+                                               "error:create dir fail"}));
 }
 
 void TestTool::removeTempFilesStopsAtFirstFailure()

@@ -3,10 +3,13 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "BlockingToolRun.h"
+#include "RunningTools.h"
 #include "TestEnv.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
@@ -23,9 +26,16 @@ private slots:
     void endsOnce();
     void outputRestartsTheSilenceLimit();
     void toolOutlivingItsGuardGoesWithIt();
+    void cancelEndsTheWholeGroupSilently();
+    void programsLeftBehindGoWithTheirTool();
+    void endAllEndsEveryRunningTool();
+    void blockingRunEndsAtOnceWhenCancelled();
 
 private:
     QString writeScript(const QString& name, const QByteArray& body) const;
+    // A tool that starts a second program of its own and then waits; both write their pids.
+    QString parentAndChild(const QString& name, const QString& pids) const;
+    static QList<qint64> readPids(const QString& file);
 
     QTemporaryDir m_dir;
 };
@@ -138,6 +148,116 @@ void TestToolProcess::toolOutlivingItsGuardGoesWithIt()
     tool.reset();
     QCOMPARE(ends, 0);
     QVERIFY(::kill(pid, 0) != 0); // gone, and reaped
+}
+
+QString TestToolProcess::parentAndChild(const QString& name, const QString& pids) const
+{
+    return writeScript(name, QString("sleep 30 &\necho $! > '%1.tmp'\necho $$ >> '%1.tmp'\n"
+                                     "mv '%1.tmp' '%1'\nwait")
+                                 .arg(pids)
+                                 .toUtf8());
+}
+
+QList<qint64> TestToolProcess::readPids(const QString& file)
+{
+    QFile in(file);
+    QList<qint64> pids;
+    if (in.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : in.readAll().split('\n')) {
+            if (line.toLongLong() > 0)
+                pids << line.toLongLong();
+        }
+    }
+    return pids;
+}
+
+void TestToolProcess::cancelEndsTheWholeGroupSilently()
+{
+    const QString pids = m_dir.filePath("cancel.pids");
+    ToolProcess tool(nullptr);
+    QSignalSpy spy(&tool, &ToolProcess::ended);
+    tool.start(ToolCommand(parentAndChild("cancelled", pids), {}, "cancelled"));
+    QVERIFY(tool.isRunning());
+    QCOMPARE(RunningTools::instance()->count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(readPids(pids).size(), 2, 10000);
+
+    tool.cancel();
+    QVERIFY(!tool.isRunning());
+    QCOMPARE(tool.process()->state(), QProcess::NotRunning);
+    QCOMPARE(RunningTools::instance()->count(), 0);
+    for (const qint64 pid : readPids(pids))
+        QTRY_VERIFY_WITH_TIMEOUT(TestEnv::processGone(pid), 2000);
+    QVERIFY(!spy.wait(300));
+}
+
+void TestToolProcess::programsLeftBehindGoWithTheirTool()
+{
+    // The tool ends by itself and leaves a program it started running: that goes too.
+    const QString pidFile = m_dir.filePath("left.pid");
+    const QString program =
+        writeScript("leaves", QString("sleep 30 &\necho $! > '%1'\nexit 0").arg(pidFile).toUtf8());
+    ToolProcess tool(nullptr);
+    QSignalSpy spy(&tool, &ToolProcess::ended);
+    tool.start(ToolCommand(program, {}, "leaves"));
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
+    QCOMPARE(spy[0][0].value<ToolProcess::End>(), ToolProcess::End::Exited);
+    const QList<qint64> left = readPids(pidFile);
+    QCOMPARE(left.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(TestEnv::processGone(left.first()), 2000);
+    QCOMPARE(RunningTools::instance()->count(), 0);
+}
+
+void TestToolProcess::endAllEndsEveryRunningTool()
+{
+    // One tool on this thread and one waited for on another: endAll ends both, at once.
+    const QString first = m_dir.filePath("first.pids");
+    const QString second = m_dir.filePath("second.pids");
+    ToolProcess tool(nullptr);
+    QSignalSpy spy(&tool, &ToolProcess::ended);
+    tool.start(ToolCommand(parentAndChild("first", first), {}, "first"));
+    BlockingToolRun run;
+    BlockingToolRun::Result result;
+    QThread* worker = QThread::create(
+        [&] { result = run.run(ToolCommand(parentAndChild("second", second), {}, "second"), 60000); });
+    worker->start();
+    QTRY_COMPARE_WITH_TIMEOUT(readPids(first).size() + readPids(second).size(), 4, 10000);
+    QCOMPARE(RunningTools::instance()->count(), 2);
+
+    RunningTools::endAll();
+    QVERIFY(worker->wait(5000));
+    delete worker;
+    QCOMPARE(result.end, BlockingToolRun::End::Crashed); // killed by nobody the run knew of
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
+    QCOMPARE(spy[0][0].value<ToolProcess::End>(), ToolProcess::End::Crashed);
+    for (const qint64 pid : readPids(first) + readPids(second))
+        QTRY_VERIFY_WITH_TIMEOUT(TestEnv::processGone(pid), 2000);
+    QCOMPARE(RunningTools::instance()->count(), 0);
+}
+
+void TestToolProcess::blockingRunEndsAtOnceWhenCancelled()
+{
+    const QString pids = m_dir.filePath("blocking.pids");
+    BlockingToolRun run;
+    BlockingToolRun::Result result;
+    QThread* worker = QThread::create(
+        [&] { result = run.run(ToolCommand(parentAndChild("blocking", pids), {}, "blocking"), 60000); });
+    worker->start();
+    QTRY_COMPARE_WITH_TIMEOUT(readPids(pids).size(), 2, 10000);
+
+    run.cancel();
+    QVERIFY(worker->wait(5000));
+    delete worker;
+    QCOMPARE(result.end, BlockingToolRun::End::Cancelled);
+    QVERIFY(result.pid > 0);
+    for (const qint64 pid : readPids(pids))
+        QTRY_VERIFY_WITH_TIMEOUT(TestEnv::processGone(pid), 2000);
+    QCOMPARE(RunningTools::instance()->count(), 0);
+
+    // After a cancel nothing starts any more.
+    const BlockingToolRun::Result later =
+        run.run(ToolCommand(writeScript("never", "touch never-ran"), {}, "x"), 5000);
+    QCOMPARE(later.end, BlockingToolRun::End::Cancelled);
+    QCOMPARE(later.pid, qint64(0));
 }
 
 QTEST_GUILESS_MAIN(TestToolProcess)

@@ -16,6 +16,8 @@
 #include "ImageCompressCore.h"
 #include "ImageScale.h"
 #include "TestEnv.h"
+#include "core/OutputPaths.h"
+#include "core/TempFolder.h"
 #include "core/Tool.h"
 #include "platform/PlatformConstants.h"
 
@@ -130,7 +132,9 @@ void TestImageCompressCore::init()
     QVERIFY(m_run->isValid());
     TestEnv::isolate(*m_run);
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix")); // the log folder, so the log holds only our lines
-    m_tempDir = PlatformConstants::tempFolder();
+    OutputPaths::reset();
+    m_tempDir = TempFolder::path();
+    QVERIFY(m_tempDir.startsWith(PlatformConstants::tempFolder()));
     m_outDir = m_run->filePath("输出 folder") + '/';
     QVERIFY(QDir().mkpath(m_outDir));
 }
@@ -258,7 +262,7 @@ void TestImageCompressCore::compresses()
 
     const QString returned = start(engine, operation, inPath, m_outDir, 10, quality);
     const bool bmpKept = keep && outName.endsWith(".bmp");
-    QCOMPARE(returned, bmpKept ? m_outDir + "c_photo.jpg" : outPath);
+    QCOMPARE(returned, outPath);
     waitForEnd(engine, spy);
 
     // Ticks come first, each unfinished; the end is (1.0, true, output, output size / input size).
@@ -281,8 +285,11 @@ void TestImageCompressCore::compresses()
     QCOMPARE(reader.size(), size);
     QCOMPARE(reader.imageCount(), frames);
     QVERIFY(!reader.read().isNull());
+    // Nothing but the result: no JPEG of a kept BMP beside it, no intermediate file left behind.
     if (bmpKept)
         QVERIFY(!QFile::exists(m_outDir + "c_photo.jpg"));
+    QCOMPARE(QDir(m_tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 
     // The commands are logged as the product writes them, every path in double quotes.
     const QString toolInput = scale.isValid() ? scaled : inPath;
@@ -291,15 +298,15 @@ void TestImageCompressCore::compresses()
         expected << QString("start compress %1: \"%2\" --quality 10-%3 -f \"%1\" -o \"%4c_%5.png\"")
                         .arg(toolInput, m_pngquant, QString::number(quality), m_tempDir,
                              QString::number(number));
-        QVERIFY(QFile::exists(m_tempDir + QString("c_%1.png").arg(number)));
-        // The engine made the temporary folder, private to its owner.
+        // The engine's temporary folder, private to its owner.
         const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |
                                                 QFileDevice::WriteOther | QFileDevice::ExeOther;
         QCOMPARE(QFileInfo(m_tempDir).permissions() & shared, QFileDevice::Permissions());
     } else if (operation == Jpg) {
         const QString read = toolInput + (toolInput.endsWith(".gif") ? "[0]" : "");
-        const QString written = m_outDir + outName.left(outName.size() - 4) + ".jpg";
+        // A kept BMP's JPEG is written in the temporary folder and then takes the ".bmp" name.
+        const QString written = bmpKept ? m_tempDir + QString("c_%1.jpg").arg(number) : outPath;
         expected << "jpg compress " + inPath
                  << QString("start compress %1: \"convert\" -quality %2% \"%1\"  \"%3\"")
                         .arg(read, QString::number(quality), written);
@@ -369,8 +376,10 @@ void TestImageCompressCore::enginesBuiltAheadKeepTheirTemporaryFilesApart()
     QVERIFY(reportAt(secondSpy, secondSpy.count() - 1).stat);
     QCOMPARE(QImageReader(m_outDir + "c_photo.png").size(), QSize(320, 240));
     QCOMPARE(QImageReader(m_outDir + "c_flat.png").size(), QSize(300, 200));
-    QCOMPARE(QImageReader(m_tempDir + QString("c_%1.png").arg(firstNumber)).size(), QSize(320, 240));
-    QCOMPARE(QImageReader(m_tempDir + QString("c_%1.png").arg(firstNumber + 1)).size(), QSize(300, 200));
+    QCOMPARE(g_imageEngineCount, firstNumber + 1);
+    // Each removed its own numbered result when it ended.
+    QVERIFY(!QFile::exists(m_tempDir + QString("c_%1.png").arg(firstNumber)));
+    QVERIFY(!QFile::exists(m_tempDir + QString("c_%1.png").arg(firstNumber + 1)));
 }
 
 void TestImageCompressCore::failureIsReportedOnce_data()
@@ -486,7 +495,7 @@ void TestImageCompressCore::failureIsReportedOnce()
     const QString outDir = obstacle == "nofolder" ? m_run->filePath("no such folder") + '/' : m_outDir;
     const QString suffix = operation == Png ? ".png" : operation == Jpg ? ".jpg" : ".gif";
     const QString base = QFileInfo(file).baseName();
-    const QString jpgPath = outDir + "c_" + base + ".jpg";
+    const QString jpgPath = m_tempDir + QString("c_%1.jpg").arg(g_imageEngineCount + 1);
     QString outPath = outDir + "c_" + base + suffix;
     if (operation == Jpg && file.endsWith(".bmp"))
         outPath = outDir + "c_" + base + ".bmp";
@@ -518,8 +527,11 @@ void TestImageCompressCore::failureIsReportedOnce()
     QVERIFY(!end.stat);
     QCOMPARE(end.filePath, pathReported ? outPath : QString());
     QVERIFY(std::isfinite(end.compRate) && end.compRate == 0.0f);
-    if (obstacle.isEmpty() && timeLimit == 0)
-        QVERIFY(!QFile::exists(outPath) || QFileInfo(outPath).size() == 0);
+    // A failed job leaves neither a partial output nor an intermediate file.
+    if (obstacle.isEmpty())
+        QVERIFY(!QFile::exists(outPath));
+    QCOMPARE(QDir(m_tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 
     for (QString& line : lines)
         line.replace("%IN", input(file))

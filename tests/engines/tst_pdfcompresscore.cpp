@@ -325,8 +325,9 @@ void TestPdfCompressCore::namesPartsAfterTextBeforeFirstDot()
     engine.start();
     QCOMPARE(engine.partPaths(), QStringList({engine.workDir() + "/a_0.pdf", engine.workDir() + "/a_1.pdf"}));
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last()[1].toBool(), 60000);
-    QVERIFY(QFileInfo::exists(engine.workDir() + "/a_1s.pdf"));
     QCOMPARE(PdfFactory::pageCount(m_dir.filePath("dots/c_a.b.pdf")), 6);
+    // The split and part files went with the work folder when the job ended.
+    QVERIFY(!QFileInfo::exists(engine.workDir()));
 }
 
 void TestPdfCompressCore::mergeThatCannotStartFailsOnce()
@@ -385,7 +386,8 @@ void TestPdfCompressCore::hungToolIsStopped()
     const ToolCommand hung(TestEnv::findTool("sleep"), {"60"}, "sleep 60");
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!PDFCompressTask::runBlocking(hung, "/tmp/hung.pdf", 300));
+    BlockingToolRun run;
+    QVERIFY(!PDFCompressTask::runBlocking(run, hung, "/tmp/hung.pdf", 300));
     QVERIFY(clock.elapsed() < 10000);
     QCOMPARE(TestEnv::logLines(), QStringList({"pdf tool fail /tmp/hung.pdf: no end after 300 ms"}));
 

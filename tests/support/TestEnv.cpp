@@ -1,5 +1,8 @@
 #include "TestEnv.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -66,4 +69,56 @@ int TestEnv::runTool(const QString& program, const QStringList& arguments, QByte
     if (output)
         *output = process.readAll();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+namespace
+{
+// The state letter of /proc/<pid>/stat ('Z' for an ended process not yet reaped), or 0 when gone.
+char processState(qint64 pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
+}
+} // namespace
+
+QStringList TestEnv::processesMentioning(const QString& text)
+{
+    QStringList found;
+    const QByteArray wanted = QFile::encodeName(text);
+    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || pid == QCoreApplication::applicationPid() || processGone(pid))
+            continue;
+        QFile cmdline("/proc/" + entry + "/cmdline");
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        QByteArray arguments = cmdline.readAll().replace('\0', ' ');
+        if (!arguments.contains(wanted))
+            continue;
+        found << QString("%1: %2").arg(pid).arg(QString::fromLocal8Bit(arguments.trimmed()));
+    }
+    return found;
+}
+
+bool TestEnv::processGone(qint64 pid)
+{
+    const char state = processState(pid);
+    return state == 0 || state == 'Z' || state == 'X';
+}
+
+QStringList TestEnv::entriesUnder(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(folder).relativeFilePath(it.next());
+    entries.sort();
+    return entries;
 }

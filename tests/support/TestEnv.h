@@ -28,6 +28,16 @@ public:
     // returns the path, or an empty text when it cannot be written.
     static QString writeScript(const QString& path, const QByteArray& body);
 
+    // Live processes (not this one, not ended ones waiting to be reaped) whose argument list contains
+    // `text` anywhere, as "pid: arguments" lines. Tools name the files they work on in their
+    // arguments, so a test folder's path finds every tool still working in it.
+    static QStringList processesMentioning(const QString& text);
+    // Whether the process `pid` has ended (an ended one not yet reaped counts as ended).
+    static bool processGone(qint64 pid);
+
+    // Every file and folder below `folder`, relative to it, sorted; hidden ones included.
+    static QStringList entriesUnder(const QString& folder);
+
     // Runs a program to completion (for preparing inputs); returns its exit code, -1 on failure to run.
     static int runTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
                        int timeoutMs = 120000);

@@ -54,6 +54,8 @@ private slots:
     void convertsInParallel();
     void failures_data();
     void failures();
+    void richTextNamedDocConverts();
+    void unreadableFileFailsWithinSeconds();
 
 private:
     QString path(const QString& name) const { return m_dir.path() + "/files/" + name; }
@@ -173,6 +175,59 @@ void tst_DocToolLegacy::failures()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.error.startsWith(error), qPrintable(run.error));
     QVERIFY(!QFileInfo::exists(output));
+}
+
+void tst_DocToolLegacy::richTextNamedDocConverts()
+{
+    // Word also saves ".doc" files as RTF; they are read as RTF.
+    const QString profile = QUrl::fromLocalFile(m_dir.path() + "/lo-profile").toString(QUrl::FullyEncoded);
+    QCOMPARE(TestEnv::runTool("soffice", {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                                          "--convert-to", "rtf", "--outdir", m_dir.path() + "/files", m_doc}),
+             0);
+    const QString input = path("rich text.doc");
+    QVERIFY(QFile::rename(path("letter.rtf"), input));
+    const QString output = path("rich text.docx");
+    const Run run = convert(input, output);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.error));
+    QVERIFY(namesOf(OoxmlPackage::read(output)).contains("word/document.xml"));
+}
+
+void tst_DocToolLegacy::unreadableFileFailsWithinSeconds()
+{
+    // Two megabytes of noise named ".doc", once plain and once behind the OLE signature of a real
+    // one: LibreOffice cannot load either, and says so at once instead of reading it as text. No
+    // LibreOffice and no work folder remain.
+    const QString work = m_dir.path() + "/system temp";
+    QVERIFY(QDir().mkpath(work));
+    for (const QByteArray& head : {QByteArray(), QByteArray::fromHex("D0CF11E0A1B11AE1")}) {
+        const QString input = path(head.isEmpty() ? "noise.doc" : "ole noise.doc");
+        QFile file(input);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray noise(2 * 1024 * 1024, '\0');
+        quint32 state = 99;
+        for (int i = 0; i < noise.size(); ++i) {
+            state = state * 1103515245u + 12345u;
+            noise[i] = char(state >> 24);
+        }
+        file.write(head + noise);
+        file.close();
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", work);
+        process.setProcessEnvironment(environment);
+        process.start(QCoreApplication::applicationDirPath() + "/docTool/Trellant35",
+                      {"-type=6", "-input=" + input, "-output=" + path("noise.docx")});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()).trimmed(),
+                 QString("cannot convert %1: LibreOffice wrote no document (Error: source file could not be "
+                         "loaded)")
+                     .arg(input));
+        QVERIFY(!QFileInfo::exists(path("noise.docx")));
+        QCOMPARE(TestEnv::processesMentioning(work), QStringList());
+        QCOMPARE(TestEnv::entriesUnder(work), QStringList());
+    }
 }
 
 QTEST_MAIN(tst_DocToolLegacy)

@@ -1,27 +1,67 @@
 #include "LegacyConverter.h"
 
+#include <algorithm>
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include "DocToolArguments.h"
+#include "OfficeRun.h"
 
 namespace
 {
-// A first start of LibreOffice with a fresh profile takes several seconds; a large document a
-// minute or two.
-const int kStartTimeoutMs = 30 * 1000;
+// A large document takes LibreOffice a minute or two; a file it cannot load, about a second.
 const int kConvertTimeoutMs = 4 * 60 * 1000;
 
 QString lastLine(const QByteArray& output)
 {
-    const QStringList lines = QString::fromLocal8Bit(output).split('\n', Qt::SkipEmptyParts);
+    QStringList lines = QString::fromLocal8Bit(output).split('\n', Qt::SkipEmptyParts);
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const QString& line) { return line.contains("javaldx"); }),
+                lines.end());
     return lines.isEmpty() ? QString("no output") : lines.last().trimmed();
+}
+
+QByteArray headOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(8) : QByteArray();
+}
+
+// The import filters to try, in order. LibreOffice, left to guess, reads any file it does not
+// recognise as plain text, which takes minutes for a large one and gives a document of noise: so
+// the filter is named. A Word or PowerPoint 97-2003 file is an OLE compound file; Word's older
+// versions share that container, so they follow when Word 97's filter refuses; Word also saves
+// ".doc" files as RTF.
+QStringList importFilters(const QString& format, const QString& input)
+{
+    if (format == "pptx")
+        return {"MS PowerPoint 97"};
+    const QByteArray head = headOf(input);
+    if (head.startsWith("{\\rtf"))
+        return {"Rich Text Format"};
+    if (head == QByteArray::fromHex("D0CF11E0A1B11AE1"))
+        return {"MS Word 97", "MS Word 95", "MS WinWord 6.0"};
+    return {"MS Word 97"};
+}
+
+// Copies the converted file to its target through "<target>.<pid>.tmp", so that the target is
+// either absent or complete.
+bool place(const QString& produced, const QString& output)
+{
+    const QString partial = QString("%1.%2.tmp").arg(output).arg(QCoreApplication::applicationPid());
+    QFile::remove(partial);
+    if (!QFile::copy(produced, partial))
+        return false;
+    QFile::remove(output);
+    if (QFile::rename(partial, output))
+        return true;
+    QFile::remove(partial);
+    return false;
 }
 } // namespace
 
@@ -33,8 +73,7 @@ bool LegacyConverter::run(const DocToolArguments& arguments, QString* error)
         *error = "cannot convert: both -input= and -output= are needed";
         return false;
     }
-    const QFileInfo inputInfo(input);
-    if (!inputInfo.isFile()) {
+    if (!QFileInfo(input).isFile()) {
         *error = QString("cannot convert %1: no such file").arg(input);
         return false;
     }
@@ -55,59 +94,50 @@ bool LegacyConverter::run(const DocToolArguments& arguments, QString* error)
         return false;
     }
 
-    // Every run has its own profile and home: LibreOffice refuses to share a profile between
-    // parallel runs and writes into the home folder.
+    // Every run has its own profile, home and temporary folder: LibreOffice refuses to share a
+    // profile between parallel runs and writes into the other two. All of it goes with `work`.
     QTemporaryDir work;
-    const QString home = work.path() + "/home";
-    const QString profile = work.path() + "/profile";
     const QString outDir = work.path() + "/out";
-    if (!work.isValid() || !QDir().mkpath(home) || !QDir().mkpath(profile) || !QDir().mkpath(outDir)) {
+    if (!work.isValid() || !QDir().mkpath(outDir)) {
         *error = QString("cannot convert %1: no work folder").arg(input);
         return false;
     }
 
-    QProcess officeProcess;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home);
-    officeProcess.setProcessEnvironment(environment);
-    officeProcess.setProcessChannelMode(QProcess::MergedChannels);
-    // The input is passed as an absolute path, so no file name can read as an option.
-    officeProcess.start(office,
-                        {"-env:UserInstallation=" + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
-                         "--headless", "--invisible", "--nolockcheck", "--nologo", "--norestore",
-                         "--convert-to", format, "--outdir", outDir, inputInfo.absoluteFilePath()});
-    if (!officeProcess.waitForStarted(kStartTimeoutMs)) {
-        *error = QString("cannot convert %1: LibreOffice does not start (%2)")
-                     .arg(input, officeProcess.errorString());
+    OfficeRun run(office, work.path());
+    QFileInfoList produced;
+    for (const QString& filter : importFilters(format, input)) {
+        const OfficeRun::End end = run.convert(input, filter, format, outDir, kConvertTimeoutMs);
+        if (end == OfficeRun::End::FailedToStart) {
+            *error =
+                QString("cannot convert %1: LibreOffice does not start (%2)").arg(input, run.errorString());
+            return false;
+        }
+        if (end == OfficeRun::End::Stopped) {
+            *error = QString("cannot convert %1: stopped").arg(input);
+            return false;
+        }
+        if (end == OfficeRun::End::TimedOut) {
+            *error = QString("cannot convert %1: LibreOffice gave no result within %2 s")
+                         .arg(input)
+                         .arg(kConvertTimeoutMs / 1000);
+            return false;
+        }
+        // LibreOffice ends with 0 even when it converted nothing: only the file tells.
+        produced = QDir(outDir).entryInfoList(QDir::Files);
+        if (!produced.isEmpty() && produced.first().size() > 0)
+            break;
+        produced.clear();
+    }
+    if (produced.isEmpty()) {
+        *error =
+            QString("cannot convert %1: LibreOffice wrote no document (%2)").arg(input, lastLine(run.said()));
         return false;
     }
-    if (!officeProcess.waitForFinished(kConvertTimeoutMs)) {
-        officeProcess.kill();
-        officeProcess.waitForFinished(5000);
-        *error = QString("cannot convert %1: LibreOffice gave no result within %2 s")
-                     .arg(input)
-                     .arg(kConvertTimeoutMs / 1000);
+    if (OfficeRun::stopRequested()) {
+        *error = QString("cannot convert %1: stopped").arg(input);
         return false;
     }
-
-    // LibreOffice ends with 0 even when it converted nothing: only the file tells.
-    const QFileInfoList produced = QDir(outDir).entryInfoList(QDir::Files);
-    if (produced.isEmpty() || produced.first().size() <= 0) {
-        *error = QString("cannot convert %1: LibreOffice wrote no document (%2)")
-                     .arg(input, lastLine(officeProcess.readAll()));
-        return false;
-    }
-
-    // Written next to the target first, so that the target is either absent or complete.
-    const QString partial = output + ".part";
-    QFile::remove(partial);
-    if (!QFile::copy(produced.first().absoluteFilePath(), partial)) {
-        *error = QString("cannot convert %1: cannot write %2").arg(input, partial);
-        return false;
-    }
-    QFile::remove(output);
-    if (!QFile::rename(partial, output)) {
-        QFile::remove(partial);
+    if (!place(produced.first().absoluteFilePath(), output)) {
         *error = QString("cannot convert %1: cannot write %2").arg(input, output);
         return false;
     }

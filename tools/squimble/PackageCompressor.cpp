@@ -5,8 +5,11 @@
 
 #include <zip.h>
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "ImageReducer.h"
 
@@ -83,9 +86,48 @@ void PackageCompressor::onWriteProgress(zip_t*, double done, void* self)
 
 bool PackageCompressor::run(const QString& inputPath, const QString& outputPath, QString* reason)
 {
+    // Written in the system's temporary folder (the document engine points it at a folder of the
+    // job's own), libzip's own temporary file included, and moved to outputPath only when complete:
+    // a run that is killed leaves nothing beside the output.
+    if (!QFileInfo(outputPath).absoluteDir().exists()) {
+        *reason = QString("Not written: %1 (the folder does not exist)").arg(outputPath);
+        return false;
+    }
+    QTemporaryDir staging;
+    if (!staging.isValid()) {
+        *reason = QString("Not written: %1 (no temporary folder)").arg(outputPath);
+        return false;
+    }
+    const QString staged = staging.filePath("package");
+    if (!writePackage(inputPath, staged, outputPath, reason))
+        return false;
+    if (!moveInto(staged, outputPath)) {
+        *reason = QString("Not written: cannot move the result to %1").arg(outputPath);
+        return false;
+    }
+    report(99);
+    return true;
+}
+
+bool PackageCompressor::moveInto(const QString& staged, const QString& outputPath)
+{
+    QFile::remove(outputPath);
+    if (QFile::rename(staged, outputPath))
+        return true;
+    // Another file system: copied beside the target under a name of this run, then renamed.
+    const QString partial = QString("%1.%2.tmp").arg(outputPath).arg(QCoreApplication::applicationPid());
+    if (QFile::copy(staged, partial) && QFile::rename(partial, outputPath))
+        return true;
+    QFile::remove(partial);
+    return false;
+}
+
+bool PackageCompressor::writePackage(const QString& inputPath, const QString& stagedPath,
+                                     const QString& outputPath, QString* reason)
+{
     report(0);
     const QByteArray input = QFile::encodeName(inputPath);
-    const QByteArray output = QFile::encodeName(outputPath);
+    const QByteArray output = QFile::encodeName(stagedPath);
 
     int code = 0;
     zip_t* source = zip_open(input.constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
@@ -121,25 +163,24 @@ bool PackageCompressor::run(const QString& inputPath, const QString& outputPath,
         *reason = QString("Not written: %1 (%2)").arg(outputPath, archiveErrorText(target));
         zip_discard(target);
         zip_discard(source);
-        QFile::remove(outputPath);
+        QFile::remove(stagedPath);
         return false;
     }
     zip_discard(source);
 
-    if (!verifyOutput(outputPath, entries, reason)) {
-        QFile::remove(outputPath);
+    if (!verifyOutput(stagedPath, outputPath, entries, reason)) {
+        QFile::remove(stagedPath);
         return false;
     }
 
     // Never hand back more than was given.
-    if (QFileInfo(outputPath).size() > QFileInfo(inputPath).size()) {
-        QFile::remove(outputPath);
-        if (!QFile::copy(inputPath, outputPath)) {
+    if (QFileInfo(stagedPath).size() > QFileInfo(inputPath).size()) {
+        QFile::remove(stagedPath);
+        if (!QFile::copy(inputPath, stagedPath)) {
             *reason = QString("Not written: cannot copy %1 to %2").arg(inputPath, outputPath);
             return false;
         }
     }
-    report(99);
     return true;
 }
 
@@ -220,10 +261,11 @@ bool PackageCompressor::copyEntries(zip_t* source, zip_t* target, const QString&
     return true;
 }
 
-bool PackageCompressor::verifyOutput(const QString& outputPath, qint64 expectedEntries, QString* reason) const
+bool PackageCompressor::verifyOutput(const QString& stagedPath, const QString& outputPath,
+                                     qint64 expectedEntries, QString* reason) const
 {
     int code = 0;
-    zip_t* written = zip_open(QFile::encodeName(outputPath).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    zip_t* written = zip_open(QFile::encodeName(stagedPath).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
     if (!written) {
         *reason = QString("Not written: %1 does not open again (%2)").arg(outputPath, zipErrorText(code));
         return false;

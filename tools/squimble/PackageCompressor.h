@@ -10,8 +10,9 @@ typedef struct zip zip_t;
 
 // Rewrites one .docx/.pptx package: pictures re-encoded by the profile, every other part copied
 // byte for byte, every entry deflated at the best level, entries in the input's order. The
-// output is written beside its final name and appears only when it is complete and opens again
-// as a package; a result larger than the input is replaced by the input's bytes.
+// output is written in the system's temporary folder and moved to its name only when it is
+// complete and opens again as a package; a result larger than the input is replaced by the
+// input's bytes.
 class PackageCompressor
 {
 public:
@@ -22,8 +23,12 @@ public:
     bool run(const QString& inputPath, const QString& outputPath, QString* reason);
 
 private:
+    bool writePackage(const QString& inputPath, const QString& stagedPath, const QString& outputPath,
+                      QString* reason);
+    static bool moveInto(const QString& staged, const QString& outputPath);
     bool copyEntries(zip_t* source, zip_t* target, const QString& inputPath, QString* reason);
-    bool verifyOutput(const QString& outputPath, qint64 expectedEntries, QString* reason) const;
+    bool verifyOutput(const QString& stagedPath, const QString& outputPath, qint64 expectedEntries,
+                      QString* reason) const;
     void report(int percent);
 
     static void onWriteProgress(zip_t* archive, double done, void* self);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// This program's own folder for intermediate files (scaled copies, pngquant results, converted
+// documents): a subfolder of the shared temporary folder (PlatformConstants::tempFolder, "C:/VxTemp/"
+// on Windows), unique to this process and readable by its owner only. Two programs running at once
+// never share a name in it, and closing removes only this folder, never the shared one. Any thread.
+class TempFolder
+{
+public:
+    // The folder with a trailing '/', made on the first call (and again after remove, or when the
+    // shared folder has moved); empty when it cannot be made.
+    static QString path();
+    // Removes this process's folder with everything in it. True when nothing of it is left.
+    static bool remove();
+};

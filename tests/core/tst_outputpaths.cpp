@@ -1,0 +1,96 @@
+#include <QDir>
+#include <QtTest>
+
+#include "OutputPaths.h"
+
+// The output paths of one run: a free path stays as it is, a taken one gets a number before its
+// extension, and no output takes the path of a queued input.
+class TestOutputPaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void numbered_data();
+    void numbered();
+    void clashesGetTheNextFreeNumber();
+    void queuedInputsAreNeverGiven();
+    void samePathWrittenDifferentlyIsOnePath();
+    void resetStartsANewRun();
+};
+
+void TestOutputPaths::init()
+{
+    OutputPaths::reset();
+}
+
+void TestOutputPaths::numbered_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("second");
+
+    QTest::newRow("one suffix") << "/d/c_x.png"
+                                << "/d/c_x_2.png";
+    QTest::newRow("several dots") << "/d/c_a.b.pdf"
+                                  << "/d/c_a.b_2.pdf";
+    QTest::newRow("no suffix") << "/d/c_x"
+                               << "/d/c_x_2";
+    QTest::newRow("dot in the folder only") << "/d.e/c_x"
+                                            << "/d.e/c_x_2";
+    QTest::newRow("hidden name") << "/d/.c"
+                                 << "/d/.c_2";
+    QTest::newRow("non-ASCII, blanks")
+        << QString::fromUtf8("/照片 夹/c_照片 1.jpg") << QString::fromUtf8("/照片 夹/c_照片 1_2.jpg");
+}
+
+void TestOutputPaths::numbered()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, second);
+    QCOMPARE(OutputPaths::numbered(path, 2), second);
+}
+
+void TestOutputPaths::clashesGetTheNextFreeNumber()
+{
+    // "x.1.png" and "x.2.png" both want "c_x.png"; a third, "x.3.png", wants it too.
+    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x_2.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x_3.png"));
+    // A name that happens to be a numbered one is taken in its own right.
+    QCOMPARE(OutputPaths::claim("/out/c_x_4.png"), QString("/out/c_x_4.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x_5.png"));
+    // Other names and other folders are not touched.
+    QCOMPARE(OutputPaths::claim("/out/c_y.png"), QString("/out/c_y.png"));
+    QCOMPARE(OutputPaths::claim("/other/c_x.png"), QString("/other/c_x.png"));
+}
+
+void TestOutputPaths::queuedInputsAreNeverGiven()
+{
+    // "a.png" and "c_a.png" are both queued: a.png's output would replace the other input.
+    OutputPaths::protect({"/in/a.png", "/in/c_a.png", "/in/c_a_2.png"});
+    QCOMPARE(OutputPaths::claim("/in/c_a.png"), QString("/in/c_a_3.png"));
+    QCOMPARE(OutputPaths::claim("/in/c_c_a.png"), QString("/in/c_c_a.png"));
+}
+
+void TestOutputPaths::samePathWrittenDifferentlyIsOnePath()
+{
+    const QString current = QDir::currentPath();
+    QCOMPARE(OutputPaths::claim(current + "/sub/../c_z.png"), current + "/sub/../c_z.png");
+    QCOMPARE(OutputPaths::claim(current + "//c_z.png"), current + "//c_z_2.png");
+    QCOMPARE(OutputPaths::claim("c_z.png"), QString("c_z_3.png"));
+    // This file system tells case apart.
+    QCOMPARE(OutputPaths::claim(current + "/C_Z.png"), current + "/C_Z.png");
+}
+
+void TestOutputPaths::resetStartsANewRun()
+{
+    OutputPaths::protect({"/in/a.png"});
+    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
+    OutputPaths::reset();
+    // The next run writes its results under the same names again.
+    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
+    QCOMPARE(OutputPaths::claim("/in/a.png"), QString("/in/a.png"));
+}
+
+QTEST_GUILESS_MAIN(TestOutputPaths)
+#include "tst_outputpaths.moc"

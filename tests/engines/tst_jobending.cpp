@@ -1,0 +1,455 @@
+// Jobs that end before their time, through the real engines and tools: ended by the program's
+// close (RunningTools::endAll), by their engine going, by the pool's stop, by a kill from outside
+// or by a time-out. Each is over at once, leaves no tool running, no partial output and no
+// intermediate file, never touches its input, and sends no report after it was ended.
+#include <csignal>
+#include <memory>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include "DocCompressCore.h"
+#include "DocConvert.h"
+#include "ImageCompressCore.h"
+#include "OutputPaths.h"
+#include "PathManager.h"
+#include "PdfFactory.h"
+#include "PlatformConstants.h"
+#include "RunningTools.h"
+#include "TempFolder.h"
+#include "TestEnv.h"
+#include "ThreadPool.h"
+#include "Tool.h"
+#include "VideoCompressCore.h"
+
+namespace
+{
+bool isFinal(const QList<QVariant>& report)
+{
+    return report[0].toFloat() < 0 || report[1].toBool();
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The process id at the start of the first "pid: arguments" line that mentions `text` and `also`.
+qint64 pidOf(const QString& text, const QString& also)
+{
+    for (const QString& line : TestEnv::processesMentioning(text)) {
+        if (line.contains(also))
+            return line.section(':', 0, 0).toLongLong();
+    }
+    return 0;
+}
+} // namespace
+
+class TestJobEnding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void longPdfEndsAtOnce_data();
+    void longPdfEndsAtOnce();
+    void garbageLegacyDocumentFailsFast();
+    void conversionTimedOutLeavesNothing();
+    void conversionEndedLeavesNothing_data();
+    void conversionEndedLeavesNothing();
+    void endedVideoLeavesNoOutput_data();
+    void endedVideoLeavesNoOutput();
+    void endedImageJobLeavesNothing_data();
+    void endedImageJobLeavesNothing();
+    void endedDocumentCompressionLeavesNothing();
+
+private:
+    // No tool works in the test folder any more, and the program's temporary and PDF work folders
+    // are empty; waits up to `withinMs` for it.
+    void verifyNothingLeft(int withinMs);
+    QString script(const QString& name, const QByteArray& body) const;
+
+    QTemporaryDir m_dir;
+    QString m_longPdf;  // 300 pages
+    QString m_longDoc;  // a Word 97 document that takes LibreOffice seconds to convert
+    QString m_longClip; // a video that takes ffmpeg seconds to compress
+};
+
+void TestJobEnding::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    TestEnv::isolate(m_dir);
+    VX_REQUIRE_TOOL("soffice");
+    VX_REQUIRE_TOOL("ffmpeg");
+    VX_REQUIRE_TOOL("pngquant");
+    VX_REQUIRE_TOOL("convert");
+    QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
+    qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
+    qputenv("HOME", (m_dir.path() + "/home").toLocal8Bit());
+    ThreadPool::instance()->start(4);
+    QVERIFY(QFileInfo(PathManager::instance()->tempDir()).isDir());
+    QVERIFY(QDir().mkpath(m_dir.path() + "/in"));
+
+    PdfFactory::Options options;
+    options.pages = 300;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 800;
+    m_longPdf = m_dir.path() + "/in/long book.pdf";
+    QVERIFY(PdfFactory::write(m_longPdf, options));
+
+    // Sixty thousand lines of text, saved by LibreOffice in Word 97 format.
+    QFile text(m_dir.path() + "/in/long.txt");
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 60000; ++i)
+        text.write(
+            QString("line %1 of a long letter that LibreOffice lays out page after page\n").arg(i).toUtf8());
+    text.close();
+    const QString profile = QUrl::fromLocalFile(m_dir.path() + "/lo-profile").toString(QUrl::FullyEncoded);
+    QCOMPARE(TestEnv::runTool("soffice",
+                              {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                               "--convert-to", "doc", "--outdir", m_dir.path() + "/in", text.fileName()}),
+             0);
+    m_longDoc = m_dir.path() + "/in/long.doc";
+    QVERIFY(QFileInfo(m_longDoc).size() > 0);
+
+    m_longClip = m_dir.path() + "/in/long clip.mp4";
+    QCOMPARE(TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                         "testsrc2=size=1280x720:rate=25:duration=30", "-pix_fmt", "yuv420p",
+                                         "-c:v", "libx264", "-preset", "ultrafast", m_longClip}),
+             0);
+}
+
+void TestJobEnding::cleanupTestCase()
+{
+    ThreadPool::instance()->stop();
+}
+
+void TestJobEnding::init()
+{
+    OutputPaths::reset();
+    QFile::remove(Tool::logFilePath());
+}
+
+QString TestJobEnding::script(const QString& name, const QByteArray& body) const
+{
+    QDir().mkpath(m_dir.path() + "/tools");
+    return TestEnv::writeScript(m_dir.path() + "/tools/" + name, body);
+}
+
+void TestJobEnding::verifyNothingLeft(int withinMs)
+{
+    // A tool killed from outside is seen to end through the event loop, hence the waits for all.
+    QTRY_COMPARE_WITH_TIMEOUT(TestEnv::processesMentioning(m_dir.path()), QStringList(), withinMs);
+    QTRY_COMPARE_WITH_TIMEOUT(RunningTools::instance()->count(), 0, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(TestEnv::entriesUnder(TempFolder::path()), QStringList(), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(TestEnv::entriesUnder(PathManager::instance()->tempDir()), QStringList(), 1000);
+}
+
+void TestJobEnding::longPdfEndsAtOnce_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("the program closes") << "endAll";
+    QTest::newRow("the engine goes") << "destroyed";
+    QTest::newRow("the pool stops, then the window goes") << "poolStop";
+}
+
+void TestJobEnding::longPdfEndsAtOnce()
+{
+    QFETCH(QString, how);
+    const QString output = m_dir.path() + "/in/c_long book.pdf";
+    const QByteArray input = bytesOf(m_longPdf);
+    auto* engine = new DocCompressCore(PlatformConstants::compressionToolPath(),
+                                       PlatformConstants::docToolPath(false), nullptr);
+    QSignalSpy spy(engine, &DocCompressCore::sig_sendProgress);
+    engine->compressPdf(m_longPdf, output, 30);
+    // Ranges are at work on the pool's workers (the document tool takes a few seconds for all).
+    QTRY_VERIFY_WITH_TIMEOUT(RunningTools::instance()->count() >= 2, 30000);
+    const int reportsBefore = spy.size();
+
+    QElapsedTimer clock;
+    clock.start();
+    if (how == "endAll") {
+        RunningTools::endAll();
+    } else if (how == "destroyed") {
+        delete engine;
+        engine = nullptr;
+    } else {
+        ThreadPool::instance()->stop();
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        delete engine;
+        engine = nullptr;
+    }
+    verifyNothingLeft(qMax(100, 5000 - int(clock.elapsed())));
+    QVERIFY(!QFileInfo::exists(output));
+    QCOMPARE(bytesOf(m_longPdf), input);
+    if (engine) {
+        QVERIFY(!spy.wait(1500));
+        QCOMPARE(spy.size(), reportsBefore);
+        delete engine;
+    }
+    if (how == "poolStop")
+        ThreadPool::instance()->start(4);
+    // Nothing of the ended job runs later either: the ranges that were waiting never start.
+    QTest::qWait(1000);
+    QCOMPARE(TestEnv::processesMentioning(m_dir.path()), QStringList());
+}
+
+void TestJobEnding::garbageLegacyDocumentFailsFast()
+{
+    // Two megabytes of noise named ".doc": LibreOffice cannot load it and the job fails within
+    // seconds, not after the conversion's time limit.
+    const QString input = m_dir.path() + "/in/garbage.doc";
+    QFile file(input);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QByteArray noise(2 * 1024 * 1024, '\0');
+    quint32 state = 12345;
+    for (int i = 0; i < noise.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        noise[i] = char(state >> 24);
+    }
+    file.write(noise);
+    file.close();
+    const QString output = m_dir.path() + "/in/c_garbage.docx";
+
+    DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
+    QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
+    engine.compress(input, output, Normal);
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && isFinal(spy.last()), 30000);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy[0][0].toFloat(), -1.0f);
+    QCOMPARE(
+        TestEnv::logLines(),
+        QStringList(QString("doc convert fail %1: no converted file %2").arg(input, engine.convertedPath())));
+    verifyNothingLeft(2000);
+    QVERIFY(!QFileInfo::exists(output));
+    QCOMPARE(bytesOf(input), noise);
+}
+
+void TestJobEnding::conversionTimedOutLeavesNothing()
+{
+    const QString output = TempFolder::path() + "long.docx";
+    DocConvert converter(PlatformConstants::docToolPath(false));
+    converter.setTimeLimit(4000);
+    QSignalSpy failed(&converter, &DocConvert::sig_Failed);
+    QSignalSpy finished(&converter, &DocConvert::sig_Finished);
+    converter.convert(m_longDoc, output);
+    QVERIFY(QFileInfo(converter.workFolder()).isDir());
+    // LibreOffice itself is at work when the time runs out.
+    QTRY_VERIFY_WITH_TIMEOUT(pidOf(m_dir.path(), "soffice.bin") > 0, 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+    QCOMPARE(failed[0][0].toString(), QString("document tool gave no result within 4 s"));
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(converter.workFolder(), QString());
+    verifyNothingLeft(2000);
+}
+
+void TestJobEnding::conversionEndedLeavesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("the document tool is killed") << "kill" << true;
+    QTest::newRow("the document tool is asked to stop") << "term" << true;
+    QTest::newRow("the job is cancelled") << "cancel" << false;
+    QTest::newRow("the program closes") << "endAll" << false;
+}
+
+void TestJobEnding::conversionEndedLeavesNothing()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, reported);
+    const QString output = m_dir.path() + "/in/c_long.docx";
+    DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
+    QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
+    engine.compress(m_longDoc, output, Normal);
+    QTRY_VERIFY_WITH_TIMEOUT(pidOf(m_dir.path(), "soffice.bin") > 0, 10000);
+    const qint64 tool = pidOf(m_longDoc, "-type=6");
+    QVERIFY(tool > 0);
+
+    if (how == "kill")
+        ::kill(pid_t(tool), SIGKILL); // the tool alone, not its group
+    else if (how == "term")
+        ::kill(pid_t(tool), SIGTERM);
+    else if (how == "cancel")
+        engine.cancel();
+    else
+        RunningTools::endAll();
+    verifyNothingLeft(5000);
+    if (reported) {
+        QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && isFinal(spy.last()), 5000);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy[0][0].toFloat(), -1.0f);
+        QCOMPARE(
+            TestEnv::logLines(),
+            QStringList(
+                QString("doc convert fail %1: no converted file %2").arg(m_longDoc, engine.convertedPath())));
+    } else {
+        QVERIFY(!spy.wait(1000));
+        QCOMPARE(spy.size(), 0);
+    }
+    QCOMPARE(engine.jobFolder(), QString());
+    QVERIFY(!QFileInfo::exists(output));
+}
+
+void TestJobEnding::endedVideoLeavesNoOutput_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("ffmpeg is killed") << "kill" << true;
+    QTest::newRow("the job is cancelled") << "cancel" << false;
+    QTest::newRow("the program closes") << "endAll" << false;
+    QTest::newRow("the engine goes") << "destroyed" << false;
+}
+
+void TestJobEnding::endedVideoLeavesNoOutput()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, reported);
+    auto engine = std::make_unique<VideoCompressCore>(PlatformConstants::ffmpegPath(), nullptr);
+    QSignalSpy spy(engine.get(), &VideoCompressCore::sig_sendProgress);
+    const QString output = engine->compress(m_longClip, true, m_dir.path() + "/in/", {1280, 720, 1.0f, 28});
+    QCOMPARE(output, m_dir.path() + "/in/c_long clip.mp4");
+    // ffmpeg is writing the output.
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && QFileInfo(output).size() > 0, 30000);
+    QVERIFY(!isFinal(spy.last()));
+    const int reportsBefore = spy.size();
+
+    if (how == "kill")
+        ::kill(pid_t(pidOf(output, "ffmpeg")), SIGKILL);
+    else if (how == "cancel")
+        engine->cancel();
+    else if (how == "endAll")
+        RunningTools::endAll();
+    else
+        engine.reset();
+    verifyNothingLeft(5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(output), 1000);
+    if (!engine)
+        return;
+    if (reported) {
+        QTRY_VERIFY_WITH_TIMEOUT(isFinal(spy.last()), 5000);
+        QCOMPARE(spy.last()[0].toFloat(), -1.0f);
+        QCOMPARE(spy.size(), reportsBefore + 1);
+        QCOMPARE(TestEnv::logLines().last(), "video compress fail " + m_longClip);
+    } else {
+        QVERIFY(!spy.wait(1000));
+        QCOMPARE(spy.size(), reportsBefore);
+    }
+}
+
+void TestJobEnding::endedImageJobLeavesNothing_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("stage"); // which tool is slow: "resize" or "compress"
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("png while resizing, cancelled") << "png"
+                                                   << "resize"
+                                                   << "cancel";
+    QTest::newRow("png while pngquant runs, program closes") << "png"
+                                                             << "compress"
+                                                             << "endAll";
+    QTest::newRow("jpg while convert writes the output, engine goes") << "jpg"
+                                                                      << "compress"
+                                                                      << "destroyed";
+    QTest::newRow("bmp kept, while convert runs, cancelled") << "bmp"
+                                                             << "compress"
+                                                             << "cancel";
+}
+
+void TestJobEnding::endedImageJobLeavesNothing()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, stage);
+    QFETCH(QString, how);
+
+    const QString input = m_dir.path() + "/in/picture." + suffix;
+    QImage picture(320, 240, QImage::Format_RGB32);
+    picture.fill(QColor(20, 120, 200));
+    QVERIFY(picture.save(input));
+    const QByteArray before = bytesOf(input);
+    // The slow tool writes part of its file (its last argument), then hangs; the other is the real
+    // one. A PNG is resized by convert and compressed by pngquant, a JPEG or BMP compressed by
+    // convert without a resize.
+    const QString marker =
+        m_dir.path() + "/tools/started-" + QString(QTest::currentDataTag()).replace(' ', '-');
+    const QByteArray slow = QString("for a; do last=$a; done\necho partial > \"$last\"\n"
+                                    "touch '%1'\nexec sleep 60")
+                                .arg(marker)
+                                .toUtf8();
+    const QString slowTool = script("slow-" + QFileInfo(marker).fileName(), slow);
+    const bool slowPngquant = suffix == "png" && stage == "compress";
+    const QString pngquant = slowPngquant ? slowTool : PlatformConstants::pngquantPath();
+    const QString convert = slowPngquant ? PlatformConstants::convertProgram() : slowTool;
+
+    auto engine = std::make_unique<ImageCompressCore>(pngquant, convert, nullptr);
+    QSignalSpy spy(engine.get(), &ImageCompressCore::sig_sendProgress);
+    if (suffix == "png")
+        engine->setScaleSize(160, 120);
+    engine->setKeepFormat(true);
+    const QString outDir = m_dir.path() + "/in/";
+    const QString output =
+        suffix == "png" ? engine->compressPng(input, outDir, 10, 80) : engine->compressJpg(input, outDir, 70);
+    QCOMPARE(output, outDir + "c_picture." + suffix);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(marker), 10000);
+    if (suffix == "jpg")
+        QVERIFY(QFileInfo(output).size() > 0); // the partial output itself
+    else
+        QVERIFY(!TestEnv::entriesUnder(TempFolder::path()).isEmpty());
+
+    if (how == "cancel")
+        engine->cancel();
+    else if (how == "endAll")
+        RunningTools::endAll();
+    else
+        engine.reset();
+    verifyNothingLeft(5000);
+    QVERIFY(!QFileInfo::exists(output));
+    QCOMPARE(bytesOf(input), before);
+    if (engine) {
+        QTest::qWait(1200); // a progress tick would come within a second
+        for (const QList<QVariant>& report : spy)
+            QVERIFY(!isFinal(report));
+        const int reports = spy.size();
+        QVERIFY(!spy.wait(1200));
+        QCOMPARE(spy.size(), reports);
+    }
+}
+
+void TestJobEnding::endedDocumentCompressionLeavesNothing()
+{
+    // A compression tool that has begun the output and hangs; the job is cancelled.
+    const QString tool = script("slow-squimble", "echo partial > \"$2\"\necho 10\nexec sleep 60");
+    const QString input = m_dir.path() + "/in/letter.docx";
+    QFile file(input);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("PK stands in for a package; the tool never reads it");
+    file.close();
+    const QString output = m_dir.path() + "/in/c_letter.docx";
+    DocCompressCore engine(tool, PlatformConstants::docToolPath(false));
+    QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
+    engine.compress(input, output, Smallest);
+    QVERIFY(QFileInfo(engine.jobFolder()).isDir());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(output).size() > 0, 10000);
+
+    engine.cancel();
+    verifyNothingLeft(5000);
+    QVERIFY(!QFileInfo::exists(output));
+    QCOMPARE(engine.jobFolder(), QString());
+    QVERIFY(!spy.wait(1200));
+    for (const QList<QVariant>& report : spy)
+        QVERIFY(!isFinal(report));
+}
+
+QTEST_MAIN(TestJobEnding)
+#include "tst_jobending.moc"
