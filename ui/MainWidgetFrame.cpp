@@ -5,7 +5,6 @@
 #include <memory>
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMouseEvent>
@@ -14,10 +13,11 @@
 #include <QTimer>
 
 #include "AccountNotices.h"
-#include "PlatformConstants.h"
 #include "QCommonMethod.h"
 #include "QToolTipWidget.h"
 #include "QUser.h"
+#include "RunningTools.h"
+#include "TempFolder.h"
 #include "Tool.h"
 
 namespace {
@@ -236,7 +236,9 @@ void MainWidget::slot_closeProgram()
 void MainWidget::cleanUpForClose()
 {
     m_closeConfirmed = true;
-    if (!QDir(PlatformConstants::tempFolder()).removeRecursively())
+    // The running work ends now, and only this program's own intermediate files go.
+    RunningTools::endAll();
+    if (!TempFolder::remove())
         Tool::writeLog("rm  temp dir fail");
     if (!m_historyWidget.close())
         Tool::writeLog("write history widget fail");

@@ -14,6 +14,7 @@
 #include "ImageCompressCore.h"
 #include "JsonParsing.h"
 #include "ListItemWidget.h"
+#include "OutputPaths.h"
 #include "PlatformConstants.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
@@ -35,6 +36,8 @@ QString folderOf(const QString& path)
 
 void MainWidget::slot_compressFile()
 {
+    if (!m_timer->isActive())
+        beginRun();
     m_timer->start(1000);
     ui.btnCompress->setText(tr("压缩中..."));
 }
@@ -61,6 +64,16 @@ void MainWidget::slot_pushQueue()
         m_timer->stop();
         ui.btnCompress->setText(tr("开始压缩"));
     }
+}
+
+void MainWidget::beginRun()
+{
+    // Two files of one run never write one output, and no output replaces a file that is queued.
+    OutputPaths::reset();
+    QStringList inputs;
+    for (const QStringList& paths : m_queue)
+        inputs += paths;
+    OutputPaths::protect(inputs);
 }
 
 void MainWidget::dispatch(int kind, int* index)
@@ -177,9 +190,6 @@ void MainWidget::compressImage(const QString& path, int* index)
     } else if (ui.rbOrigin->isChecked() && (suffix == "jpg" || suffix == "bmp")) {
         engine->setKeepFormat(true);
         output = engine->compressJpg(path, m_outputDir, quality);
-        // A kept BMP is written as a JPEG and then takes the ".bmp" name: record where it ends up.
-        if (suffix == "bmp" && output.endsWith(".jpg"))
-            output = output.left(output.size() - 4) + ".bmp";
     } else if (ui.rbOrigin->isChecked() && suffix == "png") {
         engine->setKeepFormat(true);
         output = engine->compressPng(path, m_outputDir, 10, quality);
@@ -199,7 +209,7 @@ void MainWidget::compressPDF(const QString& path, int* index)
     auto* engine = new DocCompressCore(compressionTool, docTool, this);
     m_running.insert(row, engine);
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
-    const QString output = outputFolderFor(path) + "c_" + QFileInfo(path).fileName();
+    const QString output = OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).fileName());
     int quality = ui.rbMin->isChecked() ? 10 : 90;
     if (!ui.lineEditQuality_2->text().isEmpty())
         quality = ui.lineEditQuality_2->text().toInt();
@@ -225,7 +235,7 @@ void MainWidget::compressOffice(const QString& path, int* index, int kind, const
     auto* engine = new DocCompressCore(compressionTool, docTool, this);
     m_running.insert(row, engine);
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
-    const QString output = outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension;
+    const QString output = OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension);
     if (ui.rbMax->isChecked())
         engine->compress(path, output, ClarityFirst);
     else if (ui.rbMin->isChecked())

@@ -23,6 +23,7 @@
 #include "PressFrame.h"
 #include "QMorProduct.h"
 #include "QUser.h"
+#include "TempFolder.h"
 #include "TestEnv.h"
 
 namespace {
@@ -611,14 +612,15 @@ void TestMainWidget::closeCancelledKeepsRunning()
 {
     MainWidget window;
     window.show();
-    QVERIFY(QDir(PlatformConstants::tempFolder()).exists());
+    const QString own = TempFolder::path();
+    QVERIFY(QDir(own).exists());
     ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera2"));
     QTest::mouseClick(child<QPushButton>(window, "btnClose"), Qt::LeftButton);
     QCOMPARE(answerer.answered(), 1);
     QVERIFY(answerer.texts().first().contains("关闭应用"));
     QVERIFY(answerer.texts().first().contains("软件结束后将结束当前工作进程，确定要退出吗？"));
     QVERIFY(window.isVisible());
-    QVERIFY(QDir(PlatformConstants::tempFolder()).exists());
+    QVERIFY(QDir(own).exists());
 }
 
 void TestMainWidget::closeConfirmedCleansUp()
@@ -632,18 +634,25 @@ void TestMainWidget::closeConfirmedCleansUp()
             history = top;
     }
     QVERIFY(history);
+    // Another program's intermediate files share the temporary folder and must stay.
+    const QString own = TempFolder::path();
+    QVERIFY(QFile(own + "scale_1.png").open(QIODevice::WriteOnly));
+    const QString others = PlatformConstants::tempFolder() + "vx-other/";
+    QVERIFY(QDir().mkpath(others));
     ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera1"));
     QTest::mouseClick(child<QPushButton>(window, "btnClose"), Qt::LeftButton);
     QCOMPARE(answerer.answered(), 1);
     QVERIFY(!window.isVisible());
     QVERIFY(!history->isVisible());
-    QVERIFY(!QDir(PlatformConstants::tempFolder()).exists());
+    QVERIFY(!QDir(own).exists());
+    QVERIFY(QDir(others).exists());
 }
 
 void TestMainWidget::closeFromTheWindowSystemAsksToo()
 {
     MainWidget window;
     window.show();
+    const QString own = TempFolder::path();
     {
         ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera2"));
         QVERIFY(!window.close());
@@ -656,8 +665,7 @@ void TestMainWidget::closeFromTheWindowSystemAsksToo()
     QVERIFY(!window.close());
     QTRY_COMPARE(answerer.answered(), 1);
     QTRY_VERIFY(!window.isVisible());
-    QVERIFY(!window.isVisible());
-    QVERIFY(!QDir(PlatformConstants::tempFolder()).exists());
+    QVERIFY(!QDir(own).exists());
 }
 
 QTEST_MAIN(TestMainWidget)
