@@ -1,5 +1,7 @@
 #include "PdfCommands.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -18,6 +20,25 @@ bool checkOutput(const QString& output, QString* error)
         return false;
     }
     return true;
+}
+
+// Names the whole document that a cut comes from, so that the merge knows which cuts belong
+// together: its size, time and its first and last 64 KB (where its header, catalog and identifier
+// usually are). Cheap for large files, which every range cuts from again.
+QByteArray sourceKeyOf(const QString& path)
+{
+    const qint64 piece = 64 * 1024;
+    const QFileInfo info(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArray::number(info.size()) + ' ' +
+                 QByteArray::number(info.lastModified().toMSecsSinceEpoch()));
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        hash.addData(file.read(piece));
+        if (info.size() > piece && file.seek(info.size() - piece))
+            hash.addData(file.read(piece));
+    }
+    return hash.result().toHex();
 }
 
 // Replaces the output with a plain copy of input (through a passing name, so no half file remains).
@@ -68,7 +89,7 @@ bool PdfCommands::extractPages(const QString& input, const QString& output, cons
             return false;
         }
         PdfPageCopier copier(session);
-        copier.append(source.get(), first - 1, last - 1);
+        copier.cut(source.get(), first - 1, last - 1, sourceKeyOf(input));
         copier.save(output);
     } catch (const std::exception& failure) {
         *error = QString::fromUtf8(failure.what());
@@ -117,9 +138,7 @@ bool PdfCommands::merge(const QStringList& inputs, const QString& output, QStrin
         PdfPageCopier copier(session);
         for (const QString& input : inputs) {
             PdfDocumentHolder source(session.context(), session.openPdf(input));
-            int pages = 0;
-            session.run([&] { pages = pdf_count_pages(session.context(), source.get()); });
-            copier.append(source.get(), 0, pages - 1);
+            copier.append(source.get());
         }
         copier.save(output);
     } catch (const std::exception& failure) {
