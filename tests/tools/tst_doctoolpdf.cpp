@@ -32,11 +32,15 @@ private slots:
     void mergesPartsInOrder();
     void splitCompressMergeOfTextIsNotLarger();
     void carriesAnnotationsWithTheirPages();
+    void cutsAndMergesKeepTheWholeDocument();
+    void cutOpenedAloneIsWhole();
     void mergeStoresFontsOfAnotherProducerOnce();
 
 private:
     int runDocTool(const QStringList& arguments, QString* error = nullptr);
     QString makePdf(const QString& name, const PdfFactory::Options& options);
+    // A manual in miniature with object streams (see PdfFactory::addStructure).
+    QString makeManual(const QString& name, int pages, int chapterPages);
 
     QTemporaryDir m_dir;
     QString m_tool;
@@ -67,6 +71,22 @@ QString TestDocToolPdf::makePdf(const QString& name, const PdfFactory::Options& 
 {
     const QString path = m_dir.filePath(name);
     if (!PdfFactory::write(path, options))
+        return QString();
+    return path;
+}
+
+QString TestDocToolPdf::makeManual(const QString& name, int pages, int chapterPages)
+{
+    PdfFactory::Options options;
+    options.pages = pages;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 400;
+    options.title = "Manual";
+    const QString plain = m_dir.filePath(name + " plain.pdf");
+    const QString path = m_dir.filePath(name);
+    if (!PdfFactory::write(plain, options) || !PdfFactory::addStructure(plain, chapterPages))
+        return QString();
+    if (TestEnv::runTool("qpdf", {"--object-streams=generate", plain, path}) != 0)
         return QString();
     return path;
 }
@@ -462,14 +482,113 @@ void TestDocToolPdf::carriesAnnotationsWithTheirPages()
     const QString tail = m_dir.filePath("annotated tail.pdf");
     QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + head, "-pageRange=1-2"}), 0);
     QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + tail, "-pageRange=3-3"}), 0);
-    // The link to page 3 cannot follow into a file without page 3.
-    QCOMPARE(PdfFactory::annotations(head), QStringList({"1:Link", "2:Text"}));
+    // The link to page 3 stays, doing nothing, in a file without page 3.
+    QCOMPARE(PdfFactory::annotations(head), QStringList({"1:Link", "1:Link", "2:Text"}));
 
     const QString whole = m_dir.filePath("annotated whole.pdf");
     QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + whole, "-pageRange=1-3"}), 0);
     const QString merged = m_dir.filePath("annotated merged.pdf");
     QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + tail + '*' + whole, "-output=" + merged}), 0);
     QCOMPARE(PdfFactory::annotations(merged), QStringList({"2:Link", "2:Link->4", "3:Text"}));
+}
+
+void TestDocToolPdf::cutsAndMergesKeepTheWholeDocument()
+{
+    VX_REQUIRE_TOOL("qpdf");
+    // Chapters of 7 pages across ranges of 5: every range boundary cuts through a chapter.
+    const QString input = makeManual("manual.pdf", 23, 7);
+    QVERIFY(!input.isEmpty());
+    QVERIFY(PdfFactory::objectsInStreams(input) > 0);
+    const QStringList outline = PdfFactory::outlineTree(input);
+    // 4 chapters, 7 sections, 6 subsections, one web bookmark.
+    QCOMPARE(outline.size(), 18);
+    QCOMPARE(outline.filter(QRegularExpression("^    Subsection")).size(), 6);
+    QCOMPARE(PdfFactory::linkTargets(input).size(), 23 * 4);
+    QCOMPARE(PdfFactory::linkTargets(input).filter(" none").size(), 0);
+
+    QStringList parts;
+    for (int first = 1; first <= 23; first += 5) {
+        const int last = qMin(first + 4, 23);
+        const QString split = m_dir.filePath(QString("manual_%1s.pdf").arg(first));
+        const QString part = m_dir.filePath(QString("manual_%1.pdf").arg(first));
+        QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + split,
+                             QString("-pageRange=%1-%2").arg(first).arg(last)}),
+                 0);
+        QCOMPARE(runDocTool({"-type=3", "-subtype=2", "-input=" + split, "-output=" + part, "-quality=30"}),
+                 0);
+        parts << part;
+    }
+    const QString output = m_dir.filePath("manual merged.pdf");
+    QString error;
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}, &error),
+             0);
+    QCOMPARE(error, QString());
+
+    QCOMPARE(PdfFactory::pageCount(output), 23);
+    QCOMPARE(PdfFactory::outlineTree(output), outline);
+    QCOMPARE(PdfFactory::linkTargets(output), PdfFactory::linkTargets(input));
+    QCOMPARE(PdfFactory::namedDestinations(output), PdfFactory::namedDestinations(input));
+    QCOMPARE(PdfFactory::pageLabels(output), PdfFactory::pageLabels(input));
+    QCOMPARE(PdfFactory::pageLabels(output).mid(0, 5), QStringList({"i", "ii", "iii", "1", "2"}));
+    QCOMPARE(PdfFactory::documentInfo(output), PdfFactory::documentInfo(input));
+    QCOMPARE(PdfFactory::xmpMetadata(output), PdfFactory::xmpMetadata(input));
+    QVERIFY(!PdfFactory::xmpMetadata(output).isEmpty());
+    QCOMPARE(PdfFactory::openView(output), QString("page 2 Fit"));
+    // Written compactly, and smaller than what went in.
+    QVERIFY(PdfFactory::objectsInStreams(output) > 0);
+    QVERIFY(QFileInfo(output).size() < QFileInfo(input).size());
+    QCOMPARE(TestEnv::runTool("qpdf", {"--check", output}), 0);
+}
+
+void TestDocToolPdf::cutOpenedAloneIsWhole()
+{
+    VX_REQUIRE_TOOL("qpdf");
+    const QString input = makeManual("alone.pdf", 23, 7);
+    QVERIFY(!input.isEmpty());
+    const QString cut = m_dir.filePath("alone 6-10.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + cut, "-pageRange=6-10"}),
+             0);
+
+    QByteArray said;
+    QCOMPARE(TestEnv::runTool("qpdf", {"--check", cut}, &said), 0);
+    QVERIFY2(said.contains("No syntax or stream encoding errors"), said.constData());
+    QCOMPARE(PdfFactory::pageCount(cut), 5);
+    QVERIFY(PdfFactory::objectsInStreams(cut) > 0);
+    // The bookmarks that lead into pages 6 to 10, on the cut's pages. Chapter 1 (page 1) and its
+    // section 1.2 (page 5) stay for subsection 1.2.1 on page 6, and lead there.
+    QCOMPARE(
+        PdfFactory::outlineTree(cut),
+        QStringList({"Chapter 1: pages from 1 + -> page 1 XYZ 0 842 0",
+                     "  Section 1.2 - -> page 1 XYZ 0 842 0", "    Subsection 1.2.1 -> page 1 XYZ 0 842 0",
+                     "Chapter 2: pages from 8 - -> page 3 XYZ 36 800 null",
+                     "  Section 2.1 + -> page 4 FitH 500", "    Subsection 2.1.1 -> page 5 XYZ 0 842 0"}));
+    // Links into the cut lead to its pages; those that leave it do nothing; web links stay.
+    const QStringList links = PdfFactory::linkTargets(cut);
+    QCOMPARE(links.size(), 5 * 4);
+    QCOMPARE(links.filter(" URI https://example.org/").size(), 5);
+    const QStringList inputLinks = PdfFactory::linkTargets(input).mid(5 * 4, 5 * 4);
+    for (int i = 0; i < links.size(); ++i) {
+        const QRegularExpressionMatch target =
+            QRegularExpression("^(\\d+): page (\\d+) (.*)$").match(inputLinks[i]);
+        if (!target.hasMatch()) {
+            QCOMPARE(links[i], QString("%1: %2").arg(i / 4 + 1).arg(inputLinks[i].section(": ", 1)));
+            continue;
+        }
+        const int page = target.captured(2).toInt();
+        const QString expected = page >= 6 && page <= 10
+                                     ? QString("page %1 %2").arg(page - 5).arg(target.captured(3))
+                                     : QString("none");
+        QCOMPARE(links[i], QString("%1: %2").arg(i / 4 + 1).arg(expected));
+    }
+    // Named destinations into the cut, page labels and metadata as in the whole document.
+    QCOMPARE(PdfFactory::namedDestinations(cut),
+             QStringList({"page.10 -> page 5 XYZ 0 842 0", "page.6 -> page 1 XYZ 0 842 0",
+                          "page.7 -> page 2 XYZ 0 842 0", "page.8 -> page 3 XYZ 0 842 0",
+                          "page.9 -> page 4 XYZ 0 842 0"}));
+    QCOMPARE(PdfFactory::pageLabels(cut), PdfFactory::pageLabels(input).mid(5, 5));
+    QCOMPARE(PdfFactory::documentInfo(cut), PdfFactory::documentInfo(input));
+    QCOMPARE(PdfFactory::xmpMetadata(cut), PdfFactory::xmpMetadata(input));
+    QCOMPARE(PdfFactory::openView(cut), QString());
 }
 
 QTEST_MAIN(TestDocToolPdf)
