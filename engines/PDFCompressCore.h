@@ -11,7 +11,8 @@ class ToolProcess;
 // Compresses one PDF: cuts it into page ranges that the worker pool compresses in parallel through
 // the document tool, then merges the compressed parts into the output with one more tool run.
 // Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then
-// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0).
+// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0). A result that would not be
+// smaller than the input is a copy of the input, with rate 1.0.
 class PDFCompressCore : public QObject
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "PdfFactory.h"
 
+#include "TestEnv.h"
+
 #include <cmath>
 #include <vector>
 
@@ -727,6 +729,20 @@ bool PdfFactory::addStructure(const QString& path, int chapterPages)
         return false;
     QFile::remove(path);
     return QFile::rename(QString::fromUtf8(written), path);
+}
+
+bool PdfFactory::writeManual(const QString& path, int pages, int chapterPages)
+{
+    Options options;
+    options.pages = pages;
+    options.content = Content::Mixed;
+    options.imageWidth = 400;
+    options.title = "Manual";
+    const QString plain = path + ".plain.pdf";
+    const bool ok = write(plain, options) && addStructure(plain, chapterPages) &&
+                    TestEnv::runTool("qpdf", {"--object-streams=generate", plain, path}) == 0;
+    QFile::remove(plain);
+    return ok;
 }
 
 QStringList PdfFactory::outlineTree(const QString& path)

@@ -31,6 +31,9 @@ public:
     // page labels (roman, decimal, "A-" prefixed), document information, XMP metadata and an
     // opening view.
     static bool addStructure(const QString& path, int chapterPages);
+    // A manual in miniature: pictures and text on every page, addStructure(), then stored in object
+    // streams by qpdf, as PDF 1.5 tool chains write them. Needs the qpdf program.
+    static bool writeManual(const QString& path, int pages, int chapterPages);
     // Empty pages of the given sizes in points (none: a document without pages).
     static bool writeBlank(const QString& path, const QList<QSizeF>& pageSizes);
 
