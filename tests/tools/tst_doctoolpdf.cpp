@@ -34,6 +34,7 @@ private slots:
     void carriesAnnotationsWithTheirPages();
     void cutsAndMergesKeepTheWholeDocument();
     void cutOpenedAloneIsWhole();
+    void dropsOtherApplicationsPrivateData();
     void mergeStoresFontsOfAnotherProducerOnce();
 
 private:
@@ -571,6 +572,75 @@ void TestDocToolPdf::cutOpenedAloneIsWhole()
     QCOMPARE(PdfFactory::documentInfo(cut), PdfFactory::documentInfo(input));
     QCOMPARE(PdfFactory::xmpMetadata(cut), PdfFactory::xmpMetadata(input));
     QCOMPARE(PdfFactory::openView(cut), QString());
+}
+
+namespace {
+// Puts an editing program's private data (400 KB that does not compress) on the first page of the
+// PDF at path, under /PieceInfo, as drawing programs do.
+bool addPrivateData(const QString& path)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray written = name + ".private";
+    QByteArray noise(400 * 1024, '\0');
+    quint32 state = 12345;
+    for (char& byte : noise) {
+        state = state * 1103515245u + 12345u;
+        byte = char(state >> 24);
+    }
+    volatile bool ok = true;
+    pdf_document* document = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_var(document);
+    fz_var(buffer);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(noise.constData()),
+                                                size_t(noise.size()));
+        pdf_obj* data = pdf_add_stream(context, document, buffer, nullptr, 0);
+        pdf_obj* piece = pdf_dict_puts_dict(context, pdf_lookup_page_obj(context, document, 0), "PieceInfo", 1);
+        pdf_obj* application = pdf_dict_puts_dict(context, piece, "Illustrator", 2);
+        pdf_dict_puts_drop(context, application, "Private", data);
+        pdf_save_document(context, document, written.constData(), nullptr);
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        ok = false;
+    }
+    fz_drop_context(context);
+    return ok && QFile::remove(path) && QFile::rename(QString::fromUtf8(written), path);
+}
+} // namespace
+
+void TestDocToolPdf::dropsOtherApplicationsPrivateData()
+{
+    PdfFactory::Options options;
+    options.pages = 2;
+    const QString input = makePdf("drawing.pdf", options);
+    QVERIFY(!input.isEmpty());
+    QVERIFY(addPrivateData(input));
+    QVERIFY(QFileInfo(input).size() > 400 * 1024);
+    QFile in(input);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QVERIFY(in.readAll().contains("/PieceInfo"));
+
+    const QString output = m_dir.filePath("drawing_c.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=2", "-input=" + input, "-output=" + output, "-quality=90"}), 0);
+    QCOMPARE(PdfFactory::pageCount(output), 2);
+    QVERIFY2(QFileInfo(output).size() < 100 * 1024, qPrintable(QString::number(QFileInfo(output).size())));
+    VX_REQUIRE_TOOL("qpdf");
+    QCOMPARE(TestEnv::runTool("qpdf", {"--qdf", "--object-streams=disable", output, m_dir.filePath("drawing.qdf")}), 0);
+    QFile expanded(m_dir.filePath("drawing.qdf"));
+    QVERIFY(expanded.open(QIODevice::ReadOnly));
+    QVERIFY(!expanded.readAll().contains("/PieceInfo"));
 }
 
 QTEST_MAIN(TestDocToolPdf)

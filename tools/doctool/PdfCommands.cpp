@@ -11,6 +11,7 @@
 #include "PdfFileWriter.h"
 #include "PdfImageRecompressor.h"
 #include "PdfPageCopier.h"
+#include "PdfPrivateData.h"
 
 namespace {
 bool checkOutput(const QString& output, QString* error)
@@ -114,6 +115,7 @@ bool PdfCommands::compress(const QString& input, const QString& output, const QS
         int pages = 0;
         session.run([&] { pages = pdf_count_pages(session.context(), document.get()); });
         PdfImageRecompressor(session, level).run(document.get());
+        PdfPrivateData::remove(session, document.get());
         PdfFileWriter::save(session, document.get(), output, pages);
         // Never hand back more bytes than were given.
         if (QFileInfo(output).size() >= QFileInfo(input).size())
