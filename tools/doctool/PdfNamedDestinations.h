@@ -26,7 +26,6 @@ public:
     PdfNamedDestinations mapped(const std::vector<int>& pageMap) const;
     // Adds other's names; a name already present keeps the destination it has.
     void append(const PdfNamedDestinations& other);
-    int count() const { return int(m_entries.size()); }
 
     // Writes the names as the /Dests name tree of target, whose pages they lead to.
     void write(MuPdfSession& session, pdf_document* target) const;

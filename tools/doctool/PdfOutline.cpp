@@ -186,14 +186,6 @@ void mapEntries(const std::vector<PdfOutline::Entry>& from, const std::vector<in
     }
 }
 
-int countEntries(const std::vector<PdfOutline::Entry>& entries)
-{
-    int count = 0;
-    for (const PdfOutline::Entry& entry : entries)
-        count += 1 + countEntries(entry.children);
-    return count;
-}
-
 // How many bookmarks below entry show when it is open.
 int visibleBelow(const PdfOutline::Entry& entry)
 {
@@ -370,11 +362,6 @@ PdfOutline PdfOutline::mapped(const std::vector<int>& pageMap, bool keepUntarget
 void PdfOutline::append(const PdfOutline& other)
 {
     m_entries.insert(m_entries.end(), other.m_entries.begin(), other.m_entries.end());
-}
-
-int PdfOutline::count() const
-{
-    return countEntries(m_entries);
 }
 
 void PdfOutline::write(MuPdfSession& session, pdf_document* target) const

@@ -38,8 +38,6 @@ public:
     // bookmarks below it stay.
     PdfOutline mapped(const std::vector<int>& pageMap, bool keepUntargeted) const;
     void append(const PdfOutline& other);
-    bool isEmpty() const { return m_entries.empty(); }
-    int count() const;
 
     // Writes the entries as the outline of target, whose pages they lead to.
     void write(MuPdfSession& session, pdf_document* target) const;

@@ -32,7 +32,6 @@ public:
     void cut(pdf_document* source, int first, int last, const QByteArray& sourceKey);
     // The merge: appends every page of part.
     void append(pdf_document* part);
-    int pageCount() const { return m_pageCount; }
     // Saves the result and checks that it opens with every page.
     void save(const QString& path);
 

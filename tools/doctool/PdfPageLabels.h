@@ -40,7 +40,6 @@ public:
     static PdfPageLabels forPages(const std::vector<Source>& sources);
 
     bool isEmpty() const { return m_ranges.empty(); }
-    const std::vector<Range>& ranges() const { return m_ranges; }
 
     // Writes the labels as the /PageLabels number tree of target.
     void write(MuPdfSession& session, pdf_document* target) const;
