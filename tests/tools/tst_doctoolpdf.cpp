@@ -35,6 +35,7 @@ private slots:
     void cutsAndMergesKeepTheWholeDocument();
     void cutOpenedAloneIsWhole();
     void dropsOtherApplicationsPrivateData();
+    void mergeKeepsPagesWhoseContentsLookAlike();
     void mergeStoresFontsOfAnotherProducerOnce();
 
 private:
@@ -641,6 +642,98 @@ void TestDocToolPdf::dropsOtherApplicationsPrivateData()
     QFile expanded(m_dir.filePath("drawing.qdf"));
     QVERIFY(expanded.open(QIODevice::ReadOnly));
     QVERIFY(!expanded.readAll().contains("/PieceInfo"));
+}
+
+namespace {
+// A one-page PDF whose page draws with the given content stream, stored as it is.
+bool writeContentPdf(const QString& path, const QByteArray& contents)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    volatile bool ok = true;
+    pdf_document* document = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_var(document);
+    fz_var(buffer);
+    fz_try(context)
+    {
+        document = pdf_create_document(context);
+        buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(contents.constData()),
+                                                size_t(contents.size()));
+        pdf_obj* page = pdf_add_page(context, document, fz_make_rect(0, 0, 200, 200), 0, nullptr, buffer);
+        pdf_insert_page(context, document, -1, page);
+        pdf_drop_obj(context, page);
+        pdf_save_document(context, document, name.constData(), nullptr);
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        ok = false;
+    }
+    fz_drop_context(context);
+    return ok;
+}
+
+// The decoded content stream of every page.
+QList<QByteArray> pageContents(const QString& path)
+{
+    QList<QByteArray> contents;
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return contents;
+    const QByteArray name = QFile::encodeName(path);
+    pdf_document* document = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_var(document);
+    fz_var(buffer);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        for (int page = 0; page < pdf_count_pages(context, document); ++page) {
+            pdf_obj* stream = pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Contents));
+            if (pdf_is_array(context, stream))
+                stream = pdf_array_get(context, stream, 0);
+            buffer = pdf_load_stream(context, stream);
+            unsigned char* data = nullptr;
+            const size_t size = fz_buffer_storage(context, buffer, &data);
+            contents.append(QByteArray(reinterpret_cast<const char*>(data), int(size)));
+            fz_drop_buffer(context, buffer);
+            buffer = nullptr;
+        }
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        contents.clear();
+    }
+    fz_drop_context(context);
+    return contents;
+}
+} // namespace
+
+void TestDocToolPdf::mergeKeepsPagesWhoseContentsLookAlike()
+{
+    // Two pages whose content streams have the same dictionary and length but other bytes: storing
+    // identical objects once must not take one for the other.
+    const QByteArray first = "0 0 m 100 100 l S";
+    const QByteArray second = "0 0 m 100 190 l S";
+    const QString a = m_dir.filePath("look-alike a.pdf");
+    const QString b = m_dir.filePath("look-alike b.pdf");
+    QVERIFY(writeContentPdf(a, first));
+    QVERIFY(writeContentPdf(b, second));
+    const QString output = m_dir.filePath("look-alike merged.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + a + '*' + b + '*' + a, "-output=" + output}), 0);
+    QCOMPARE(pageContents(output), QList<QByteArray>({first, second, first}));
 }
 
 QTEST_MAIN(TestDocToolPdf)
