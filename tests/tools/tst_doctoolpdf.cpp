@@ -36,6 +36,7 @@ private slots:
     void cutOpenedAloneIsWhole();
     void dropsOtherApplicationsPrivateData();
     void mergeKeepsPagesWhoseContentsLookAlike();
+    void pagesKeepTheirTransparencyGroup();
     void mergeStoresFontsOfAnotherProducerOnce();
 
 private:
@@ -719,7 +720,62 @@ QList<QByteArray> pageContents(const QString& path)
     fz_drop_context(context);
     return contents;
 }
+// Gives the first page of the PDF at path a transparency group, or tells how many pages have one.
+int transparencyGroups(const QString& path, bool add)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return -1;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray written = name + ".group";
+    volatile int count = 0;
+    pdf_document* document = nullptr;
+    fz_var(document);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        if (add) {
+            pdf_obj* group = pdf_dict_put_dict(context, pdf_lookup_page_obj(context, document, 0), PDF_NAME(Group), 3);
+            pdf_dict_put(context, group, PDF_NAME(S), PDF_NAME(Transparency));
+            pdf_dict_put(context, group, PDF_NAME(CS), PDF_NAME(DeviceRGB));
+            pdf_dict_put_bool(context, group, PDF_NAME(I), 1);
+            pdf_save_document(context, document, written.constData(), nullptr);
+        }
+        for (int page = 0; page < pdf_count_pages(context, document); ++page) {
+            pdf_obj* group = pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Group));
+            if (pdf_name_eq(context, pdf_dict_get(context, group, PDF_NAME(S)), PDF_NAME(Transparency)))
+                ++count;
+        }
+    }
+    fz_always(context)
+    {
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        count = -1;
+    }
+    fz_drop_context(context);
+    if (add && count >= 0 && !(QFile::remove(path) && QFile::rename(QString::fromUtf8(written), path)))
+        return -1;
+    return count;
+}
 } // namespace
+
+void TestDocToolPdf::pagesKeepTheirTransparencyGroup()
+{
+    // Without its group a page that blends (cairo, LibreOffice and Illustrator write them) renders
+    // in other colours.
+    const QString input = m_dir.filePath("blending.pdf");
+    QVERIFY(writeContentPdf(input, "0 0 m 100 100 l S"));
+    QCOMPARE(transparencyGroups(input, true), 1);
+    const QString cut = m_dir.filePath("blending cut.pdf");
+    const QString merged = m_dir.filePath("blending merged.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + cut, "-pageRange=1-1"}), 0);
+    QCOMPARE(transparencyGroups(cut, false), 1);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + cut + '*' + input, "-output=" + merged}), 0);
+    QCOMPARE(transparencyGroups(merged, false), 2);
+}
 
 void TestDocToolPdf::mergeKeepsPagesWhoseContentsLookAlike()
 {

@@ -15,6 +15,17 @@ std::vector<int> shiftMap(int count, int offset)
     return map;
 }
 
+// Copies what MuPDF's page grafting leaves behind but a page needs to look and behave the same:
+// its transparency group (how its contents blend) and its presentation transition.
+void copyPageKeys(fz_context* context, pdf_graft_map* map, pdf_obj* from, pdf_obj* to)
+{
+    for (pdf_obj* key : {PDF_NAME(Group), PDF_NAME(Trans), PDF_NAME(Dur)}) {
+        pdf_obj* value = pdf_dict_get(context, from, key);
+        if (value)
+            pdf_dict_put_drop(context, to, key, pdf_graft_mapped_object(context, map, value));
+    }
+}
+
 PdfDestination mappedDestination(PdfDestination destination, const std::vector<int>& map)
 {
     const int page = destination.page;
@@ -86,8 +97,11 @@ void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnno
     m_session.run([&] { map = pdf_new_graft_map(context, m_target); });
     try {
         m_session.run([&] {
-            for (int page = first; page <= last; ++page)
+            for (int page = first; page <= last; ++page) {
                 pdf_graft_mapped_page(context, map, -1, source, page);
+                copyPageKeys(context, map, pdf_lookup_page_obj(context, source, page),
+                             pdf_lookup_page_obj(context, m_target, m_pageCount + page - first));
+            }
         });
         PdfAnnotationCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, purpose);
         if (!m_hasMetadata)
