@@ -2,7 +2,8 @@
 // that Debian packages ship): the engine at quality 10 and 90, one document-tool run over the whole
 // file, Ghostscript's /ebook preset and `qpdf --object-streams=generate` (the lossless floor).
 // Cells are "output size / input size (wall time)"; the last column compares the engine's page
-// count, outline and links with the input's, bookmark by bookmark and link by link.
+// count, outline, links and the text of every page with the input's, bookmark by bookmark, link by
+// link and page by page.
 #include <cstdio>
 
 #include <QDir>
@@ -80,6 +81,7 @@ QString structureCell(const QString& input, const QStringList& outputs)
 {
     const QStringList outline = PdfFactory::outlineTree(input);
     const QStringList links = PdfFactory::linkTargets(input);
+    const QStringList texts = PdfFactory::pageTexts(input);
     QStringList differences;
     for (const QString& output : outputs) {
         if (PdfFactory::pageCount(output) != PdfFactory::pageCount(input))
@@ -93,6 +95,8 @@ QString structureCell(const QString& input, const QStringList& outputs)
                 << QString("%1: outline %2").arg(QFileInfo(output).baseName()).arg(otherOutline.size());
         if (otherLinks != links)
             differences << QString("%1: links %2").arg(QFileInfo(output).baseName()).arg(otherLinks.size());
+        if (PdfFactory::pageTexts(output) != texts)
+            differences << QString("%1: page texts").arg(QFileInfo(output).baseName());
     }
     const QString counts = QString("%1 / %2").arg(outline.size()).arg(links.size());
     return differences.isEmpty() ? counts + ", same" : counts + ", DIFFERENT: " + differences.join("; ");

@@ -858,6 +858,22 @@ QString PdfFactory::openView(const QString& path)
     return text;
 }
 
+QStringList PdfFactory::pageTexts(const QString& path)
+{
+    QStringList texts;
+    withDocument(path, [&](fz_context* context, pdf_document* document) {
+        const int pages = pdf_count_pages(context, document);
+        for (int page = 0; page < pages; ++page) {
+            fz_buffer* buffer = fz_new_buffer_from_page_number(context, &document->super, page, nullptr);
+            unsigned char* data = nullptr;
+            const size_t size = fz_buffer_storage(context, buffer, &data);
+            texts.append(QString::fromUtf8(reinterpret_cast<const char*>(data), int(size)));
+            fz_drop_buffer(context, buffer);
+        }
+    });
+    return texts;
+}
+
 int PdfFactory::objectsInStreams(const QString& path)
 {
     int count = 0;

@@ -60,6 +60,8 @@ public:
     static QByteArray xmpMetadata(const QString& path);
     // The view the document opens with ("page 1 Fit"), empty for none.
     static QString openView(const QString& path);
+    // The text of every page, as MuPDF extracts it.
+    static QStringList pageTexts(const QString& path);
     // Objects stored inside object streams (0 for a file without them).
     static int objectsInStreams(const QString& path);
 
