@@ -434,13 +434,14 @@ void TestPdfCompressCore::resultNeverLargerThanInput()
     QVERIFY(QDir().mkpath(folder + "/docTool"));
     const QString copy = folder + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
-    QVERIFY(!TestEnv::writeScript(folder + "/docTool/Trellant35",
-                                  "\"$VX_PDF_TEST_GROWING_TOOL\" \"$@\" || exit $?\n"
-                                  "case \" $* \" in *\" -subtype=1 \"*)\n"
-                                  "  for a in \"$@\"; do case \"$a\" in -output=*) out=\"${a#-output=}\";; esac; done\n"
-                                  "  head -c 3000000 /dev/zero >> \"$out\";;\n"
-                                  "esac")
-                     .isEmpty());
+    QVERIFY(!TestEnv::writeScript(
+                 folder + "/docTool/Trellant35",
+                 "\"$VX_PDF_TEST_GROWING_TOOL\" \"$@\" || exit $?\n"
+                 "case \" $* \" in *\" -subtype=1 \"*)\n"
+                 "  for a in \"$@\"; do case \"$a\" in -output=*) out=\"${a#-output=}\";; esac; done\n"
+                 "  head -c 3000000 /dev/zero >> \"$out\";;\n"
+                 "esac")
+                 .isEmpty());
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(kGrowingToolChild, PathManager::instance()->converterPath());
@@ -450,7 +451,8 @@ void TestPdfCompressCore::resultNeverLargerThanInput()
     QVERIFY(child.waitForFinished(120000));
     const QByteArray output = child.readAll();
     QVERIFY2(child.exitCode() == 0, output.constData());
-    QVERIFY2(output.contains("PASS   : TestPdfCompressCore::resultNeverLargerThanInput()"), output.constData());
+    QVERIFY2(output.contains("PASS   : TestPdfCompressCore::resultNeverLargerThanInput()"),
+             output.constData());
 }
 
 void TestPdfCompressCore::spliterCutsOneRange()

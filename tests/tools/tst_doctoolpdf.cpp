@@ -576,7 +576,8 @@ void TestDocToolPdf::cutOpenedAloneIsWhole()
     QCOMPARE(PdfFactory::openView(cut), QString());
 }
 
-namespace {
+namespace
+{
 // Puts an editing program's private data (400 KB that does not compress) on the first page of the
 // PDF at path, under /PieceInfo, as drawing programs do.
 bool addPrivateData(const QString& path)
@@ -600,10 +601,11 @@ bool addPrivateData(const QString& path)
     fz_try(context)
     {
         document = pdf_open_document(context, name.constData());
-        buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(noise.constData()),
-                                                size_t(noise.size()));
+        buffer = fz_new_buffer_from_copied_data(
+            context, reinterpret_cast<const unsigned char*>(noise.constData()), size_t(noise.size()));
         pdf_obj* data = pdf_add_stream(context, document, buffer, nullptr, 0);
-        pdf_obj* piece = pdf_dict_puts_dict(context, pdf_lookup_page_obj(context, document, 0), "PieceInfo", 1);
+        pdf_obj* piece =
+            pdf_dict_puts_dict(context, pdf_lookup_page_obj(context, document, 0), "PieceInfo", 1);
         pdf_obj* application = pdf_dict_puts_dict(context, piece, "Illustrator", 2);
         pdf_dict_puts_drop(context, application, "Private", data);
         pdf_save_document(context, document, written.constData(), nullptr);
@@ -639,13 +641,16 @@ void TestDocToolPdf::dropsOtherApplicationsPrivateData()
     QCOMPARE(PdfFactory::pageCount(output), 2);
     QVERIFY2(QFileInfo(output).size() < 100 * 1024, qPrintable(QString::number(QFileInfo(output).size())));
     VX_REQUIRE_TOOL("qpdf");
-    QCOMPARE(TestEnv::runTool("qpdf", {"--qdf", "--object-streams=disable", output, m_dir.filePath("drawing.qdf")}), 0);
+    QCOMPARE(TestEnv::runTool("qpdf",
+                              {"--qdf", "--object-streams=disable", output, m_dir.filePath("drawing.qdf")}),
+             0);
     QFile expanded(m_dir.filePath("drawing.qdf"));
     QVERIFY(expanded.open(QIODevice::ReadOnly));
     QVERIFY(!expanded.readAll().contains("/PieceInfo"));
 }
 
-namespace {
+namespace
+{
 // A one-page PDF whose page draws with the given content stream, stored as it is.
 bool writeContentPdf(const QString& path, const QByteArray& contents)
 {
@@ -661,8 +666,8 @@ bool writeContentPdf(const QString& path, const QByteArray& contents)
     fz_try(context)
     {
         document = pdf_create_document(context);
-        buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(contents.constData()),
-                                                size_t(contents.size()));
+        buffer = fz_new_buffer_from_copied_data(
+            context, reinterpret_cast<const unsigned char*>(contents.constData()), size_t(contents.size()));
         pdf_obj* page = pdf_add_page(context, document, fz_make_rect(0, 0, 200, 200), 0, nullptr, buffer);
         pdf_insert_page(context, document, -1, page);
         pdf_drop_obj(context, page);
@@ -697,7 +702,8 @@ QList<QByteArray> pageContents(const QString& path)
     {
         document = pdf_open_document(context, name.constData());
         for (int page = 0; page < pdf_count_pages(context, document); ++page) {
-            pdf_obj* stream = pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Contents));
+            pdf_obj* stream =
+                pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Contents));
             if (pdf_is_array(context, stream))
                 stream = pdf_array_get(context, stream, 0);
             buffer = pdf_load_stream(context, stream);
@@ -735,14 +741,16 @@ int transparencyGroups(const QString& path, bool add)
     {
         document = pdf_open_document(context, name.constData());
         if (add) {
-            pdf_obj* group = pdf_dict_put_dict(context, pdf_lookup_page_obj(context, document, 0), PDF_NAME(Group), 3);
+            pdf_obj* group =
+                pdf_dict_put_dict(context, pdf_lookup_page_obj(context, document, 0), PDF_NAME(Group), 3);
             pdf_dict_put(context, group, PDF_NAME(S), PDF_NAME(Transparency));
             pdf_dict_put(context, group, PDF_NAME(CS), PDF_NAME(DeviceRGB));
             pdf_dict_put_bool(context, group, PDF_NAME(I), 1);
             pdf_save_document(context, document, written.constData(), nullptr);
         }
         for (int page = 0; page < pdf_count_pages(context, document); ++page) {
-            pdf_obj* group = pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Group));
+            pdf_obj* group =
+                pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Group));
             if (pdf_name_eq(context, pdf_dict_get(context, group, PDF_NAME(S)), PDF_NAME(Transparency)))
                 ++count;
         }
@@ -788,7 +796,8 @@ void TestDocToolPdf::mergeKeepsPagesWhoseContentsLookAlike()
     QVERIFY(writeContentPdf(a, first));
     QVERIFY(writeContentPdf(b, second));
     const QString output = m_dir.filePath("look-alike merged.pdf");
-    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + a + '*' + b + '*' + a, "-output=" + output}), 0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + a + '*' + b + '*' + a, "-output=" + output}),
+             0);
     QCOMPARE(pageContents(output), QList<QByteArray>({first, second, first}));
 }
 

@@ -130,7 +130,8 @@ void PdfPageCopier::copyMetadata(pdf_document* source, pdf_graft_map* map)
         }
         pdf_obj* sourceRoot = pdf_dict_get(context, pdf_trailer(context, source), PDF_NAME(Root));
         pdf_obj* targetRoot = pdf_dict_get(context, pdf_trailer(context, m_target), PDF_NAME(Root));
-        const char* keys[] = {"Metadata", "PageMode", "PageLayout", "Lang", "ViewerPreferences", "OutputIntents"};
+        const char* keys[] = {"Metadata", "PageMode",          "PageLayout",
+                              "Lang",     "ViewerPreferences", "OutputIntents"};
         for (const char* key : keys) {
             pdf_obj* value = pdf_dict_gets(context, sourceRoot, key);
             if (value)
