@@ -15,7 +15,8 @@ class ToolProcess;
 // Compresses one PDF: cuts it into page ranges that the worker pool compresses in parallel through
 // the document tool, then merges the compressed parts into the output with one more tool run.
 // Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then
-// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0). The split and part files live in
+// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0). A result that would not be
+// smaller than the input is a copy of the input, with rate 1.0. The split and part files live in
 // a work folder of the engine's own, which goes when the job ends, whatever the end. cancel(), the
 // destructor and RunningTools::endAll end the job at once: running ranges and the merge are killed,
 // waiting ranges never start, the work folder and any partial output go, and no further report

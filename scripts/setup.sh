@@ -10,7 +10,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools
   libmupdf-dev mupdf-tools libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev libharfbuzz-dev
   libjpeg-dev libfreetype-dev zlib1g-dev libpng-dev libbrotli-dev
-  libmediainfo-dev libjsoncpp-dev libzip-dev libimagequant-dev
+  libmediainfo-dev libjsoncpp-dev libzip-dev libimagequant-dev libqpdf-dev
   # tools the engines drive
   ffmpeg pngquant imagemagick gifsicle qpdf ghostscript
   libreoffice-writer-nogui libreoffice-impress-nogui

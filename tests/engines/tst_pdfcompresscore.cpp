@@ -19,6 +19,9 @@
 namespace {
 // Set in the copy of this program that runs without a document tool beside it.
 const char* const kNoToolChild = "VX_PDF_TEST_NO_TOOL";
+// Set in the copy of this program whose document tool makes every merge larger than its input; it
+// holds the real tool's path.
+const char* const kGrowingToolChild = "VX_PDF_TEST_GROWING_TOOL";
 
 struct Report
 {
@@ -57,6 +60,9 @@ private slots:
     void sameNamedInputsKeepTheirOwnParts();
     void namesPartsAfterTextBeforeFirstDot();
     void mergeThatCannotStartFailsOnce();
+    void keepsTheWholeDocument_data();
+    void keepsTheWholeDocument();
+    void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
 
@@ -362,6 +368,92 @@ void TestPdfCompressCore::mergeThatCannotStartFailsOnce()
     const QByteArray output = child.readAll();
     QVERIFY2(child.exitCode() == 0, output.constData());
     QVERIFY2(output.contains("PASS   : TestPdfCompressCore::mergeThatCannotStartFailsOnce()"), output.constData());
+}
+
+void TestPdfCompressCore::keepsTheWholeDocument_data()
+{
+    QTest::addColumn<int>("quality");
+    QTest::newRow("quality 10") << 10;
+    QTest::newRow("quality 90") << 90;
+}
+
+void TestPdfCompressCore::keepsTheWholeDocument()
+{
+    QFETCH(int, quality);
+    VX_REQUIRE_TOOL("qpdf");
+    // 23 pages: ranges of 5, chapters of 7, so that chapters, links and named destinations cross
+    // every range boundary.
+    const QString input = m_dir.filePath(QString("whole %1/manual.pdf").arg(quality));
+    QVERIFY(QDir().mkpath(QFileInfo(input).path()));
+    QVERIFY(PdfFactory::writeManual(input, 23, 7));
+    QVERIFY(PdfFactory::objectsInStreams(input) > 0);
+    const QString output = m_dir.filePath(QString("whole %1/c_manual.pdf").arg(quality));
+
+    const QList<Report> reports = runEngine(input, output, quality);
+    QCOMPARE(reports.size(), 6);
+    QCOMPARE(reports.last().stat, true);
+    const double inputSize = double(QFileInfo(input).size());
+    const double outputSize = double(QFileInfo(output).size());
+    // Rebuilt from the compressed ranges, not a copy of the input.
+    QVERIFY2(outputSize < inputSize, qPrintable(QString("%1 >= %2").arg(outputSize).arg(inputSize)));
+    QCOMPARE(reports.last().rate, float(outputSize / inputSize));
+    QCOMPARE(PdfFactory::pageCount(output), 23);
+    QCOMPARE(PdfFactory::outlineTree(output), PdfFactory::outlineTree(input));
+    QCOMPARE(PdfFactory::outlineTree(output).size(), 18);
+    QCOMPARE(PdfFactory::linkTargets(output), PdfFactory::linkTargets(input));
+    QCOMPARE(PdfFactory::namedDestinations(output), PdfFactory::namedDestinations(input));
+    QCOMPARE(PdfFactory::pageLabels(output), PdfFactory::pageLabels(input));
+    QCOMPARE(PdfFactory::documentInfo(output), PdfFactory::documentInfo(input));
+    QCOMPARE(PdfFactory::xmpMetadata(output), PdfFactory::xmpMetadata(input));
+    QCOMPARE(PdfFactory::openView(output), PdfFactory::openView(input));
+    QVERIFY(PdfFactory::objectsInStreams(output) > 0);
+}
+
+void TestPdfCompressCore::resultNeverLargerThanInput()
+{
+    if (qEnvironmentVariableIsSet(kGrowingToolChild)) {
+        const QString input = makePdf("growing/report.pdf", 7);
+        QVERIFY(!input.isEmpty());
+        const QString output = m_dir.filePath("growing/c_report.pdf");
+        const QList<Report> reports = runEngine(input, output, 50);
+        QCOMPARE(reports.size(), 3);
+        QCOMPARE(reports[2].progress, 1.0f);
+        QCOMPARE(reports[2].stat, true);
+        QCOMPARE(reports[2].filePath, output);
+        QCOMPARE(reports[2].rate, 1.0f);
+        QFile in(input);
+        QFile out(output);
+        QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll(), in.readAll());
+        QVERIFY(!QFileInfo::exists(output + ".copy"));
+        QCOMPARE(TestEnv::logLines().last(),
+                 QString("pdf compress %1: the result is not smaller, kept a copy").arg(input));
+        return;
+    }
+    // A copy of this program beside a document tool that pads every merge it writes.
+    const QString folder = m_dir.filePath("bin with growing tool");
+    QVERIFY(QDir().mkpath(folder + "/docTool"));
+    const QString copy = folder + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QVERIFY(!TestEnv::writeScript(
+                 folder + "/docTool/Trellant35",
+                 "\"$VX_PDF_TEST_GROWING_TOOL\" \"$@\" || exit $?\n"
+                 "case \" $* \" in *\" -subtype=1 \"*)\n"
+                 "  for a in \"$@\"; do case \"$a\" in -output=*) out=\"${a#-output=}\";; esac; done\n"
+                 "  head -c 3000000 /dev/zero >> \"$out\";;\n"
+                 "esac")
+                 .isEmpty());
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kGrowingToolChild, PathManager::instance()->converterPath());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(copy, {"resultNeverLargerThanInput"});
+    QVERIFY(child.waitForFinished(120000));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitCode() == 0, output.constData());
+    QVERIFY2(output.contains("PASS   : TestPdfCompressCore::resultNeverLargerThanInput()"),
+             output.constData());
 }
 
 void TestPdfCompressCore::spliterCutsOneRange()

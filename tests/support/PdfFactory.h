@@ -24,6 +24,16 @@ public:
 
     // False when the file could not be written.
     static bool write(const QString& path, const Options& options);
+    // Adds to the PDF at path what real manuals carry: a three-level outline of chapters that
+    // start every chapterPages pages (sections and subsections inside; several kinds of view; some
+    // open, some closed; one web bookmark), named destinations (a name tree and the old /Dests
+    // dictionary), links on every page to far pages (by page, by name, by action) and to the web,
+    // page labels (roman, decimal, "A-" prefixed), document information, XMP metadata and an
+    // opening view.
+    static bool addStructure(const QString& path, int chapterPages);
+    // A manual in miniature: pictures and text on every page, addStructure(), then stored in object
+    // streams by qpdf, as PDF 1.5 tool chains write them. Needs the qpdf program.
+    static bool writeManual(const QString& path, int pages, int chapterPages);
     // Empty pages of the given sizes in points (none: a document without pages).
     static bool writeBlank(const QString& path, const QList<QSizeF>& pageSizes);
 
@@ -35,6 +45,26 @@ public:
     static QStringList bookmarks(const QString& path);
     // Annotations as "page:subtype", links within the file as "page:Link->page" (pages from 1).
     static QStringList annotations(const QString& path);
+    // The outline as one line per bookmark: indentation by level, title, "+" open / "-" closed
+    // (for those with children), then the target ("-> page 12 XYZ 72 700 null", pages from 1, or
+    // "-> URI ..." or "-> none").
+    static QStringList outlineTree(const QString& path);
+    // Every link annotation as "page: target" (pages from 1), in page and annotation order.
+    static QStringList linkTargets(const QString& path);
+    // Named destinations as "name -> target", sorted by name.
+    static QStringList namedDestinations(const QString& path);
+    // Page labels as the label of every page ("iii", "12", "A-2").
+    static QStringList pageLabels(const QString& path);
+    // Document information as "Key=value" lines (sorted), and the XMP metadata decoded.
+    static QStringList documentInfo(const QString& path);
+    static QByteArray xmpMetadata(const QString& path);
+    // The view the document opens with ("page 1 Fit"), empty for none.
+    static QString openView(const QString& path);
+    // The text of every page, as MuPDF extracts it.
+    static QStringList pageTexts(const QString& path);
+    // Objects stored inside object streams (0 for a file without them).
+    static int objectsInStreams(const QString& path);
+
     // Font dictionaries stored in the file (a font that several pages share counts once).
     static int fontCount(const QString& path);
     // Raster images stored in the file and how many of them are JPEG.

@@ -32,6 +32,11 @@ private slots:
     void mergesPartsInOrder();
     void splitCompressMergeOfTextIsNotLarger();
     void carriesAnnotationsWithTheirPages();
+    void cutsAndMergesKeepTheWholeDocument();
+    void cutOpenedAloneIsWhole();
+    void dropsOtherApplicationsPrivateData();
+    void mergeKeepsPagesWhoseContentsLookAlike();
+    void pagesKeepTheirTransparencyGroup();
     void mergeStoresFontsOfAnotherProducerOnce();
 
 private:
@@ -462,14 +467,338 @@ void TestDocToolPdf::carriesAnnotationsWithTheirPages()
     const QString tail = m_dir.filePath("annotated tail.pdf");
     QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + head, "-pageRange=1-2"}), 0);
     QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + tail, "-pageRange=3-3"}), 0);
-    // The link to page 3 cannot follow into a file without page 3.
-    QCOMPARE(PdfFactory::annotations(head), QStringList({"1:Link", "2:Text"}));
+    // The link to page 3 stays, doing nothing, in a file without page 3.
+    QCOMPARE(PdfFactory::annotations(head), QStringList({"1:Link", "1:Link", "2:Text"}));
 
     const QString whole = m_dir.filePath("annotated whole.pdf");
     QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + whole, "-pageRange=1-3"}), 0);
     const QString merged = m_dir.filePath("annotated merged.pdf");
     QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + tail + '*' + whole, "-output=" + merged}), 0);
     QCOMPARE(PdfFactory::annotations(merged), QStringList({"2:Link", "2:Link->4", "3:Text"}));
+}
+
+void TestDocToolPdf::cutsAndMergesKeepTheWholeDocument()
+{
+    VX_REQUIRE_TOOL("qpdf");
+    // Chapters of 7 pages across ranges of 5: every range boundary cuts through a chapter.
+    const QString input = m_dir.filePath("manual.pdf");
+    QVERIFY(PdfFactory::writeManual(input, 23, 7));
+    QVERIFY(PdfFactory::objectsInStreams(input) > 0);
+    const QStringList outline = PdfFactory::outlineTree(input);
+    // 4 chapters, 7 sections, 6 subsections, one web bookmark.
+    QCOMPARE(outline.size(), 18);
+    QCOMPARE(outline.filter(QRegularExpression("^    Subsection")).size(), 6);
+    QCOMPARE(PdfFactory::linkTargets(input).size(), 23 * 4);
+    QCOMPARE(PdfFactory::linkTargets(input).filter(" none").size(), 0);
+
+    QStringList parts;
+    for (int first = 1; first <= 23; first += 5) {
+        const int last = qMin(first + 4, 23);
+        const QString split = m_dir.filePath(QString("manual_%1s.pdf").arg(first));
+        const QString part = m_dir.filePath(QString("manual_%1.pdf").arg(first));
+        QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + split,
+                             QString("-pageRange=%1-%2").arg(first).arg(last)}),
+                 0);
+        QCOMPARE(runDocTool({"-type=3", "-subtype=2", "-input=" + split, "-output=" + part, "-quality=30"}),
+                 0);
+        parts << part;
+    }
+    const QString output = m_dir.filePath("manual merged.pdf");
+    QString error;
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}, &error),
+             0);
+    QCOMPARE(error, QString());
+
+    QCOMPARE(PdfFactory::pageCount(output), 23);
+    QCOMPARE(PdfFactory::outlineTree(output), outline);
+    QCOMPARE(PdfFactory::linkTargets(output), PdfFactory::linkTargets(input));
+    QCOMPARE(PdfFactory::namedDestinations(output), PdfFactory::namedDestinations(input));
+    QCOMPARE(PdfFactory::pageLabels(output), PdfFactory::pageLabels(input));
+    QCOMPARE(PdfFactory::pageLabels(output).mid(0, 5), QStringList({"i", "ii", "iii", "1", "2"}));
+    QCOMPARE(PdfFactory::documentInfo(output), PdfFactory::documentInfo(input));
+    QCOMPARE(PdfFactory::xmpMetadata(output), PdfFactory::xmpMetadata(input));
+    QVERIFY(!PdfFactory::xmpMetadata(output).isEmpty());
+    QCOMPARE(PdfFactory::openView(output), QString("page 2 Fit"));
+    // Written compactly, and smaller than what went in.
+    QVERIFY(PdfFactory::objectsInStreams(output) > 0);
+    QVERIFY(QFileInfo(output).size() < QFileInfo(input).size());
+    QCOMPARE(TestEnv::runTool("qpdf", {"--check", output}), 0);
+}
+
+void TestDocToolPdf::cutOpenedAloneIsWhole()
+{
+    VX_REQUIRE_TOOL("qpdf");
+    const QString input = m_dir.filePath("alone.pdf");
+    QVERIFY(PdfFactory::writeManual(input, 23, 7));
+    const QString cut = m_dir.filePath("alone 6-10.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + cut, "-pageRange=6-10"}),
+             0);
+
+    QByteArray said;
+    QCOMPARE(TestEnv::runTool("qpdf", {"--check", cut}, &said), 0);
+    QVERIFY2(said.contains("No syntax or stream encoding errors"), said.constData());
+    QCOMPARE(PdfFactory::pageCount(cut), 5);
+    QVERIFY(PdfFactory::objectsInStreams(cut) > 0);
+    // The bookmarks that lead into pages 6 to 10, on the cut's pages. Chapter 1 (page 1) and its
+    // section 1.2 (page 5) stay for subsection 1.2.1 on page 6, and lead there.
+    QCOMPARE(
+        PdfFactory::outlineTree(cut),
+        QStringList({"Chapter 1: pages from 1 + -> page 1 XYZ 0 842 0",
+                     "  Section 1.2 - -> page 1 XYZ 0 842 0", "    Subsection 1.2.1 -> page 1 XYZ 0 842 0",
+                     "Chapter 2: pages from 8 - -> page 3 XYZ 36 800 null",
+                     "  Section 2.1 + -> page 4 FitH 500", "    Subsection 2.1.1 -> page 5 XYZ 0 842 0"}));
+    // Links into the cut lead to its pages; those that leave it do nothing; web links stay.
+    const QStringList links = PdfFactory::linkTargets(cut);
+    QCOMPARE(links.size(), 5 * 4);
+    QCOMPARE(links.filter(" URI https://example.org/").size(), 5);
+    const QStringList inputLinks = PdfFactory::linkTargets(input).mid(5 * 4, 5 * 4);
+    for (int i = 0; i < links.size(); ++i) {
+        const QRegularExpressionMatch target =
+            QRegularExpression("^(\\d+): page (\\d+) (.*)$").match(inputLinks[i]);
+        if (!target.hasMatch()) {
+            QCOMPARE(links[i], QString("%1: %2").arg(i / 4 + 1).arg(inputLinks[i].section(": ", 1)));
+            continue;
+        }
+        const int page = target.captured(2).toInt();
+        const QString expected = page >= 6 && page <= 10
+                                     ? QString("page %1 %2").arg(page - 5).arg(target.captured(3))
+                                     : QString("none");
+        QCOMPARE(links[i], QString("%1: %2").arg(i / 4 + 1).arg(expected));
+    }
+    // Named destinations into the cut, page labels and metadata as in the whole document.
+    QCOMPARE(PdfFactory::namedDestinations(cut),
+             QStringList({"page.10 -> page 5 XYZ 0 842 0", "page.6 -> page 1 XYZ 0 842 0",
+                          "page.7 -> page 2 XYZ 0 842 0", "page.8 -> page 3 XYZ 0 842 0",
+                          "page.9 -> page 4 XYZ 0 842 0"}));
+    QCOMPARE(PdfFactory::pageLabels(cut), PdfFactory::pageLabels(input).mid(5, 5));
+    QCOMPARE(PdfFactory::documentInfo(cut), PdfFactory::documentInfo(input));
+    QCOMPARE(PdfFactory::xmpMetadata(cut), PdfFactory::xmpMetadata(input));
+    QCOMPARE(PdfFactory::openView(cut), QString());
+}
+
+namespace
+{
+// Puts an editing program's private data (400 KB that does not compress) on the first page of the
+// PDF at path, under /PieceInfo, as drawing programs do.
+bool addPrivateData(const QString& path)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray written = name + ".private";
+    QByteArray noise(400 * 1024, '\0');
+    quint32 state = 12345;
+    for (char& byte : noise) {
+        state = state * 1103515245u + 12345u;
+        byte = char(state >> 24);
+    }
+    volatile bool ok = true;
+    pdf_document* document = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_var(document);
+    fz_var(buffer);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        buffer = fz_new_buffer_from_copied_data(
+            context, reinterpret_cast<const unsigned char*>(noise.constData()), size_t(noise.size()));
+        pdf_obj* data = pdf_add_stream(context, document, buffer, nullptr, 0);
+        pdf_obj* piece =
+            pdf_dict_puts_dict(context, pdf_lookup_page_obj(context, document, 0), "PieceInfo", 1);
+        pdf_obj* application = pdf_dict_puts_dict(context, piece, "Illustrator", 2);
+        pdf_dict_puts_drop(context, application, "Private", data);
+        pdf_save_document(context, document, written.constData(), nullptr);
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        ok = false;
+    }
+    fz_drop_context(context);
+    return ok && QFile::remove(path) && QFile::rename(QString::fromUtf8(written), path);
+}
+} // namespace
+
+void TestDocToolPdf::dropsOtherApplicationsPrivateData()
+{
+    PdfFactory::Options options;
+    options.pages = 2;
+    const QString input = makePdf("drawing.pdf", options);
+    QVERIFY(!input.isEmpty());
+    QVERIFY(addPrivateData(input));
+    QVERIFY(QFileInfo(input).size() > 400 * 1024);
+    QFile in(input);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QVERIFY(in.readAll().contains("/PieceInfo"));
+
+    const QString output = m_dir.filePath("drawing_c.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=2", "-input=" + input, "-output=" + output, "-quality=90"}), 0);
+    QCOMPARE(PdfFactory::pageCount(output), 2);
+    QVERIFY2(QFileInfo(output).size() < 100 * 1024, qPrintable(QString::number(QFileInfo(output).size())));
+    VX_REQUIRE_TOOL("qpdf");
+    QCOMPARE(TestEnv::runTool("qpdf",
+                              {"--qdf", "--object-streams=disable", output, m_dir.filePath("drawing.qdf")}),
+             0);
+    QFile expanded(m_dir.filePath("drawing.qdf"));
+    QVERIFY(expanded.open(QIODevice::ReadOnly));
+    QVERIFY(!expanded.readAll().contains("/PieceInfo"));
+}
+
+namespace
+{
+// A one-page PDF whose page draws with the given content stream, stored as it is.
+bool writeContentPdf(const QString& path, const QByteArray& contents)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    volatile bool ok = true;
+    pdf_document* document = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_var(document);
+    fz_var(buffer);
+    fz_try(context)
+    {
+        document = pdf_create_document(context);
+        buffer = fz_new_buffer_from_copied_data(
+            context, reinterpret_cast<const unsigned char*>(contents.constData()), size_t(contents.size()));
+        pdf_obj* page = pdf_add_page(context, document, fz_make_rect(0, 0, 200, 200), 0, nullptr, buffer);
+        pdf_insert_page(context, document, -1, page);
+        pdf_drop_obj(context, page);
+        pdf_save_document(context, document, name.constData(), nullptr);
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        ok = false;
+    }
+    fz_drop_context(context);
+    return ok;
+}
+
+// The decoded content stream of every page.
+QList<QByteArray> pageContents(const QString& path)
+{
+    QList<QByteArray> contents;
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return contents;
+    const QByteArray name = QFile::encodeName(path);
+    pdf_document* document = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_var(document);
+    fz_var(buffer);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        for (int page = 0; page < pdf_count_pages(context, document); ++page) {
+            pdf_obj* stream =
+                pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Contents));
+            if (pdf_is_array(context, stream))
+                stream = pdf_array_get(context, stream, 0);
+            buffer = pdf_load_stream(context, stream);
+            unsigned char* data = nullptr;
+            const size_t size = fz_buffer_storage(context, buffer, &data);
+            contents.append(QByteArray(reinterpret_cast<const char*>(data), int(size)));
+            fz_drop_buffer(context, buffer);
+            buffer = nullptr;
+        }
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        contents.clear();
+    }
+    fz_drop_context(context);
+    return contents;
+}
+// Gives the first page of the PDF at path a transparency group, or tells how many pages have one.
+int transparencyGroups(const QString& path, bool add)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return -1;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray written = name + ".group";
+    volatile int count = 0;
+    pdf_document* document = nullptr;
+    fz_var(document);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        if (add) {
+            pdf_obj* group =
+                pdf_dict_put_dict(context, pdf_lookup_page_obj(context, document, 0), PDF_NAME(Group), 3);
+            pdf_dict_put(context, group, PDF_NAME(S), PDF_NAME(Transparency));
+            pdf_dict_put(context, group, PDF_NAME(CS), PDF_NAME(DeviceRGB));
+            pdf_dict_put_bool(context, group, PDF_NAME(I), 1);
+            pdf_save_document(context, document, written.constData(), nullptr);
+        }
+        for (int page = 0; page < pdf_count_pages(context, document); ++page) {
+            pdf_obj* group =
+                pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Group));
+            if (pdf_name_eq(context, pdf_dict_get(context, group, PDF_NAME(S)), PDF_NAME(Transparency)))
+                ++count;
+        }
+    }
+    fz_always(context)
+    {
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        count = -1;
+    }
+    fz_drop_context(context);
+    if (add && count >= 0 && !(QFile::remove(path) && QFile::rename(QString::fromUtf8(written), path)))
+        return -1;
+    return count;
+}
+} // namespace
+
+void TestDocToolPdf::pagesKeepTheirTransparencyGroup()
+{
+    // Without its group a page that blends (cairo, LibreOffice and Illustrator write them) renders
+    // in other colours.
+    const QString input = m_dir.filePath("blending.pdf");
+    QVERIFY(writeContentPdf(input, "0 0 m 100 100 l S"));
+    QCOMPARE(transparencyGroups(input, true), 1);
+    const QString cut = m_dir.filePath("blending cut.pdf");
+    const QString merged = m_dir.filePath("blending merged.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + cut, "-pageRange=1-1"}), 0);
+    QCOMPARE(transparencyGroups(cut, false), 1);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + cut + '*' + input, "-output=" + merged}), 0);
+    QCOMPARE(transparencyGroups(merged, false), 2);
+}
+
+void TestDocToolPdf::mergeKeepsPagesWhoseContentsLookAlike()
+{
+    // Two pages whose content streams have the same dictionary and length but other bytes: storing
+    // identical objects once must not take one for the other.
+    const QByteArray first = "0 0 m 100 100 l S";
+    const QByteArray second = "0 0 m 100 190 l S";
+    const QString a = m_dir.filePath("look-alike a.pdf");
+    const QString b = m_dir.filePath("look-alike b.pdf");
+    QVERIFY(writeContentPdf(a, first));
+    QVERIFY(writeContentPdf(b, second));
+    const QString output = m_dir.filePath("look-alike merged.pdf");
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + a + '*' + b + '*' + a, "-output=" + output}),
+             0);
+    QCOMPARE(pageContents(output), QList<QByteArray>({first, second, first}));
 }
 
 QTEST_MAIN(TestDocToolPdf)

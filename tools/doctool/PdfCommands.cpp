@@ -1,5 +1,7 @@
 #include "PdfCommands.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -9,6 +11,7 @@
 #include "PdfFileWriter.h"
 #include "PdfImageRecompressor.h"
 #include "PdfPageCopier.h"
+#include "PdfPrivateData.h"
 
 namespace {
 bool checkOutput(const QString& output, QString* error)
@@ -18,6 +21,25 @@ bool checkOutput(const QString& output, QString* error)
         return false;
     }
     return true;
+}
+
+// Names the whole document that a cut comes from, so that the merge knows which cuts belong
+// together: its size, time and its first and last 64 KB (where its header, catalog and identifier
+// usually are). Cheap for large files, which every range cuts from again.
+QByteArray sourceKeyOf(const QString& path)
+{
+    const qint64 piece = 64 * 1024;
+    const QFileInfo info(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArray::number(info.size()) + ' ' +
+                 QByteArray::number(info.lastModified().toMSecsSinceEpoch()));
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        hash.addData(file.read(piece));
+        if (info.size() > piece && file.seek(info.size() - piece))
+            hash.addData(file.read(piece));
+    }
+    return hash.result().toHex();
 }
 
 // Replaces the output with a plain copy of input (through a passing name, so no half file remains).
@@ -68,7 +90,7 @@ bool PdfCommands::extractPages(const QString& input, const QString& output, cons
             return false;
         }
         PdfPageCopier copier(session);
-        copier.append(source.get(), first - 1, last - 1);
+        copier.cut(source.get(), first - 1, last - 1, sourceKeyOf(input));
         copier.save(output);
     } catch (const std::exception& failure) {
         *error = QString::fromUtf8(failure.what());
@@ -93,6 +115,7 @@ bool PdfCommands::compress(const QString& input, const QString& output, const QS
         int pages = 0;
         session.run([&] { pages = pdf_count_pages(session.context(), document.get()); });
         PdfImageRecompressor(session, level).run(document.get());
+        PdfPrivateData::remove(session, document.get());
         PdfFileWriter::save(session, document.get(), output, pages);
         // Never hand back more bytes than were given.
         if (QFileInfo(output).size() >= QFileInfo(input).size())
@@ -117,9 +140,7 @@ bool PdfCommands::merge(const QStringList& inputs, const QString& output, QStrin
         PdfPageCopier copier(session);
         for (const QString& input : inputs) {
             PdfDocumentHolder source(session.context(), session.openPdf(input));
-            int pages = 0;
-            session.run([&] { pages = pdf_count_pages(session.context(), source.get()); });
-            copier.append(source.get(), 0, pages - 1);
+            copier.append(source.get());
         }
         copier.save(output);
     } catch (const std::exception& failure) {

@@ -52,7 +52,9 @@ QByteArray PdfDeduplicator::contentKey(MuPdfSession& session, pdf_document* docu
             if (keepsIdentity(context, object))
                 return;
             text = pdf_sprint_obj(context, nullptr, 0, &length, object, 1, 0);
-            if (pdf_is_stream(context, object))
+            // The loaded object is the stream's dictionary, which pdf_is_stream() does not see as a
+            // stream: ask by number, or streams with equal dictionaries would pass for equal.
+            if (pdf_obj_num_is_stream(context, document, number))
                 stream = pdf_load_raw_stream_number(context, document, number);
         });
     } catch (...) {

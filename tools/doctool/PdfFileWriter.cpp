@@ -1,8 +1,11 @@
 #include "PdfFileWriter.h"
 
+#include <cstdio>
+
 #include <QCoreApplication>
 #include <QFile>
 
+#include "PdfCompactWriter.h"
 #include "PdfDeduplicator.h"
 
 QString PdfFileWriter::temporaryPathFor(const QString& path)
@@ -14,14 +17,27 @@ void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QS
                          int expectedPages, bool compact)
 {
     const QString temporary = temporaryPathFor(path);
+    const QString written = temporary + ".mupdf";
     try {
         if (compact)
             PdfDeduplicator::run(session, document);
-        session.savePdf(document, temporary,
+        session.savePdf(document, written,
                         compact ? MuPdfSession::Merging::Done : MuPdfSession::Merging::OnSave);
     } catch (const std::exception& error) {
-        QFile::remove(temporary);
+        QFile::remove(written);
         throw std::runtime_error(QString("cannot write %1: %2").arg(path, error.what()).toStdString());
+    }
+    try {
+        PdfCompactWriter::rewrite(written, temporary);
+        QFile::remove(written);
+    } catch (const std::exception& error) {
+        // MuPDF's own file is whole and valid, only larger: better that than no result.
+        std::fprintf(stderr, "cannot pack %s into object streams: %s\n", qPrintable(path), error.what());
+        QFile::remove(temporary);
+        if (!QFile::rename(written, temporary)) {
+            QFile::remove(written);
+            throw std::runtime_error(QString("cannot write %1").arg(path).toStdString());
+        }
     }
     commit(session, temporary, path, expectedPages);
 }

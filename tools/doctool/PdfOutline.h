@@ -2,39 +2,45 @@
 
 #include <vector>
 
-#include <QString>
+#include <QByteArray>
 
 #include "MuPdfSession.h"
+#include "PdfDestination.h"
 
-// A document's bookmarks as plain values, so that they can be cut to a page range, moved by a
-// page offset and written into another document whose pages were copied from the first.
+// A document's bookmarks as plain values, so that they can be carried from one document into
+// another whose pages came from the first: read them, map their pages to the new document's pages,
+// write them there.
 class PdfOutline
 {
 public:
-    struct Entry
-    {
-        QString title;
-        int page = -1; // from 0; -1 when the bookmark points nowhere in this document
-        float x = 0;
-        float y = 0;
+    struct Entry {
+        QByteArray title; // as the file stores it (PDFDocEncoding, or UTF-16 with its byte order mark)
         bool open = false;
+        PdfDestination destination; // invalid when the bookmark leads to no page
+        int action = 0;             // object number, in the document written, of an action other than "go to"
+        int flags = 0;              // bold, italic
+        std::vector<float> colour;
         std::vector<Entry> children;
     };
 
-    static PdfOutline load(MuPdfSession& session, pdf_document* document);
+    // Reads the bookmarks of document. Actions other than "go to" (a web address, a named action)
+    // are copied into target, the document the entries are then meant for.
+    static PdfOutline load(MuPdfSession& session, pdf_document* document, pdf_document* target);
+    // The same from the array that toRecord() wrote into recordDocument.
+    static PdfOutline fromRecord(MuPdfSession& session, pdf_document* recordDocument, pdf_obj* record,
+                                 pdf_document* target);
+    // The entries as one array of target, pages by index; the caller owns it.
+    pdf_obj* toRecord(MuPdfSession& session, pdf_document* target) const;
 
-    // Keeps the bookmarks that lead into pages first..last (from 0) and renumbers them from 0.
-    // A chapter whose own page lies outside but which holds kept bookmarks stays, pointing at its
-    // first kept child.
-    PdfOutline range(int first, int last) const;
-    // Moves every bookmark by offset pages.
-    PdfOutline shifted(int offset) const;
+    // The entries with their pages moved through pageMap (old index -> new index, or -1 for a page
+    // that is not there). A bookmark whose page is gone stays when bookmarks below it stay, leading
+    // to the first of them; one that leads to no page at all stays when keepUntargeted is set or
+    // bookmarks below it stay.
+    PdfOutline mapped(const std::vector<int>& pageMap, bool keepUntargeted) const;
     void append(const PdfOutline& other);
-    bool isEmpty() const { return m_entries.empty(); }
-    int count() const;
 
-    // Replaces the outline of document (whose pages already exist) with these bookmarks.
-    void write(MuPdfSession& session, pdf_document* document) const;
+    // Writes the entries as the outline of target, whose pages they lead to.
+    void write(MuPdfSession& session, pdf_document* target) const;
 
 private:
     std::vector<Entry> m_entries;

@@ -1,127 +1,41 @@
 #include "PdfPageCopier.h"
 
+#include <map>
+
 #include "PdfFileWriter.h"
 
 namespace
 {
-// The page a link annotation leads to inside source, or -1 (outside links and actions other than
-// "go to" have none).
-int linkTarget(fz_context* context, pdf_document* source, pdf_obj* annotation, pdf_obj** destination)
+// page index -> page index + offset, for count pages.
+std::vector<int> shiftMap(int count, int offset)
 {
-    pdf_obj* dest = pdf_dict_get(context, annotation, PDF_NAME(Dest));
-    pdf_obj* action = pdf_dict_get(context, annotation, PDF_NAME(A));
-    if (!dest && pdf_name_eq(context, pdf_dict_get(context, action, PDF_NAME(S)), PDF_NAME(GoTo)))
-        dest = pdf_dict_get(context, action, PDF_NAME(D));
-    if (!dest)
-        return -1;
-    if (pdf_is_name(context, dest) || pdf_is_string(context, dest))
-        dest = pdf_lookup_dest(context, source, dest);
-    if (pdf_is_dict(context, dest))
-        dest = pdf_dict_get(context, dest, PDF_NAME(D));
-    if (!pdf_is_array(context, dest))
-        return -1;
-    *destination = dest;
-    pdf_obj* page = pdf_array_get(context, dest, 0);
-    return pdf_is_indirect(context, page) ? pdf_lookup_page_number(context, source, page) : -1;
+    std::vector<int> map(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        map[size_t(i)] = offset + i;
+    return map;
 }
 
-// Copies one annotation of a source page onto targetPage and returns its new reference, or null
-// for one that stays behind: form fields (they belong to the document's form, which is not
-// copied), pop-up notes, and links that lead to a page outside first..last. Links inside the range
-// lead to the copied page. Must run inside a MuPDF guard.
-pdf_obj* copyAnnotation(fz_context* context, pdf_graft_map* map, pdf_document* source, pdf_obj* annotation,
-                        int first, int last, pdf_document* target, int targetFirst, pdf_obj* targetPage)
+// Copies what MuPDF's page grafting leaves behind but a page needs to look and behave the same:
+// its transparency group (how its contents blend) and its presentation transition.
+void copyPageKeys(fz_context* context, pdf_graft_map* map, pdf_obj* from, pdf_obj* to)
 {
-    pdf_obj* subtype = pdf_dict_get(context, annotation, PDF_NAME(Subtype));
-    if (!pdf_is_dict(context, annotation) || pdf_name_eq(context, subtype, PDF_NAME(Widget)) ||
-        pdf_name_eq(context, subtype, PDF_NAME(Popup)))
-        return nullptr;
-    pdf_obj* destination = nullptr;
-    int destinationPage = -1;
-    if (pdf_name_eq(context, subtype, PDF_NAME(Link))) {
-        destinationPage = linkTarget(context, source, annotation, &destination);
-        if (destination && (destinationPage < first || destinationPage > last))
-            return nullptr;
+    for (pdf_obj* key : {PDF_NAME(Group), PDF_NAME(Trans), PDF_NAME(Dur)}) {
+        pdf_obj* value = pdf_dict_get(context, from, key);
+        if (value)
+            pdf_dict_put_drop(context, to, key, pdf_graft_mapped_object(context, map, value));
     }
-    // Without the keys that point back into the source, grafting copies only what the annotation
-    // itself draws with.
-    pdf_obj* bare = pdf_copy_dict(context, pdf_resolve_indirect(context, annotation));
-    pdf_obj* moved = nullptr;
-    pdf_obj* reference = nullptr;
-    fz_var(moved);
-    fz_try(context)
-    {
-        pdf_dict_del(context, bare, PDF_NAME(P));
-        pdf_dict_del(context, bare, PDF_NAME(Popup));
-        pdf_dict_del(context, bare, PDF_NAME(Parent));
-        pdf_dict_del(context, bare, PDF_NAME(IRT));
-        pdf_dict_del(context, bare, PDF_NAME(StructParent));
-        if (destination) {
-            pdf_dict_del(context, bare, PDF_NAME(Dest));
-            pdf_dict_del(context, bare, PDF_NAME(A));
-        }
-        moved = pdf_graft_mapped_object(context, map, bare);
-        if (destination) {
-            pdf_obj* newDestination = pdf_dict_put_array(context, moved, PDF_NAME(Dest), 6);
-            pdf_array_push(context, newDestination,
-                           pdf_lookup_page_obj(context, target, targetFirst + destinationPage - first));
-            for (int k = 1; k < pdf_array_len(context, destination); ++k)
-                pdf_array_push(context, newDestination, pdf_array_get(context, destination, k));
-        }
-        pdf_dict_put(context, moved, PDF_NAME(P), targetPage);
-        reference = pdf_add_object(context, target, moved);
-    }
-    fz_always(context)
-    {
-        pdf_drop_obj(context, moved);
-        pdf_drop_obj(context, bare);
-    }
-    fz_catch(context)
-    {
-        fz_rethrow(context);
-    }
-    return reference;
 }
 
-// Carries the annotations of source pages first..last over to the target pages from targetFirst on.
-// Must run inside a MuPDF guard.
-void copyAnnotations(fz_context* context, pdf_graft_map* map, pdf_document* source, int first, int last,
-                     pdf_document* target, int targetFirst)
+PdfDestination mappedDestination(PdfDestination destination, const std::vector<int>& map)
 {
-    for (int page = first; page <= last; ++page) {
-        pdf_obj* annotations =
-            pdf_dict_get(context, pdf_lookup_page_obj(context, source, page), PDF_NAME(Annots));
-        const int count = pdf_array_len(context, annotations);
-        if (count == 0)
-            continue;
-        pdf_obj* targetPage = pdf_lookup_page_obj(context, target, targetFirst + page - first);
-        pdf_obj* copied = pdf_new_array(context, target, count);
-        fz_try(context)
-        {
-            for (int i = 0; i < count; ++i) {
-                pdf_obj* reference =
-                    copyAnnotation(context, map, source, pdf_array_get(context, annotations, i), first, last,
-                                   target, targetFirst, targetPage);
-                if (reference)
-                    pdf_array_push_drop(context, copied, reference);
-            }
-            if (pdf_array_len(context, copied) > 0)
-                pdf_dict_put(context, targetPage, PDF_NAME(Annots), copied);
-        }
-        fz_always(context)
-        {
-            pdf_drop_obj(context, copied);
-        }
-        fz_catch(context)
-        {
-            fz_rethrow(context);
-        }
-    }
+    const int page = destination.page;
+    destination.page = page >= 0 && size_t(page) < map.size() ? map[size_t(page)] : -1;
+    return destination;
 }
 } // namespace
 
 PdfPageCopier::PdfPageCopier(MuPdfSession& session)
-    : m_session(session), m_target(nullptr), m_pageCount(0), m_hasMetadata(false), m_sourceCount(0)
+    : m_session(session), m_target(nullptr), m_pageCount(0), m_hasMetadata(false), m_isCut(false)
 {
     fz_context* context = m_session.context();
     m_session.run([&] { m_target = pdf_create_document(context); });
@@ -132,20 +46,64 @@ PdfPageCopier::~PdfPageCopier()
     pdf_drop_document(m_session.context(), m_target);
 }
 
-void PdfPageCopier::append(pdf_document* source, int first, int last)
+void PdfPageCopier::cut(pdf_document* source, int first, int last, const QByteArray& sourceKey)
 {
-    ++m_sourceCount;
     fz_context* context = m_session.context();
-    const PdfOutline outline = PdfOutline::load(m_session, source).range(first, last).shifted(m_pageCount);
+    m_isCut = true;
+    m_session.run([&] { pdf_load_page_tree(context, source); });
+    try {
+        m_cut = PdfCutRecord::ofDocument(m_session, source, m_target, sourceKey);
+        m_cut.first = first;
+        m_cut.last = last;
+        copyPages(source, first, last, PdfAnnotationCopier::Purpose::Cut);
+    } catch (...) {
+        pdf_drop_page_tree(context, source);
+        throw;
+    }
+    pdf_drop_page_tree(context, source);
+}
+
+void PdfPageCopier::append(pdf_document* part)
+{
+    fz_context* context = m_session.context();
+    Part facts;
+    facts.offset = m_pageCount;
+    m_session.run([&] {
+        facts.count = pdf_count_pages(context, part);
+        pdf_load_page_tree(context, part);
+    });
+    try {
+        facts.carries = PdfCutRecord::read(m_session, part, m_target, m_parts.empty(), &facts.record) &&
+                        facts.record.last - facts.record.first + 1 == facts.count;
+        const std::vector<int> shift = shiftMap(facts.count, facts.offset);
+        facts.outline = PdfOutline::load(m_session, part, m_target).mapped(shift, true);
+        facts.destinations = PdfNamedDestinations::load(m_session, part).mapped(shift);
+        facts.labels = PdfPageLabels::load(m_session, part);
+        m_session.run([&] { PdfDestination::resolveOpenAction(context, part, &facts.openView); });
+        facts.openView = mappedDestination(facts.openView, shift);
+        copyPages(part, 0, facts.count - 1, PdfAnnotationCopier::Purpose::Merge);
+    } catch (...) {
+        pdf_drop_page_tree(context, part);
+        throw;
+    }
+    pdf_drop_page_tree(context, part);
+    m_parts.push_back(std::move(facts));
+}
+
+void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose)
+{
+    fz_context* context = m_session.context();
     pdf_graft_map* map = nullptr;
     m_session.run([&] { map = pdf_new_graft_map(context, m_target); });
     try {
-        const int targetFirst = m_pageCount;
         m_session.run([&] {
-            for (int page = first; page <= last; ++page)
+            for (int page = first; page <= last; ++page) {
                 pdf_graft_mapped_page(context, map, -1, source, page);
-            copyAnnotations(context, map, source, first, last, m_target, targetFirst);
+                copyPageKeys(context, map, pdf_lookup_page_obj(context, source, page),
+                             pdf_lookup_page_obj(context, m_target, m_pageCount + page - first));
+            }
         });
+        PdfAnnotationCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, purpose);
         if (!m_hasMetadata)
             copyMetadata(source, map);
     } catch (...) {
@@ -154,7 +112,6 @@ void PdfPageCopier::append(pdf_document* source, int first, int last)
     }
     pdf_drop_graft_map(context, map);
     m_pageCount += last - first + 1;
-    m_outline.append(outline);
 }
 
 void PdfPageCopier::copyMetadata(pdf_document* source, pdf_graft_map* map)
@@ -173,7 +130,8 @@ void PdfPageCopier::copyMetadata(pdf_document* source, pdf_graft_map* map)
         }
         pdf_obj* sourceRoot = pdf_dict_get(context, pdf_trailer(context, source), PDF_NAME(Root));
         pdf_obj* targetRoot = pdf_dict_get(context, pdf_trailer(context, m_target), PDF_NAME(Root));
-        const char* keys[] = {"Metadata", "PageMode", "PageLayout", "Lang", "ViewerPreferences"};
+        const char* keys[] = {"Metadata", "PageMode",          "PageLayout",
+                              "Lang",     "ViewerPreferences", "OutputIntents"};
         for (const char* key : keys) {
             pdf_obj* value = pdf_dict_gets(context, sourceRoot, key);
             if (value)
@@ -183,8 +141,102 @@ void PdfPageCopier::copyMetadata(pdf_document* source, pdf_graft_map* map)
     m_hasMetadata = true;
 }
 
+void PdfPageCopier::finishCut()
+{
+    std::vector<int> map(size_t(m_cut.pages), -1);
+    std::vector<PdfPageLabels::Source> labelSources;
+    for (int page = m_cut.first; page <= m_cut.last; ++page) {
+        map[size_t(page)] = page - m_cut.first;
+        labelSources.push_back({&m_cut.labels, page});
+    }
+    // Bookmarks that lead to no page (a web address) go with the first range only.
+    m_outline = m_cut.outline.mapped(map, m_cut.first == 0);
+    m_destinations = m_cut.destinations.mapped(map);
+    m_labels = PdfPageLabels::forPages(labelSources);
+    m_openView = mappedDestination(m_cut.openView, map);
+    m_cut.write(m_session, m_target);
+}
+
+bool PdfPageCopier::partsShareOneWhole() const
+{
+    if (m_parts.empty() || !m_parts.front().carries)
+        return false;
+    const PdfCutRecord& whole = m_parts.front().record;
+    for (const Part& part : m_parts) {
+        if (!part.carries || part.record.source != whole.source || part.record.pages != whole.pages)
+            return false;
+    }
+    return true;
+}
+
+void PdfPageCopier::finishMerge()
+{
+    // Page of a whole document -> merged page, per whole document; the first copy of a page wins.
+    std::map<QByteArray, std::vector<int>> wholeToMerged;
+    for (const Part& part : m_parts) {
+        if (!part.carries)
+            continue;
+        std::vector<int>& map = wholeToMerged[part.record.source];
+        if (map.size() < size_t(part.record.pages))
+            map.resize(size_t(part.record.pages), -1);
+        for (int i = 0; i < part.count; ++i) {
+            int& merged = map[size_t(part.record.first + i)];
+            if (merged < 0)
+                merged = part.offset + i;
+        }
+    }
+    static const std::vector<int> none;
+    for (const Part& part : m_parts) {
+        const auto found = part.carries ? wholeToMerged.find(part.record.source) : wholeToMerged.end();
+        PdfAnnotationCopier::resolveCarried(m_session, m_target, part.offset, part.offset + part.count - 1,
+                                            found == wholeToMerged.end() ? none : found->second);
+    }
+
+    std::vector<PdfPageLabels::Source> labelSources;
+    if (partsShareOneWhole()) {
+        const PdfCutRecord& whole = m_parts.front().record;
+        const std::vector<int>& map = wholeToMerged[whole.source];
+        m_outline = whole.outline.mapped(map, true);
+        m_destinations = whole.destinations.mapped(map);
+        m_openView = mappedDestination(whole.openView, map);
+        for (const Part& part : m_parts) {
+            for (int i = 0; i < part.count; ++i)
+                labelSources.push_back({&whole.labels, part.record.first + i});
+        }
+    } else {
+        for (const Part& part : m_parts) {
+            m_outline.append(part.outline);
+            m_destinations.append(part.destinations);
+            for (int i = 0; i < part.count; ++i)
+                labelSources.push_back({&part.labels, i});
+        }
+        if (!m_parts.empty())
+            m_openView = m_parts.front().openView;
+    }
+    m_labels = PdfPageLabels::forPages(labelSources);
+}
+
+void PdfPageCopier::writeOpenView()
+{
+    if (!m_openView.isValid() || m_openView.page >= m_pageCount)
+        return;
+    fz_context* context = m_session.context();
+    m_session.run([&] {
+        pdf_obj* root = pdf_dict_get(context, pdf_trailer(context, m_target), PDF_NAME(Root));
+        pdf_obj* page = pdf_lookup_page_obj(context, m_target, m_openView.page);
+        pdf_dict_puts_drop(context, root, "OpenAction", m_openView.toArray(context, m_target, page));
+    });
+}
+
 void PdfPageCopier::save(const QString& path)
 {
+    if (m_isCut)
+        finishCut();
+    else
+        finishMerge();
     m_outline.write(m_session, m_target);
-    PdfFileWriter::save(m_session, m_target, path, m_pageCount, m_sourceCount > 1);
+    m_destinations.write(m_session, m_target);
+    m_labels.write(m_session, m_target);
+    writeOpenView();
+    PdfFileWriter::save(m_session, m_target, path, m_pageCount, m_parts.size() > 1);
 }

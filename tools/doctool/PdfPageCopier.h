@@ -1,34 +1,68 @@
 #pragma once
 
+#include <vector>
+
+#include <QByteArray>
 #include <QString>
 
 #include "MuPdfSession.h"
-#include "PdfOutline.h"
+#include "PdfAnnotationCopier.h"
+#include "PdfCutRecord.h"
 
-// Builds a new PDF from pages of other PDFs. Every source gets one graft map, so a resource that its
-// pages share is copied once; saving stores objects with identical content once, so resources shared
-// across sources (fonts, images) end up once in the result as well. The first source's document
-// information and XMP metadata are carried over, and the bookmarks and annotations of the copied
-// pages follow them (form fields and links that leave the copied pages do not).
+// Builds a new PDF from pages of other PDFs: a cut (one page range of a whole document) or a merge
+// (every page of several documents, in order). Every source gets one graft map, so a resource that
+// its pages share is copied once; saving stores objects with identical content once, so resources
+// shared across sources (fonts, images) end up once in the result as well. The first source's
+// document information and XMP metadata are carried over.
+//
+// A cut keeps, for the range alone, the bookmarks, named destinations, links and page labels that
+// lead into it, and carries those of the whole document beside them (PdfCutRecord). A merge of
+// cuts that all come from one document puts the whole document's bookmarks, named destinations,
+// links across ranges, page labels and opening view together again from what they carry; a merge
+// of other documents appends each one's own.
 class PdfPageCopier
 {
 public:
     explicit PdfPageCopier(MuPdfSession& session);
     ~PdfPageCopier();
+    PdfPageCopier(const PdfPageCopier&) = delete;
+    PdfPageCopier& operator=(const PdfPageCopier&) = delete;
 
-    // Appends pages first..last (from 0) of source.
-    void append(pdf_document* source, int first, int last);
-    int pageCount() const { return m_pageCount; }
+    // The cut: pages first..last (from 0) of the whole document source, which `sourceKey` names.
+    void cut(pdf_document* source, int first, int last, const QByteArray& sourceKey);
+    // The merge: appends every page of part.
+    void append(pdf_document* part);
     // Saves the result and checks that it opens with every page.
     void save(const QString& path);
 
 private:
+    struct Part {
+        int offset = 0;
+        int count = 0;
+        bool carries = false;
+        PdfCutRecord record; // only source, range and page count, but for the first part
+        PdfOutline outline;
+        PdfNamedDestinations destinations;
+        PdfPageLabels labels;
+        PdfDestination openView;
+    };
+
+    void copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose);
     void copyMetadata(pdf_document* source, pdf_graft_map* map);
+    void finishCut();
+    void finishMerge();
+    bool partsShareOneWhole() const;
+    void writeOpenView();
 
     MuPdfSession& m_session;
     pdf_document* m_target;
-    PdfOutline m_outline;
     int m_pageCount;
     bool m_hasMetadata;
-    int m_sourceCount;
+    bool m_isCut;
+    PdfCutRecord m_cut; // what the cut carries
+    std::vector<Part> m_parts;
+    PdfOutline m_outline;
+    PdfNamedDestinations m_destinations;
+    PdfPageLabels m_labels;
+    PdfDestination m_openView;
 };

@@ -1,0 +1,30 @@
+#include "PdfCompactWriter.h"
+
+#include <stdexcept>
+
+#include <qpdf/Pl_Flate.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <QFile>
+
+void PdfCompactWriter::rewrite(const QString& from, const QString& to)
+{
+    const QByteArray fromName = QFile::encodeName(from);
+    const QByteArray toName = QFile::encodeName(to);
+    try {
+        Pl_Flate::setCompressionLevel(9);
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(fromName.constData());
+        QPDFWriter writer(pdf, toName.constData());
+        writer.setObjectStreamMode(qpdf_o_generate);
+        writer.setCompressStreams(true);
+        writer.setDecodeLevel(qpdf_dl_generalized);
+        writer.setDeterministicID(true);
+        writer.write();
+    } catch (const std::exception& error) {
+        QFile::remove(to);
+        throw std::runtime_error(error.what());
+    }
+}
