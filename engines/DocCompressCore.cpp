@@ -105,6 +105,7 @@ ToolCommand DocCompressCore::compressCommand(const QString& toolPath, const QStr
 
 void DocCompressCore::compress(QString inputPath, QString outputPath, const CompressLevel& level)
 {
+    m_sourcePath = inputPath;
     if (!QFile::exists(inputPath)) {
         m_inputPath = inputPath;
         m_outputPath = outputPath;
@@ -214,7 +215,9 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         return;
     }
     const double outputSize = double(QFileInfo(m_outputPath).size());
-    const double inputSize = double(QFileInfo(m_inputPath).size());
+    // The rate is against the file the user gave, also when a converted copy was compressed: the
+    // row shows it beside that file's size.
+    const double inputSize = double(QFileInfo(m_sourcePath).size());
     if (outputSize <= 0 || inputSize <= 0) {
         fail(QString("doc compress fail %1: no output file %2").arg(m_inputPath, m_outputPath));
         return;
@@ -263,7 +266,7 @@ void DocCompressCore::slot_readOutput()
     if (outcome.indexIn(text, 0) >= 0) {
         if (outcome.cap(0) == "success") {
             stat = true;
-            const double inputSize = double(QFileInfo(m_inputPath).size());
+            const double inputSize = double(QFileInfo(m_sourcePath).size());
             if (inputSize > 0)
                 compRate = float(double(QFileInfo(m_outputPath).size()) / inputSize);
             m_timer->stop();

@@ -68,6 +68,7 @@ private:
     QString m_toolPath;
     QString m_docToolPath;
     QString m_inputPath;
+    QString m_sourcePath; // the file given to compress, before any conversion
     QString m_outputPath;
     std::unique_ptr<PDFCompressCore> m_pdfEngine;
     QTimer* m_timer;

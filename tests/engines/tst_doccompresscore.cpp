@@ -424,7 +424,7 @@ void tst_DocCompressCore::convertsLegacyWordEndToEnd()
     QCOMPARE(reports.last().progress, 1.0f);
     QVERIFY(reports.last().stat);
     QCOMPARE(reports.last().filePath, output);
-    QCOMPARE(reports.last().rate, float(sizeRatio(output, converted)));
+    QCOMPARE(reports.last().rate, float(sizeRatio(output, input)));
     QVERIFY(reports.last().rate < 1.0f);
     const QList<float> steps = timedSteps(0.5f, reports.size() - 1);
     for (int i = 0; i < reports.size() - 1; ++i)

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -20,6 +22,20 @@ ModalAnswerer::Answer ModalAnswerer::clickButton(const QString& objectName)
         auto* button = dialog->findChild<QPushButton*>(objectName);
         if (button)
             QTest::mouseClick(button, Qt::LeftButton);
+    };
+}
+
+ModalAnswerer::Answer ModalAnswerer::chooseFolder(const QString& folder)
+{
+    return [folder](QWidget* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        if (!files)
+            return;
+        // Opened in the folder with nothing typed, the dialog answers that folder.
+        files->setDirectory(folder);
+        if (auto* name = files->findChild<QLineEdit*>("fileNameEdit"))
+            name->clear();
+        QMetaObject::invokeMethod(files, "accept");
     };
 }
 

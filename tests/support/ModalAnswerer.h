@@ -22,6 +22,8 @@ public:
 
     // An answer that clicks the dialog's push button with this object name.
     static Answer clickButton(const QString& objectName);
+    // An answer that chooses `folder` in a folder dialog (a QFileDialog) and accepts it.
+    static Answer chooseFolder(const QString& folder);
     // An answer that rejects the dialog (a QDialog), like its close button.
     static Answer reject();
 

@@ -589,11 +589,7 @@ void TestMainWidget::outputFolder()
     const QString chosen = m_dir->filePath("out");
     QVERIFY(QDir().mkpath(chosen));
     {
-        ModalAnswerer answerer([chosen](QWidget* dialog) {
-            auto* files = qobject_cast<QFileDialog*>(dialog);
-            files->selectFile(chosen);
-            QMetaObject::invokeMethod(files, "accept");
-        });
+        ModalAnswerer answerer(ModalAnswerer::chooseFolder(chosen));
         QTest::mouseClick(change, Qt::LeftButton);
         QCOMPARE(answerer.answered(), 1);
     }

@@ -278,11 +278,7 @@ void TestQueueControl::chosenOutputFolder()
     driver.showKind(Image);
     QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
     {
-        ModalAnswerer answerer([chosen](QWidget* dialog) {
-            auto* files = qobject_cast<QFileDialog*>(dialog);
-            files->selectFile(chosen);
-            QMetaObject::invokeMethod(files, "accept");
-        });
+        ModalAnswerer answerer(ModalAnswerer::chooseFolder(chosen));
         QTest::mouseClick(window.findChild<QPushButton*>("btnChangeDir"), Qt::LeftButton);
         QCOMPARE(answerer.answered(), 1);
     }
