@@ -37,10 +37,13 @@ private:
 void TestPathManager::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    const QByteArray inherited = qgetenv("XDG_DATA_HOME");
     TestEnv::isolate(m_dir);
-    // Two levels that do not exist yet: the holder must make both.
+    // Two levels that do not exist yet: the holder must make both. The child keeps the one it was given.
     if (!qEnvironmentVariableIsSet(kPrintChild))
         qputenv("XDG_DATA_HOME", (m_dir.path() + "/fresh/data").toLocal8Bit());
+    else
+        qputenv("XDG_DATA_HOME", inherited);
 }
 
 void TestPathManager::choosesTheOlderToolWithoutDotNet()

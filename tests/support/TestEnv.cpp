@@ -13,6 +13,8 @@ void TestEnv::isolate(const QTemporaryDir& dir)
 {
     g_AppDataPath = dir.path() + "/appdata";
     qputenv("VX_TEMP_DIR", (dir.path() + "/VxTemp/").toLocal8Bit());
+    // The PDF engine's work folder lies under the per-user data location.
+    qputenv("XDG_DATA_HOME", (dir.path() + "/data").toLocal8Bit());
 }
 
 std::shared_ptr<void> TestEnv::redirectSystemTemp(const QString& folder)

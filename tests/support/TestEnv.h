@@ -11,7 +11,8 @@
 class TestEnv
 {
 public:
-    // Points the log and the temporary folder into `dir` so that tests never touch the user's files.
+    // Points the log, the temporary folder and the per-user data location into `dir`, so that tests
+    // never touch the user's files.
     static void isolate(const QTemporaryDir& dir);
 
     // Points the system's temporary folder (TMPDIR) at `folder` until the returned guard goes.
