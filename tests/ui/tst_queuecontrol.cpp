@@ -136,7 +136,8 @@ void TestQueueControl::corruptFilesFailAndTheQueueEnds()
 {
     const QStringList corrupt = {m_dir->filePath("broken.mp4"), m_dir->filePath("broken.png"),
                                  m_dir->filePath("broken.gif"), m_dir->filePath("broken.pdf"),
-                                 m_dir->filePath("broken.docx"), m_dir->filePath("broken.pptx")};
+                                 m_dir->filePath("broken.docx"), m_dir->filePath("broken.pptx"),
+                                 m_dir->filePath("broken.doc"), m_dir->filePath("broken.ppt")};
     for (const QString& path : corrupt)
         QVERIFY(SampleFiles::makeCorrupt(path));
     MainWidget window;
