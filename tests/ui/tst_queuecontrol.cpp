@@ -1,6 +1,5 @@
 // How the queue behaves around a run: failures, refusals while it runs, reruns, option changes,
 // clearing a running list and a chosen output folder, with the real engines and tools.
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -11,26 +10,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "FontFallbacks.h"
 #include "JsonParsing.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
-#include "ThreadPool.h"
+#include "UrlRecorder.h"
 #include "WindowDriver.h"
 
 namespace {
 
 enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3, Word = 4 };
-
-void addFiles(MainWidget& window, const QStringList& paths)
-{
-    for (const QString& path : paths) {
-        window.switchPageBySuffix(QFileInfo(path).suffix());
-        window.addFile(path);
-    }
-}
 
 // A video long enough for a run to last a few seconds.
 bool makeLongVideo(const QString& path)
@@ -53,9 +43,6 @@ class TestQueueControl : public QObject
 {
     Q_OBJECT
 
-public slots:
-    void ignoreUrl(const QUrl& url) { Q_UNUSED(url); }
-
 private slots:
     void initTestCase();
     void cleanupTestCase();
@@ -71,6 +58,7 @@ private slots:
     void suffixOfNoKindIsRefused();
 
 private:
+    UrlRecorder m_urls; // nothing is opened for real
     QStringList images(int count, const QString& prefix);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -81,15 +69,12 @@ void TestQueueControl::initTestCase()
 {
     for (const char* tool : {"ffmpeg", "pngquant", "convert", "gifsicle", "soffice"})
         VX_REQUIRE_TOOL(tool);
-    installFontFallbacks();
-    QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
-    // Start-up starts the pool that runs the PDF page ranges.
-    ThreadPool::instance()->start(3);
+    WindowDriver::startProgramServices();
 }
 
 void TestQueueControl::cleanupTestCase()
 {
-    ThreadPool::instance()->stop();
+    WindowDriver::stopProgramServices();
 }
 
 void TestQueueControl::init()
@@ -143,7 +128,7 @@ void TestQueueControl::corruptFilesFailAndTheQueueEnds()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, corrupt);
+    driver.addFiles(corrupt);
     for (int kind : {Video, Image, PowerPoint, Pdf, Word}) {
         driver.showKind(kind);
         driver.pressStart();
@@ -169,7 +154,7 @@ void TestQueueControl::refusalsWhileRunning()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, {video});
+    driver.addFiles({video});
     driver.pressStart();
     QTRY_VERIFY(window.freeTaskSlots() == 3);
 
@@ -201,14 +186,14 @@ void TestQueueControl::rerunDispatchesOnlyNewFiles()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, first);
+    driver.addFiles(first);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
     QCOMPARE(JsonParsing::readHistory(Image, "history.json").size(), 3);
     QCOMPARE(window.queueIndex(Image), 3);
 
     const QStringList second = images(2, "second");
-    addFiles(window, second);
+    driver.addFiles(second);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
     const QList<QStringList> history = JsonParsing::readHistory(Image, "history.json");
@@ -225,7 +210,7 @@ void TestQueueControl::optionChangeRunsEverythingAgain()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, files);
+    driver.addFiles(files);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
     QTest::mouseClick(window.findChild<QRadioButton*>("rbMin"), Qt::LeftButton);
@@ -247,7 +232,7 @@ void TestQueueControl::clearingARunningListGivesTheSlotsBack()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, videos);
+    driver.addFiles(videos);
     driver.pressStart();
     QTRY_COMPARE(window.freeTaskSlots(), 1);
     QTest::mouseClick(window.findChild<QPushButton*>("btnClear"), Qt::LeftButton);
@@ -257,7 +242,7 @@ void TestQueueControl::clearingARunningListGivesTheSlotsBack()
     QCOMPARE(driver.buttonText(), QString("开始压缩"));
     QTRY_COMPARE(driver.enginesAlive(), 0);
     // The cleared files can be added and run again.
-    addFiles(window, videos.mid(0, 1));
+    driver.addFiles(videos.mid(0, 1));
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(120000));
     QCOMPARE(driver.states(Video), QStringList{"已完成"});
@@ -275,7 +260,7 @@ void TestQueueControl::chosenOutputFolder()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, {picture, pdf});
+    driver.addFiles({picture, pdf});
     driver.showKind(Image);
     QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
     {

@@ -1,7 +1,6 @@
 // The whole program at work: files of every suffix go in through the window's intake, the start
 // button runs them through the real engines and tools, and what comes out is checked file by file.
 #include <QDate>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -13,7 +12,6 @@
 #include <QUrl>
 #include <QtTest>
 
-#include "FontFallbacks.h"
 #include "JsonParsing.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
@@ -21,7 +19,7 @@
 #include "PdfFactory.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
-#include "ThreadPool.h"
+#include "UrlRecorder.h"
 #include "VideoCompressCore.h"
 #include "WindowDriver.h"
 
@@ -86,15 +84,13 @@ class TestQueueEndToEnd : public QObject
 {
     Q_OBJECT
 
-public slots:
-    void ignoreUrl(const QUrl& url) { Q_UNUSED(url); }
-
 private slots:
     void initTestCase();
     void cleanupTestCase();
     void everyKindEndToEnd();
 
 private:
+    UrlRecorder m_urls; // nothing is opened for real
     QString m_oldCurrent;
     QTemporaryDir m_dir;
     QString m_inputs;
@@ -106,10 +102,7 @@ void TestQueueEndToEnd::initTestCase()
         VX_REQUIRE_TOOL(tool);
     QVERIFY(m_dir.isValid());
     TestEnv::isolate(m_dir);
-    installFontFallbacks();
-    QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
-    // Start-up starts the pool that runs the PDF page ranges.
-    ThreadPool::instance()->start(3);
+    WindowDriver::startProgramServices();
     m_oldCurrent = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
     m_inputs = m_dir.filePath("输入 文件");
@@ -118,7 +111,7 @@ void TestQueueEndToEnd::initTestCase()
 
 void TestQueueEndToEnd::cleanupTestCase()
 {
-    ThreadPool::instance()->stop();
+    WindowDriver::stopProgramServices();
     QDir::setCurrent(m_oldCurrent);
 }
 

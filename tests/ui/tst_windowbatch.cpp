@@ -1,7 +1,6 @@
 // The window over long batches, side by side with a second program, and closed in the middle of a
 // run: intermediate files go with their jobs, results never overwrite each other, and closing ends
 // the work at once.
-#include <QDesktopServices>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -10,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "FontFallbacks.h"
 #include "JsonParsing.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
@@ -21,7 +19,7 @@
 #include "SampleFiles.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
-#include "ThreadPool.h"
+#include "UrlRecorder.h"
 #include "WindowDriver.h"
 
 namespace {
@@ -32,14 +30,6 @@ enum Kind { Image = 1, Pdf = 3 };
 const char* const kChildInputs = "VX_TEST_CHILD_INPUTS";
 const char* const kChildOutputs = "VX_TEST_CHILD_OUTPUTS";
 const char* const kChildTemp = "VX_TEST_CHILD_TEMP";
-
-void addFiles(MainWidget& window, const QStringList& paths)
-{
-    for (const QString& path : paths) {
-        window.switchPageBySuffix(QFileInfo(path).suffix());
-        window.addFile(path);
-    }
-}
 
 // Pictures of mixed size and format, each one its own.
 QStringList makeImages(const QString& folder, int count)
@@ -67,7 +57,7 @@ bool samePixels(const QString& first, const QString& second)
 bool runImages(MainWidget& window, const QStringList& images, const QString& outputs)
 {
     WindowDriver driver(window);
-    addFiles(window, images);
+    driver.addFiles(images);
     QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
     {
         ModalAnswerer answerer(ModalAnswerer::chooseFolder(outputs));
@@ -83,9 +73,6 @@ class TestWindowBatch : public QObject
 {
     Q_OBJECT
 
-public slots:
-    void ignoreUrl(const QUrl& url) { Q_UNUSED(url); }
-
 private slots:
     void initTestCase();
     void cleanupTestCase();
@@ -96,6 +83,7 @@ private slots:
     void closingDuringAPdfRunEndsAtOnce();
 
 private:
+    UrlRecorder m_urls; // nothing is opened for real
     QTemporaryDir m_dir;
     QString m_oldCurrent;
 };
@@ -108,17 +96,14 @@ void TestWindowBatch::initTestCase()
     TestEnv::isolate(m_dir);
     if (qEnvironmentVariableIsSet(kChildTemp)) // the temporary folder that both programs share
         qputenv("VX_TEMP_DIR", qgetenv(kChildTemp));
-    installFontFallbacks();
-    QDesktopServices::setUrlHandler("file", this, "ignoreUrl");
-    ThreadPool::instance()->start(4);
+    WindowDriver::startProgramServices();
     m_oldCurrent = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
 }
 
 void TestWindowBatch::cleanupTestCase()
 {
-    RunningTools::endAll();
-    ThreadPool::instance()->stop();
+    WindowDriver::stopProgramServices();
     QDir::setCurrent(m_oldCurrent);
 }
 
@@ -143,7 +128,7 @@ void TestWindowBatch::batchLeavesNoIntermediateFiles()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, images + pdfs);
+    driver.addFiles(images + pdfs);
     for (int kind : {Image, Pdf}) {
         driver.showKind(kind);
         driver.pressStart();
@@ -174,7 +159,7 @@ void TestWindowBatch::clashingNamesGetTheirOwnResults()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, inputs);
+    driver.addFiles(inputs);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
     QCOMPARE(driver.states(Image), QStringList(QVector<QString>(4, "已完成").toList()));
@@ -279,7 +264,7 @@ void TestWindowBatch::closingDuringAPdfRunEndsAtOnce()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    addFiles(window, {book});
+    driver.addFiles({book});
     driver.pressStart();
     QTRY_VERIFY_WITH_TIMEOUT(RunningTools::instance()->count() >= 2, 30000);
 

@@ -1,11 +1,15 @@
 #include "WindowDriver.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
 
+#include "FontFallbacks.h"
 #include "MainWidget.h"
+#include "RunningTools.h"
+#include "ThreadPool.h"
 
 namespace {
 
@@ -22,6 +26,26 @@ WindowDriver::WindowDriver(MainWidget& window)
 {
     connect(&m_sampler, &QTimer::timeout, this, &WindowDriver::sample);
     m_sampler.start(5);
+}
+
+void WindowDriver::startProgramServices()
+{
+    installFontFallbacks();
+    ThreadPool::instance()->start(3);
+}
+
+void WindowDriver::stopProgramServices()
+{
+    RunningTools::endAll();
+    ThreadPool::instance()->stop();
+}
+
+void WindowDriver::addFiles(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        m_window.switchPageBySuffix(QFileInfo(path).suffix());
+        m_window.addFile(path);
+    }
 }
 
 void WindowDriver::showKind(int kind)

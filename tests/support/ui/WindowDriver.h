@@ -18,6 +18,12 @@ class WindowDriver : public QObject
 public:
     explicit WindowDriver(MainWidget& window);
 
+    // What start-up sets up before the window exists (fonts, the worker pool), and ends after it.
+    static void startProgramServices();
+    static void stopProgramServices();
+
+    // Adds each file to its kind's list, as the add-file dialog does.
+    void addFiles(const QStringList& paths);
     void showKind(int kind);
     void pressStart();
     // Waits until the queue has stopped and no row of the current kind is still running.
