@@ -12,6 +12,7 @@
 #include "HistoryWidgetItem.h"
 #include "JsonParsing.h"
 #include "TestEnv.h"
+#include "TextWidths.h"
 #include "Tool.h"
 #include "UrlRecorder.h"
 
@@ -217,21 +218,7 @@ void TestHistoryWidget::elisionAt80()
     HistoryWidgetItem probe(&owner, "2024-01-01", "/a", "/b");
     // Names are measured in the input button's own (styled) font.
     const QFontMetrics metrics(button(&probe, "btnInput")->font());
-    QString name;
-    for (const QString& body :
-         {QString("i"), QString("l"), QString("a"), QString("W"), QString::fromUtf8("图")}) {
-        for (int n = 0; n < 50 && name.isEmpty(); ++n) {
-            for (int m = 0; m < 50; ++m) {
-                const QString candidate = QString(body).repeated(n) + QString("x").repeated(m) + ".gif";
-                if (metrics.horizontalAdvance(candidate) == width) {
-                    name = candidate;
-                    break;
-                }
-            }
-        }
-        if (!name.isEmpty())
-            break;
-    }
+    const QString name = TextWidths::nameOfWidth(metrics, width, ".gif");
     QVERIFY2(!name.isEmpty(), qPrintable(QString("no name %1 pixels wide").arg(width)));
 
     const QString in = "/photos/" + name;

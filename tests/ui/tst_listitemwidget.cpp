@@ -13,6 +13,7 @@
 #include "DpiScale.h"
 #include "ListItemWidget.h"
 #include "TestEnv.h"
+#include "TextWidths.h"
 #include "UrlRecorder.h"
 
 // Only for the signal spy: the window's own connections are direct and need no registration.
@@ -273,21 +274,7 @@ void TestListItemWidget::elisionAt100()
     QFETCH(int, width);
     // The name is measured in the label's own (styled) font.
     const QFontMetrics metrics(label("labelFileName")->font());
-    QString name;
-    for (const QString& body :
-         {QString("i"), QString("l"), QString("a"), QString("W"), QString::fromUtf8("图")}) {
-        for (int n = 0; n < 60 && name.isEmpty(); ++n) {
-            for (int m = 0; m < 60; ++m) {
-                const QString candidate = QString(body).repeated(n) + QString("x").repeated(m) + ".png";
-                if (metrics.horizontalAdvance(candidate) == width) {
-                    name = candidate;
-                    break;
-                }
-            }
-        }
-        if (!name.isEmpty())
-            break;
-    }
+    const QString name = TextWidths::nameOfWidth(metrics, width, ".png");
     QVERIFY2(!name.isEmpty(), qPrintable(QString("no name %1 pixels wide").arg(width)));
 
     m_row = makeRow(makeFile(name, 10));
