@@ -29,6 +29,11 @@ QString OutputPaths::claim(const QString& wanted)
     return path;
 }
 
+void OutputPaths::release(const QString& path)
+{
+    s_claimed.remove(keyOf(path));
+}
+
 QString OutputPaths::numbered(const QString& path, int number)
 {
     const int slash = path.lastIndexOf('/');

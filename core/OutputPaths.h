@@ -19,6 +19,8 @@ public:
     // The path the job is to write: `wanted`, or the first numbered variant that is free. Claimed for
     // the rest of the run.
     static QString claim(const QString& wanted);
+    // Gives a claimed path back, for a job of the run that is to write its output again.
+    static void release(const QString& path);
 
     // `path` with "_<number>" put before its extension (after the whole name when it has none).
     static QString numbered(const QString& path, int number);

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QListWidgetItem>
 #include <QPixmap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -119,6 +120,9 @@ private:
     void compressWord(const QString& path, int* index);
     void compressOffice(const QString& path, int* index, int kind, const QString& extension);
     void dispatch(int kind, int* index);
+    void dispatchEndedRedos(int kind);
+    void recordDispatch(int kind, int index, const QString& path, const QString& output);
+    void forgetRow(int kind, ListItemWidget* row);
     void beginRun();
     void failUnstarted(int kind, int index, const QString& reason);
     QString outputFolderFor(const QString& path) const;
@@ -156,6 +160,12 @@ private:
     // Rows whose compression was dispatched and has not reported its end, each holding a task slot,
     // with the engine that works for it.
     QHash<ListItemWidget*, QObject*> m_running;
+    // Rows that an option change rewound past while they were still running: each runs again, with
+    // the new options, once it has ended. Never two engines for one row.
+    QSet<ListItemWidget*> m_redo[kKindCount];
+    // The output each row was given in the current run; a row that runs again gives its name back
+    // first, so that its new result replaces its old one instead of taking a numbered name.
+    QHash<ListItemWidget*, QString> m_outputOf;
     bool m_closeConfirmed = false;
     bool m_closeAsked = false;
 };

@@ -236,8 +236,7 @@ void MainWidget::slot_removeListItem(QListWidgetItem* item)
     const int row = list->row(item);
     if (row < 0 || row >= m_rows[m_kind].size())
         return;
-    ListItemWidget* widget = m_rows[m_kind].at(row);
-    m_running.remove(widget);
+    forgetRow(m_kind, m_rows[m_kind].at(row));
     delete list->takeItem(row);
     m_rows[m_kind].removeAt(row);
     m_items[m_kind].removeAt(row);

@@ -56,13 +56,35 @@ void MainWidget::slot_pushQueue()
     while (m_queueIndex[kind] < m_queue[kind].size() && m_realTimeTaskNum > 0) {
         if (kind == 2)
             qDebug() << m_queueIndex[kind] << m_queue[kind].size();
-        --m_realTimeTaskNum;
-        dispatch(kind, &m_queueIndex[kind]);
+        ListItemWidget* row = m_rows[kind].at(m_queueIndex[kind]);
+        if (m_running.contains(row)) {
+            // An option change rewound the queue past a row that still runs: a second engine would
+            // write the same output. It runs again once it has ended.
+            m_redo[kind].insert(row);
+        } else {
+            m_redo[kind].remove(row);
+            --m_realTimeTaskNum;
+            dispatch(kind, &m_queueIndex[kind]);
+        }
         ++m_queueIndex[kind];
     }
+    dispatchEndedRedos(kind);
     if (m_realTimeTaskNum == kTaskSlots) {
         m_timer->stop();
         ui.btnCompress->setText(tr("开始压缩"));
+    }
+}
+
+void MainWidget::dispatchEndedRedos(int kind)
+{
+    for (int index = 0; index < m_rows[kind].size() && m_realTimeTaskNum > 0; ++index) {
+        ListItemWidget* row = m_rows[kind].at(index);
+        if (!m_redo[kind].contains(row) || m_running.contains(row))
+            continue;
+        m_redo[kind].remove(row);
+        --m_realTimeTaskNum;
+        int at = index;
+        dispatch(kind, &at);
     }
 }
 
@@ -70,6 +92,7 @@ void MainWidget::beginRun()
 {
     // Two files of one run never write one output, and no output replaces a file that is queued.
     OutputPaths::reset();
+    m_outputOf.clear();
     QStringList inputs;
     for (const QStringList& paths : m_queue)
         inputs += paths;
@@ -78,8 +101,12 @@ void MainWidget::beginRun()
 
 void MainWidget::dispatch(int kind, int* index)
 {
+    ListItemWidget* row = m_rows[kind].at(*index);
+    // The row's earlier result of this run is replaced, not kept beside a numbered new one.
+    if (m_outputOf.contains(row))
+        OutputPaths::release(m_outputOf.take(row));
     // The row holds the slot just taken until it reports its end.
-    m_running.insert(m_rows[kind].at(*index), nullptr);
+    m_running.insert(row, nullptr);
     const QString path = m_queue[kind].at(*index);
     switch (kind) {
     case 0:
@@ -98,6 +125,13 @@ void MainWidget::dispatch(int kind, int* index)
         compressWord(path, index);
         break;
     }
+}
+
+void MainWidget::recordDispatch(int kind, int index, const QString& path, const QString& output)
+{
+    if (!output.isEmpty())
+        m_outputOf.insert(m_rows[kind].at(index), output);
+    JsonParsing::addHistory(kind, today(), path, output);
 }
 
 void MainWidget::slot_compressQueue()
@@ -125,13 +159,19 @@ void MainWidget::failUnstarted(int kind, int index, const QString& reason)
 void MainWidget::giveBackSlotsOf(int kind)
 {
     for (ListItemWidget* row : qAsConst(m_rows[kind])) {
-        if (!m_running.contains(row))
-            continue;
-        if (QObject* engine = m_running.take(row))
-            delete engine;
-        if (m_realTimeTaskNum < kTaskSlots)
+        const bool running = m_running.contains(row);
+        forgetRow(kind, row);
+        if (running && m_realTimeTaskNum < kTaskSlots)
             ++m_realTimeTaskNum;
     }
+}
+
+void MainWidget::forgetRow(int kind, ListItemWidget* row)
+{
+    if (QObject* engine = m_running.take(row))
+        delete engine;
+    m_redo[kind].remove(row);
+    m_outputOf.remove(row);
 }
 
 QString MainWidget::outputFolderFor(const QString& path) const
@@ -157,11 +197,11 @@ void MainWidget::compressVideo(const QString& path, int* index)
     m_outputDir = outputFolderFor(path);
     if (param.width <= 0 || param.height <= 0) {
         failUnstarted(0, *index, "the video's size cannot be read");
-        JsonParsing::addHistory(0, today(), path, QString());
+        recordDispatch(0, *index, path, QString());
         return;
     }
     const QString output = engine->compress(path, toMp4, m_outputDir, param);
-    JsonParsing::addHistory(0, today(), path, output);
+    recordDispatch(0, *index, path, output);
 }
 
 void MainWidget::compressImage(const QString& path, int* index)
@@ -198,7 +238,7 @@ void MainWidget::compressImage(const QString& path, int* index)
     } else {
         failUnstarted(1, *index, "no compression for the suffix " + suffix);
     }
-    JsonParsing::addHistory(1, today(), path, output);
+    recordDispatch(1, *index, path, output);
 }
 
 void MainWidget::compressPDF(const QString& path, int* index)
@@ -214,7 +254,7 @@ void MainWidget::compressPDF(const QString& path, int* index)
     if (!ui.lineEditQuality_2->text().isEmpty())
         quality = ui.lineEditQuality_2->text().toInt();
     engine->compressPdf(path, output, quality);
-    JsonParsing::addHistory(3, today(), path, output);
+    recordDispatch(3, *index, path, output);
 }
 
 void MainWidget::compressPPT(const QString& path, int* index)
@@ -244,7 +284,7 @@ void MainWidget::compressOffice(const QString& path, int* index, int kind, const
         engine->compress(path, output, Normal);
     else
         failUnstarted(kind, *index, "no compression level chosen");
-    JsonParsing::addHistory(kind, today(), path, output);
+    recordDispatch(kind, *index, path, output);
 }
 
 int MainWidget::dotNetVersion()

@@ -77,6 +77,7 @@ private slots:
     void documentPagesAlwaysOpenWithNormal();
     void strengthActions();
     void validators();
+    void optionChangeRewindsTheQueue_data();
     void optionChangeRewindsTheQueue();
     void rowPressShowsTheSourceSize();
     void menuEntriesSayWhatTheyCannotDo();
@@ -472,19 +473,53 @@ void TestMainWidget::validators()
     }
 }
 
+void TestMainWidget::optionChangeRewindsTheQueue_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("option");
+    // The file of each kind cannot be read, so that its run ends as soon as it is dispatched.
+    QTest::newRow("缩小优先") << "a.png" << "rbMin";
+    QTest::newRow("清晰优先") << "a.png" << "rbMax";
+    QTest::newRow("普通压缩") << "a.docx" << "rbNormal";
+    QTest::newRow("保持原样式") << "a.png" << "rbOrigin";
+    QTest::newRow("转换格式") << "a.mp4" << "rbFormat";
+    QTest::newRow("自定义路径") << "a.pdf" << "rbNewOutDir";
+    QTest::newRow("原目录") << "a.pdf" << "rbOutDir";
+    QTest::newRow("自定义宽高") << "a.png" << "rbSetWH";
+    QTest::newRow("压缩强度") << "a.mp4" << "sliderCompVal";
+    QTest::newRow("宽高比") << "a.mp4" << "lineEditScale";
+    QTest::newRow("压缩质量") << "a.pdf" << "lineEditQuality_2";
+}
+
 void TestMainWidget::optionChangeRewindsTheQueue()
 {
+    QFETCH(QString, file);
+    QFETCH(QString, option);
+    const QString path = m_dir->filePath(file);
+    QFile unreadable(path);
+    QVERIFY(unreadable.open(QIODevice::WriteOnly));
+    unreadable.write(QByteArray(4096, 'x'));
+    unreadable.close();
     MainWidget window;
     window.show();
-    const QString picture = m_dir->filePath("a.png");
-    writeImage(picture, 64, 48);
-    window.openFile(picture);
-    QCOMPARE(window.queueIndex(Image), 0);
-    // Every option change saves the record and rewinds the current kind's queue.
-    for (const char* option : {"rbMin", "rbMax", "rbOrigin", "rbFormat", "rbNewOutDir", "rbOutDir"}) {
-        QTest::mouseClick(child<QRadioButton>(window, option), Qt::LeftButton);
-        QCOMPARE(window.queueIndex(Image), 0);
-    }
+    window.openFile(path);
+    const int kind = window.currentKind();
+    QTest::mouseClick(child<QPushButton>(window, "btnCompress"), Qt::LeftButton);
+    // The timer's first tick, without waiting a second for it.
+    QVERIFY(QMetaObject::invokeMethod(&window, "slot_pushQueue", Qt::DirectConnection));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isQueueRunning(), 60000);
+    QCOMPARE(window.queueIndex(kind), 1);
+
+    QWidget* widget = child<QWidget>(window, option.toLatin1().constData());
+    QVERIFY(widget);
+    if (auto* slider = qobject_cast<QSlider*>(widget))
+        QTest::keyClick(slider, Qt::Key_Left);
+    else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    else
+        QTest::mouseClick(widget, Qt::LeftButton);
+    // The next start compresses the kind's files again, from the first.
+    QCOMPARE(window.queueIndex(kind), 0);
 }
 
 void TestMainWidget::rowPressShowsTheSourceSize()

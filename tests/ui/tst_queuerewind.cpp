@@ -1,0 +1,307 @@
+// An option change while a run goes on: the queue rewinds, runs every file of the kind again (a file
+// that is still running once it has ended), never runs two engines on one output, and ends.
+#include <QChildEvent>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QRadioButton>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "DocCompressCore.h"
+#include "ImageCompressCore.h"
+#include "JsonParsing.h"
+#include "MainWidget.h"
+#include "ModalAnswerer.h"
+#include "SampleFiles.h"
+#include "TestEnv.h"
+#include "UrlRecorder.h"
+#include "VideoCompressCore.h"
+#include "WindowDriver.h"
+
+namespace
+{
+
+enum Kind { Video = 0, Image = 1 };
+
+// Follows every engine the window makes, from the moment it exists to its final report: which output
+// each engine writes, and whether two engines ever wrote one output at the same time.
+class EngineWatch : public QObject
+{
+    Q_OBJECT
+public:
+    using Report = std::function<void(QObject* engine, float progress, bool stat, const QString& output)>;
+
+    explicit EngineWatch(QObject& window) { window.installEventFilter(this); }
+
+    void onReport(Report report) { m_onReport = std::move(report); }
+
+    int finalReports() const { return m_finalReports; }
+    int active() const { return m_active.size(); }
+    QStringList clashes() const { return m_clashes; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ChildAdded) {
+            // The child is still being built: it is followed once its constructor has returned, which
+            // is before the event loop can carry any of its reports.
+            QPointer<QObject> child = static_cast<QChildEvent*>(event)->child();
+            QMetaObject::invokeMethod(
+                this, [this, child] { follow(child); }, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void follow(QObject* child)
+    {
+        if (!child)
+            return;
+        const auto handler = [this, child](float progress, bool stat, QString output, float) {
+            report(child, progress, stat, output);
+        };
+        if (auto* video = qobject_cast<VideoCompressCore*>(child))
+            connect(video, &VideoCompressCore::sig_sendProgress, this, handler);
+        else if (auto* image = qobject_cast<ImageCompressCore*>(child))
+            connect(image, &ImageCompressCore::sig_sendProgress, this, handler);
+        else if (auto* document = qobject_cast<DocCompressCore*>(child))
+            connect(document, &DocCompressCore::sig_sendProgress, this, handler);
+        else
+            return;
+        m_active.insert(child, QString());
+        connect(child, &QObject::destroyed, this, [this, child] { m_active.remove(child); });
+    }
+
+    void report(QObject* engine, float progress, bool stat, const QString& output)
+    {
+        if (!m_active.contains(engine))
+            return; // after its final report
+        if (!output.isEmpty()) {
+            m_active[engine] = output;
+            for (auto other = m_active.cbegin(); other != m_active.cend(); ++other) {
+                if (other.key() != engine && other.value() == output)
+                    m_clashes << output;
+            }
+        }
+        const bool final = stat || progress < 0;
+        if (final) {
+            m_active.remove(engine);
+            ++m_finalReports;
+        }
+        if (m_onReport)
+            m_onReport(engine, progress, stat, output);
+    }
+
+    Report m_onReport;
+    QHash<QObject*, QString> m_active; // engines without a final report yet, with their output
+    QStringList m_clashes;
+    int m_finalReports = 0;
+};
+
+// A video whose stream carries no encoder settings of its own, so that the settings found in a
+// result are the ones our run gave ffmpeg.
+bool makeVideo(const QString& path, int seconds)
+{
+    const QString source = QString("testsrc=size=640x360:rate=25:duration=%1").arg(seconds);
+    return TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-c:v", "mpeg4",
+                                       "-q:v", "2", "-pix_fmt", "yuv420p", path}) == 0;
+}
+
+// The constant-rate factor that x265 wrote into a result's stream ("crf=27.0"), or -1.
+int crfOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    const int at = bytes.indexOf("crf=");
+    if (at < 0)
+        return -1;
+    const int end = bytes.indexOf('.', at);
+    bool ok = false;
+    const int crf = bytes.mid(at + 4, end - at - 4).toInt(&ok);
+    return ok ? crf : -1;
+}
+
+QStringList inputsOf(const QList<QStringList>& history)
+{
+    QStringList inputs;
+    for (const QStringList& entry : history)
+        inputs << entry.value(1);
+    return inputs;
+}
+
+} // namespace
+
+class TestQueueRewind : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void optionChangeWhileALongVideoRuns();
+    void optionChangeAmidTwentyPictures();
+
+private:
+    // Adds `path` after the run and checks that intake takes it without a refusal.
+    void addAfterTheRun(WindowDriver& driver, const QString& path, int kind, int rowsBefore);
+
+    UrlRecorder m_urls;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCurrent;
+};
+
+void TestQueueRewind::initTestCase()
+{
+    for (const char* tool : {"ffmpeg", "pngquant", "convert"})
+        VX_REQUIRE_TOOL(tool);
+    WindowDriver::startProgramServices();
+}
+
+void TestQueueRewind::cleanupTestCase()
+{
+    WindowDriver::stopProgramServices();
+}
+
+void TestQueueRewind::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    TestEnv::isolate(*m_dir);
+    m_oldCurrent = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+}
+
+void TestQueueRewind::cleanup()
+{
+    QDir::setCurrent(m_oldCurrent);
+    m_dir.reset();
+}
+
+void TestQueueRewind::addAfterTheRun(WindowDriver& driver, const QString& path, int kind, int rowsBefore)
+{
+    ModalAnswerer refusals(ModalAnswerer::clickButton("btnOpera1"));
+    driver.addFiles({path});
+    QCoreApplication::processEvents();
+    QVERIFY2(refusals.answered() == 0, qPrintable(refusals.texts().join(" / ")));
+    QCOMPARE(driver.rowCount(kind), rowsBefore + 1);
+}
+
+void TestQueueRewind::optionChangeWhileALongVideoRuns()
+{
+    const QString shortVideo = m_dir->filePath("short.mp4");
+    const QString longVideo = m_dir->filePath("long.mp4");
+    QVERIFY(makeVideo(shortVideo, 1));
+    QVERIFY(makeVideo(longVideo, 20));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    EngineWatch watch(window);
+    driver.addFiles({shortVideo, longVideo});
+
+    // 清晰优先 is clicked when the short video reports its end while the long one has not: the long
+    // one then still holds its slot, however fast the machine, and the tick meets it running.
+    bool clicked = false;
+    bool longEndedFirst = false;
+    watch.onReport([&](QObject*, float progress, bool stat, const QString& output) {
+        const bool final = stat || progress < 0;
+        if (clicked || !final)
+            return;
+        if (output.endsWith("c_long.mp4")) {
+            longEndedFirst = true;
+        } else if (watch.active() == 1) {
+            clicked = true;
+            QTest::mouseClick(window.findChild<QRadioButton*>("rbMax"), Qt::LeftButton);
+            // The queue's next tick, now rather than within the second: the long video may be
+            // quick to encode on a fast machine, but it cannot have ended yet.
+            QVERIFY(QMetaObject::invokeMethod(&window, "slot_pushQueue", Qt::DirectConnection));
+        }
+    });
+    QCOMPARE(window.findChild<QSlider*>("sliderCompVal")->value(), 100); // crf 31 before the click
+    driver.pressStart();
+    QTRY_VERIFY_WITH_TIMEOUT(clicked || longEndedFirst, 120000);
+    QVERIFY2(clicked, "the long video ended before the short one: no run to change an option in");
+
+    QVERIFY2(driver.waitForRunEnd(240000), "the run never ended");
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+    QCOMPARE(window.freeTaskSlots(), 4);
+    QCOMPARE(driver.states(Video), QStringList({"已完成", "已完成"}));
+    QVERIFY2(watch.clashes().isEmpty(),
+             qPrintable("written by two engines at once: " + watch.clashes().join(", ")));
+    // Both files ran again with the new option, the long one once it had ended; each result took
+    // the place of the file's earlier one.
+    const QStringList inputs = inputsOf(JsonParsing::readHistory(Video, "history.json"));
+    QCOMPARE(inputs.count(shortVideo), 2);
+    QCOMPARE(inputs.count(longVideo), 2);
+    QCOMPARE(watch.finalReports(), 4);
+    QCOMPARE(crfOf(m_dir->filePath("c_short.mp4")), 24);
+    QCOMPARE(crfOf(m_dir->filePath("c_long.mp4")), 24);
+    QCOMPARE(QDir(m_dir->path()).entryList({"c_*"}, QDir::Files), QStringList({"c_long.mp4", "c_short.mp4"}));
+
+    const QString third = m_dir->filePath("third.mp4");
+    QVERIFY(makeVideo(third, 1));
+    addAfterTheRun(driver, third, Video, 2);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(240000));
+    QCOMPARE(driver.states(Video), QStringList({"已完成", "已完成", "已完成"}));
+    QCOMPARE(JsonParsing::readHistory(Video, "history.json").size(), 5);
+}
+
+void TestQueueRewind::optionChangeAmidTwentyPictures()
+{
+    QStringList pictures;
+    for (int i = 0; i < 20; ++i) {
+        pictures << m_dir->filePath(QString("picture%1.%2").arg(i).arg(i % 2 ? "png" : "jpg"));
+        QVERIFY(SampleFiles::make(pictures.last(), m_dir->path()));
+    }
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    EngineWatch watch(window);
+    driver.addFiles(pictures);
+
+    // Clicked on the first end of the second batch of four: the rest of that batch is still running.
+    int dispatchedBeforeClick = -1;
+    int runningAtClick = 0;
+    watch.onReport([&](QObject*, float progress, bool stat, const QString&) {
+        if (dispatchedBeforeClick >= 0 || !(stat || progress < 0) || watch.finalReports() < 5)
+            return;
+        dispatchedBeforeClick = JsonParsing::readHistory(Image, "history.json").size();
+        runningAtClick = watch.active();
+        QTest::mouseClick(window.findChild<QRadioButton*>("rbMax"), Qt::LeftButton);
+    });
+    driver.pressStart();
+    QVERIFY2(driver.waitForRunEnd(240000), "the run never ended");
+    QVERIFY(dispatchedBeforeClick > 0);
+    QVERIFY2(runningAtClick > 0, "no picture was running when the option changed");
+
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+    QCOMPARE(window.freeTaskSlots(), 4);
+    QCOMPARE(window.queueIndex(Image), 20);
+    for (const QString& state : driver.states(Image))
+        QCOMPARE(state, QString("已完成"));
+    QVERIFY(driver.mostEnginesAtOnce() <= 4);
+    QVERIFY2(watch.clashes().isEmpty(),
+             qPrintable("written by two engines at once: " + watch.clashes().join(", ")));
+    // Every picture dispatched before the change ran once more, the others once.
+    const QStringList inputs = inputsOf(JsonParsing::readHistory(Image, "history.json"));
+    QCOMPARE(inputs.size(), dispatchedBeforeClick + 20);
+    for (int i = 0; i < pictures.size(); ++i)
+        QCOMPARE(inputs.count(pictures.at(i)), i < dispatchedBeforeClick ? 2 : 1);
+    QCOMPARE(QDir(m_dir->path()).entryList({"c_*"}, QDir::Files).size(), 20);
+
+    const QString more = m_dir->filePath("more.png");
+    QVERIFY(SampleFiles::make(more, m_dir->path()));
+    addAfterTheRun(driver, more, Image, 20);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(120000));
+    QCOMPARE(driver.states(Image).last(), QString("已完成"));
+}
+
+QTEST_MAIN(TestQueueRewind)
+#include "tst_queuerewind.moc"

@@ -1,0 +1,279 @@
+// What the window's start steps hand to the engines, seen in what the real tools make of it: the
+// video strength, the image quality and size, the output names, and the image tick's log line.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "JsonParsing.h"
+#include "MainWidget.h"
+#include "OoxmlPackage.h"
+#include "SampleFiles.h"
+#include "TestEnv.h"
+#include "UrlRecorder.h"
+#include "WindowDriver.h"
+
+namespace
+{
+
+enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3 };
+
+// The encoder settings that x265 writes into its stream hold the constant-rate factor ("crf=27.0").
+// The input is MPEG-4 Part 2, whose stream names no such setting.
+int crfOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    const int at = bytes.indexOf("crf=");
+    if (at < 0)
+        return -1;
+    bool ok = false;
+    const int crf = bytes.mid(at + 4, bytes.indexOf('.', at) - at - 4).toInt(&ok);
+    return ok ? crf : -1;
+}
+
+// The JPEG quality that ImageMagick reads back from a file.
+int jpegQuality(const QString& path)
+{
+    QByteArray output;
+    if (TestEnv::runTool("identify", {"-format", "%Q", path}, &output) != 0)
+        return -1;
+    return output.trimmed().toInt();
+}
+
+void retype(QLineEdit* edit, const QString& text)
+{
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+}
+
+bool commandLogged(const QString& part)
+{
+    for (const QString& line : TestEnv::logLines()) {
+        if (line.startsWith("start compress") && line.contains(part))
+            return true;
+    }
+    return false;
+}
+
+QString logLineStartingWith(const QString& start)
+{
+    for (const QString& line : TestEnv::logLines()) {
+        if (line.startsWith(start))
+            return line;
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestStartSteps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void strengthSliderGivesTheCrf_data();
+    void strengthSliderGivesTheCrf();
+    void imageQualityIsCappedAt100_data();
+    void imageQualityIsCappedAt100();
+    void customSizeIsScaled();
+    void documentOutputNames();
+    void imageTickLogsTheQueue();
+
+private:
+    // Runs the current kind's queue through the real engines.
+    void runToTheEnd(WindowDriver& driver);
+
+    UrlRecorder m_urls;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCurrent;
+};
+
+void TestStartSteps::initTestCase()
+{
+    for (const char* tool : {"ffmpeg", "pngquant", "convert", "identify"})
+        VX_REQUIRE_TOOL(tool);
+    WindowDriver::startProgramServices();
+}
+
+void TestStartSteps::cleanupTestCase()
+{
+    WindowDriver::stopProgramServices();
+}
+
+void TestStartSteps::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    TestEnv::isolate(*m_dir);
+    m_oldCurrent = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+}
+
+void TestStartSteps::cleanup()
+{
+    QDir::setCurrent(m_oldCurrent);
+    m_dir.reset();
+}
+
+void TestStartSteps::runToTheEnd(WindowDriver& driver)
+{
+    driver.pressStart();
+    QVERIFY2(driver.waitForRunEnd(240000), "the run never ended");
+}
+
+void TestStartSteps::strengthSliderGivesTheCrf_data()
+{
+    QTest::addColumn<int>("slider");
+    QTest::addColumn<int>("crf");
+    QTest::newRow("1") << 1 << 24;
+    QTest::newRow("14") << 14 << 24;
+    QTest::newRow("57") << 57 << 27;
+    QTest::newRow("100") << 100 << 31;
+}
+
+void TestStartSteps::strengthSliderGivesTheCrf()
+{
+    QFETCH(int, slider);
+    QFETCH(int, crf);
+    const QString video = m_dir->filePath("clip.mkv");
+    QCOMPARE(TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                         "testsrc=size=640x360:rate=25:duration=1", "-c:v", "mpeg4", "-q:v",
+                                         "2", "-pix_fmt", "yuv420p", video}),
+             0);
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles({video});
+    window.findChild<QSlider*>("sliderCompVal")->setValue(slider);
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Video).value(0), QString("已完成"));
+    QCOMPARE(crfOf(m_dir->filePath("c_clip.mkv")), crf);
+}
+
+void TestStartSteps::imageQualityIsCappedAt100_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("quality");
+    QTest::newRow("150") << "150" << 100;
+    QTest::newRow("75") << "75" << 75;
+    QTest::newRow("empty") << "" << 0;
+}
+
+void TestStartSteps::imageQualityIsCappedAt100()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, quality);
+    const QString jpg = m_dir->filePath("photo.jpg");
+    const QString png = m_dir->filePath("drawing.png");
+    QVERIFY(OoxmlPackage::photo(640, 480, 5).save(jpg, "jpg", 100));
+    QVERIFY(SampleFiles::make(png, m_dir->path()));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles({jpg, png});
+    retype(window.findChild<QLineEdit*>("lineEditQuality"), typed);
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Image).value(0), QString("已完成"));
+
+    // Both tools are given the capped level: convert as its quality, pngquant as its upper bound.
+    const QString level = QString::number(quality);
+    QVERIFY2(commandLogged(" -quality " + level + "% "), qPrintable(TestEnv::logLines().join('\n')));
+    QVERIFY2(commandLogged(" --quality 10-" + level + " "), qPrintable(TestEnv::logLines().join('\n')));
+    // A real level is what the JPEG holds (ImageMagick takes 0 for its own default).
+    if (quality > 0) {
+        QCOMPARE(driver.states(Image), QStringList({"已完成", "已完成"}));
+        QCOMPARE(jpegQuality(m_dir->filePath("c_photo.jpg")), quality);
+    }
+}
+
+void TestStartSteps::customSizeIsScaled()
+{
+    const QString picture = m_dir->filePath("large.jpg");
+    QVERIFY(OoxmlPackage::photo(1600, 1200, 9).save(picture, "jpg", 95));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles({picture});
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbSetWH"), Qt::LeftButton);
+    retype(window.findChild<QLineEdit*>("lineEditImageWidth"), "800");
+    retype(window.findChild<QLineEdit*>("lineEditImageHeight"), "600");
+    retype(window.findChild<QLineEdit*>("lineEditScale"), "50");
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Image).value(0), QString("已完成"));
+    QCOMPARE(QImage(m_dir->filePath("c_large.jpg")).size(), QSize(400, 300));
+}
+
+void TestStartSteps::documentOutputNames()
+{
+    VX_REQUIRE_TOOL("soffice");
+    const QString presentation = m_dir->filePath("report.v2.pptx");
+    const QString pdf = m_dir->filePath("a.b.pdf");
+    QVERIFY(SampleFiles::make(presentation, m_dir->path()));
+    QVERIFY(SampleFiles::make(pdf, m_dir->path()));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles({presentation, pdf});
+    // A PowerPoint result is named by the base name, up to the first dot; a PDF keeps its whole name.
+    driver.showKind(PowerPoint);
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(PowerPoint).value(0), QString("已完成"));
+    driver.showKind(Pdf);
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Pdf).value(0), QString("已完成"));
+    QCOMPARE(JsonParsing::readHistory(PowerPoint, "history.json").value(0).value(2),
+             m_dir->filePath("c_report.pptx"));
+    QCOMPARE(JsonParsing::readHistory(Pdf, "history.json").value(0).value(2), m_dir->filePath("c_a.b.pdf"));
+    QVERIFY(QFileInfo(m_dir->filePath("c_report.pptx")).size() > 0);
+    QVERIFY(QFileInfo(m_dir->filePath("c_a.b.pdf")).size() > 0);
+}
+
+void TestStartSteps::imageTickLogsTheQueue()
+{
+    const QStringList pictures = {m_dir->filePath("one.png"), m_dir->filePath("two.jpg")};
+    for (const QString& picture : pictures)
+        QVERIFY(SampleFiles::make(picture, m_dir->path()));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles(pictures);
+    driver.pressStart();
+    QVERIFY(QMetaObject::invokeMethod(&window, "slot_pushQueue", Qt::DirectConnection));
+    QCOMPARE(logLineStartingWith("m_IFLIndex"),
+             QString("m_IFLIndex is 0; m_ImageFileList size is 2; m_realTimeTaskNum is 4"));
+    QVERIFY(driver.waitForRunEnd(240000));
+    // The tick that ends the run logs the queue once more, with every slot free again.
+    QStringList ticks;
+    for (const QString& line : TestEnv::logLines()) {
+        if (line.startsWith("m_IFLIndex"))
+            ticks << line;
+    }
+    QCOMPARE(ticks.last(), QString("m_IFLIndex is 2; m_ImageFileList size is 2; m_realTimeTaskNum is 4"));
+
+    // Only the image page logs its ticks.
+    const QString video = m_dir->filePath("clip.mp4");
+    QVERIFY(SampleFiles::make(video, m_dir->path()));
+    driver.addFiles({video});
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(240000));
+    int imageTicks = 0;
+    for (const QString& line : TestEnv::logLines())
+        imageTicks += line.startsWith("m_IFLIndex") ? 1 : 0;
+    QCOMPARE(imageTicks, ticks.size());
+}
+
+QTEST_MAIN(TestStartSteps)
+#include "tst_startsteps.moc"
