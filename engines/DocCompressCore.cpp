@@ -12,6 +12,7 @@
 #include "PDFCompressCore.h"
 #include "PlatformConstants.h"
 #include "RunningTools.h"
+#include "SmallerResult.h"
 #include "TempFolder.h"
 #include "Tool.h"
 
@@ -222,9 +223,16 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         fail(QString("doc compress fail %1: no output file %2").arg(m_inputPath, m_outputPath));
         return;
     }
+    // A .docx or .pptx kept in its format comes back no larger than it was given; a legacy file made
+    // into a package is another format and stays as made.
+    const SmallerResult result = SmallerResult::settle("doc", m_sourcePath, m_outputPath);
+    if (result.failed()) {
+        fail(QString("doc compress fail %1: cannot copy the input to %2").arg(m_sourcePath, m_outputPath));
+        return;
+    }
     m_reported = true;
     endJob(false);
-    emit sig_sendProgress(1.0f, true, m_outputPath, float(outputSize / inputSize));
+    emit sig_sendProgress(1.0f, true, m_outputPath, float(result.rate()));
 }
 
 void DocCompressCore::fail(const QString& logLine)

@@ -17,12 +17,15 @@ class QTimer;
 // The engine of the three document kinds. Word and PowerPoint files go through the compression
 // tool (legacy ".doc"/".ppt" first converted by DocConvert), with a timed progress of 0.1 a second;
 // PDF files go to a PDFCompressCore whose reports are relayed unchanged. The final report is
-// (1.0, true, output, rate), or one (-1.0, false, "", 0.0) when the input is missing, the
-// conversion or the tool fails, or the tool overruns its time. Each Word or PowerPoint job keeps its
-// intermediate files (the converted document, the tool's own temporary files) in a folder of its
-// own inside the program's temporary folder, removed when the job ends; a failed job leaves no
-// partial output. cancel(), the destructor and RunningTools::endAll end every tool of the job at
-// once (the PDF engine's included), remove what it wrote and send no further report.
+// (1.0, true, output, rate), the rate against the file given, or one (-1.0, false, "", 0.0) when the
+// input is missing, the conversion or the tool fails, or the tool overruns its time. A .docx or
+// .pptx result that is not smaller than its input is replaced by a copy of the input (SmallerResult)
+// and reported with rate 1.0; a legacy file made into a package stays as made. Each Word or
+// PowerPoint job keeps its intermediate files (the converted document, the tool's own temporary
+// files) in a folder of its own inside the program's temporary folder, removed when the job ends; a
+// failed job leaves no partial output. cancel(), the destructor and RunningTools::endAll end every
+// tool of the job at once (the PDF engine's included), remove what it wrote and send no further
+// report.
 class DocCompressCore : public QObject
 {
     Q_OBJECT

@@ -7,6 +7,7 @@
 #include "ImageScale.h"
 #include "core/OutputPaths.h"
 #include "core/RunningTools.h"
+#include "core/SmallerResult.h"
 #include "core/TempFolder.h"
 #include "core/Tool.h"
 #include "core/ToolCommand.h"
@@ -301,11 +302,15 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         return;
     }
 
-    const float inSize = float(QFileInfo(m_inPath).size());
-    const float outSize = float(QFileInfo(m_outPath).size());
-    const float compRate = inSize > 0.0f ? outSize / inSize : 0.0f;
+    // A picture kept in its format comes back no larger than it was given; a BMP kept as a JPEG under
+    // its ".bmp" name that is not smaller is replaced by the real BMP.
+    const SmallerResult result = SmallerResult::settle("image", m_inPath, m_outPath);
+    if (result.failed()) {
+        fail("cannot copy the input to " + m_outPath);
+        return;
+    }
     endJob(false);
-    emit sig_sendProgress(1.0f, true, m_outPath, compRate);
+    emit sig_sendProgress(1.0f, true, m_outPath, float(result.rate()));
 }
 
 bool ImageCompressCore::copyPngResult()

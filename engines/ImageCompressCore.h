@@ -22,7 +22,9 @@ extern const QString g_gifsiclePath;
 // into the program's own temporary folder (TempFolder) when a size is set. While the tool runs a
 // one-second timer steps a notional progress; the end is one report: (1.0, true, output, output
 // size / input size) when the tool wrote its result, (-1.0, false, output, 0.0) with one log line
-// when it did not. The output path comes from OutputPaths, so no two files of a run share one.
+// when it did not. A result that keeps the input's format and is not smaller than the input is
+// replaced by a copy of the input (SmallerResult) and reported with rate 1.0; a picture made into a
+// JPG stays as made. The output path comes from OutputPaths, so no two files of a run share one.
 // Whatever the end, the job's intermediate files (scaled copy, pngquant's result, the JPEG of a kept
 // BMP) are removed, and a failed job leaves no partial output. cancel(), the destructor and
 // RunningTools::endAll end a running job at once the same way and send no further report.

@@ -11,6 +11,7 @@
 #include "PathManager.h"
 #include "QPdfDocument.h"
 #include "RunningTools.h"
+#include "SmallerResult.h"
 #include "ThreadPool.h"
 #include "Tool.h"
 #include "ToolCommand.h"
@@ -23,20 +24,6 @@ const QRegExp kOutcomePattern("success|Not");
 // The merge reads every part once and writes the result: bounded generously by the page count.
 const int kMergeBaseTimeoutMs = 120 * 1000;
 const int kMergePerPageTimeoutMs = 5 * 1000;
-
-// Puts a copy of from's bytes at to, through a passing name so that to never holds half a file.
-bool copyOver(const QString& from, const QString& to)
-{
-    const QString passing = to + ".copy";
-    QFile::remove(passing);
-    if (!QFile::copy(from, passing))
-        return false;
-    QFile::remove(to);
-    if (QFile::rename(passing, to))
-        return true;
-    QFile::remove(passing);
-    return false;
-}
 } // namespace
 
 PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality, QObject* parent)
@@ -232,25 +219,18 @@ void PDFCompressCore::onMergeFinished()
         fail(QString("the merge failed (exit code %1) %2").arg(process->exitCode()).arg(reason));
         return;
     }
-    const double inputSize = (double)QFileInfo(m_inputPath).size();
-    const double outputSize = (double)QFileInfo(m_outputPath).size();
-    if (outputSize <= 0) {
+    if (QFileInfo(m_outputPath).size() <= 0) {
         fail("the merge wrote no output");
         return;
     }
-    if (outputSize >= inputSize) {
-        // A result that is not smaller is worth nothing: hand back the input as it was.
-        if (!copyOver(m_inputPath, m_outputPath)) {
-            fail("cannot copy the input to " + m_outputPath);
-            return;
-        }
-        Tool::writeLog(QString("pdf compress %1: the result is not smaller, kept a copy").arg(m_inputPath));
-        m_reported = true;
-        emit sig_sendProgress(1.0f, true, m_outputPath, 1.0f);
+    // A result that is not smaller is worth nothing: the input goes back as it was.
+    const SmallerResult result = SmallerResult::settle("pdf", m_inputPath, m_outputPath);
+    if (result.failed()) {
+        fail("cannot copy the input to " + m_outputPath);
         return;
     }
     m_reported = true;
-    emit sig_sendProgress(1.0f, true, m_outputPath, (float)(outputSize / inputSize));
+    emit sig_sendProgress(1.0f, true, m_outputPath, (float)result.rate());
 }
 
 void PDFCompressCore::onReadyReadOutput(QProcess* process)

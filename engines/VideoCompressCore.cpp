@@ -10,6 +10,7 @@
 #include "MediaInfoQueries.h"
 #include "OutputPaths.h"
 #include "RunningTools.h"
+#include "SmallerResult.h"
 #include "Tool.h"
 
 namespace {
@@ -278,14 +279,18 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
         return;
     }
 
+    // A video kept in its container comes back no larger than it was given.
+    const SmallerResult result = SmallerResult::settle("video", m_inPath, m_outPath);
+    if (result.failed()) {
+        reportFailure("cannot copy the input to " + m_outPath);
+        return;
+    }
     m_finished = true;
-    const float inSize = static_cast<float>(QFileInfo(m_inPath).size());
-    const float outSize = static_cast<float>(QFileInfo(m_outPath).size());
-    const float compRate = inSize > 0.0f ? outSize / inSize : 0.0f;
-    emit sig_sendProgress(progressFor(m_endFrame, true), m_done, m_outPath, compRate);
+    emit sig_sendProgress(progressFor(m_endFrame, true), m_done, m_outPath,
+                          static_cast<float>(result.rate()));
 }
 
-void VideoCompressCore::reportFailure()
+void VideoCompressCore::reportFailure(const QString& reason)
 {
     if (m_finished)
         return;
@@ -294,5 +299,6 @@ void VideoCompressCore::reportFailure()
     if (!m_ffmpeg || !m_ffmpeg->isRunning())
         removePartialOutput();
     emit sig_sendProgress(-1.0f, false, m_outPath, 0.0f);
-    Tool::writeLog(QString("video compress fail %1").arg(m_inPath));
+    const QString line = QString("video compress fail %1").arg(m_inPath);
+    Tool::writeLog(reason.isEmpty() ? line : line + ": " + reason);
 }

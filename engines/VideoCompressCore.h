@@ -20,8 +20,10 @@ extern QString g_infoJsonPath;
 // Reports: one (frame / frames, false, output, 0) per progress block, then exactly one final
 // report: (frame ratio, true, output, output size / input size) when ffmpeg has printed its end
 // block and exited cleanly, or (-1, false, output, 0) with the log line "video compress fail
-// <input>" when it could not start, failed, crashed or stayed silent for too long. A failed run
-// leaves no output. The output path comes from OutputPaths, so no two files of a run share one.
+// <input>" when it could not start, failed, crashed or stayed silent for too long. A video kept in
+// its container whose result is not smaller than the input gets a copy of the input instead
+// (SmallerResult), reported with rate 1.0; one made into an MP4 from another container stays as made. A
+// failed run leaves no output. The output path comes from OutputPaths, so no two files of a run share one.
 // cancel(), the destructor and RunningTools::endAll end a running ffmpeg at once, remove its
 // partial output and send no further report.
 class VideoCompressCore : public QObject
@@ -73,7 +75,8 @@ private:
     void handleSegment(const QByteArray& segment, Marker marker);
     float progressFor(int frame, bool finished) const;
     void onFfmpegEnded(ToolProcess::End end, int exitCode);
-    void reportFailure();
+    // Sends the one failure report; the log line names the reason when there is one.
+    void reportFailure(const QString& reason = QString());
     void removePartialOutput();
 
     QString m_ffmpegPath;
