@@ -17,6 +17,7 @@ private slots:
     void queuedInputsAreNeverGiven();
     void samePathWrittenDifferentlyIsOnePath();
     void resetStartsANewRun();
+    void releasedPathIsGivenAgain();
 };
 
 void TestOutputPaths::init()
@@ -90,6 +91,17 @@ void TestOutputPaths::resetStartsANewRun()
     // The next run writes its results under the same names again.
     QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
     QCOMPARE(OutputPaths::claim("/in/a.png"), QString("/in/a.png"));
+}
+
+void TestOutputPaths::releasedPathIsGivenAgain()
+{
+    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a_2.png"));
+    // A job that writes its output again gives its name back first and gets the same name.
+    OutputPaths::release("/out/c_a.png");
+    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
+    // The other job keeps its own name: the next one is still numbered past it.
+    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a_3.png"));
 }
 
 QTEST_GUILESS_MAIN(TestOutputPaths)
