@@ -47,11 +47,11 @@ void StartUp::applyCommandLine(MainWidget& window, int argc, char** argv)
         return;
     const QString argument = QString::fromLocal8Bit(argv[1]);
     if (argument == "--video") {
-        window.showKindPage(1);
+        window.showKindPage(MainWidget::VideoPage);
     } else if (argument == "--image") {
-        window.showKindPage(2);
+        window.showKindPage(MainWidget::ImagePage);
     } else if (argument == "--pdf") {
-        window.showKindPage(3);
+        window.showKindPage(MainWidget::PdfPage);
     } else {
         QString path = QString::fromLocal8Bit(argv[1]);
         path.remove('"');

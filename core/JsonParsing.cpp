@@ -8,29 +8,11 @@
 #include <QSaveFile>
 
 #include "JsonQt.h"
+#include "Kind.h"
 #include "Tool.h"
 
 namespace {
 const char* const kHistoryFile = "history.json";
-
-// Member of the history object for a kind index; empty for an index that names none.
-QString kindKey(int kind)
-{
-    switch (kind) {
-    case 0:
-        return "video";
-    case 1:
-        return "image";
-    case 2:
-        return "ppt";
-    case 3:
-        return "pdf";
-    case 4:
-        return "word";
-    default:
-        return QString();
-    }
-}
 
 // The file's bytes, taken in the local 8-bit code page, as the UTF-8 text the reader expects.
 // Empty when the file cannot be opened (`opened` then false).
@@ -121,8 +103,8 @@ bool JsonParsing::initHistory()
     if (QFile::exists(kHistoryFile))
         return true;
     Json::Value root(Json::objectValue);
-    for (const char* key : {"video", "image", "pdf", "ppt", "word"})
-        root[key] = Json::Value(Json::arrayValue);
+    for (int kind = 0; kind < Kind::Count; ++kind)
+        root[Kind::historyKey(kind).toStdString()] = Json::Value(Json::arrayValue);
     return writeRoot(kHistoryFile, root);
 }
 
@@ -139,7 +121,7 @@ bool JsonParsing::addHistory(const int& kind, QString date, QString inFilePath, 
         return false;
     }
 
-    const QString key = kindKey(kind);
+    const QString key = Kind::historyKey(kind);
     if (!key.isEmpty()) {
         if (!canAppend(root, key)) {
             qDebug().noquote() << QString("history json has no %1 array").arg(key);
@@ -161,7 +143,7 @@ QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
     if (!parsed)
         Tool::writeLog("parsing history json fail: " + errorText);
 
-    const QString key = kindKey(kind);
+    const QString key = Kind::historyKey(kind);
     if (key.isEmpty())
         return QList<QStringList>();
     return readEntries(root, key);
@@ -186,7 +168,7 @@ void JsonParsing::clearHistory(QString fileName, const int& kind)
         return;
     }
 
-    const QString key = kindKey(kind);
+    const QString key = Kind::historyKey(kind);
     if (!key.isEmpty())
         JsonQt::at(root, key) = Json::Value(Json::arrayValue);
     if (!writeRoot(fileName, root))

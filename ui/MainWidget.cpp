@@ -10,6 +10,7 @@
 #include "DpiScale.h"
 #include "FormScaling.h"
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "ListItemWidget.h"
 #include "PlatformConstants.h"
 #include "QCustomUI.h"
@@ -19,9 +20,9 @@
 namespace {
 
 // The list page of each kind in stackedWidgetList, by kind index.
-const int kListPage[MainWidget::kKindCount] = {1, 2, 4, 3, 5};
+const int kListPage[Kind::Count] = {1, 2, 4, 3, 5};
 
-const char* const kEmptyPicture[MainWidget::kKindCount] = {
+const char* const kEmptyPicture[Kind::Count] = {
     "border-image:url(:/Images/VideoComp.png);",
     "border-image:url(:/Images/ImageComp.png);",
     "border-image:url(:/Images/组 6702.png);",
@@ -29,7 +30,6 @@ const char* const kEmptyPicture[MainWidget::kKindCount] = {
     "border-image:url(:/Images/组 6700.png);",
 };
 
-enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3, Word = 4 };
 
 } // namespace
 
@@ -55,7 +55,7 @@ void MainWidget::initConnections()
     JsonParsing::initHistory();
     m_timer = new QTimer(this);
     m_realTimeTaskNum = kTaskSlots;
-    m_kind = Video;
+    m_kind = Kind::Video;
     m_lastDir = QStandardPaths::standardLocations(QStandardPaths::DocumentsLocation).value(0) + "/";
     m_outputDir = m_lastDir;
     m_userHelp.preLogin();
@@ -142,9 +142,9 @@ void MainWidget::initWidgets()
     ui.sliderCompVal->setSingleStep(10);
     ui.sliderCompVal->setValue(100);
     // The slider's action has just saved the video record from widgets that are not set up yet.
-    m_settings[Video].keepFormat = true;
-    m_settings[Video].toSourceDir = true;
-    m_settings[Video].scale = 100;
+    m_settings[Kind::Video].keepFormat = true;
+    m_settings[Kind::Video].toSourceDir = true;
+    m_settings[Kind::Video].scale = 100;
     hideOptionFrames();
     initMenu();
     m_userHelp.showRecommendWidget(ui.frameRecommend);
@@ -182,27 +182,27 @@ void MainWidget::slot_btnReturn()
 
 void MainWidget::slot_switchVideoComp()
 {
-    showKind(Video);
+    showKind(Kind::Video);
 }
 
 void MainWidget::slot_switchImageComp()
 {
-    showKind(Image);
+    showKind(Kind::Image);
 }
 
 void MainWidget::slot_switchPPTComp()
 {
-    showKind(PowerPoint);
+    showKind(Kind::PowerPoint);
 }
 
 void MainWidget::slot_switchWordComp()
 {
-    showKind(Word);
+    showKind(Kind::Word);
 }
 
 void MainWidget::slot_switchPDFComp()
 {
-    showKind(Pdf);
+    showKind(Kind::Pdf);
 }
 
 void MainWidget::showKind(int kind)
@@ -214,7 +214,7 @@ void MainWidget::showKind(int kind)
     checkModeButton(m_kind);
     ui.labelEmpty_2->setStyleSheet(QString::fromUtf8(kEmptyPicture[kind]));
     showKindFrames(kind);
-    if (kind == Image) {
+    if (kind == Kind::Image) {
         ui.rbSetWH->setChecked(false);
         ui.lineEditImageHeight->setEnabled(false);
         ui.lineEditImageWidth->setEnabled(false);
@@ -222,17 +222,17 @@ void MainWidget::showKind(int kind)
         ui.labelHeight->setEnabled(false);
         ui.lineEditQuality->setText("50");
     }
-    if (kind == PowerPoint || kind == Word)
+    if (kind == Kind::PowerPoint || kind == Kind::Word)
         m_settings[kind].mode = 1;
     restoreSettings(m_settings[kind]);
     const bool hasRows = listOf(kind)->count() > 0;
-    if (kind == Video && hasRows) {
+    if (kind == Kind::Video && hasRows) {
         ui.labelWidth->setText(QString::number(m_videoWidth));
         ui.labelHeight->setText(QString::number(m_videoHeight));
-    } else if (kind == Image && hasRows) {
+    } else if (kind == Kind::Image && hasRows) {
         ui.labelWidth->setText(QString::number(m_imageWidth));
         ui.labelHeight->setText(QString::number(m_imageHeight));
-    } else if (kind == Pdf && hasRows) {
+    } else if (kind == Kind::Pdf && hasRows) {
         qDebug() << "show list header by pdf";
     }
     ui.frameMain->repaint();
@@ -250,22 +250,22 @@ void MainWidget::showListPage(int kind)
 
 void MainWidget::showKindFrames(int kind)
 {
-    const bool documents = kind == PowerPoint || kind == Word;
+    const bool documents = kind == Kind::PowerPoint || kind == Kind::Word;
     ui.horizontalFrame->setVisible(!documents);
     ui.horizontalFrame_4->setVisible(!documents);
     ui.frameNormalOpt->show();
     ui.rbNormal->setVisible(documents);
-    ui.frameVIdeoRes->setVisible(kind == Video || kind == Image);
-    ui.frameVideoOpt->setVisible(kind == Video);
-    ui.frameImageRes->setVisible(kind == Image);
-    ui.framePDFOpt->setVisible(kind == Pdf);
-    if (kind == Video || kind == Image)
+    ui.frameVIdeoRes->setVisible(kind == Kind::Video || kind == Kind::Image);
+    ui.frameVideoOpt->setVisible(kind == Kind::Video);
+    ui.frameImageRes->setVisible(kind == Kind::Image);
+    ui.framePDFOpt->setVisible(kind == Kind::Pdf);
+    if (kind == Kind::Video || kind == Kind::Image)
         ui.frameOutFormat->show();
-    else if (kind == PowerPoint)
+    else if (kind == Kind::PowerPoint)
         ui.frameOutFormat->hide();
-    if (kind == Video)
+    if (kind == Kind::Video)
         ui.rbFormat->setText("MP4");
-    else if (kind == Image)
+    else if (kind == Kind::Image)
         ui.rbFormat->setText("JPG");
 }
 
@@ -280,11 +280,11 @@ void MainWidget::hideOptionFrames()
 
 void MainWidget::checkModeButton(const int& kind)
 {
-    QPushButton* const buttons[kKindCount] = {ui.btnVideoCompress, ui.btnImageCompress, ui.btnPPTCompress,
+    QPushButton* const buttons[Kind::Count] = {ui.btnVideoCompress, ui.btnImageCompress, ui.btnPPTCompress,
                                                ui.btnPDFCompress, ui.btnWordCompress};
     for (QPushButton* button : buttons)
         button->setChecked(false);
-    if (kind >= 0 && kind < kKindCount)
+    if (kind >= 0 && kind < Kind::Count)
         buttons[kind]->setChecked(true);
 }
 
@@ -337,7 +337,7 @@ void MainWidget::slot_checkWH(bool check)
 
 void MainWidget::slot_switchItem(QListWidgetItem* curItem)
 {
-    if (m_kind != Video && m_kind != Image)
+    if (m_kind != Kind::Video && m_kind != Kind::Image)
         return;
     const int row = listOf(m_kind)->row(curItem);
     if (row < 0 || row >= m_rows[m_kind].size())
@@ -345,7 +345,7 @@ void MainWidget::slot_switchItem(QListWidgetItem* curItem)
     const ListItemWidget* widget = m_rows[m_kind].at(row);
     ui.labelHeight->setText(QString::number(widget->sourceHeight()));
     ui.labelWidth->setText(QString::number(widget->sourceWidth()));
-    if (m_kind == Video) {
+    if (m_kind == Kind::Video) {
         m_videoHeight = widget->sourceHeight();
         m_videoWidth = widget->sourceWidth();
     } else {
@@ -356,11 +356,11 @@ void MainWidget::slot_switchItem(QListWidgetItem* curItem)
 
 void MainWidget::showKindPage(int mode)
 {
-    if (mode == 1)
+    if (mode == VideoPage)
         slot_switchVideoComp();
-    else if (mode == 2)
+    else if (mode == ImagePage)
         slot_switchImageComp();
-    else if (mode == 3)
+    else if (mode == PdfPage)
         slot_switchPDFComp();
 }
 
@@ -377,33 +377,33 @@ int MainWidget::kindOfSuffix(const QString& suffix)
 {
     const QString lower = suffix.toLower();
     if (QStringList{"mp4", "mkv", "avi", "wmv", "mov", "flv"}.contains(lower))
-        return Video;
+        return Kind::Video;
     if (QStringList{"jpg", "png", "gif", "bmp"}.contains(lower))
-        return Image;
+        return Kind::Image;
     if (QStringList{"ppt", "pptx"}.contains(lower))
-        return PowerPoint;
+        return Kind::PowerPoint;
     if (lower == "pdf")
-        return Pdf;
+        return Kind::Pdf;
     if (QStringList{"doc", "docx"}.contains(lower))
-        return Word;
+        return Kind::Word;
     return -1;
 }
 
 QListWidget* MainWidget::listOf(int kind) const
 {
-    QListWidget* const lists[kKindCount] = {ui.listWidgetVideo, ui.listWidgetImage, ui.listWidgetPPT,
+    QListWidget* const lists[Kind::Count] = {ui.listWidgetVideo, ui.listWidgetImage, ui.listWidgetPPT,
                                             ui.listWidgetPDF, ui.listWidgetDoc};
     return lists[kind];
 }
 
 QStringList MainWidget::queue(int kind) const
 {
-    return kind >= 0 && kind < kKindCount ? m_queue[kind] : QStringList();
+    return kind >= 0 && kind < Kind::Count ? m_queue[kind] : QStringList();
 }
 
 int MainWidget::queueIndex(int kind) const
 {
-    return kind >= 0 && kind < kKindCount ? m_queueIndex[kind] : 0;
+    return kind >= 0 && kind < Kind::Count ? m_queueIndex[kind] : 0;
 }
 
 bool MainWidget::isQueueRunning() const

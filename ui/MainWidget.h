@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "HistoryWidget.h"
+#include "Kind.h"
 #include "KindSettings.h"
 #include "QUserHelp.h"
 #include "ui_MainWidget.h"
@@ -27,13 +28,14 @@ class MainWidget : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kKindCount = 5;
     static constexpr int kTaskSlots = 4;
 
     explicit MainWidget(QWidget* parent = nullptr);
     ~MainWidget() override;
 
-    // Start-up's page modes: 1 video, 2 image, 3 PDF; anything else does nothing.
+    // Start-up's page modes, one for each of its options "--video", "--image" and "--pdf". They are
+    // numbered apart from the kinds; any other number opens no page.
+    enum PageMode { VideoPage = 1, ImagePage = 2, PdfPage = 3 };
     void showKindPage(int mode);
     // Opens the page of the file's kind and adds the file to it, as a file chosen in the add dialog.
     void openFile(const QString& path);
@@ -140,12 +142,12 @@ private:
     QString m_lastDir;
     QString m_outputDir;
     // The groups of five are reached by kind index, never by position.
-    QVector<ListItemWidget*> m_rows[kKindCount];
-    QVector<QListWidgetItem*> m_items[kKindCount];
-    int m_rowCounter[kKindCount] = {};
-    int m_queueIndex[kKindCount] = {};
-    QStringList m_queue[kKindCount];
-    KindSettings m_settings[kKindCount];
+    QVector<ListItemWidget*> m_rows[Kind::Count];
+    QVector<QListWidgetItem*> m_items[Kind::Count];
+    int m_rowCounter[Kind::Count] = {};
+    int m_queueIndex[Kind::Count] = {};
+    QStringList m_queue[Kind::Count];
+    KindSettings m_settings[Kind::Count];
     ListItemWidget* m_lastRow = nullptr;
     int m_kind = 0;
     int m_realTimeTaskNum = kTaskSlots;
@@ -162,7 +164,7 @@ private:
     QHash<ListItemWidget*, QObject*> m_running;
     // Rows that an option change rewound past while they were still running: each runs again, with
     // the new options, once it has ended. Never two engines for one row.
-    QSet<ListItemWidget*> m_redo[kKindCount];
+    QSet<ListItemWidget*> m_redo[Kind::Count];
     // The output each row was given in the current run; a row that runs again gives its name back
     // first, so that its new result replaces its old one instead of taking a numbered name.
     QHash<ListItemWidget*, QString> m_outputOf;

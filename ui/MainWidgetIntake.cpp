@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "Kind.h"
 #include "ListItemWidget.h"
 #include "QToolTipWidget.h"
 #include "VideoCompressCore.h"
@@ -125,13 +126,13 @@ void MainWidget::slot_AddDir()
 QStringList MainWidget::nameFilters(int kind)
 {
     switch (kind) {
-    case 0:
+    case Kind::Video:
         return {"*.mkv", "*.mov", "*.mp4", "*.wmv", "*.avi", "*.MKV", "*.MOV", "*.MP4", "*.WMV", "*.AVI"};
-    case 1:
+    case Kind::Image:
         return {"*.jpg", "*.png", "*.gif", "*.bmp", "*.JPG", "*.PNG", "*.GIF", "*.BMP"};
-    case 2:
+    case Kind::PowerPoint:
         return {"*.ppt", "*.pptx", "*.PPT", "*.PPTX"};
-    case 3:
+    case Kind::Pdf:
         return {"*.pdf", "*.PDF"};
     default:
         return {"*.doc", "*.docx", "*.DOC", "*.DOCX"};
@@ -140,7 +141,7 @@ QStringList MainWidget::nameFilters(int kind)
 
 QString MainWidget::representativeSuffix(int kind)
 {
-    const char* const suffixes[kKindCount] = {"mkv", "jpg", "ppt", "pdf", "doc"};
+    const char* const suffixes[Kind::Count] = {"mkv", "jpg", "ppt", "pdf", "doc"};
     return QString::fromLatin1(suffixes[kind]);
 }
 
@@ -205,11 +206,11 @@ void MainWidget::addFile(const QString& path)
 void MainWidget::showRowSize(ListItemWidget* row, int kind, const QString& path, const QString& suffix)
 {
     QSize size;
-    if (kind == 0) {
+    if (kind == Kind::Video) {
         VideoCompressCore probe(this);
         const VideoInfo info = probe.videoInfo(path);
         size = QSize(info.width, info.height);
-    } else if (kind == 1 && QStringList{"jpg", "png", "gif", "bmp"}.contains(suffix)) {
+    } else if (kind == Kind::Image && QStringList{"jpg", "png", "gif", "bmp"}.contains(suffix)) {
         size = QImageReader(path).size();
     } else {
         return;

@@ -13,6 +13,7 @@
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "ListItemWidget.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
@@ -47,14 +48,14 @@ void MainWidget::slot_pushQueue()
     if (m_realTimeTaskNum <= 0)
         return;
     const int kind = m_kind;
-    if (kind == 1) {
+    if (kind == Kind::Image) {
         Tool::writeLog(QString("m_IFLIndex is %1; m_ImageFileList size is %2; m_realTimeTaskNum is %3")
-                           .arg(m_queueIndex[1])
-                           .arg(m_queue[1].size())
+                           .arg(m_queueIndex[Kind::Image])
+                           .arg(m_queue[Kind::Image].size())
                            .arg(m_realTimeTaskNum));
     }
     while (m_queueIndex[kind] < m_queue[kind].size() && m_realTimeTaskNum > 0) {
-        if (kind == 2)
+        if (kind == Kind::PowerPoint)
             qDebug() << m_queueIndex[kind] << m_queue[kind].size();
         ListItemWidget* row = m_rows[kind].at(m_queueIndex[kind]);
         if (m_running.contains(row)) {
@@ -109,16 +110,16 @@ void MainWidget::dispatch(int kind, int* index)
     m_running.insert(row, nullptr);
     const QString path = m_queue[kind].at(*index);
     switch (kind) {
-    case 0:
+    case Kind::Video:
         compressVideo(path, index);
         break;
-    case 1:
+    case Kind::Image:
         compressImage(path, index);
         break;
-    case 2:
+    case Kind::PowerPoint:
         compressPPT(path, index);
         break;
-    case 3:
+    case Kind::Pdf:
         compressPDF(path, index);
         break;
     default:
@@ -183,7 +184,7 @@ QString MainWidget::outputFolderFor(const QString& path) const
 
 void MainWidget::compressVideo(const QString& path, int* index)
 {
-    ListItemWidget* row = m_rows[0].at(*index);
+    ListItemWidget* row = m_rows[Kind::Video].at(*index);
     auto* engine = new VideoCompressCore(PlatformConstants::ffmpegPath(), this);
     m_running.insert(row, engine);
     connect(engine, &VideoCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
@@ -196,17 +197,17 @@ void MainWidget::compressVideo(const QString& path, int* index)
     m_lastDir = folderOf(path);
     m_outputDir = outputFolderFor(path);
     if (param.width <= 0 || param.height <= 0) {
-        failUnstarted(0, *index, "the video's size cannot be read");
-        recordDispatch(0, *index, path, QString());
+        failUnstarted(Kind::Video, *index, "the video's size cannot be read");
+        recordDispatch(Kind::Video, *index, path, QString());
         return;
     }
     const QString output = engine->compress(path, toMp4, m_outputDir, param);
-    recordDispatch(0, *index, path, output);
+    recordDispatch(Kind::Video, *index, path, output);
 }
 
 void MainWidget::compressImage(const QString& path, int* index)
 {
-    ListItemWidget* row = m_rows[1].at(*index);
+    ListItemWidget* row = m_rows[Kind::Image].at(*index);
     auto* engine = new ImageCompressCore(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), this);
     m_running.insert(row, engine);
     connect(engine, &ImageCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
@@ -224,7 +225,7 @@ void MainWidget::compressImage(const QString& path, int* index)
     const QString suffix = QFileInfo(path).suffix().toLower();
     QString output;
     if (image.isNull()) {
-        failUnstarted(1, *index, "the image cannot be read");
+        failUnstarted(Kind::Image, *index, "the image cannot be read");
     } else if (ui.rbFormat->isChecked()) {
         output = engine->compressJpg(path, m_outputDir, quality);
     } else if (ui.rbOrigin->isChecked() && (suffix == "jpg" || suffix == "bmp")) {
@@ -236,14 +237,14 @@ void MainWidget::compressImage(const QString& path, int* index)
     } else if (suffix == "gif") {
         output = engine->compressGif(path, m_outputDir, quality);
     } else {
-        failUnstarted(1, *index, "no compression for the suffix " + suffix);
+        failUnstarted(Kind::Image, *index, "no compression for the suffix " + suffix);
     }
-    recordDispatch(1, *index, path, output);
+    recordDispatch(Kind::Image, *index, path, output);
 }
 
 void MainWidget::compressPDF(const QString& path, int* index)
 {
-    ListItemWidget* row = m_rows[3].at(*index);
+    ListItemWidget* row = m_rows[Kind::Pdf].at(*index);
     const QString compressionTool = PlatformConstants::compressionToolPath();
     const QString docTool = PlatformConstants::docToolPath(dotNetVersion() == 40);
     auto* engine = new DocCompressCore(compressionTool, docTool, this);
@@ -254,17 +255,17 @@ void MainWidget::compressPDF(const QString& path, int* index)
     if (!ui.lineEditQuality_2->text().isEmpty())
         quality = ui.lineEditQuality_2->text().toInt();
     engine->compressPdf(path, output, quality);
-    recordDispatch(3, *index, path, output);
+    recordDispatch(Kind::Pdf, *index, path, output);
 }
 
 void MainWidget::compressPPT(const QString& path, int* index)
 {
-    compressOffice(path, index, 2, ".pptx");
+    compressOffice(path, index, Kind::PowerPoint, ".pptx");
 }
 
 void MainWidget::compressWord(const QString& path, int* index)
 {
-    compressOffice(path, index, 4, ".docx");
+    compressOffice(path, index, Kind::Word, ".docx");
 }
 
 void MainWidget::compressOffice(const QString& path, int* index, int kind, const QString& extension)

@@ -10,6 +10,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include "Kind.h"
 #include "MainWidget.h"
 #include "StartUp.h"
 #include "TestEnv.h"
@@ -88,9 +89,9 @@ void TestStartUp::pageOptions_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("kind");
     QTest::newRow("none") << QStringList() << kHomePage;
-    QTest::newRow("video") << QStringList{"--video"} << 0;
-    QTest::newRow("image, second argument ignored") << QStringList{"--image", "--pdf"} << 1;
-    QTest::newRow("pdf") << QStringList{"--pdf"} << 3;
+    QTest::newRow("video") << QStringList{"--video"} << int(Kind::Video);
+    QTest::newRow("image, second argument ignored") << QStringList{"--image", "--pdf"} << int(Kind::Image);
+    QTest::newRow("pdf") << QStringList{"--pdf"} << int(Kind::Pdf);
     QTest::newRow("case matters") << QStringList{"--Video"} << kHomePage;
     QTest::newRow("single dash is a path") << QStringList{"-video"} << kHomePage;
 }
@@ -103,7 +104,7 @@ void TestStartUp::pageOptions()
     Argv argv(arguments);
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
     QCOMPARE(shownKind(window), kind);
-    for (int k = 0; k < MainWidget::kKindCount; ++k)
+    for (int k = 0; k < Kind::Count; ++k)
         QVERIFY(window.queue(k).isEmpty());
 }
 
@@ -114,8 +115,8 @@ void TestStartUp::quotedExistingPathOpensItsKind()
     MainWidget window;
     Argv argv({'"' + video + '"'});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(shownKind(window), 0);
-    QCOMPARE(window.queue(0), QStringList{video});
+    QCOMPARE(shownKind(window), int(Kind::Video));
+    QCOMPARE(window.queue(Kind::Video), QStringList{video});
 }
 
 void TestStartUp::quoteInsideThePathIsRemoved()
@@ -126,8 +127,8 @@ void TestStartUp::quoteInsideThePathIsRemoved()
     MainWidget window;
     Argv argv({withQuote});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(shownKind(window), 4);
-    QCOMPARE(window.queue(4), QStringList{document});
+    QCOMPARE(shownKind(window), int(Kind::Word));
+    QCOMPARE(window.queue(Kind::Word), QStringList{document});
 }
 
 void TestStartUp::nonAsciiPathOpens()
@@ -137,8 +138,8 @@ void TestStartUp::nonAsciiPathOpens()
     MainWidget window;
     Argv argv({slides});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
-    QCOMPARE(shownKind(window), 2);
-    QCOMPARE(window.queue(2), QStringList{slides});
+    QCOMPARE(shownKind(window), int(Kind::PowerPoint));
+    QCOMPARE(window.queue(Kind::PowerPoint), QStringList{slides});
 }
 
 void TestStartUp::missingPathShowsHomePage()
@@ -148,7 +149,7 @@ void TestStartUp::missingPathShowsHomePage()
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
     QCOMPARE(shownKind(window), kHomePage);
     QVERIFY(window.isVisible());
-    for (int k = 0; k < MainWidget::kKindCount; ++k)
+    for (int k = 0; k < Kind::Count; ++k)
         QVERIFY(window.queue(k).isEmpty());
 }
 

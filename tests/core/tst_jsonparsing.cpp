@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "TestEnv.h"
 #include "Tool.h"
 
@@ -125,11 +126,11 @@ void JsonParsingTest::addHistory_appendsToItsKindOnly_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("key");
-    QTest::newRow("video") << 0 << "video";
-    QTest::newRow("image") << 1 << "image";
-    QTest::newRow("ppt") << 2 << "ppt";
-    QTest::newRow("pdf") << 3 << "pdf";
-    QTest::newRow("word") << 4 << "word";
+    QTest::newRow("video") << int(Kind::Video) << "video";
+    QTest::newRow("image") << int(Kind::Image) << "image";
+    QTest::newRow("ppt") << int(Kind::PowerPoint) << "ppt";
+    QTest::newRow("pdf") << int(Kind::Pdf) << "pdf";
+    QTest::newRow("word") << int(Kind::Word) << "word";
 }
 
 void JsonParsingTest::addHistory_appendsToItsKindOnly()
@@ -154,7 +155,7 @@ void JsonParsingTest::addHistory_appendsToItsKindOnly()
 void JsonParsingTest::addHistory_unknownKindKeepsContent()
 {
     QVERIFY(JsonParsing::initHistory());
-    QVERIFY(JsonParsing::addHistory(1, "2026-12-01", "/a.png", "/c_a.png"));
+    QVERIFY(JsonParsing::addHistory(Kind::Image, "2026-12-01", "/a.png", "/c_a.png"));
     const Json::Value before = parsedFile("history.json");
     QVERIFY(JsonParsing::addHistory(7, "2026-12-02", "/b.png", "/c_b.png"));
     QVERIFY(parsedFile("history.json") == before);
@@ -162,7 +163,7 @@ void JsonParsingTest::addHistory_unknownKindKeepsContent()
 
 void JsonParsingTest::addHistory_missingFile()
 {
-    QVERIFY(!JsonParsing::addHistory(0, "2026-12-01", "/a.mp4", "/c_a.mp4"));
+    QVERIFY(!JsonParsing::addHistory(Kind::Video, "2026-12-01", "/a.mp4", "/c_a.mp4"));
     QVERIFY(!QFile::exists("history.json"));
     QCOMPARE(TestEnv::logLines(), QStringList());
 }
@@ -180,7 +181,7 @@ void JsonParsingTest::addHistory_leavesUnusableFileUntouched()
 {
     QFETCH(QByteArray, content);
     writeBytes("history.json", content);
-    QVERIFY(!JsonParsing::addHistory(0, "2026-12-01", "/a.mp4", "/c_a.mp4"));
+    QVERIFY(!JsonParsing::addHistory(Kind::Video, "2026-12-01", "/a.mp4", "/c_a.mp4"));
     QCOMPARE(fileBytes("history.json"), content);
     QCOMPARE(QDir().entryList(QDir::Files), QStringList{"history.json"});
 }
@@ -192,26 +193,26 @@ void JsonParsingTest::readHistory_entriesInOrder()
                                "  { \"date\" : \"2026-12-02\", \"inFilePath\" : \"/b.pdf\" },\n"
                                "  17\n"
                                "], \"video\" : [] }\n");
-    const QList<QStringList> entries = JsonParsing::readHistory(3, "history.json");
+    const QList<QStringList> entries = JsonParsing::readHistory(Kind::Pdf, "history.json");
     QCOMPARE(entries.size(), 3);
     QCOMPARE(entries.at(0), (QStringList{"2026-12-01", "/a.pdf", "/c_a.pdf"}));
     QCOMPARE(entries.at(1), (QStringList{"2026-12-02", "/b.pdf", ""}));
     QCOMPARE(entries.at(2), (QStringList{"", "", ""}));
-    QVERIFY(JsonParsing::readHistory(0, "history.json").isEmpty());
-    QVERIFY(JsonParsing::readHistory(4, "history.json").isEmpty()); // no "word" member
+    QVERIFY(JsonParsing::readHistory(Kind::Video, "history.json").isEmpty());
+    QVERIFY(JsonParsing::readHistory(Kind::Word, "history.json").isEmpty()); // no "word" member
     QCOMPARE(TestEnv::logLines(), QStringList());
 }
 
 void JsonParsingTest::readHistory_missingFileAndUnknownKind()
 {
-    QVERIFY(JsonParsing::readHistory(0, "history.json").isEmpty());
+    QVERIFY(JsonParsing::readHistory(Kind::Video, "history.json").isEmpty());
     QCOMPARE(TestEnv::logLines(),
              (QStringList{"parsing history json fail: can not open file",
                           "parsing history json fail: * Line 1, Column 1 Syntax error: value, object or array "
                           "expected."}));
 
     QVERIFY(JsonParsing::initHistory());
-    QVERIFY(JsonParsing::addHistory(0, "2026-12-01", "/a.mp4", "/c_a.mp4"));
+    QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-01", "/a.mp4", "/c_a.mp4"));
     QVERIFY(JsonParsing::readHistory(5, "history.json").isEmpty());
     QVERIFY(JsonParsing::readHistory(-1, "history.json").isEmpty());
 }
@@ -219,14 +220,14 @@ void JsonParsingTest::readHistory_missingFileAndUnknownKind()
 void JsonParsingTest::clearHistory_emptiesOneKind()
 {
     QVERIFY(JsonParsing::initHistory());
-    for (int kind = 0; kind < 5; ++kind)
+    for (int kind = 0; kind < Kind::Count; ++kind)
         QVERIFY(JsonParsing::addHistory(kind, "2026-12-01", QString("/in%1").arg(kind), QString("/out%1").arg(kind)));
 
-    JsonParsing::clearHistory("history.json", 0);
-    QVERIFY(JsonParsing::readHistory(0, "history.json").isEmpty());
+    JsonParsing::clearHistory("history.json", Kind::Video);
+    QVERIFY(JsonParsing::readHistory(Kind::Video, "history.json").isEmpty());
     const Json::Value root = parsedFile("history.json");
     QVERIFY(root["video"].isArray());
-    for (int kind = 1; kind < 5; ++kind) {
+    for (int kind = Kind::Image; kind < Kind::Count; ++kind) {
         const QList<QStringList> entries = JsonParsing::readHistory(kind, "history.json");
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries.at(0).at(1), QString("/in%1").arg(kind));
@@ -288,11 +289,11 @@ void JsonParsingTest::history_nonAsciiPathsRoundTrip()
 
     QVERIFY(JsonParsing::initHistory());
     const QString out = QFileInfo(path).path() + "/c_" + QFileInfo(path).fileName();
-    QVERIFY(JsonParsing::addHistory(0, "2026-12-08", path, out));
-    QVERIFY(JsonParsing::addHistory(0, "2026-12-08", path, out));
+    QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-08", path, out));
+    QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-08", path, out));
     JsonParsing::clearHistory("history.json", 1);
 
-    const QList<QStringList> entries = JsonParsing::readHistory(0, "history.json");
+    const QList<QStringList> entries = JsonParsing::readHistory(Kind::Video, "history.json");
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries.at(0), (QStringList{"2026-12-08", path, out}));
     QCOMPARE(entries.at(1), (QStringList{"2026-12-08", path, out}));
@@ -310,8 +311,8 @@ void JsonParsingTest::history_readsFileInLocalCodePage()
     writeBytes("history.json",
                gbk->fromUnicode("{ \"video\" : [ { \"date\" : \"2026-12-08\", \"inFilePath\" : \"" + path +
                                 "\", \"outFilePath\" : \"x\" } ] }"));
-    QVERIFY(JsonParsing::addHistory(0, "2026-12-09", path, "y"));
-    const QList<QStringList> entries = JsonParsing::readHistory(0, "history.json");
+    QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-09", path, "y"));
+    const QList<QStringList> entries = JsonParsing::readHistory(Kind::Video, "history.json");
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries.at(0).at(1), path);
     QCOMPARE(entries.at(1).at(1), path);
@@ -321,7 +322,7 @@ void JsonParsingTest::history_interruptedWriteKeepsOldFile()
 {
     QVERIFY(JsonParsing::initHistory());
     for (int i = 0; i < 20; ++i)
-        QVERIFY(JsonParsing::addHistory(0, "2026-12-01", QString("/videos/clip number %1.mp4").arg(i),
+        QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-01", QString("/videos/clip number %1.mp4").arg(i),
                                         QString("/videos/c_clip number %1.mp4").arg(i)));
     const QByteArray before = fileBytes("history.json");
     QVERIFY(before.size() > 1000);
@@ -335,7 +336,7 @@ void JsonParsingTest::history_interruptedWriteKeepsOldFile()
     limited.rlim_cur = rlim_t(before.size() - 1);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
 
-    const bool added = JsonParsing::addHistory(0, "2026-12-02", "/videos/one more.mp4", "/videos/c_one more.mp4");
+    const bool added = JsonParsing::addHistory(Kind::Video, "2026-12-02", "/videos/one more.mp4", "/videos/c_one more.mp4");
     JsonParsing::clearHistory("history.json", 1); // same size as before: also too big
 
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -343,7 +344,7 @@ void JsonParsingTest::history_interruptedWriteKeepsOldFile()
 
     QVERIFY(!added);
     QCOMPARE(fileBytes("history.json"), before);
-    QCOMPARE(JsonParsing::readHistory(0, "history.json").size(), 20);
+    QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 20);
     QCOMPARE(QDir().entryList(QDir::Files), QStringList{"history.json"});
     QCOMPARE(TestEnv::logLines(), QStringList{"clear history json file fail"});
 }

@@ -11,6 +11,7 @@
 
 #include "DpiScale.h"
 #include "FontFallbacks.h"
+#include "Kind.h"
 #include "WindowsLookStyle.h"
 #include "MainWidget.h"
 #include "Tool.h"
@@ -49,7 +50,7 @@ int main(int argc, char** argv)
         print(out, "home", window, tile);
     const char* modes[] = {"btnVideoCompress", "btnImageCompress", "btnPPTCompress", "btnPDFCompress",
                            "btnWordCompress"};
-    for (int kind = 0; kind < MainWidget::kKindCount; ++kind) {
+    for (int kind = 0; kind < Kind::Count; ++kind) {
         window.findChild<QPushButton*>(modes[kind])->click();
         app.processEvents();
         for (const char* button : {"btnCompress", "btnHistory", "btnReturn", "btnAddFile", modes[kind]})

@@ -11,6 +11,7 @@
 #include "HistoryWidget.h"
 #include "HistoryWidgetItem.h"
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "TestEnv.h"
 #include "TextWidths.h"
 #include "Tool.h"
@@ -25,9 +26,6 @@ void sendMouse(QWidget* target, QEvent::Type type, const QPoint& local, Qt::Mous
     QApplication::sendEvent(target, &event);
 }
 
-const int kVideo = 0;
-const int kImage = 1;
-const int kPdf = 3;
 } // namespace
 
 // The history window over a real "history.json" in the working folder of each test.
@@ -80,9 +78,9 @@ void TestHistoryWidget::init()
     m_in2 = makeFile("b.jpg");
     m_out2 = makeFile("c_b.jpg");
     m_video = makeFile("clip.mp4");
-    QVERIFY(JsonParsing::addHistory(kImage, "2024-05-01", m_in1, m_out1));
-    QVERIFY(JsonParsing::addHistory(kVideo, "2024-05-02", m_video, m_dir->filePath("c_clip.mp4")));
-    QVERIFY(JsonParsing::addHistory(kImage, "2024-05-03", m_in2, m_out2));
+    QVERIFY(JsonParsing::addHistory(Kind::Image, "2024-05-01", m_in1, m_out1));
+    QVERIFY(JsonParsing::addHistory(Kind::Video, "2024-05-02", m_video, m_dir->filePath("c_clip.mp4")));
+    QVERIFY(JsonParsing::addHistory(Kind::Image, "2024-05-03", m_in2, m_out2));
     m_window.reset(new HistoryWidget);
 }
 
@@ -105,7 +103,7 @@ QString TestHistoryWidget::makeFile(const QString& name)
 
 void TestHistoryWidget::fillsFromTheFile()
 {
-    m_window->showHistory(kImage, "history.json");
+    m_window->showHistory(Kind::Image, "history.json");
     QCOMPARE(list()->count(), 2);
     const QString dates[] = {"2024-05-01", "2024-05-03"};
     const QString ins[] = {m_in1, m_in2};
@@ -125,18 +123,18 @@ void TestHistoryWidget::fillsFromTheFile()
     QCOMPARE(m_window->styleSheet(), readStyleSheet(":/historyWidget.css"));
     QCOMPARE(button(row(0), "btnInput")->font().pixelSize(), 14);
 
-    m_window->showHistory(kVideo, "history.json");
+    m_window->showHistory(Kind::Video, "history.json");
     QCOMPARE(list()->count(), 1);
     QCOMPARE(button(row(0), "btnInput")->text(), QString("clip.mp4"));
-    m_window->showHistory(kPdf, "history.json");
+    m_window->showHistory(Kind::Pdf, "history.json");
     QCOMPARE(list()->count(), 0);
 }
 
 void TestHistoryWidget::showingTwiceShowsEachRecordOnce()
 {
-    m_window->showHistory(kImage, "history.json");
+    m_window->showHistory(Kind::Image, "history.json");
     QPointer<HistoryWidgetItem> first = row(0);
-    m_window->showHistory(kImage, "history.json");
+    m_window->showHistory(Kind::Image, "history.json");
     QCOMPARE(list()->count(), 2);
     // The rows of the earlier showing are gone with their items.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -145,13 +143,13 @@ void TestHistoryWidget::showingTwiceShowsEachRecordOnce()
 
 void TestHistoryWidget::clearEmptiesOnlyTheShownKind()
 {
-    const QList<QStringList> videoBefore = JsonParsing::readHistory(kVideo, "history.json");
+    const QList<QStringList> videoBefore = JsonParsing::readHistory(Kind::Video, "history.json");
     QCOMPARE(videoBefore.size(), 1);
-    m_window->showHistory(kImage, "history.json");
+    m_window->showHistory(Kind::Image, "history.json");
     QTest::mouseClick(m_window->findChild<QPushButton*>("btnClear"), Qt::LeftButton);
     QCOMPARE(list()->count(), 0);
-    QVERIFY(JsonParsing::readHistory(kImage, "history.json").isEmpty());
-    QCOMPARE(JsonParsing::readHistory(kVideo, "history.json"), videoBefore);
+    QVERIFY(JsonParsing::readHistory(Kind::Image, "history.json").isEmpty());
+    QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json"), videoBefore);
 
     // The file keeps its five arrays, the image one now empty.
     QFile file("history.json");
@@ -163,16 +161,16 @@ void TestHistoryWidget::clearEmptiesOnlyTheShownKind()
     QVERIFY(!text.contains("b.jpg"));
 
     // Shown again, the kind has no rows; new records show up.
-    QVERIFY(JsonParsing::addHistory(kImage, "2024-06-01", m_in2, m_out2));
-    m_window->showHistory(kImage, "history.json");
+    QVERIFY(JsonParsing::addHistory(Kind::Image, "2024-06-01", m_in2, m_out2));
+    m_window->showHistory(Kind::Image, "history.json");
     QCOMPARE(list()->count(), 1);
 }
 
 void TestHistoryWidget::missingFileShowsNoRows()
 {
-    m_window->showHistory(kImage, "history.json");
+    m_window->showHistory(Kind::Image, "history.json");
     QCOMPARE(list()->count(), 2);
-    m_window->showHistory(kImage, m_dir->filePath("missing.json"));
+    m_window->showHistory(Kind::Image, m_dir->filePath("missing.json"));
     QCOMPARE(list()->count(), 0);
     // The store reports the file it could not open, then the empty text it could not parse.
     const QStringList log = TestEnv::logLines();
@@ -184,7 +182,7 @@ void TestHistoryWidget::missingFileShowsNoRows()
 void TestHistoryWidget::namesOpenTheirFiles()
 {
     UrlRecorder recorder;
-    m_window->showHistory(kImage, "history.json");
+    m_window->showHistory(Kind::Image, "history.json");
     QTest::mouseClick(button(row(0), "btnInput"), Qt::LeftButton);
     QTest::mouseClick(button(row(1), "btnOutput"), Qt::LeftButton);
     QCOMPARE(recorder.urls(), (QList<QUrl>{QUrl::fromLocalFile(m_in1), QUrl::fromLocalFile(m_out2)}));
@@ -193,7 +191,7 @@ void TestHistoryWidget::namesOpenTheirFiles()
 void TestHistoryWidget::goneFilesOpenNothing()
 {
     UrlRecorder recorder;
-    m_window->showHistory(kVideo, "history.json");
+    m_window->showHistory(Kind::Video, "history.json");
     // The video's output was never written; its row shows all the same.
     QCOMPARE(list()->count(), 1);
     QTest::mouseClick(button(row(0), "btnOutput"), Qt::LeftButton);
@@ -251,7 +249,7 @@ void TestHistoryWidget::rowsScaleWithTheFactor()
 {
     dpiScale = 1.25f;
     HistoryWidget window;
-    window.showHistory(kImage, "history.json");
+    window.showHistory(Kind::Image, "history.json");
     auto* rows = window.findChild<QListWidget*>("listWidget");
     QCOMPARE(rows->count(), 2);
     QCOMPARE(rows->item(0)->sizeHint(), QSize(585, 50));

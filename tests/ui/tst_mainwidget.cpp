@@ -16,6 +16,7 @@
 
 #include "DpiScale.h"
 #include "FontFallbacks.h"
+#include "Kind.h"
 #include "WindowsLookStyle.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
@@ -28,7 +29,6 @@
 
 namespace {
 
-enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3, Word = 4 };
 
 template <typename T>
 T* child(QWidget& window, const char* name)
@@ -247,7 +247,7 @@ void TestMainWidget::startsOnTheHomePage()
     for (const char* frame : {"frameListHeader", "frameChangeDir", "framePDFOpt", "frameImageRes", "frameNormalOpt",
                               "frameOutFormat", "frameVideoOpt", "frameVIdeoRes"})
         QVERIFY2(child<QFrame>(window, frame)->isHidden(), frame);
-    QCOMPARE(window.currentKind(), int(Video));
+    QCOMPARE(window.currentKind(), int(Kind::Video));
     QCOMPARE(window.freeTaskSlots(), 4);
     QVERIFY(!window.isQueueRunning());
 }
@@ -274,15 +274,15 @@ void TestMainWidget::pageFrames_data()
                                "frameNormalOpt",  "frameImageRes",     "frameVIdeoRes"};
     const QStringList documents = {"frameNormalOpt", "rbNormal"};
     const QStringList pdf = {"horizontalFrame", "horizontalFrame_4", "frameNormalOpt", "framePDFOpt"};
-    QTest::newRow("video") << int(Video) << video << rest(video) << "MP4"
+    QTest::newRow("video") << int(Kind::Video) << video << rest(video) << "MP4"
                            << "border-image:url(:/Images/VideoComp.png);";
-    QTest::newRow("image") << int(Image) << image << rest(image) << "JPG"
+    QTest::newRow("image") << int(Kind::Image) << image << rest(image) << "JPG"
                            << "border-image:url(:/Images/ImageComp.png);";
-    QTest::newRow("ppt") << int(PowerPoint) << documents << rest(documents) << "MP4"
+    QTest::newRow("ppt") << int(Kind::PowerPoint) << documents << rest(documents) << "MP4"
                          << "border-image:url(:/Images/组 6702.png);";
-    QTest::newRow("word") << int(Word) << documents << rest(documents) << "MP4"
+    QTest::newRow("word") << int(Kind::Word) << documents << rest(documents) << "MP4"
                           << "border-image:url(:/Images/组 6700.png);";
-    QTest::newRow("pdf") << int(Pdf) << pdf << rest(pdf) << "MP4" << "border-image:url(:/Images/PDFComp.png);";
+    QTest::newRow("pdf") << int(Kind::Pdf) << pdf << rest(pdf) << "MP4" << "border-image:url(:/Images/PDFComp.png);";
 }
 
 void TestMainWidget::pageFrames()
@@ -303,7 +303,7 @@ void TestMainWidget::pageFrames()
         QVERIFY2(window.findChild<QWidget*>(name)->isHidden(), qPrintable(name));
     QTEST(child<QRadioButton>(window, "rbFormat")->text(), "formatText");
     QTEST(child<QLabel>(window, "labelEmpty_2")->styleSheet(), "picture");
-    for (int other = 0; other < MainWidget::kKindCount; ++other)
+    for (int other = 0; other < Kind::Count; ++other)
         QCOMPARE(child<QPushButton>(window, buttons[other])->isChecked(), other == kind);
     QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 0);
 }
@@ -315,8 +315,8 @@ void TestMainWidget::tilesAndModeButtonsSwitchPages()
     const struct {
         const char* tile;
         int kind;
-    } tiles[] = {{"frameVideoComp", Video}, {"frameImageComp", Image}, {"framePDFComp", Pdf},
-                 {"frameWordComp", Word},   {"framePPTComp", PowerPoint}};
+    } tiles[] = {{"frameVideoComp", Kind::Video}, {"frameImageComp", Kind::Image}, {"framePDFComp", Kind::Pdf},
+                 {"frameWordComp", Kind::Word},   {"framePPTComp", Kind::PowerPoint}};
     for (const auto& tile : tiles) {
         QTest::mouseClick(child<QPushButton>(window, "btnReturn"), Qt::LeftButton);
         QCOMPARE(child<QStackedWidget>(window, "stackedWidget")->currentIndex(), 0);
@@ -325,11 +325,11 @@ void TestMainWidget::tilesAndModeButtonsSwitchPages()
         QCOMPARE(child<QStackedWidget>(window, "stackedWidget")->currentIndex(), 1);
     }
     window.showKindPage(2);
-    QCOMPARE(window.currentKind(), int(Image));
+    QCOMPARE(window.currentKind(), int(Kind::Image));
     window.showKindPage(3);
-    QCOMPARE(window.currentKind(), int(Pdf));
+    QCOMPARE(window.currentKind(), int(Kind::Pdf));
     window.showKindPage(4);
-    QCOMPARE(window.currentKind(), int(Pdf));
+    QCOMPARE(window.currentKind(), int(Kind::Pdf));
 }
 
 void TestMainWidget::emptyAndFilledListPages()
@@ -339,10 +339,10 @@ void TestMainWidget::emptyAndFilledListPages()
     const QString picture = m_dir->filePath("a.png");
     writeImage(picture, 64, 48);
     window.openFile(picture);
-    QCOMPARE(window.currentKind(), int(Image));
+    QCOMPARE(window.currentKind(), int(Kind::Image));
     QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 2);
     QVERIFY(child<QFrame>(window, "frameListHeader")->isVisible());
-    QCOMPARE(window.queue(Image), QStringList{picture});
+    QCOMPARE(window.queue(Kind::Image), QStringList{picture});
     QTest::mouseClick(child<QPushButton>(window, "btnVideoCompress"), Qt::LeftButton);
     QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 0);
     QVERIFY(child<QFrame>(window, "frameListHeader")->isHidden());

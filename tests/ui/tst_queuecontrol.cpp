@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "SampleFiles.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3, Word = 4 };
 
 // A video long enough for a run to last a few seconds.
 bool makeLongVideo(const QString& path)
@@ -109,7 +109,7 @@ void TestQueueControl::emptyQueueEndsAtTheNextTick()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    driver.showKind(Video);
+    driver.showKind(Kind::Video);
     driver.pressStart();
     QCOMPARE(driver.buttonText(), QString("压缩中..."));
     QVERIFY(window.isQueueRunning());
@@ -129,7 +129,7 @@ void TestQueueControl::corruptFilesFailAndTheQueueEnds()
     window.show();
     WindowDriver driver(window);
     driver.addFiles(corrupt);
-    for (int kind : {Video, Image, PowerPoint, Pdf, Word}) {
+    for (int kind : {Kind::Video, Kind::Image, Kind::PowerPoint, Kind::Pdf, Kind::Word}) {
         driver.showKind(kind);
         driver.pressStart();
         QVERIFY2(driver.waitForRunEnd(120000), qPrintable(QString("kind %1 did not end").arg(kind)));
@@ -166,17 +166,17 @@ void TestQueueControl::refusalsWhileRunning()
     QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &enter);
     QVERIFY(!enter.isAccepted());
-    QWidget* row = driver.list(Video)->itemWidget(driver.list(Video)->item(0));
+    QWidget* row = driver.list(Kind::Video)->itemWidget(driver.list(Kind::Video)->item(0));
     QTest::mouseClick(row->findChild<QPushButton*>("btnRemove"), Qt::LeftButton);
     QTRY_COMPARE(answerer.answered(), 4);
     QCOMPARE(answerer.texts().at(0), QString("提示|现在不能添加文件|正在压缩中，请等待当前任务完成后再添加文件"));
     QVERIFY(answerer.texts().at(1).contains("现在不能添加文件"));
     QVERIFY(answerer.texts().at(2).contains("现在不能添加文件"));
     QCOMPARE(answerer.texts().at(3), QString("提示|移除失败|压缩任务正在运行，现在不能移除列表项"));
-    QCOMPARE(window.queue(Video), QStringList{video});
-    QCOMPARE(driver.rowCount(Video), 1);
+    QCOMPARE(window.queue(Kind::Video), QStringList{video});
+    QCOMPARE(driver.rowCount(Kind::Video), 1);
     QVERIFY(driver.waitForRunEnd(120000));
-    QCOMPARE(driver.states(Video), QStringList{"已完成"});
+    QCOMPARE(driver.states(Kind::Video), QStringList{"已完成"});
 }
 
 void TestQueueControl::rerunDispatchesOnlyNewFiles()
@@ -189,19 +189,19 @@ void TestQueueControl::rerunDispatchesOnlyNewFiles()
     driver.addFiles(first);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
-    QCOMPARE(JsonParsing::readHistory(Image, "history.json").size(), 3);
-    QCOMPARE(window.queueIndex(Image), 3);
+    QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 3);
+    QCOMPARE(window.queueIndex(Kind::Image), 3);
 
     const QStringList second = images(2, "second");
     driver.addFiles(second);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
-    const QList<QStringList> history = JsonParsing::readHistory(Image, "history.json");
+    const QList<QStringList> history = JsonParsing::readHistory(Kind::Image, "history.json");
     QCOMPARE(history.size(), 5);
     QCOMPARE(history.at(3).value(1), second.at(0));
     QCOMPARE(history.at(4).value(1), second.at(1));
-    QCOMPARE(driver.states(Image), repeated("已完成", 5));
-    QCOMPARE(driver.rowText(Image, 4, "labelNumber"), QString("5"));
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 5));
+    QCOMPARE(driver.rowText(Kind::Image, 4, "labelNumber"), QString("5"));
 }
 
 void TestQueueControl::optionChangeRunsEverythingAgain()
@@ -214,12 +214,12 @@ void TestQueueControl::optionChangeRunsEverythingAgain()
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
     QTest::mouseClick(window.findChild<QRadioButton*>("rbMin"), Qt::LeftButton);
-    QCOMPARE(window.queueIndex(Image), 0);
+    QCOMPARE(window.queueIndex(Kind::Image), 0);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
-    QCOMPARE(JsonParsing::readHistory(Image, "history.json").size(), 6);
-    QCOMPARE(driver.states(Image), repeated("已完成", 3));
-    QCOMPARE(window.queueIndex(Image), 3);
+    QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 6);
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 3));
+    QCOMPARE(window.queueIndex(Kind::Image), 3);
 }
 
 void TestQueueControl::clearingARunningListGivesTheSlotsBack()
@@ -236,7 +236,7 @@ void TestQueueControl::clearingARunningListGivesTheSlotsBack()
     driver.pressStart();
     QTRY_COMPARE(window.freeTaskSlots(), 1);
     QTest::mouseClick(window.findChild<QPushButton*>("btnClear"), Qt::LeftButton);
-    QCOMPARE(driver.rowCount(Video), 0);
+    QCOMPARE(driver.rowCount(Kind::Video), 0);
     QCOMPARE(window.freeTaskSlots(), 4);
     QVERIFY(driver.waitForRunEnd(5000));
     QCOMPARE(driver.buttonText(), QString("开始压缩"));
@@ -245,7 +245,7 @@ void TestQueueControl::clearingARunningListGivesTheSlotsBack()
     driver.addFiles(videos.mid(0, 1));
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(120000));
-    QCOMPARE(driver.states(Video), QStringList{"已完成"});
+    QCOMPARE(driver.states(Kind::Video), QStringList{"已完成"});
 }
 
 void TestQueueControl::chosenOutputFolder()
@@ -261,7 +261,7 @@ void TestQueueControl::chosenOutputFolder()
     window.show();
     WindowDriver driver(window);
     driver.addFiles({picture, pdf});
-    driver.showKind(Image);
+    driver.showKind(Kind::Image);
     QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
     {
         ModalAnswerer answerer(ModalAnswerer::chooseFolder(chosen));
@@ -269,7 +269,7 @@ void TestQueueControl::chosenOutputFolder()
         QCOMPARE(answerer.answered(), 1);
     }
     // The chosen folder serves every kind whose output option says so.
-    for (int kind : {Image, Pdf}) {
+    for (int kind : {Kind::Image, Kind::Pdf}) {
         driver.showKind(kind);
         QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
         driver.pressStart();
@@ -279,7 +279,7 @@ void TestQueueControl::chosenOutputFolder()
     QVERIFY(QFileInfo::exists(chosen + "/c_picture.png"));
     QVERIFY(QFileInfo::exists(chosen + "/c_document.pdf"));
     QVERIFY(!QFileInfo::exists(m_dir->filePath("source/c_picture.png")));
-    QCOMPARE(JsonParsing::readHistory(Pdf, "history.json").value(0).value(2), chosen + "/c_document.pdf");
+    QCOMPARE(JsonParsing::readHistory(Kind::Pdf, "history.json").value(0).value(2), chosen + "/c_document.pdf");
 }
 
 void TestQueueControl::suffixOfNoKindIsRefused()
@@ -292,7 +292,7 @@ void TestQueueControl::suffixOfNoKindIsRefused()
     window.openFile(text);
     QCOMPARE(answerer.answered(), 1);
     QVERIFY(answerer.texts().first().contains("不支持该格式文件！"));
-    for (int kind = 0; kind < MainWidget::kKindCount; ++kind)
+    for (int kind = 0; kind < Kind::Count; ++kind)
         QVERIFY(window.queue(kind).isEmpty());
     QListWidget* videoList = window.findChild<QListWidget*>("listWidgetVideo");
     QCOMPARE(videoList->count(), 0);

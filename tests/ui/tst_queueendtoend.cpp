@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "OoxmlPackage.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3, Word = 4 };
 
 QString megabytes(qint64 bytes)
 {
@@ -51,14 +51,14 @@ void drop(MainWidget& window, const QStringList& paths)
 bool opens(int kind, const QString& path)
 {
     switch (kind) {
-    case Video: {
+    case Kind::Video: {
         VideoCompressCore probe(nullptr);
         const VideoInfo info = probe.videoInfo(path);
         return info.width > 0 && info.height > 0;
     }
-    case Image:
+    case Kind::Image:
         return !QImage(path).isNull();
-    case Pdf:
+    case Kind::Pdf:
         return PdfFactory::pageCount(path) == 3;
     default:
         return !OoxmlPackage::read(path).isEmpty();
@@ -69,11 +69,11 @@ bool opens(int kind, const QString& path)
 QString expectedName(int kind, const QString& input)
 {
     const QFileInfo info(input);
-    if (kind == PowerPoint)
+    if (kind == Kind::PowerPoint)
         return "c_" + info.baseName() + ".pptx";
-    if (kind == Word)
+    if (kind == Kind::Word)
         return "c_" + info.baseName() + ".docx";
-    if (kind == Image)
+    if (kind == Kind::Image)
         return "c_" + info.baseName() + "." + info.suffix();
     return "c_" + info.fileName();
 }
@@ -118,14 +118,14 @@ void TestQueueEndToEnd::cleanupTestCase()
 void TestQueueEndToEnd::everyKindEndToEnd()
 {
     // One file of every suffix; the images come in as a folder, the PDF by a drop.
-    QStringList byKind[MainWidget::kKindCount];
+    QStringList byKind[Kind::Count];
     for (const QString& suffix : SampleFiles::videoSuffixes())
-        byKind[Video] << m_inputs + "/clip." + suffix;
+        byKind[Kind::Video] << m_inputs + "/clip." + suffix;
     for (const QString& suffix : SampleFiles::imageSuffixes())
-        byKind[Image] << m_inputs + "/pictures/照片 " + suffix + "." + suffix;
-    byKind[PowerPoint] << m_inputs + "/old slides.ppt" << m_inputs + "/deck.pptx";
-    byKind[Pdf] << m_inputs + "/手册 一.pdf";
-    byKind[Word] << m_inputs + "/old minutes.doc" << m_inputs + "/report.docx";
+        byKind[Kind::Image] << m_inputs + "/pictures/照片 " + suffix + "." + suffix;
+    byKind[Kind::PowerPoint] << m_inputs + "/old slides.ppt" << m_inputs + "/deck.pptx";
+    byKind[Kind::Pdf] << m_inputs + "/手册 一.pdf";
+    byKind[Kind::Word] << m_inputs + "/old minutes.doc" << m_inputs + "/report.docx";
     for (const QStringList& paths : byKind) {
         for (const QString& path : paths)
             QVERIFY2(SampleFiles::make(path, m_dir.path()), qPrintable(path));
@@ -134,19 +134,19 @@ void TestQueueEndToEnd::everyKindEndToEnd()
     MainWidget window;
     window.show();
     WindowDriver driver(window);
-    for (const QString& path : byKind[Video]) {
+    for (const QString& path : byKind[Kind::Video]) {
         window.switchPageBySuffix(QFileInfo(path).suffix());
         window.addFile(path);
     }
-    driver.showKind(Image);
+    driver.showKind(Kind::Image);
     window.addDir(m_inputs + "/pictures");
-    drop(window, byKind[Pdf]);
-    for (const QString& path : byKind[PowerPoint] + byKind[Word]) {
+    drop(window, byKind[Kind::Pdf]);
+    for (const QString& path : byKind[Kind::PowerPoint] + byKind[Kind::Word]) {
         window.switchPageBySuffix(QFileInfo(path).suffix());
         window.addFile(path);
     }
 
-    const int kinds[] = {Video, Image, PowerPoint, Pdf, Word};
+    const int kinds[] = {Kind::Video, Kind::Image, Kind::PowerPoint, Kind::Pdf, Kind::Word};
     for (int kind : kinds) {
         QStringList expected = byKind[kind];
         QStringList queued = window.queue(kind);

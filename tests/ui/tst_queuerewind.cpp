@@ -12,6 +12,7 @@
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "SampleFiles.h"
@@ -23,7 +24,6 @@
 namespace
 {
 
-enum Kind { Video = 0, Image = 1 };
 
 // Follows every engine the window makes, from the moment it exists to its final report: which output
 // each engine writes, and whether two engines ever wrote one output at the same time.
@@ -230,12 +230,12 @@ void TestQueueRewind::optionChangeWhileALongVideoRuns()
     QVERIFY2(driver.waitForRunEnd(240000), "the run never ended");
     QCOMPARE(driver.buttonText(), QString("开始压缩"));
     QCOMPARE(window.freeTaskSlots(), 4);
-    QCOMPARE(driver.states(Video), QStringList({"已完成", "已完成"}));
+    QCOMPARE(driver.states(Kind::Video), QStringList({"已完成", "已完成"}));
     QVERIFY2(watch.clashes().isEmpty(),
              qPrintable("written by two engines at once: " + watch.clashes().join(", ")));
     // Both files ran again with the new option, the long one once it had ended; each result took
     // the place of the file's earlier one.
-    const QStringList inputs = inputsOf(JsonParsing::readHistory(Video, "history.json"));
+    const QStringList inputs = inputsOf(JsonParsing::readHistory(Kind::Video, "history.json"));
     QCOMPARE(inputs.count(shortVideo), 2);
     QCOMPARE(inputs.count(longVideo), 2);
     QCOMPARE(watch.finalReports(), 4);
@@ -245,11 +245,11 @@ void TestQueueRewind::optionChangeWhileALongVideoRuns()
 
     const QString third = m_dir->filePath("third.mp4");
     QVERIFY(makeVideo(third, 1));
-    addAfterTheRun(driver, third, Video, 2);
+    addAfterTheRun(driver, third, Kind::Video, 2);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(240000));
-    QCOMPARE(driver.states(Video), QStringList({"已完成", "已完成", "已完成"}));
-    QCOMPARE(JsonParsing::readHistory(Video, "history.json").size(), 5);
+    QCOMPARE(driver.states(Kind::Video), QStringList({"已完成", "已完成", "已完成"}));
+    QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 5);
 }
 
 void TestQueueRewind::optionChangeAmidTwentyPictures()
@@ -271,7 +271,7 @@ void TestQueueRewind::optionChangeAmidTwentyPictures()
     watch.onReport([&](QObject*, float progress, bool stat, const QString&) {
         if (dispatchedBeforeClick >= 0 || !(stat || progress < 0) || watch.finalReports() < 5)
             return;
-        dispatchedBeforeClick = JsonParsing::readHistory(Image, "history.json").size();
+        dispatchedBeforeClick = JsonParsing::readHistory(Kind::Image, "history.json").size();
         runningAtClick = watch.active();
         QTest::mouseClick(window.findChild<QRadioButton*>("rbMax"), Qt::LeftButton);
     });
@@ -282,14 +282,14 @@ void TestQueueRewind::optionChangeAmidTwentyPictures()
 
     QCOMPARE(driver.buttonText(), QString("开始压缩"));
     QCOMPARE(window.freeTaskSlots(), 4);
-    QCOMPARE(window.queueIndex(Image), 20);
-    for (const QString& state : driver.states(Image))
+    QCOMPARE(window.queueIndex(Kind::Image), 20);
+    for (const QString& state : driver.states(Kind::Image))
         QCOMPARE(state, QString("已完成"));
     QVERIFY(driver.mostEnginesAtOnce() <= 4);
     QVERIFY2(watch.clashes().isEmpty(),
              qPrintable("written by two engines at once: " + watch.clashes().join(", ")));
     // Every picture dispatched before the change ran once more, the others once.
-    const QStringList inputs = inputsOf(JsonParsing::readHistory(Image, "history.json"));
+    const QStringList inputs = inputsOf(JsonParsing::readHistory(Kind::Image, "history.json"));
     QCOMPARE(inputs.size(), dispatchedBeforeClick + 20);
     for (int i = 0; i < pictures.size(); ++i)
         QCOMPARE(inputs.count(pictures.at(i)), i < dispatchedBeforeClick ? 2 : 1);
@@ -297,10 +297,10 @@ void TestQueueRewind::optionChangeAmidTwentyPictures()
 
     const QString more = m_dir->filePath("more.png");
     QVERIFY(SampleFiles::make(more, m_dir->path()));
-    addAfterTheRun(driver, more, Image, 20);
+    addAfterTheRun(driver, more, Kind::Image, 20);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(120000));
-    QCOMPARE(driver.states(Image).last(), QString("已完成"));
+    QCOMPARE(driver.states(Kind::Image).last(), QString("已完成"));
 }
 
 QTEST_MAIN(TestQueueRewind)

@@ -9,6 +9,7 @@
 
 #include "DpiScale.h"
 #include "FontFallbacks.h"
+#include "Kind.h"
 #include "WindowsLookStyle.h"
 #include "HistoryWidget.h"
 #include "JsonParsing.h"
@@ -159,10 +160,10 @@ void TestScreenshots::historyWindow()
     for (int i = 0; i < 4; ++i) {
         const QString in = m_dir->filePath(QString::fromUtf8(names[i]));
         const QString out = m_dir->filePath("c_" + QString::fromUtf8(names[i]));
-        QVERIFY(JsonParsing::addHistory(1, dates[i], in, out));
+        QVERIFY(JsonParsing::addHistory(Kind::Image, dates[i], in, out));
     }
     HistoryWidget window;
-    window.showHistory(1, "history.json");
+    window.showHistory(Kind::Image, "history.json");
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     save("history-window", &window, scalePixels(12));

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "MainWidget.h"
 #include "OoxmlPackage.h"
 #include "SampleFiles.h"
@@ -21,7 +22,6 @@
 namespace
 {
 
-enum Kind { Video = 0, Image = 1, PowerPoint = 2, Pdf = 3 };
 
 // The encoder settings that x265 writes into its stream hold the constant-rate factor ("crf=27.0").
 // The input is MPEG-4 Part 2, whose stream names no such setting.
@@ -159,7 +159,7 @@ void TestStartSteps::strengthSliderGivesTheCrf()
     driver.addFiles({video});
     window.findChild<QSlider*>("sliderCompVal")->setValue(slider);
     runToTheEnd(driver);
-    QCOMPARE(driver.states(Video).value(0), QString("已完成"));
+    QCOMPARE(driver.states(Kind::Video).value(0), QString("已完成"));
     QCOMPARE(crfOf(m_dir->filePath("c_clip.mkv")), crf);
 }
 
@@ -186,7 +186,7 @@ void TestStartSteps::imageQualityIsCappedAt100()
     driver.addFiles({jpg, png});
     retype(window.findChild<QLineEdit*>("lineEditQuality"), typed);
     runToTheEnd(driver);
-    QCOMPARE(driver.states(Image).value(0), QString("已完成"));
+    QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
 
     // Both tools are given the capped level: convert as its quality, pngquant as its upper bound.
     const QString level = QString::number(quality);
@@ -194,7 +194,7 @@ void TestStartSteps::imageQualityIsCappedAt100()
     QVERIFY2(commandLogged(" --quality 10-" + level + " "), qPrintable(TestEnv::logLines().join('\n')));
     // A real level is what the JPEG holds (ImageMagick takes 0 for its own default).
     if (quality > 0) {
-        QCOMPARE(driver.states(Image), QStringList({"已完成", "已完成"}));
+        QCOMPARE(driver.states(Kind::Image), QStringList({"已完成", "已完成"}));
         QCOMPARE(jpegQuality(m_dir->filePath("c_photo.jpg")), quality);
     }
 }
@@ -212,7 +212,7 @@ void TestStartSteps::customSizeIsScaled()
     retype(window.findChild<QLineEdit*>("lineEditImageHeight"), "600");
     retype(window.findChild<QLineEdit*>("lineEditScale"), "50");
     runToTheEnd(driver);
-    QCOMPARE(driver.states(Image).value(0), QString("已完成"));
+    QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
     QCOMPARE(QImage(m_dir->filePath("c_large.jpg")).size(), QSize(400, 300));
 }
 
@@ -228,15 +228,15 @@ void TestStartSteps::documentOutputNames()
     WindowDriver driver(window);
     driver.addFiles({presentation, pdf});
     // A PowerPoint result is named by the base name, up to the first dot; a PDF keeps its whole name.
-    driver.showKind(PowerPoint);
+    driver.showKind(Kind::PowerPoint);
     runToTheEnd(driver);
-    QCOMPARE(driver.states(PowerPoint).value(0), QString("已完成"));
-    driver.showKind(Pdf);
+    QCOMPARE(driver.states(Kind::PowerPoint).value(0), QString("已完成"));
+    driver.showKind(Kind::Pdf);
     runToTheEnd(driver);
-    QCOMPARE(driver.states(Pdf).value(0), QString("已完成"));
-    QCOMPARE(JsonParsing::readHistory(PowerPoint, "history.json").value(0).value(2),
+    QCOMPARE(driver.states(Kind::Pdf).value(0), QString("已完成"));
+    QCOMPARE(JsonParsing::readHistory(Kind::PowerPoint, "history.json").value(0).value(2),
              m_dir->filePath("c_report.pptx"));
-    QCOMPARE(JsonParsing::readHistory(Pdf, "history.json").value(0).value(2), m_dir->filePath("c_a.b.pdf"));
+    QCOMPARE(JsonParsing::readHistory(Kind::Pdf, "history.json").value(0).value(2), m_dir->filePath("c_a.b.pdf"));
     QVERIFY(QFileInfo(m_dir->filePath("c_report.pptx")).size() > 0);
     QVERIFY(QFileInfo(m_dir->filePath("c_a.b.pdf")).size() > 0);
 }

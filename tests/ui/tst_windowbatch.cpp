@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "JsonParsing.h"
+#include "Kind.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "OutputPaths.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-enum Kind { Image = 1, Pdf = 3 };
 
 // Set in the two child programs of twoWindowsAtOnce: where their inputs are and their results go.
 const char* const kChildInputs = "VX_TEST_CHILD_INPUTS";
@@ -64,7 +64,7 @@ bool runImages(MainWidget& window, const QStringList& images, const QString& out
         QTest::mouseClick(window.findChild<QPushButton*>("btnChangeDir"), Qt::LeftButton);
     }
     driver.pressStart();
-    return driver.waitForRunEnd(240000) && !driver.states(Image).contains("压缩失败");
+    return driver.waitForRunEnd(240000) && !driver.states(Kind::Image).contains("压缩失败");
 }
 
 } // namespace
@@ -129,7 +129,7 @@ void TestWindowBatch::batchLeavesNoIntermediateFiles()
     window.show();
     WindowDriver driver(window);
     driver.addFiles(images + pdfs);
-    for (int kind : {Image, Pdf}) {
+    for (int kind : {Kind::Image, Kind::Pdf}) {
         driver.showKind(kind);
         driver.pressStart();
         QVERIFY(driver.waitForRunEnd(300000));
@@ -162,9 +162,9 @@ void TestWindowBatch::clashingNamesGetTheirOwnResults()
     driver.addFiles(inputs);
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(60000));
-    QCOMPARE(driver.states(Image), QStringList(QVector<QString>(4, "已完成").toList()));
+    QCOMPARE(driver.states(Kind::Image), QStringList(QVector<QString>(4, "已完成").toList()));
 
-    const QList<QStringList> history = JsonParsing::readHistory(Image, "history.json");
+    const QList<QStringList> history = JsonParsing::readHistory(Kind::Image, "history.json");
     QCOMPARE(history.size(), 4);
     QSet<QString> outputs;
     for (const QStringList& entry : history)

@@ -7,15 +7,16 @@
 #include <QtTest>
 
 #include "FontFallbacks.h"
+#include "Kind.h"
 #include "MainWidget.h"
 #include "RunningTools.h"
 #include "ThreadPool.h"
 
 namespace {
 
-const char* const kModeButtons[MainWidget::kKindCount] = {"btnVideoCompress", "btnImageCompress", "btnPPTCompress",
+const char* const kModeButtons[Kind::Count] = {"btnVideoCompress", "btnImageCompress", "btnPPTCompress",
                                                            "btnPDFCompress", "btnWordCompress"};
-const char* const kLists[MainWidget::kKindCount] = {"listWidgetVideo", "listWidgetImage", "listWidgetPPT",
+const char* const kLists[Kind::Count] = {"listWidgetVideo", "listWidgetImage", "listWidgetPPT",
                                                      "listWidgetPDF", "listWidgetDoc"};
 const char* const kEngines[] = {"VideoCompressCore", "ImageCompressCore", "DocCompressCore"};
 
