@@ -23,8 +23,8 @@
 
 #include "ImageCompressCore.h"
 #include "TestEnv.h"
-#include "core/Tool.h"
-#include "platform/PlatformConstants.h"
+#include "Tool.h"
+#include "PlatformConstants.h"
 
 namespace
 {

@@ -1,23 +1,17 @@
-# vx_add_library(NAME DIR [LIBS ...]): a static library of every source in DIR (recursively).
-# Sources are gathered by glob so that adding a class is adding its two files.
+# vx_add_library(NAME DIR [LIBS ...]): a static library of the sources directly in DIR (not its
+# subfolders, which are libraries of their own). Sources are gathered by glob so that adding a class
+# is adding its two files.
+#
+# The layers (platform, core, engines, ui, app) are kept apart by the include path: a library puts
+# only its own folder on the path of the libraries that link it, and headers are included by their
+# bare names ("Tool.h"). A lower layer therefore cannot include a header of a higher one: the
+# compiler does not find it, and the build stops at the file that tried.
 function(vx_add_library name dir)
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-       ${dir}/*.cpp ${dir}/*.c ${dir}/*.h ${dir}/*.ui)
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c ${dir}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-  # A subfolder that builds its own library (VX_GLOB_EXCLUDE, a pattern set by the caller).
-  if(VX_GLOB_EXCLUDE)
-    list(FILTER sources EXCLUDE REGEX "${VX_GLOB_EXCLUDE}")
-  endif()
-  if(NOT sources)
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${dir} ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARGN})
-    return()
-  endif()
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${dir} ${CMAKE_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC ${dir})
   target_link_libraries(${name} PUBLIC ${ARGN})
-  set_target_properties(${name} PROPERTIES AUTOUIC_SEARCH_PATHS ${CMAKE_SOURCE_DIR}/ui/forms)
 endfunction()
 
 # vx_add_tests(DIR LIBS ...): one QtTest executable per tst_*.cpp in DIR, registered with CTest.

@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "platform/Win32Api.h"
+#include "Win32Api.h"
 
 namespace
 {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <new>
 
-#include "platform/PlatformConstants.h"
-#include "platform/WinCrt.h"
+#include "PlatformConstants.h"
+#include "WinCrt.h"
 
 namespace
 {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/Win32Api.h"
+#include "Win32Api.h"
 
 // File and folder helpers, each for an 8-bit and a wide path. Paths are plain texts that use the
 // platform's separator (PlatformConstants::separatorChar); nothing is normalised. Failures are

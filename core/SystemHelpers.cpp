@@ -1,6 +1,6 @@
 #include "SystemHelpers.h"
 
-#include "platform/Win32Api.h"
+#include "Win32Api.h"
 
 bool isInstanceRunning(const std::wstring& name)
 {

@@ -1,6 +1,6 @@
 #include "codecvt_gbk.h"
 
-#include "platform/com/SystemConstants.h"
+#include "SystemConstants.h"
 
 codecvt_gbk::codecvt_gbk()
     : std::codecvt_byname<wchar_t, char, std::mbstate_t>(SystemConstants::gbkLocaleName(), 0)

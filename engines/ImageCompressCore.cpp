@@ -5,13 +5,13 @@
 #include <QTimer>
 
 #include "ImageScale.h"
-#include "core/OutputPaths.h"
-#include "core/RunningTools.h"
-#include "core/SmallerResult.h"
-#include "core/TempFolder.h"
-#include "core/Tool.h"
-#include "core/ToolCommand.h"
-#include "platform/PlatformConstants.h"
+#include "OutputPaths.h"
+#include "RunningTools.h"
+#include "SmallerResult.h"
+#include "TempFolder.h"
+#include "Tool.h"
+#include "ToolCommand.h"
+#include "PlatformConstants.h"
 
 int g_imageEngineCount = 0;
 const QString g_gifsiclePath = PlatformConstants::gifsicleProgram();

@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include "core/Tool.h"
-#include "core/ToolCommand.h"
-#include "platform/PlatformConstants.h"
+#include "Tool.h"
+#include "ToolCommand.h"
+#include "PlatformConstants.h"
 
 int g_imageScaleCount = 0;
 

@@ -2,12 +2,12 @@
 
 #include "CpelmomenuModule.h"
 #include "WideStringHelpers.h"
-#include "platform/com/GlobalMemory.h"
-#include "platform/com/ShellApi.h"
-#include "platform/com/SystemConstants.h"
-#include "platform/com/WinGdi.h"
-#include "platform/com/WinMenu.h"
-#include "platform/com/WinString.h"
+#include "GlobalMemory.h"
+#include "ShellApi.h"
+#include "SystemConstants.h"
+#include "WinGdi.h"
+#include "WinMenu.h"
+#include "WinString.h"
 
 OBJECT_ENTRY_AUTO(CLSID_PelmoMenuExt, CPelmoMenuExt)
 

@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "PelmoMenuGuids.h"
-#include "platform/com/AtlComMap.h"
-#include "platform/com/AtlObjectMap.h"
-#include "platform/com/CComCoClass.h"
-#include "platform/com/CComObjectRootEx.h"
-#include "platform/com/CComSingleThreadModel.h"
-#include "platform/com/IContextMenu.h"
-#include "platform/com/IDispatchImpl.h"
-#include "platform/com/IShellExtInit.h"
+#include "AtlComMap.h"
+#include "AtlObjectMap.h"
+#include "CComCoClass.h"
+#include "CComObjectRootEx.h"
+#include "CComSingleThreadModel.h"
+#include "IContextMenu.h"
+#include "IDispatchImpl.h"
+#include "IShellExtInit.h"
 #include "resource.h"
 
 // The context-menu handler: offers "用Vornex打开" for one selected item whose name ends with a

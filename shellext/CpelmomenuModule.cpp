@@ -1,9 +1,9 @@
 #include "CpelmomenuModule.h"
 
-#include "platform/com/CAtlModule.h"
-#include "platform/com/SystemConstants.h"
-#include "platform/com/WinModule.h"
-#include "platform/com/WinString.h"
+#include "CAtlModule.h"
+#include "SystemConstants.h"
+#include "WinModule.h"
+#include "WinString.h"
 
 namespace
 {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "PelmoMenuGuids.h"
-#include "platform/com/CAtlDllModuleT.h"
+#include "CAtlDllModuleT.h"
 #include "resource.h"
 
 // The extension library's module: its type library and its own registry step (the same script as

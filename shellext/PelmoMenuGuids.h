@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/com/IDispatch.h"
+#include "IDispatch.h"
 
 // The identities of the extension: its class, its interface and its type library.
 extern const CLSID CLSID_PelmoMenuExt;

@@ -1,8 +1,8 @@
 #include "WideStringHelpers.h"
 
-#include "platform/com/SystemConstants.h"
-#include "platform/com/WinFind.h"
-#include "platform/com/WinString.h"
+#include "SystemConstants.h"
+#include "WinFind.h"
+#include "WinString.h"
 
 namespace
 {

@@ -8,7 +8,8 @@
 
 #include "DpiScale.h"
 #include "QCustomShadowEffect.h"
-#include "platform/Win32Api.h"
+#include "Win32Api.h"
+#include "Win32Window.h"
 
 QBaseDialog::QBaseDialog(QWidget* parent) : QDialog(parent), m_dragOffset(0, 0), m_pressed(false) {}
 
@@ -47,7 +48,7 @@ void QBaseDialog::emptyHook() {}
 
 int QBaseDialog::execForeground()
 {
-    Win32Api::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(winId()));
+    Win32Window::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(winId()));
     return exec();
 }
 

@@ -2,13 +2,13 @@
 
 #include <QFileInfo>
 
-#include "platform/com/CComObject.h"
-#include "platform/com/HDropDataObject.h"
-#include "platform/com/IClassFactory.h"
-#include "platform/com/IShellExtInit.h"
-#include "platform/com/WinMenu.h"
-#include "platform/com/WinModule.h"
-#include "platform/com/WinRegistryApi.h"
+#include "CComObject.h"
+#include "HDropDataObject.h"
+#include "IClassFactory.h"
+#include "IShellExtInit.h"
+#include "WinMenu.h"
+#include "WinModule.h"
+#include "WinRegistryApi.h"
 
 namespace
 {

@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
-#include "platform/com/Guid.h"
-#include "platform/com/IContextMenu.h"
+#include "Guid.h"
+#include "IContextMenu.h"
 
 // Plays the file manager's part for the registered context-menu handlers: finds the handlers of
 // a selection in the registry (files: HKCR\*, folders: HKCR\directory, ShellEx\ContextMenuHandlers),

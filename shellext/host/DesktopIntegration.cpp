@@ -10,7 +10,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include "platform/com/SystemConstants.h"
+#include "SystemConstants.h"
 
 namespace
 {

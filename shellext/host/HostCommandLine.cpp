@@ -8,7 +8,7 @@
 #include "ContextMenuHost.h"
 #include "DesktopIntegration.h"
 #include "ServerRegistration.h"
-#include "platform/com/SystemConstants.h"
+#include "SystemConstants.h"
 
 namespace
 {

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "platform/com/WinModule.h"
+#include "WinModule.h"
 
 namespace
 {

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "platform/com/ComTypes.h"
+#include "ComTypes.h"
 
 // Registers and unregisters an in-process server as regsvr32 does with /n /i: loads the library,
 // calls its DllInstall (with the command line "user" for the current user), and frees it again.

@@ -4,8 +4,8 @@
 
 #include <QtTest>
 
-#include "core/Digests.h"
-#include "core/Md5.h"
+#include "Digests.h"
+#include "Md5.h"
 
 // MD5 against RFC 1321, piecewise updates, and the digest helpers built on it.
 class DigestsTest : public QObject

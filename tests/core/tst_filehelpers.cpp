@@ -9,9 +9,9 @@
 #include <QtTest>
 
 #include "TestEnv.h"
-#include "core/FileHelpers.h"
-#include "core/SystemHelpers.h"
-#include "platform/Win32Api.h"
+#include "FileHelpers.h"
+#include "SystemHelpers.h"
+#include "Win32Api.h"
 
 Q_DECLARE_METATYPE(std::string)
 

@@ -4,9 +4,9 @@
 
 #include <QtTest>
 
-#include "core/CRijndael.h"
-#include "core/CipherHelpers.h"
-#include "core/TextCipher.h"
+#include "CRijndael.h"
+#include "CipherHelpers.h"
+#include "TextCipher.h"
 
 // The Rijndael cipher against FIPS 197 and SP 800-38A, its larger blocks, its chaining modes, and
 // the hexadecimal, padding and text-encryption helpers around it.

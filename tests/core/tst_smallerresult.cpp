@@ -7,8 +7,8 @@
 #include <QtTest>
 
 #include "TestEnv.h"
-#include "core/SmallerResult.h"
-#include "core/Tool.h"
+#include "SmallerResult.h"
+#include "Tool.h"
 
 Q_DECLARE_METATYPE(SmallerResult::Outcome)
 

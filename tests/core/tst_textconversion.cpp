@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "core/TextConversion.h"
+#include "TextConversion.h"
 
 // GBK, UTF-8 and wide text converted into each other, and the refusal of text that is not valid.
 class TextConversionTest : public QObject

@@ -5,13 +5,13 @@
 
 #include <QtTest>
 
-#include "core/Base64.h"
-#include "core/CommandLine.h"
-#include "core/TextCompare.h"
-#include "core/TextEdit.h"
-#include "core/TextFormat.h"
-#include "core/UrlCoding.h"
-#include "platform/Win32Api.h"
+#include "Base64.h"
+#include "CommandLine.h"
+#include "TextCompare.h"
+#include "TextEdit.h"
+#include "TextFormat.h"
+#include "UrlCoding.h"
+#include "Win32Api.h"
 
 Q_DECLARE_METATYPE(std::string)
 Q_DECLARE_METATYPE(std::vector<std::string>)

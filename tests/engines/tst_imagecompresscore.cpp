@@ -16,10 +16,10 @@
 #include "ImageCompressCore.h"
 #include "ImageScale.h"
 #include "TestEnv.h"
-#include "core/OutputPaths.h"
-#include "core/TempFolder.h"
-#include "core/Tool.h"
-#include "platform/PlatformConstants.h"
+#include "OutputPaths.h"
+#include "TempFolder.h"
+#include "Tool.h"
+#include "PlatformConstants.h"
 
 namespace
 {

@@ -10,8 +10,8 @@
 
 #include "ImageScale.h"
 #include "TestEnv.h"
-#include "core/Tool.h"
-#include "platform/PlatformConstants.h"
+#include "Tool.h"
+#include "PlatformConstants.h"
 
 // Resizing through the real convert and gifsicle into the temporary folder, and every way a resize
 // can fail ending in exactly one announcement with an empty path.

@@ -19,10 +19,10 @@
 #include "OoxmlPackage.h"
 #include "TestEnv.h"
 #include "VideoCompressCore.h"
-#include "core/OutputPaths.h"
-#include "core/TempFolder.h"
-#include "core/Tool.h"
-#include "platform/PlatformConstants.h"
+#include "OutputPaths.h"
+#include "TempFolder.h"
+#include "Tool.h"
+#include "PlatformConstants.h"
 
 namespace
 {

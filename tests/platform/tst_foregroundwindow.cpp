@@ -2,7 +2,8 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "platform/Win32Api.h"
+#include "Win32Api.h"
+#include "Win32Window.h"
 
 // SetForegroundWindow as this platform carries it out: the widget behind a window handle is
 // raised and becomes the active window.
@@ -27,14 +28,14 @@ void ForegroundWindowTest::activatesTheWidgetOfTheHandle()
     second.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&second));
 
-    QCOMPARE(Win32Api::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(first.winId())), Win32Api::kTrue);
+    QCOMPARE(Win32Window::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(first.winId())), Win32Api::kTrue);
     QVERIFY(QTest::qWaitForWindowActive(&first));
     QCOMPARE(QApplication::activeWindow(), &first);
 }
 
 void ForegroundWindowTest::unknownHandleFails()
 {
-    QCOMPARE(Win32Api::SetForegroundWindow(nullptr), Win32Api::kFalse);
+    QCOMPARE(Win32Window::SetForegroundWindow(nullptr), Win32Api::kFalse);
     QCOMPARE(Win32Api::GetLastError(), Win32Api::kErrorInvalidWindowHandle);
 
     WId gone = 0;
@@ -42,7 +43,7 @@ void ForegroundWindowTest::unknownHandleFails()
         QWidget widget;
         gone = widget.winId();
     }
-    QCOMPARE(Win32Api::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(gone)), Win32Api::kFalse);
+    QCOMPARE(Win32Window::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(gone)), Win32Api::kFalse);
     QCOMPARE(Win32Api::GetLastError(), Win32Api::kErrorInvalidWindowHandle);
 }
 

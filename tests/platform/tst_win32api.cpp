@@ -9,9 +9,9 @@
 #include <QtTest>
 
 #include "TestEnv.h"
-#include "platform/NativePath.h"
-#include "platform/Win32Api.h"
-#include "platform/WinCrt.h"
+#include "NativePath.h"
+#include "Win32Api.h"
+#include "WinCrt.h"
 
 // The Windows calls of the file and system helpers as this platform carries them out.
 class Win32ApiTest : public QObject

@@ -9,16 +9,16 @@
 
 #include "ContextMenuHost.h"
 #include "ShellExtEnv.h"
-#include "platform/com/CComObject.h"
-#include "platform/com/GlobalMemory.h"
-#include "platform/com/HDropDataObject.h"
-#include "platform/com/IClassFactory.h"
-#include "platform/com/IContextMenu.h"
-#include "platform/com/IDispatch.h"
-#include "platform/com/IShellExtInit.h"
-#include "platform/com/WinGdi.h"
-#include "platform/com/WinMenu.h"
-#include "platform/com/WinModule.h"
+#include "CComObject.h"
+#include "GlobalMemory.h"
+#include "HDropDataObject.h"
+#include "IClassFactory.h"
+#include "IContextMenu.h"
+#include "IDispatch.h"
+#include "IShellExtInit.h"
+#include "WinGdi.h"
+#include "WinMenu.h"
+#include "WinModule.h"
 
 namespace
 {

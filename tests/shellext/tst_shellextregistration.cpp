@@ -6,8 +6,8 @@
 
 #include "ServerRegistration.h"
 #include "ShellExtEnv.h"
-#include "platform/com/WinModule.h"
-#include "platform/com/WinRegistryApi.h"
+#include "WinModule.h"
+#include "WinRegistryApi.h"
 
 namespace
 {

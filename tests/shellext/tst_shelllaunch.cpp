@@ -12,7 +12,7 @@
 #include "ServerRegistration.h"
 #include "ShellExtEnv.h"
 #include "TestEnv.h"
-#include "platform/com/CommandLineSplitter.h"
+#include "CommandLineSplitter.h"
 
 namespace
 {

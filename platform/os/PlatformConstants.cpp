@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "com/SystemConstants.h"
+#include "SystemConstants.h"
 
 QString PlatformConstants::tempFolder()
 {

@@ -13,8 +13,6 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <QWidget>
-
 #include "NativePath.h"
 
 namespace
@@ -177,17 +175,9 @@ Win32Api::DWORD Win32Api::GetLastError()
     return t_lastError;
 }
 
-Win32Api::BOOL Win32Api::SetForegroundWindow(HWND window)
+void Win32Api::SetLastError(DWORD error)
 {
-    QWidget* widget = window ? QWidget::find(reinterpret_cast<WId>(window)) : nullptr;
-    if (!widget) {
-        setLastError(kErrorInvalidWindowHandle);
-        return kFalse;
-    }
-    QWidget* top = widget->window();
-    top->raise();
-    top->activateWindow();
-    return kTrue;
+    setLastError(error);
 }
 
 void Win32Api::GetNativeSystemInfo(SystemInfo* info)

@@ -8,6 +8,8 @@
 // std::filesystem. The names, arguments and results are those of the Windows functions, so the
 // helpers read the same on both systems; the comments say where this system has to differ.
 //
+// The window calls, which need Qt Widgets, are Win32Window's (platform/widgets).
+//
 // File attributes: the directory bit comes from the file's type and the read-only bit from the
 // owner's write permission; a name starting with '.' counts as hidden. The hidden, system and
 // archive bits that a caller sets are kept in the extended attribute "user.vx.attributes".
@@ -83,11 +85,8 @@ public:
     // Error code of this thread's last failed (or, for CreateMutexW, last) call.
     static DWORD GetLastError();
 
-    // Brings a window of this program to the front: the window handle is a widget's winId(), and the
-    // widget found for it is raised and activated. Windows refuses other programs' windows in most
-    // cases too; here they cannot be reached at all. A handle of no widget fails with
-    // kErrorInvalidWindowHandle.
-    static BOOL SetForegroundWindow(HWND window);
+    // Sets this thread's last error, as the window calls (Win32Window) do on failure.
+    static void SetLastError(DWORD error);
 
     // The processor architecture of the machine, from uname.
     static void GetNativeSystemInfo(SystemInfo* info);
