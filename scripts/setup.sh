@@ -5,8 +5,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
-  # build
-  cmake g++ make pkg-config
+  # build, and the check of the code's form
+  cmake g++ make pkg-config clang-format
   qtbase5-dev qtbase5-dev-tools
   libmupdf-dev mupdf-tools libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev libharfbuzz-dev
   libjpeg-dev libfreetype-dev zlib1g-dev libpng-dev libbrotli-dev
