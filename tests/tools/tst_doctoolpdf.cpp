@@ -1,3 +1,6 @@
+#include <cstring>
+#include <initializer_list>
+
 extern "C" {
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
@@ -38,6 +41,7 @@ private slots:
     void mergeKeepsPagesWhoseContentsLookAlike();
     void pagesKeepTheirTransparencyGroup();
     void mergeStoresFontsOfAnotherProducerOnce();
+    void readsTreesWhoseKidsLoop();
 
 private:
     int runDocTool(const QStringList& arguments, QString* error = nullptr);
@@ -799,6 +803,156 @@ void TestDocToolPdf::mergeKeepsPagesWhoseContentsLookAlike()
     QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + a + '*' + b + '*' + a, "-output=" + output}),
              0);
     QCOMPARE(pageContents(output), QList<QByteArray>({first, second, first}));
+}
+
+namespace
+{
+pdf_obj* pageDestination(fz_context* context, pdf_document* document, int page, const char* kind)
+{
+    pdf_obj* array = pdf_new_array(context, document, 5);
+    pdf_array_push(context, array, pdf_lookup_page_obj(context, document, page));
+    pdf_array_push_name(context, array, kind);
+    if (std::strcmp(kind, "XYZ") == 0) {
+        pdf_array_push_int(context, array, 0);
+        pdf_array_push_int(context, array, 800);
+        pdf_array_push_int(context, array, 0);
+    }
+    return array;
+}
+
+void putKids(fz_context* context, pdf_obj* node, std::initializer_list<pdf_obj*> kids)
+{
+    pdf_obj* array = pdf_dict_put_array(context, node, PDF_NAME(Kids), int(kids.size()));
+    for (pdf_obj* kid : kids)
+        pdf_array_push(context, array, kid);
+}
+
+void putName(fz_context* context, pdf_document* document, pdf_obj* node, const char* name, int page,
+             const char* kind)
+{
+    pdf_obj* pairs = pdf_dict_get(context, node, PDF_NAME(Names));
+    if (!pairs)
+        pairs = pdf_dict_put_array(context, node, PDF_NAME(Names), 4);
+    pdf_array_push_string(context, pairs, name, std::strlen(name));
+    pdf_array_push_drop(context, pairs, pageDestination(context, document, page, kind));
+}
+
+void putLabel(fz_context* context, pdf_document* document, pdf_obj* node, int start, const char* style,
+              int first)
+{
+    pdf_obj* numbers = pdf_dict_put_array(context, node, PDF_NAME(Nums), 2);
+    pdf_array_push_int(context, numbers, start);
+    pdf_obj* label = pdf_new_dict(context, document, 2);
+    pdf_array_push_drop(context, numbers, label);
+    pdf_dict_put_name(context, label, PDF_NAME(S), style);
+    if (first != 1)
+        pdf_dict_puts_drop(context, label, "St", pdf_new_int(context, first));
+}
+
+// Named destinations and page labels in trees of several levels whose /Kids lead back up and
+// into nodes met before, as damaged files have them, and a link on page 3 that leads by name.
+void addLoopingTrees(fz_context* context, pdf_document* document)
+{
+    pdf_obj* catalog = pdf_dict_get(context, pdf_trailer(context, document), PDF_NAME(Root));
+    pdf_obj* nodes[7] = {};
+    fz_try(context)
+    {
+        for (pdf_obj*& node : nodes)
+            node = pdf_add_new_dict(context, document, 3);
+        pdf_obj* const root = nodes[0];
+        pdf_obj* const middle = nodes[1];
+        pdf_obj* const first = nodes[2];
+        pdf_obj* const second = nodes[3];
+        pdf_dict_put(context, pdf_dict_put_dict(context, catalog, PDF_NAME(Names), 1), PDF_NAME(Dests), root);
+        putKids(context, root, {middle});
+        putKids(context, middle, {first, second, root, middle});
+        putName(context, document, first, "alpha", 1, "Fit");
+        putName(context, document, first, "beta", 2, "Fit");
+        putName(context, document, second, "gamma", 4, "XYZ");
+        putName(context, document, second, "omega", 0, "Fit");
+        putKids(context, second, {first, middle, root, second});
+
+        pdf_obj* const labels = nodes[4];
+        pdf_obj* const roman = nodes[5];
+        pdf_obj* const decimal = nodes[6];
+        pdf_dict_puts(context, catalog, "PageLabels", labels);
+        putKids(context, labels, {roman, decimal, labels});
+        putLabel(context, document, roman, 0, "r", 1);
+        putLabel(context, document, decimal, 3, "D", 7);
+        putKids(context, decimal, {roman, decimal, labels});
+
+        pdf_obj* link = pdf_add_new_dict(context, document, 4);
+        pdf_dict_put(context, link, PDF_NAME(Type), PDF_NAME(Annot));
+        pdf_dict_put(context, link, PDF_NAME(Subtype), PDF_NAME(Link));
+        pdf_dict_put_rect(context, link, PDF_NAME(Rect), fz_make_rect(72, 72, 200, 90));
+        pdf_obj* action = pdf_dict_put_dict(context, link, PDF_NAME(A), 2);
+        pdf_dict_put(context, action, PDF_NAME(S), PDF_NAME(GoTo));
+        pdf_dict_put_text_string(context, action, PDF_NAME(D), "gamma");
+        pdf_array_push_drop(
+            context,
+            pdf_dict_put_array(context, pdf_lookup_page_obj(context, document, 2), PDF_NAME(Annots), 1),
+            link);
+    }
+    fz_always(context)
+    {
+        for (pdf_obj* node : nodes)
+            pdf_drop_obj(context, node);
+    }
+    fz_catch(context)
+    {
+        fz_rethrow(context);
+    }
+}
+
+bool writeLoopingTrees(const QString& path)
+{
+    fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!context)
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray written = name + ".trees";
+    volatile bool ok = true;
+    pdf_document* document = nullptr;
+    fz_var(document);
+    fz_try(context)
+    {
+        document = pdf_open_document(context, name.constData());
+        addLoopingTrees(context, document);
+        pdf_save_document(context, document, written.constData(), nullptr);
+    }
+    fz_always(context)
+    {
+        pdf_drop_document(context, document);
+    }
+    fz_catch(context)
+    {
+        ok = false;
+    }
+    fz_drop_context(context);
+    return ok && QFile::remove(path) && QFile::rename(QString::fromUtf8(written), path);
+}
+} // namespace
+
+void TestDocToolPdf::readsTreesWhoseKidsLoop()
+{
+    PdfFactory::Options options;
+    options.pages = 6;
+    const QString input = makePdf("looping trees.pdf", options);
+    QVERIFY(!input.isEmpty());
+    QVERIFY(writeLoopingTrees(input));
+
+    const QString cut = m_dir.filePath("looping trees 2-6.pdf");
+    QString error;
+    QCOMPARE(
+        runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + cut, "-pageRange=2-6"}, &error),
+        0);
+    QCOMPARE(error, QString());
+    QCOMPARE(PdfFactory::pageCount(cut), 5);
+    // Every name once, on the cut's pages; the one whose page stayed behind is gone.
+    QCOMPARE(PdfFactory::namedDestinations(cut),
+             QStringList({"alpha -> page 1 Fit", "beta -> page 2 Fit", "gamma -> page 4 XYZ 0 800 0"}));
+    QCOMPARE(PdfFactory::pageLabels(cut), QStringList({"ii", "iii", "7", "8", "9"}));
+    QCOMPARE(PdfFactory::linkTargets(cut), QStringList({"2: page 4 XYZ 0 800 0"}));
 }
 
 QTEST_MAIN(TestDocToolPdf)

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "PdfTreeWalker.h"
+
 namespace
 {
 bool isKnownKind(const char* kind)
@@ -15,53 +17,6 @@ bool isKnownKind(const char* kind)
     return false;
 }
 
-int compareKey(fz_context* context, pdf_obj* key, const char* needle, size_t length)
-{
-    const char* bytes = pdf_to_str_buf(context, key);
-    const size_t size = pdf_to_str_len(context, key);
-    const int order = std::memcmp(bytes, needle, size < length ? size : length);
-    if (order != 0)
-        return order;
-    return size < length ? -1 : (size > length ? 1 : 0);
-}
-
-// Looks a name up in one node of a name tree and below: a binary search in sorted leaves, then a
-// plain one for trees that are not sorted as they should be.
-pdf_obj* lookupInTree(fz_context* context, pdf_obj* node, const char* needle, size_t length, int depth)
-{
-    if (!node || depth > 32)
-        return nullptr;
-    pdf_obj* limits = pdf_dict_get(context, node, PDF_NAME(Limits));
-    if (pdf_array_len(context, limits) == 2 &&
-        (compareKey(context, pdf_array_get(context, limits, 0), needle, length) > 0 ||
-         compareKey(context, pdf_array_get(context, limits, 1), needle, length) < 0))
-        return nullptr;
-    pdf_obj* pairs = pdf_dict_get(context, node, PDF_NAME(Names));
-    int low = 0;
-    int high = pdf_array_len(context, pairs) / 2 - 1;
-    while (low <= high) {
-        const int middle = (low + high) / 2;
-        const int order = compareKey(context, pdf_array_get(context, pairs, 2 * middle), needle, length);
-        if (order == 0)
-            return pdf_array_get(context, pairs, 2 * middle + 1);
-        if (order < 0)
-            low = middle + 1;
-        else
-            high = middle - 1;
-    }
-    for (int i = 0; i + 1 < pdf_array_len(context, pairs); i += 2) {
-        if (compareKey(context, pdf_array_get(context, pairs, i), needle, length) == 0)
-            return pdf_array_get(context, pairs, i + 1);
-    }
-    pdf_obj* kids = pdf_dict_get(context, node, PDF_NAME(Kids));
-    for (int i = 0; i < pdf_array_len(context, kids); ++i) {
-        pdf_obj* found = lookupInTree(context, pdf_array_get(context, kids, i), needle, length, depth + 1);
-        if (found)
-            return found;
-    }
-    return nullptr;
-}
-
 // A named destination: a name in the old /Dests dictionary, a string in the /Dests name tree (or,
 // failing that, in the dictionary). MuPDF's own lookup never reaches the tree when the dictionary
 // exists as well.
@@ -71,8 +26,8 @@ pdf_obj* lookupNamed(fz_context* context, pdf_document* document, pdf_obj* needl
     pdf_obj* old = pdf_dict_get(context, root, PDF_NAME(Dests));
     if (pdf_is_name(context, needle))
         return pdf_dict_get(context, old, needle);
-    pdf_obj* found = lookupInTree(context, pdf_dict_getp(context, root, "Names/Dests"),
-                                  pdf_to_str_buf(context, needle), pdf_to_str_len(context, needle), 0);
+    pdf_obj* found = PdfTreeWalker::find(context, pdf_dict_getp(context, root, "Names/Dests"),
+                                         PdfTreeWalker::Kind::Names, needle);
     return found ? found : pdf_dict_gets(context, old, pdf_to_str_buf(context, needle));
 }
 

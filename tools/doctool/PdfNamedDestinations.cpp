@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "PdfTreeWalker.h"
+
 namespace
 {
-const int kMaxDepth = 32;
-
 struct Pair {
     const char* name = nullptr;
     size_t length = 0;
@@ -39,42 +39,17 @@ PdfNamedDestinations PdfNamedDestinations::load(MuPdfSession& session, pdf_docum
         if (pair.valid && pair.length > 0)
             names.m_entries.push_back({QByteArray(pair.name, int(pair.length)), pair.destination});
     }
-    names.readTree(session, document, tree, 0);
-    return names;
-}
-
-void PdfNamedDestinations::readTree(MuPdfSession& session, pdf_document* document, pdf_obj* node, int depth)
-{
-    if (!node || depth > kMaxDepth)
-        return;
-    fz_context* context = session.context();
-    pdf_obj* kids = nullptr;
-    pdf_obj* pairs = nullptr;
-    int kidCount = 0;
-    int pairCount = 0;
-    session.run([&] {
-        kids = pdf_dict_get(context, node, PDF_NAME(Kids));
-        pairs = pdf_dict_get(context, node, PDF_NAME(Names));
-        kidCount = pdf_array_len(context, kids);
-        pairCount = pdf_array_len(context, pairs) / 2;
-    });
-    for (int i = 0; i < pairCount; ++i) {
+    for (const PdfTreeWalker::Pair& entry : PdfTreeWalker::pairs(session, tree, PdfTreeWalker::Kind::Names)) {
         Pair pair;
         session.run([&] {
-            pdf_obj* key = pdf_array_get(context, pairs, 2 * i);
-            pair.name = pdf_to_str_buf(context, key);
-            pair.length = pdf_to_str_len(context, key);
-            pair.valid = PdfDestination::resolve(context, document, pdf_array_get(context, pairs, 2 * i + 1),
-                                                 &pair.destination);
+            pair.name = pdf_to_str_buf(context, entry.key);
+            pair.length = pdf_to_str_len(context, entry.key);
+            pair.valid = PdfDestination::resolve(context, document, entry.value, &pair.destination);
         });
         if (pair.valid)
-            m_entries.push_back({QByteArray(pair.name, int(pair.length)), pair.destination});
+            names.m_entries.push_back({QByteArray(pair.name, int(pair.length)), pair.destination});
     }
-    for (int i = 0; i < kidCount; ++i) {
-        pdf_obj* kid = nullptr;
-        session.run([&] { kid = pdf_array_get(context, kids, i); });
-        readTree(session, document, kid, depth + 1);
-    }
+    return names;
 }
 
 PdfNamedDestinations PdfNamedDestinations::fromRecord(MuPdfSession& session, pdf_obj* record)

@@ -31,7 +31,5 @@ public:
     void write(MuPdfSession& session, pdf_document* target) const;
 
 private:
-    void readTree(MuPdfSession& session, pdf_document* document, pdf_obj* node, int depth);
-
     std::vector<Entry> m_entries;
 };

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "PdfTreeWalker.h"
+
 namespace
 {
-const int kMaxDepth = 32;
-
 struct RangeFacts {
     int start = -1;
     const char* style = "";
@@ -43,41 +43,16 @@ PdfPageLabels PdfPageLabels::load(MuPdfSession& session, pdf_document* document)
     fz_context* context = session.context();
     pdf_obj* tree = nullptr;
     session.run([&] { tree = pdf_dict_getp(context, pdf_trailer(context, document), "Root/PageLabels"); });
-    labels.readTree(session, tree, 0);
+    for (const PdfTreeWalker::Pair& pair :
+         PdfTreeWalker::pairs(session, tree, PdfTreeWalker::Kind::Numbers)) {
+        RangeFacts facts;
+        session.run([&] { readLabel(context, pair.key, pair.value, &facts); });
+        if (facts.start >= 0)
+            labels.m_ranges.push_back(rangeOfFacts(facts));
+    }
     std::stable_sort(labels.m_ranges.begin(), labels.m_ranges.end(),
                      [](const Range& a, const Range& b) { return a.start < b.start; });
     return labels;
-}
-
-void PdfPageLabels::readTree(MuPdfSession& session, pdf_obj* node, int depth)
-{
-    if (!node || depth > kMaxDepth)
-        return;
-    fz_context* context = session.context();
-    pdf_obj* kids = nullptr;
-    pdf_obj* numbers = nullptr;
-    int kidCount = 0;
-    int pairCount = 0;
-    session.run([&] {
-        kids = pdf_dict_get(context, node, PDF_NAME(Kids));
-        numbers = pdf_dict_get(context, node, PDF_NAME(Nums));
-        kidCount = pdf_array_len(context, kids);
-        pairCount = pdf_array_len(context, numbers) / 2;
-    });
-    for (int i = 0; i < pairCount; ++i) {
-        RangeFacts facts;
-        session.run([&] {
-            readLabel(context, pdf_array_get(context, numbers, 2 * i),
-                      pdf_array_get(context, numbers, 2 * i + 1), &facts);
-        });
-        if (facts.start >= 0)
-            m_ranges.push_back(rangeOfFacts(facts));
-    }
-    for (int i = 0; i < kidCount; ++i) {
-        pdf_obj* kid = nullptr;
-        session.run([&] { kid = pdf_array_get(context, kids, i); });
-        readTree(session, kid, depth + 1);
-    }
 }
 
 PdfPageLabels PdfPageLabels::fromRecord(MuPdfSession& session, pdf_obj* record)

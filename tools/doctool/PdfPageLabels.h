@@ -45,7 +45,6 @@ public:
     void write(MuPdfSession& session, pdf_document* target) const;
 
 private:
-    void readTree(MuPdfSession& session, pdf_obj* node, int depth);
     // The range that holds page, or -1 for the plain numbers of a page before any range.
     int rangeOf(int page) const;
 
