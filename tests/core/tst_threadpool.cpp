@@ -8,12 +8,12 @@
 
 #include <QtTest>
 
-#include "BaseTask.h"
-#include "BlockingToolRun.h"
-#include "RunningTools.h"
-#include "TestEnv.h"
-#include "ThreadPool.h"
-#include "ToolCommand.h"
+#include "core/BaseTask.h"
+#include "core/BlockingToolRun.h"
+#include "core/RunningTools.h"
+#include "core/ThreadPool.h"
+#include "core/ToolCommand.h"
+#include "tests/support/TestEnv.h"
 
 namespace {
 // Records the order tasks start in and how many run at once; each holds its worker until released.
