@@ -15,23 +15,8 @@
 #include "core/Tool.h"
 #include "core/ToolCommand.h"
 #include "core/ToolProcess.h"
+#include "tests/support/ProgressReport.h"
 #include "tests/support/TestEnv.h"
-
-namespace
-{
-struct Report {
-    float progress;
-    bool stat;
-    QString filePath;
-    float rate;
-};
-
-Report reportAt(const QSignalSpy& spy, int index)
-{
-    const QList<QVariant>& arguments = spy.at(index);
-    return {arguments[0].toFloat(), arguments[1].toBool(), arguments[2].toString(), arguments[3].toFloat()};
-}
-} // namespace
 
 class JobEndingRulesTest : public QObject
 {
@@ -165,8 +150,8 @@ void JobEndingRulesTest::failureAndSuccessRace()
     QCOMPARE(reports.size(), 1);
     QCOMPARE(stopping.size(), 1);
     QVERIFY(ending.isOver());
-    QCOMPARE(reportAt(reports, 0).progress, failed ? -1.0f : 1.0f);
-    QCOMPARE(reportAt(reports, 0).stat, !failed);
+    QCOMPARE(ProgressReport::at(reports, 0).progress, failed ? -1.0f : 1.0f);
+    QCOMPARE(ProgressReport::at(reports, 0).stat, !failed);
     QCOMPARE(TestEnv::logLines().size(), failed ? 1 : 0);
 }
 
@@ -178,7 +163,7 @@ void JobEndingRulesTest::reportFields()
     QSignalSpy failure(&failing, &JobEnding::sig_sendProgress);
     QVERIFY(failing.fail("went silent"));
     QCOMPARE(failure.size(), 1);
-    const Report failed = reportAt(failure, 0);
+    const ProgressReport failed = ProgressReport::at(failure, 0);
     QCOMPARE(failed.progress, -1.0f);
     QCOMPARE(failed.stat, false);
     QCOMPARE(failed.filePath, QString()); // a failure has no output
@@ -190,7 +175,7 @@ void JobEndingRulesTest::reportFields()
     QSignalSpy success(&succeeding, &JobEnding::sig_sendProgress);
     QVERIFY(succeeding.succeed(0.25f, 0.96f));
     QCOMPARE(success.size(), 1);
-    const Report result = reportAt(success, 0);
+    const ProgressReport result = ProgressReport::at(success, 0);
     QCOMPARE(result.progress, 0.96f); // the video engine's frame ratio, not a forced 1.0
     QCOMPARE(result.stat, true);
     QCOMPARE(result.filePath, path("c_clip.mkv"));
@@ -208,12 +193,12 @@ void JobEndingRulesTest::progressOnlyWhileRunning()
     QVERIFY(ending.succeed(0.5f));
     ending.progress(0.9f, path("c_a.docx"));
     QCOMPARE(reports.size(), 3);
-    QCOMPARE(reportAt(reports, 0).progress, 0.1f);
-    QCOMPARE(reportAt(reports, 0).stat, false);
-    QCOMPARE(reportAt(reports, 0).filePath, path("c_a.docx"));
-    QCOMPARE(reportAt(reports, 0).rate, 0.0f);
-    QCOMPARE(reportAt(reports, 1).filePath, QString());
-    QCOMPARE(reportAt(reports, 2).stat, true);
+    QCOMPARE(ProgressReport::at(reports, 0).progress, 0.1f);
+    QCOMPARE(ProgressReport::at(reports, 0).stat, false);
+    QCOMPARE(ProgressReport::at(reports, 0).filePath, path("c_a.docx"));
+    QCOMPARE(ProgressReport::at(reports, 0).rate, 0.0f);
+    QCOMPARE(ProgressReport::at(reports, 1).filePath, QString());
+    QCOMPARE(ProgressReport::at(reports, 2).stat, true);
 }
 
 void JobEndingRulesTest::nothingAfterCancel()

@@ -17,28 +17,11 @@
 #include "engines/PDFCompressCore.h"
 #include "engines/VideoCompressCore.h"
 #include "platform/PlatformConstants.h"
+#include "tests/support/ProgressReport.h"
 #include "tests/support/TestEnv.h"
 
 namespace
 {
-struct Report {
-    float progress;
-    bool stat;
-    QString filePath;
-    float rate;
-
-    bool operator==(const Report& other) const
-    {
-        return progress == other.progress && stat == other.stat && filePath == other.filePath &&
-               rate == other.rate;
-    }
-};
-
-bool isFinal(const QList<QVariant>& report)
-{
-    return report[0].toFloat() < 0 || report[1].toBool();
-}
-
 // One engine, made and started on a missing input; the spy is connected before the start, since some
 // engines report at once.
 struct Job {
@@ -61,7 +44,7 @@ private:
     Job start(const QString& engine, const QString& input, const QString& outDir);
 
     QTemporaryDir m_dir;
-    QList<Report> m_seen; // every row's failure report, to compare them with each other
+    QList<ProgressReport> m_seen; // every row's failure report, to compare them with each other
 };
 
 void TestFailureReport::initTestCase()
@@ -161,13 +144,13 @@ void TestFailureReport::missingInput()
     QVERIFY(!QFileInfo::exists(input));
     const Job job = start(engine, input, outDir);
     QSignalSpy& spy = *job.spy;
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && isFinal(spy.last()), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && ProgressReport::isFinal(spy.last()), 30000);
     QVERIFY(!spy.wait(500)); // nothing after the failure
 
     QCOMPARE(spy.size(), 1);
-    const Report report{spy[0][0].toFloat(), spy[0][1].toBool(), spy[0][2].toString(), spy[0][3].toFloat()};
-    QCOMPARE(report, (Report{-1.0f, false, QString(), 0.0f}));
-    for (const Report& earlier : qAsConst(m_seen))
+    const ProgressReport report = ProgressReport::at(spy, 0);
+    QCOMPARE(report, ProgressReport(-1.0f, false, QString(), 0.0f));
+    for (const ProgressReport& earlier : qAsConst(m_seen))
         QCOMPARE(report, earlier);
     m_seen.append(report);
 
