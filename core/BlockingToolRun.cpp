@@ -1,14 +1,9 @@
 #include "BlockingToolRun.h"
 
-#include "ChildProcess.h"
 #include "RunningTools.h"
 #include "ToolCommand.h"
-
-namespace
-{
-// A killed process is gone within milliseconds; this only bounds a process stuck in the kernel.
-const int kKilledWaitMs = 5000;
-} // namespace
+#include "ToolProcess.h"
+#include "ChildProcess.h"
 
 BlockingToolRun::Result BlockingToolRun::run(const ToolCommand& command, int timeoutMs)
 {
@@ -34,7 +29,7 @@ BlockingToolRun::Result BlockingToolRun::run(const ToolCommand& command, int tim
     if (started && !process.waitForFinished(timeoutMs) && process.state() != QProcess::NotRunning) {
         timedOut = true;
         ChildProcess::killGroup(pid);
-        process.waitForFinished(kKilledWaitMs);
+        process.waitForFinished(ToolProcess::kKilledWaitMs);
     }
 
     bool cancelled = false;

@@ -6,8 +6,8 @@
 #include <QObject>
 
 // Every tool process the program is running, on the GUI thread and on the pool's workers, and the one
-// entry that ends them all at once when the program closes. Each engine answers sig_endAll by ending
-// its own job (tools killed, partial output and intermediate files removed, no further report); what
+// entry that ends them all at once when the program closes. Every job answers sig_endAll through its
+// JobEnding (tools killed, partial output and intermediate files removed, no further report); what
 // is still registered after that is killed as a whole process group. Thread-safe, except endAll,
 // which belongs to the GUI thread.
 class RunningTools : public QObject
@@ -25,7 +25,7 @@ public:
     int count() const;
 
 signals:
-    // Sent on the GUI thread by endAll; every engine connects it to its own cancel.
+    // Sent on the GUI thread by endAll; every JobEnding connects it to its cancel.
     void sig_endAll();
 
 private:

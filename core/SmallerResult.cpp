@@ -2,15 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "FilePlacement.h"
 #include "Tool.h"
 
 namespace
 {
-// Bytes read and written at a time while copying: a video may be larger than memory.
-const qint64 kCopyChunk = 1024 * 1024;
-
 QString formatOf(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -41,29 +38,10 @@ SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPat
     if (oneFile || !sameFormat(inputPath, outputPath) || outputSize < inputSize)
         return SmallerResult(Outcome::AsMade, rateOf(outputSize, inputSize));
 
-    if (!copyOver(inputPath, outputPath)) {
+    if (!FilePlacement::copy(inputPath, outputPath)) {
         QFile::remove(outputPath); // a result that is not smaller is no result
         return SmallerResult(Outcome::Failed, 0.0);
     }
     Tool::writeLog(QString("%1 compress %2: the result is not smaller, kept a copy").arg(kind, inputPath));
     return SmallerResult(Outcome::Copied, 1.0);
-}
-
-bool SmallerResult::copyOver(const QString& from, const QString& to)
-{
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    // QSaveFile writes a file of its own beside `to` and renames it over `to` only on commit.
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(kCopyChunk);
-        if (chunk.isEmpty() || target.write(chunk) != chunk.size()) {
-            target.cancelWriting();
-            return false;
-        }
-    }
-    return target.commit();
 }

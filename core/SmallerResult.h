@@ -19,18 +19,14 @@ public:
 
     // Settles the finished output at outputPath, made from inputPath by a compression of the given kind
     // ("image", "video", "doc", "pdf"). When both are of one format and the output is not smaller, the
-    // output is replaced through copyOver and one log line says so: "<kind> compress <input>: the result
-    // is not smaller, kept a copy". A failed copy removes the output and logs nothing: the caller
+    // output is replaced through FilePlacement::copy and one log line says so: "<kind> compress <input>: the
+    // result is not smaller, kept a copy". A failed copy removes the output and logs nothing: the caller
     // reports the failure in its own words.
     static SmallerResult settle(const QString& kind, const QString& inputPath, const QString& outputPath);
 
     // Whether two paths name one format: the same suffix without regard to case, "jpg" and "jpeg"
     // counting as one.
     static bool sameFormat(const QString& inputPath, const QString& outputPath);
-
-    // Puts a copy of from's bytes at to through a passing name beside it, renamed over to only when
-    // complete: to holds either what it held before or the whole copy, never half a file.
-    static bool copyOver(const QString& from, const QString& to);
 
     Outcome outcome() const { return m_outcome; }
     bool failed() const { return m_outcome == Outcome::Failed; }

@@ -2,15 +2,9 @@
 
 #include <QTimer>
 
-#include "ChildProcess.h"
 #include "RunningTools.h"
 #include "ToolCommand.h"
-
-namespace
-{
-// A killed process is gone within milliseconds; this only bounds a process stuck in the kernel.
-const int kKilledWaitMs = 3000;
-} // namespace
+#include "ChildProcess.h"
 
 ToolProcess::ToolProcess(QObject* parent)
     : QObject(parent), m_process(new ChildProcess(this)), m_timeLimit(new QTimer(this)),
@@ -68,8 +62,10 @@ void ToolProcess::start(const ToolCommand& command)
         m_silenceLimit->start();
     command.startOn(*m_process);
     m_lastPid = m_process->processId();
-    if (m_ended) // failed at once, already told
+    if (m_ended) { // failed at once, already told
+        m_lastPid = 0;
         return;
+    }
     m_pid = m_lastPid;
     RunningTools::instance()->add(m_pid);
 }
@@ -127,6 +123,8 @@ void ToolProcess::stopFor(End end)
 void ToolProcess::finish(End end, int exitCode)
 {
     release();
+    if (end == End::FailedToStart)
+        m_lastPid = 0; // nothing ran under that number, so nothing of it is left to remove
     if (m_ended)
         return;
     m_ended = true;

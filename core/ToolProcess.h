@@ -28,6 +28,11 @@ public:
     };
     Q_ENUM(End)
 
+    // How long anyone waits for a tool that has been killed (SIGKILL) to be gone, in milliseconds: the
+    // one figure for the engines, the pool's tasks and the tools' own children. A killed process is
+    // gone within milliseconds; the bound only matters for a process stuck in the kernel.
+    static constexpr int kKilledWaitMs = 3000;
+
     explicit ToolProcess(QObject* parent);
     ~ToolProcess() override;
 

@@ -1,20 +1,20 @@
 #include "DocCompressCore.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QRegExp>
+#include <QTemporaryDir>
 #include <QTimer>
 
-#include "DocConvert.h"
-#include "PDFCompressCore.h"
-#include "PlatformConstants.h"
-#include "RunningTools.h"
+#include "JobEnding.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
 #include "Tool.h"
+#include "DocConvert.h"
+#include "PDFCompressCore.h"
+#include "PlatformConstants.h"
 
 namespace
 {
@@ -29,12 +29,13 @@ DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QStri
                                  QObject* parent)
     : QObject(parent), m_tool(new ToolProcess(this)), m_toolPath(compressionToolPath),
       m_docToolPath(docToolPath), m_timer(new QTimer(this)), m_progress(0.0f), m_pdfMode(false),
-      m_reported(false), m_converter(nullptr), m_toolStarted(false)
+      m_ending(new JobEnding("doc", this)), m_converter(nullptr)
 {
     connect(m_timer, &QTimer::timeout, this, [this] { onProgressTick(); });
     m_tool->setTimeLimit(kTimeLimitMs);
     connect(m_tool, &ToolProcess::ended, this, &DocCompressCore::onToolEnded);
-    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &DocCompressCore::cancel);
+    connect(m_ending, &JobEnding::sig_sendProgress, this, &DocCompressCore::sig_sendProgress);
+    connect(m_ending, &JobEnding::stopping, this, &DocCompressCore::stopTools);
 }
 
 DocCompressCore::~DocCompressCore()
@@ -44,48 +45,37 @@ DocCompressCore::~DocCompressCore()
 
 void DocCompressCore::cancel()
 {
+    m_ending->cancel();
+}
+
+void DocCompressCore::stopTools()
+{
+    m_timer->stop();
     if (m_pdfEngine)
         m_pdfEngine->cancel();
-    if (m_reported)
-        return;
-    m_reported = true;
     if (m_converter)
         m_converter->cancel();
-    const bool toolRunning = m_tool->isRunning();
     m_tool->cancel();
-    if (!toolRunning)
-        m_toolStarted = false;
-    endJob(true);
 }
 
 QString DocCompressCore::jobFolder() const
 {
-    return m_jobFolder ? m_jobFolder->path() : QString();
+    return m_ending->isOver() ? QString() : m_jobFolder;
 }
 
 bool DocCompressCore::makeJobFolder()
 {
     const QString base = TempFolder::path();
-    if (!base.isEmpty())
-        m_jobFolder = std::make_unique<QTemporaryDir>(base + "doc-XXXXXX");
-    if (m_jobFolder && m_jobFolder->isValid())
-        return true;
-    m_jobFolder.reset();
-    return false;
-}
-
-void DocCompressCore::endJob(bool failed)
-{
-    m_timer->stop();
-    // A tool that failed or was ended may have begun the output; the compression tool moves a
-    // finished result into place under "<output>.<its pid>.tmp" when it cannot rename it.
-    if (failed && m_toolStarted && !m_outputPath.isEmpty() &&
-        QFileInfo(m_outputPath).absoluteFilePath() != QFileInfo(m_inputPath).absoluteFilePath()) {
-        QFile::remove(m_outputPath);
-        QFile::remove(QString("%1.%2.tmp").arg(m_outputPath).arg(m_tool->lastPid()));
-    }
-    m_toolStarted = false;
-    m_jobFolder.reset();
+    if (base.isEmpty())
+        return false;
+    QTemporaryDir folder(base + "doc-XXXXXX");
+    if (!folder.isValid())
+        return false;
+    // It goes with the job, whatever the end (the converted document and the tool's own files in it).
+    folder.setAutoRemove(false);
+    m_jobFolder = folder.path();
+    m_ending->addIntermediate(m_jobFolder);
+    return true;
 }
 
 ToolCommand DocCompressCore::compressCommand(const QString& toolPath, const QString& inputPath,
@@ -107,18 +97,17 @@ ToolCommand DocCompressCore::compressCommand(const QString& toolPath, const QStr
 void DocCompressCore::compress(QString inputPath, QString outputPath, const CompressLevel& level)
 {
     m_sourcePath = inputPath;
+    m_inputPath = inputPath;
+    m_outputPath = outputPath;
+    m_ending->setInput(inputPath);
+    m_ending->setOutput(outputPath);
     if (!QFile::exists(inputPath)) {
-        m_inputPath = inputPath;
-        m_outputPath = outputPath;
-        fail(QString("doc compress fail %1: input file missing").arg(inputPath));
+        m_ending->fail("input file missing");
         return;
     }
 
     if (!makeJobFolder()) {
-        m_inputPath = inputPath;
-        m_outputPath = outputPath;
-        fail(QString("doc compress fail %1: cannot make a folder in %2")
-                 .arg(inputPath, PlatformConstants::tempFolder()));
+        m_ending->fail("cannot make a folder in " + PlatformConstants::tempFolder());
         return;
     }
 
@@ -128,26 +117,22 @@ void DocCompressCore::compress(QString inputPath, QString outputPath, const Comp
         // folders) must never share, or swap, a converted file.
         const QString converted =
             QString("%1/%2.%3")
-                .arg(m_jobFolder->path(), QFileInfo(inputPath).baseName(), suffix == "ppt" ? "pptx" : "docx");
+                .arg(m_jobFolder, QFileInfo(inputPath).baseName(), suffix == "ppt" ? "pptx" : "docx");
         m_convertedPath = converted;
 
         m_converter = new DocConvert(m_docToolPath, this);
         const CompressLevel levelCopy = level;
-        connect(m_converter, &DocConvert::sig_Finished, this,
-                [this, inputPath, converted, outputPath, levelCopy] {
-                    if (QFileInfo(converted).size() <= 0) {
-                        m_inputPath = inputPath;
-                        fail(QString("doc convert fail %1: no converted file %2").arg(inputPath, converted));
-                        return;
-                    }
-                    m_progress = 0.5f;
-                    m_timer->start(1000);
-                    startCompress(converted, outputPath, levelCopy);
-                });
-        connect(m_converter, &DocConvert::sig_Failed, this, [this, inputPath](const QString& reason) {
-            m_inputPath = inputPath;
-            fail(QString("doc convert fail %1: %2").arg(inputPath, reason));
+        connect(m_converter, &DocConvert::sig_Finished, this, [this, converted, outputPath, levelCopy] {
+            if (QFileInfo(converted).size() <= 0) {
+                m_ending->fail("no converted file " + converted);
+                return;
+            }
+            m_progress = 0.5f;
+            m_timer->start(1000);
+            startCompress(converted, outputPath, levelCopy);
         });
+        connect(m_converter, &DocConvert::sig_Failed, this,
+                [this](const QString& reason) { m_ending->fail("conversion failed: " + reason); });
         m_converter->convert(inputPath, converted);
         return;
     }
@@ -168,10 +153,12 @@ void DocCompressCore::startCompress(QString inputPath, QString outputPath, const
     Tool::writeLog(QString("start compress %1: %2").arg(inputPath, command.text()));
     // The tool's own temporary files go into the job's folder, so none stays beside the output.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (m_jobFolder)
-        environment.insert("TMPDIR", m_jobFolder->path());
+    if (!m_jobFolder.isEmpty())
+        environment.insert("TMPDIR", m_jobFolder);
     m_tool->process()->setProcessEnvironment(environment);
-    m_toolStarted = true;
+    // The tool moves a finished result into place under "<output>.<its pid>.tmp" when it cannot
+    // rename it: an ended or failed run may have left that as well as the output.
+    m_ending->writerStarts(m_tool);
     m_tool->start(command);
 }
 
@@ -180,28 +167,24 @@ void DocCompressCore::onProgressTick()
     if (double(m_progress) >= 1.0)
         return;
     m_progress = float(double(m_progress) + 0.1);
-    emit sig_sendProgress(m_progress, false, m_outputPath, 0.0f);
+    m_ending->progress(m_progress, m_outputPath);
 }
 
 void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 {
-    if (m_pdfMode || m_reported)
+    if (m_pdfMode || m_ending->isOver())
         return;
     QProcess* process = m_tool->process();
     if (end == ToolProcess::End::FailedToStart) {
-        m_toolStarted = false;
-        fail(QString("doc compress fail %1: compression tool cannot start (%2)")
-                 .arg(m_inputPath, process->errorString()));
+        m_ending->fail(QString("compression tool cannot start (%1)").arg(process->errorString()));
         return;
     }
     if (end == ToolProcess::End::TimedOut) {
-        fail(QString("doc compress fail %1: compression tool gave no result within %2 s")
-                 .arg(m_inputPath)
-                 .arg(kTimeLimitMs / 1000));
+        m_ending->fail(QString("compression tool gave no result within %1 s").arg(kTimeLimitMs / 1000));
         return;
     }
     if (end != ToolProcess::End::Exited) {
-        fail(QString("doc compress fail %1: compression tool crashed").arg(m_inputPath));
+        m_ending->fail("compression tool crashed");
         return;
     }
     if (exitCode != 0) {
@@ -209,10 +192,7 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         const QStringList lines =
             QString::fromUtf8(process->peek(process->bytesAvailable())).split('\n', Qt::SkipEmptyParts);
         const QString said = lines.isEmpty() ? QString() : ", " + lines.last().trimmed();
-        fail(QString("doc compress fail %1: compression tool exit code %2%3")
-                 .arg(m_inputPath)
-                 .arg(exitCode)
-                 .arg(said));
+        m_ending->fail(QString("compression tool exit code %1%2").arg(exitCode).arg(said));
         return;
     }
     const double outputSize = double(QFileInfo(m_outputPath).size());
@@ -220,29 +200,17 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
     // row shows it beside that file's size.
     const double inputSize = double(QFileInfo(m_sourcePath).size());
     if (outputSize <= 0 || inputSize <= 0) {
-        fail(QString("doc compress fail %1: no output file %2").arg(m_inputPath, m_outputPath));
+        m_ending->fail("no output file " + m_outputPath);
         return;
     }
     // A .docx or .pptx kept in its format comes back no larger than it was given; a legacy file made
     // into a package is another format and stays as made.
     const SmallerResult result = SmallerResult::settle("doc", m_sourcePath, m_outputPath);
     if (result.failed()) {
-        fail(QString("doc compress fail %1: cannot copy the input to %2").arg(m_sourcePath, m_outputPath));
+        m_ending->fail("cannot copy the input to " + m_outputPath);
         return;
     }
-    m_reported = true;
-    endJob(false);
-    emit sig_sendProgress(1.0f, true, m_outputPath, float(result.rate()));
-}
-
-void DocCompressCore::fail(const QString& logLine)
-{
-    if (m_reported)
-        return;
-    m_reported = true;
-    endJob(true);
-    Tool::writeLog(logLine);
-    emit sig_sendProgress(-1.0f, false, QString(), 0.0f);
+    m_ending->succeed(float(result.rate()));
 }
 
 void DocCompressCore::compressPdf(QString inputPath, QString outputPath, const int& quality)

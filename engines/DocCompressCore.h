@@ -4,21 +4,22 @@
 
 #include <QObject>
 #include <QString>
-#include <QTemporaryDir>
 
-#include "CompressLevel.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
+#include "CompressLevel.h"
 
 class DocConvert;
+class JobEnding;
 class PDFCompressCore;
 class QTimer;
 
 // The engine of the three document kinds. Word and PowerPoint files go through the compression
 // tool (legacy ".doc"/".ppt" first converted by DocConvert), with a timed progress of 0.1 a second;
-// PDF files go to a PDFCompressCore whose reports are relayed unchanged. The final report is
-// (1.0, true, output, rate), the rate against the file given, or one (-1.0, false, "", 0.0) when the
-// input is missing, the conversion or the tool fails, or the tool overruns its time. A .docx or
+// PDF files go to a PDFCompressCore whose reports are relayed unchanged. The final report
+// (JobEnding) is (1.0, true, output, rate), the rate against the file given, or one
+// (-1.0, false, "", 0.0) with the log line "doc compress fail <input>: <reason>" when the input is
+// missing, the conversion or the tool fails, or the tool overruns its time. A .docx or
 // .pptx result that is not smaller than its input is replaced by a copy of the input (SmallerResult)
 // and reported with rate 1.0; a legacy file made into a package stays as made. Each Word or
 // PowerPoint job keeps its intermediate files (the converted document, the tool's own temporary
@@ -63,9 +64,8 @@ private:
     void onProgressTick();
     void onToolEnded(ToolProcess::End end, int exitCode);
     void forwardPdfProgress(float progress, bool stat, QString filePath, float compRate);
-    void fail(const QString& logLine);
     bool makeJobFolder();
-    void endJob(bool failed);
+    void stopTools();
 
     ToolProcess* m_tool;
     QString m_toolPath;
@@ -77,9 +77,8 @@ private:
     QTimer* m_timer;
     float m_progress;
     bool m_pdfMode;
-    bool m_reported;
-    std::unique_ptr<QTemporaryDir> m_jobFolder;
+    JobEnding* m_ending;
+    QString m_jobFolder;
     QString m_convertedPath;
     DocConvert* m_converter;
-    bool m_toolStarted; // the compression tool was started on the output, so it may have written there
 };

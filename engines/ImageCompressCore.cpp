@@ -4,13 +4,14 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include "ImageScale.h"
+#include "FilePlacement.h"
+#include "JobEnding.h"
 #include "OutputPaths.h"
-#include "RunningTools.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
 #include "Tool.h"
 #include "ToolCommand.h"
+#include "ImageScale.h"
 #include "PlatformConstants.h"
 
 int g_imageEngineCount = 0;
@@ -23,17 +24,6 @@ namespace
 QString imageTempDir()
 {
     return TempFolder::path();
-}
-
-// Moves a file, across file systems too; an older file at the target goes first.
-bool moveFile(const QString& from, const QString& to)
-{
-    if (QFile::rename(from, to))
-        return true;
-    if (!QFile::copy(from, to))
-        return false;
-    QFile::remove(from);
-    return true;
 }
 
 // A file argument that begins with '-' would be read as an option; "./" keeps it a file name.
@@ -55,13 +45,14 @@ ImageCompressCore::ImageCompressCore(QString pngquantPath, QString convertPath, 
     : QObject(parent), m_pngquantPath(pngquantPath), m_convertPath(convertPath),
       m_tool(new ToolProcess(this)), m_timer(nullptr), m_progress(0.0f), m_scaleFirst(false),
       m_keepFormat(false), m_scaleSize(0, 0), m_timeLimitMs(ImageScale::kDefaultTimeLimitMs),
-      m_number(++g_imageEngineCount), m_ended(false), m_scale(nullptr), m_toolStarted(false)
+      m_number(++g_imageEngineCount), m_ending(new JobEnding("image", this)), m_scale(nullptr)
 {
     m_timer = new QTimer(this);
     m_timer->start(1000);
     connect(m_timer, &QTimer::timeout, this, [this]() { onProgressTick(); });
     connect(m_tool, &ToolProcess::ended, this, &ImageCompressCore::onToolEnded);
-    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &ImageCompressCore::cancel);
+    connect(m_ending, &JobEnding::sig_sendProgress, this, &ImageCompressCore::sig_sendProgress);
+    connect(m_ending, &JobEnding::stopping, this, &ImageCompressCore::stopTools);
 }
 
 ImageCompressCore::~ImageCompressCore()
@@ -71,17 +62,15 @@ ImageCompressCore::~ImageCompressCore()
 
 void ImageCompressCore::cancel()
 {
-    if (m_ended) {
-        m_timer->stop();
-        return;
-    }
+    m_ending->cancel();
+}
+
+void ImageCompressCore::stopTools()
+{
+    m_timer->stop();
     if (m_scale)
         m_scale->cancel();
-    const bool toolRunning = m_tool->isRunning();
     m_tool->cancel();
-    if (!toolRunning)
-        m_toolStarted = false; // nothing of its output is half written
-    endJob(true);
 }
 
 void ImageCompressCore::setScaleSize(int width, int height)
@@ -104,9 +93,11 @@ QString ImageCompressCore::compressPng(const QString& inPath, const QString& out
     const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".png");
     m_inPath = inPath;
     m_outPath = output;
+    m_ending->setOutput(output);
     if (!tempFolderReady())
         return m_outPath;
     m_tempOutPath = numberedTempPath("png");
+    m_ending->addIntermediate(m_tempOutPath);
 
     if (m_scaleFirst) {
         const QString tempOutPath = m_tempOutPath;
@@ -132,10 +123,13 @@ QString ImageCompressCore::compressJpg(const QString& inPath, const QString& out
         OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + (bmpKept ? ".bmp" : ".jpg"));
     m_inPath = inPath;
     m_outPath = output;
+    m_ending->setOutput(output);
     if ((m_scaleFirst || bmpKept) && !tempFolderReady())
         return m_outPath;
-    if (bmpKept)
+    if (bmpKept) {
         m_bmpJpegPath = numberedTempPath("jpg");
+        m_ending->addIntermediate(m_bmpJpegPath);
+    }
     const QString written = bmpKept ? m_bmpJpegPath : output;
 
     if (m_scaleFirst) {
@@ -156,6 +150,7 @@ QString ImageCompressCore::compressGif(const QString& inPath, const QString& out
     const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".gif");
     m_inPath = inPath;
     m_outPath = output;
+    m_ending->setOutput(output);
 
     if (m_scaleFirst) {
         if (!tempFolderReady())
@@ -170,6 +165,7 @@ QString ImageCompressCore::compressGif(const QString& inPath, const QString& out
 
 bool ImageCompressCore::inputPresent(const QString& inPath)
 {
+    m_ending->setInput(inPath);
     if (QFile::exists(inPath))
         return true;
     m_inPath = inPath;
@@ -196,13 +192,14 @@ void ImageCompressCore::scaleThen(bool byGifsicle, const std::function<void(cons
 {
     m_scale = new ImageScale(m_convertPath, g_gifsiclePath, this);
     m_scale->setTimeLimit(m_timeLimitMs);
-    connect(m_scale, &ImageScale::sig_scaleFinished, this, [this, run](const QString& scaled) {
+    ImageScale* scale = m_scale;
+    connect(m_scale, &ImageScale::sig_scaleFinished, this, [this, scale, run](const QString& scaled) {
         m_scale = nullptr;
         if (scaled.isEmpty()) {
-            failQuietly(); // the scaler has logged why
+            m_ending->fail("cannot resize: " + scale->failure());
             return;
         }
-        m_scaledPath = scaled;
+        m_ending->addIntermediate(scaled);
         run(scaled);
     });
     if (byGifsicle)
@@ -259,10 +256,12 @@ void ImageCompressCore::runGifsicle(const QString& inPath, const QString& outPat
 
 void ImageCompressCore::start(const ToolCommand& command, const QString& writes)
 {
-    if (m_ended)
+    if (m_ending->isOver())
         return;
     m_toolOutput = writes;
-    m_toolStarted = true;
+    // pngquant and the JPEG of a kept BMP write intermediate files, which go at any end anyway.
+    if (writes == m_outPath)
+        m_ending->writerStarts(m_tool);
     m_tool->setTimeLimit(m_timeLimitMs);
     m_tool->start(command);
 }
@@ -271,34 +270,32 @@ void ImageCompressCore::onProgressTick()
 {
     if (m_progress < 1.0f) {
         m_progress = float(double(m_progress) + 0.1);
-        emit sig_sendProgress(m_progress, false, m_outPath, 0.0f);
+        m_ending->progress(m_progress, m_outPath);
     }
 }
 
 void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 {
-    if (m_ended)
+    if (m_ending->isOver())
         return;
-    // A tool that never started has written nothing.
-    if (end == ToolProcess::End::FailedToStart)
-        m_toolStarted = false;
     // pngquant ends with 99 when the quality range cannot be met, and writes nothing then.
     const QString failure = m_tool->failure(end, exitCode);
     if (!failure.isEmpty()) {
-        fail(failure);
+        m_ending->fail(failure);
         return;
     }
-    const bool byPngquant = !m_tempOutPath.isEmpty();
     if (QFileInfo(m_toolOutput).size() <= 0) {
-        fail("no output " + m_toolOutput);
+        m_ending->fail("no output " + m_toolOutput);
         return;
     }
-    if (byPngquant && !copyPngResult()) {
-        failQuietly();
+    // pngquant's result is copied out of the temporary folder, replacing an older file of the name.
+    if (!m_tempOutPath.isEmpty() && !FilePlacement::copy(m_tempOutPath, m_outPath)) {
+        m_ending->fail(QString("cannot copy %1 to %2").arg(m_tempOutPath, m_outPath));
         return;
     }
-    if (!m_bmpJpegPath.isEmpty() && !renameBmpResult()) {
-        failQuietly();
+    // The JPEG content of a kept BMP stays; only the name takes the input's ".bmp" again.
+    if (!m_bmpJpegPath.isEmpty() && !FilePlacement::move(m_bmpJpegPath, m_outPath)) {
+        m_ending->fail(QString("cannot move %1 to %2").arg(m_bmpJpegPath, m_outPath));
         return;
     }
 
@@ -306,76 +303,14 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
     // its ".bmp" name that is not smaller is replaced by the real BMP.
     const SmallerResult result = SmallerResult::settle("image", m_inPath, m_outPath);
     if (result.failed()) {
-        fail("cannot copy the input to " + m_outPath);
+        m_ending->fail("cannot copy the input to " + m_outPath);
         return;
     }
-    endJob(false);
-    emit sig_sendProgress(1.0f, true, m_outPath, float(result.rate()));
-}
-
-bool ImageCompressCore::copyPngResult()
-{
-    // QFile::copy does not overwrite: an older result of the same name goes first.
-    if (QFile::exists(m_outPath) && !QFile::remove(m_outPath))
-        Tool::writeLog(QString("remove File %1 fail").arg(m_outPath));
-    if (!QFile::copy(m_tempOutPath, m_outPath)) {
-        Tool::writeLog("copy fail");
-        return false;
-    }
-    return true;
-}
-
-bool ImageCompressCore::renameBmpResult()
-{
-    // The JPEG content stays; only the name takes the input's ".bmp" again.
-    if (QFile::exists(m_outPath) && !QFile::remove(m_outPath))
-        Tool::writeLog(QString("remove file fail:%1").arg(m_outPath));
-    const bool moved = moveFile(m_bmpJpegPath, m_outPath);
-    if (!moved)
-        Tool::writeLog(QString("rename fail: %1").arg(m_bmpJpegPath));
-    return moved;
+    m_ending->succeed(float(result.rate()));
 }
 
 void ImageCompressCore::failLater(const QString& reason)
 {
     // Reported after the compress call has returned, so the caller sees the same order as for a tool's end.
-    QTimer::singleShot(0, this, [this, reason]() { fail(reason); });
-}
-
-void ImageCompressCore::fail(const QString& reason)
-{
-    if (m_ended)
-        return;
-    Tool::writeLog(QString("compress fail %1: %2").arg(m_inPath, reason));
-    failQuietly();
-}
-
-void ImageCompressCore::failQuietly()
-{
-    if (m_ended)
-        return;
-    endJob(true);
-    emit sig_sendProgress(-1.0f, false, m_outPath, 0.0f);
-}
-
-void ImageCompressCore::endJob(bool failed)
-{
-    m_ended = true;
-    m_timer->stop();
-    // What a failed or ended tool may have half written: its own output, the result itself when
-    // the tool writes it directly.
-    if (failed && m_toolStarted)
-        removeUnlessInput(m_toolOutput);
-    for (const QString& intermediate : {m_scaledPath, m_tempOutPath, m_bmpJpegPath}) {
-        if (!intermediate.isEmpty())
-            removeUnlessInput(intermediate);
-    }
-}
-
-void ImageCompressCore::removeUnlessInput(const QString& path) const
-{
-    if (path.isEmpty() || QFileInfo(path).absoluteFilePath() == QFileInfo(m_inPath).absoluteFilePath())
-        return;
-    if (QFileInfo(path).isFile())
-        QFile::remove(path);
+    QTimer::singleShot(0, this, [this, reason]() { m_ending->fail(reason); });
 }

@@ -9,6 +9,7 @@
 #include "ToolProcess.h"
 
 class ImageScale;
+class JobEnding;
 class QTimer;
 class ToolCommand;
 
@@ -20,13 +21,13 @@ extern const QString g_gifsiclePath;
 
 // Compresses one PNG, JPG, BMP or GIF file through pngquant, convert or gifsicle, first resizing it
 // into the program's own temporary folder (TempFolder) when a size is set. While the tool runs a
-// one-second timer steps a notional progress; the end is one report: (1.0, true, output, output
-// size / input size) when the tool wrote its result, (-1.0, false, output, 0.0) with one log line
-// when it did not. A result that keeps the input's format and is not smaller than the input is
-// replaced by a copy of the input (SmallerResult) and reported with rate 1.0; a picture made into a
-// JPG stays as made. The output path comes from OutputPaths, so no two files of a run share one.
-// Whatever the end, the job's intermediate files (scaled copy, pngquant's result, the JPEG of a kept
-// BMP) are removed, and a failed job leaves no partial output. cancel(), the destructor and
+// one-second timer steps a notional progress; the end is one report (JobEnding): (1.0, true, output,
+// output size / input size) when the tool wrote its result, (-1.0, false, "", 0.0) with the log line
+// "image compress fail <input>: <reason>" when it did not. A result that keeps the input's format and is not
+// smaller than the input is replaced by a copy of the input (SmallerResult) and reported with rate 1.0; a
+// picture made into a JPG stays as made. The output path comes from OutputPaths, so no two files of a run
+// share one. Whatever the end, the job's intermediate files (scaled copy, pngquant's result, the JPEG of a
+// kept BMP) are removed, and a failed job leaves no partial output. cancel(), the destructor and
 // RunningTools::endAll end a running job at once the same way and send no further report.
 class ImageCompressCore : public QObject
 {
@@ -66,13 +67,8 @@ private:
     QString numberedTempPath(const QString& suffix) const;
     void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
     void start(const ToolCommand& command, const QString& writes);
-    bool copyPngResult();
-    bool renameBmpResult();
     void failLater(const QString& reason);
-    void fail(const QString& reason);
-    void failQuietly();
-    void endJob(bool failed);
-    void removeUnlessInput(const QString& path) const;
+    void stopTools();
 
     QString m_pngquantPath;
     QString m_convertPath;
@@ -88,10 +84,8 @@ private:
 
     int m_timeLimitMs;
     int m_number;
-    bool m_ended;
+    JobEnding* m_ending;
     ImageScale* m_scale;   // the running resize, if any
-    QString m_scaledPath;  // the resized copy, once the scaler has handed it over
     QString m_bmpJpegPath; // the JPEG of a kept BMP, before it takes the ".bmp" name
     QString m_toolOutput;  // the file the running tool writes
-    bool m_toolStarted;
 };

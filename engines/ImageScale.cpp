@@ -72,7 +72,6 @@ void ImageScale::scaleByGifsicle(const QString& inPath, const QString& tempDir, 
 
 bool ImageScale::prepare(const QString& inPath, const QString& tempDir)
 {
-    m_inPath = inPath;
     if (!QFile::exists(inPath)) {
         // Told after the caller has returned, like every other end of a resize.
         QTimer::singleShot(0, this, [this]() { fail("input missing"); });
@@ -102,6 +101,6 @@ void ImageScale::fail(const QString& reason)
     m_ended = true;
     if (!m_outPath.isEmpty())
         QFile::remove(m_outPath); // whatever a failed resize began to write
-    Tool::writeLog(QString("scale fail %1: %2").arg(m_inPath, reason));
+    m_failure = reason;
     emit sig_scaleFinished(QString());
 }

@@ -10,10 +10,10 @@ extern int g_imageScaleCount;
 
 // Resizes one image to an exact width and height through convert or gifsicle, into the temporary
 // folder, and announces the resized file, which then belongs to the receiver. A resize that fails
-// (input missing, tool not started, crashed, timed out, ended with an error or wrote nothing) is
-// logged once, leaves no file and is announced with an empty path, so whoever waits for the signal
-// always hears the end. cancel() (and the destructor) end a running resize at once, remove what it
-// wrote and announce nothing.
+// (input missing, tool not started, crashed, timed out, ended with an error or wrote nothing) leaves
+// no file and is announced with an empty path, so whoever waits for the signal always hears the end;
+// failure() then says why, for the receiver's own log line. cancel() (and the destructor) end a
+// running resize at once, remove what it wrote and announce nothing.
 class ImageScale : public QObject
 {
     Q_OBJECT
@@ -27,6 +27,8 @@ public:
     // Longest time a resize may run before it is stopped and reported as failed.
     void setTimeLimit(int msecs) { m_tool->setTimeLimit(msecs); }
     void cancel();
+    // Why the resize failed ("input missing", "exit code 1", ...); empty unless it failed.
+    QString failure() const { return m_failure; }
 
     static constexpr int kDefaultTimeLimitMs = 5 * 60 * 1000;
 
@@ -43,7 +45,7 @@ private:
     QString m_outPath;
     ToolProcess* m_tool;
 
-    QString m_inPath;
+    QString m_failure;
     int m_number;
     bool m_ended;
 };

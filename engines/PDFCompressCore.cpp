@@ -1,23 +1,23 @@
 #include "PDFCompressCore.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegExp>
 #include <QTemporaryDir>
 
-#include "PDFCompressTask.h"
+#include "JobEnding.h"
 #include "PathManager.h"
-#include "QPdfDocument.h"
-#include "RunningTools.h"
 #include "SmallerResult.h"
 #include "ThreadPool.h"
 #include "Tool.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
+#include "PDFCompressTask.h"
+#include "QPdfDocument.h"
 
-namespace {
+namespace
+{
 const QRegExp kPercentPattern("\\d\\d");
 const QRegExp kOutcomePattern("success|Not");
 
@@ -26,20 +26,15 @@ const int kMergeBaseTimeoutMs = 120 * 1000;
 const int kMergePerPageTimeoutMs = 5 * 1000;
 } // namespace
 
-PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality, QObject* parent)
-    : QObject(parent)
-    , m_inputPath(inputPath)
-    , m_outputPath(outputPath)
-    , m_quality(quality)
-    , m_taskCount(1)
-    , m_finishedCount(0)
-    , m_pageCount(0)
-    , m_merge(nullptr)
-    , m_reported(false)
-    , m_failed(false)
-    , m_ended(false)
+PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality,
+                                 QObject* parent)
+    : QObject(parent), m_inputPath(inputPath), m_outputPath(outputPath), m_quality(quality), m_taskCount(1),
+      m_finishedCount(0), m_pageCount(0), m_merge(nullptr), m_ending(new JobEnding("pdf", this))
 {
-    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &PDFCompressCore::cancel);
+    m_ending->setInput(inputPath);
+    m_ending->setOutput(outputPath);
+    connect(m_ending, &JobEnding::sig_sendProgress, this, &PDFCompressCore::sig_sendProgress);
+    connect(m_ending, &JobEnding::stopping, this, &PDFCompressCore::stopTools);
 }
 
 PDFCompressCore::~PDFCompressCore()
@@ -49,40 +44,19 @@ PDFCompressCore::~PDFCompressCore()
 
 void PDFCompressCore::cancel()
 {
-    if (m_ended)
-        return;
-    m_reported = true; // nothing more is told
-    for (const std::weak_ptr<PDFCompressTask>& weak : m_tasks) {
+    m_ending->cancel();
+}
+
+void PDFCompressCore::stopTools()
+{
+    // Running ranges are killed; waiting ones never start.
+    for (const std::weak_ptr<PDFCompressTask>& weak : qAsConst(m_tasks)) {
         if (const std::shared_ptr<PDFCompressTask> task = weak.lock())
             task->cancel();
     }
-    if (m_merge && m_merge->isRunning()) {
-        m_merge->cancel();
-        m_failed = true; // its output is unfinished
-    }
-    endJob();
-}
-
-void PDFCompressCore::endJob()
-{
-    if (m_ended)
-        return;
-    m_ended = true;
     m_tasks.clear();
-    removeWorkFolder();
-    if (m_failed && m_merge && m_merge->lastPid() > 0) {
-        // A merge that failed, or was ended, may have left its result or the document tool's
-        // unfinished "<output>.<pid>.tmp".
-        QFile::remove(m_outputPath);
-        QFile::remove(QString("%1.%2.tmp").arg(m_outputPath).arg(m_merge->lastPid()));
-    }
-}
-
-void PDFCompressCore::removeWorkFolder()
-{
-    // Never an empty path: QDir("") is the working folder.
-    if (!m_workDir.isEmpty())
-        QDir(m_workDir).removeRecursively();
+    if (m_merge)
+        m_merge->cancel();
 }
 
 int PDFCompressCore::pagesPerTask(int pageCount)
@@ -102,42 +76,34 @@ QPair<int, int> PDFCompressCore::rangeOf(int index, int pagesPerTask, int pageCo
     return qMakePair(index * pagesPerTask + 1, qMin((index + 1) * pagesPerTask, pageCount));
 }
 
-void PDFCompressCore::fail(const QString& reason)
-{
-    if (m_reported)
-        return;
-    m_reported = true;
-    m_failed = true;
-    Tool::writeLog(QString("pdf compress fail %1: %2").arg(m_inputPath, reason));
-    emit sig_sendProgress(-1.0f, false, "", 0.0f);
-}
-
 void PDFCompressCore::start()
 {
     QPdfDocument document(m_inputPath, nullptr);
     m_baseName = QFileInfo(m_inputPath).baseName();
     if (!document.open()) {
-        fail("cannot open the document");
+        m_ending->fail("cannot open the document");
         return;
     }
     if (document.needsPassword()) {
-        fail("the document is locked by a password");
+        m_ending->fail("the document is locked by a password");
         return;
     }
     m_pageCount = document.pageCount();
     if (m_pageCount <= 0) {
-        fail("the document has no pages");
+        m_ending->fail("the document has no pages");
         return;
     }
 
-    // A folder of our own, so that two inputs with the same base name never share part files.
+    // A folder of our own, so that two inputs with the same base name never share part files. It
+    // goes with the job, whatever the end.
     QTemporaryDir workDir(PathManager::instance()->tempDir() + "/pdf-XXXXXX");
     if (!workDir.isValid()) {
-        fail("cannot create a work folder under " + PathManager::instance()->tempDir());
+        m_ending->fail("cannot create a work folder under " + PathManager::instance()->tempDir());
         return;
     }
     workDir.setAutoRemove(false);
     m_workDir = workDir.path();
+    m_ending->addIntermediate(m_workDir);
 
     split(m_pageCount, pagesPerTask(m_pageCount));
 }
@@ -160,12 +126,12 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
 
 void PDFCompressCore::onSplitFinished()
 {
-    if (m_reported)
+    if (m_ending->isOver())
         return;
     m_finishedCount += 1;
     const float share = (float)m_finishedCount / (float)m_taskCount;
     const float progress = (float)(share * 0.9);
-    emit sig_sendProgress(progress, false, "", 0.0f);
+    m_ending->progress(progress, "");
     if (m_finishedCount == m_taskCount)
         merge();
 }
@@ -174,8 +140,7 @@ void PDFCompressCore::merge()
 {
     // Whatever an earlier run left at the output must not pass for this run's result.
     if (QFileInfo::exists(m_outputPath) && !QFile::remove(m_outputPath)) {
-        fail("cannot remove the old output " + m_outputPath);
-        endJob();
+        m_ending->fail("cannot remove the old output " + m_outputPath);
         return;
     }
 
@@ -183,12 +148,11 @@ void PDFCompressCore::merge()
     m_merge->setTimeLimit(kMergeBaseTimeoutMs + kMergePerPageTimeoutMs * m_pageCount);
     connect(m_merge, &ToolProcess::ended, this, [this](ToolProcess::End end) {
         if (end == ToolProcess::End::FailedToStart)
-            fail("the merge could not start: " + m_merge->process()->errorString());
+            m_ending->fail("the merge could not start: " + m_merge->process()->errorString());
         else if (end == ToolProcess::End::TimedOut)
-            fail("the merge did not end in time");
+            m_ending->fail("the merge did not end in time");
         else
             onMergeFinished();
-        endJob();
     });
 
     const QString tool = PathManager::instance()->converterPath();
@@ -199,38 +163,39 @@ void PDFCompressCore::merge()
     text += m_partPaths.join('*');
     text += '"';
     text += QString(" -output=\"%1\"").arg(m_outputPath);
-    const ToolCommand command(tool,
-                              {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_outputPath},
-                              text);
+    const ToolCommand command(
+        tool, {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_outputPath}, text);
+    // The document tool writes "<output>.<its pid>.tmp" and renames it when complete: a failed or
+    // ended merge may have left either.
+    m_ending->writerStarts(m_merge);
     m_merge->start(command);
 }
 
 void PDFCompressCore::onMergeFinished()
 {
-    if (m_reported)
+    if (m_ending->isOver() || !m_merge)
         return;
     QProcess* process = m_merge->process();
     if (process->exitStatus() != QProcess::NormalExit) {
-        fail("the merge crashed");
+        m_ending->fail("the merge crashed");
         return;
     }
     if (process->exitCode() != 0) {
         const QString reason = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
-        fail(QString("the merge failed (exit code %1) %2").arg(process->exitCode()).arg(reason));
+        m_ending->fail(QString("the merge failed (exit code %1) %2").arg(process->exitCode()).arg(reason));
         return;
     }
     if (QFileInfo(m_outputPath).size() <= 0) {
-        fail("the merge wrote no output");
+        m_ending->fail("the merge wrote no output");
         return;
     }
     // A result that is not smaller is worth nothing: the input goes back as it was.
     const SmallerResult result = SmallerResult::settle("pdf", m_inputPath, m_outputPath);
     if (result.failed()) {
-        fail("cannot copy the input to " + m_outputPath);
+        m_ending->fail("cannot copy the input to " + m_outputPath);
         return;
     }
-    m_reported = true;
-    emit sig_sendProgress(1.0f, true, m_outputPath, (float)result.rate());
+    m_ending->succeed((float)result.rate());
 }
 
 void PDFCompressCore::onReadyReadOutput(QProcess* process)
@@ -246,7 +211,8 @@ void PDFCompressCore::onReadyReadOutput(QProcess* process)
     if (outcome.indexIn(output, 0) >= 0) {
         if (outcome.cap(0) == "success") {
             stat = true;
-            compRate = (float)((double)QFileInfo(m_outputPath).size() / (double)QFileInfo(m_inputPath).size());
+            compRate =
+                (float)((double)QFileInfo(m_outputPath).size() / (double)QFileInfo(m_inputPath).size());
         } else {
             progress = -1.0f;
         }
@@ -254,6 +220,4 @@ void PDFCompressCore::onReadyReadOutput(QProcess* process)
     emit sig_sendProgress(progress, stat, m_outputPath, compRate);
 }
 
-void PDFCompressCore::onFinished()
-{
-}
+void PDFCompressCore::onFinished() {}

@@ -8,14 +8,16 @@
 #include <QString>
 #include <QStringList>
 
+class JobEnding;
 class PDFCompressTask;
 class QProcess;
 class ToolProcess;
 
 // Compresses one PDF: cuts it into page ranges that the worker pool compresses in parallel through
 // the document tool, then merges the compressed parts into the output with one more tool run.
-// Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then
-// (1.0, true, output, rate) or exactly one (-1.0, false, "", 0.0). A result that would not be
+// Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then, once
+// (JobEnding), (1.0, true, output, rate) or (-1.0, false, "", 0.0) with the log line
+// "pdf compress fail <input>: <reason>". A result that would not be
 // smaller than the input is a copy of the input, with rate 1.0. The split and part files live in
 // a work folder of the engine's own, which goes when the job ends, whatever the end. cancel(), the
 // destructor and RunningTools::endAll end the job at once: running ranges and the merge are killed,
@@ -25,7 +27,8 @@ class PDFCompressCore : public QObject
 {
     Q_OBJECT
 public:
-    PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality, QObject* parent = nullptr);
+    PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality,
+                    QObject* parent = nullptr);
     ~PDFCompressCore() override;
 
     void start();
@@ -57,9 +60,7 @@ public slots:
     void onMergeFinished();
 
 private:
-    void fail(const QString& reason);
-    void endJob();
-    void removeWorkFolder();
+    void stopTools();
 
     QString m_inputPath;
     QString m_outputPath;
@@ -71,8 +72,6 @@ private:
     int m_pageCount;
     QString m_workDir;
     ToolProcess* m_merge;
-    bool m_reported;
-    bool m_failed;
-    bool m_ended; // the job has ended (reported, failed or cancelled) and its files are gone
+    JobEnding* m_ending;
     QList<std::weak_ptr<PDFCompressTask>> m_tasks;
 };

@@ -4,21 +4,20 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "FilePlacement.h"
 #include "PathManager.h"
 #include "Tool.h"
 #include "ToolCommand.h"
 
-namespace {
+namespace
+{
 // Generous bounds: a healthy range takes well under a second per page.
 const int kStepBaseTimeoutMs = 120 * 1000;
 const int kStepPerPageTimeoutMs = 30 * 1000;
 } // namespace
 
 PDFCompressTask::PDFCompressTask(QObject* parent)
-    : BaseTask(parent)
-    , m_quality(0)
-    , m_firstPage(0)
-    , m_lastPage(0)
+    : BaseTask(parent), m_quality(0), m_firstPage(0), m_lastPage(0)
 {
 }
 
@@ -55,10 +54,9 @@ ToolCommand PDFCompressTask::splitCommand(const QString& inputPath, const QStrin
     const QString range = QString("%1-%2").arg(firstPage).arg(lastPage);
     const QString text = QString("\"%1\" -type=3  -subtype=3 -input=\"%2\" -output=\"%3\" -pageRange=%4")
                              .arg(tool, inputPath, splitPath, range);
-    return ToolCommand(tool,
-                       {"-type=3", "-subtype=3", "-input=" + inputPath, "-output=" + splitPath,
-                        "-pageRange=" + range},
-                       text);
+    return ToolCommand(
+        tool, {"-type=3", "-subtype=3", "-input=" + inputPath, "-output=" + splitPath, "-pageRange=" + range},
+        text);
 }
 
 ToolCommand PDFCompressTask::compressCommand(const QString& splitPath, const QString& partPath, int quality)
@@ -83,7 +81,7 @@ bool PDFCompressTask::runBlocking(BlockingToolRun& run, const ToolCommand& comma
 {
     const BlockingToolRun::Result result = run.run(command, timeoutMs);
     // The document tool writes "<file>.<its pid>.tmp" and renames it when complete.
-    const auto removeUnfinished = [&] { QFile::remove(QString("%1.%2.tmp").arg(fileName).arg(result.pid)); };
+    const auto removeUnfinished = [&] { QFile::remove(FilePlacement::passingName(fileName, result.pid)); };
     const QString reason = QString::fromLocal8Bit(result.errorText).trimmed().section('\n', 0, 0);
     switch (result.end) {
     case BlockingToolRun::End::Cancelled:

@@ -24,7 +24,8 @@ public:
                           int lastPage);
 
     // The two commands of one range, as started and as logged.
-    static ToolCommand splitCommand(const QString& inputPath, const QString& splitPath, int firstPage, int lastPage);
+    static ToolCommand splitCommand(const QString& inputPath, const QString& splitPath, int firstPage,
+                                    int lastPage);
     static ToolCommand compressCommand(const QString& splitPath, const QString& partPath, int quality);
     // The split file of a part file: its base name + "s.pdf", in the same folder.
     static QString splitPathFor(const QString& partPath);

@@ -6,14 +6,15 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include "JobEnding.h"
 #include "JsonParsing.h"
-#include "MediaInfoQueries.h"
 #include "OutputPaths.h"
-#include "RunningTools.h"
 #include "SmallerResult.h"
 #include "Tool.h"
+#include "MediaInfoQueries.h"
 
-namespace {
+namespace
+{
 QString firstConfigLocation()
 {
     const QStringList locations = QStandardPaths::standardLocations(QStandardPaths::AppConfigLocation);
@@ -27,10 +28,8 @@ const int kDefaultStallTimeoutMs = 120000;
 QString g_infoJsonPath = firstConfigLocation() + "/Vornix/info.json";
 
 VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
-    : QObject(parent)
-    , m_ffmpegPath(ffmpegPath)
-    , m_ffmpeg(new ToolProcess(this))
-    , m_infoProcess(new QProcess(this))
+    : QObject(parent), m_ffmpegPath(ffmpegPath), m_ffmpeg(new ToolProcess(this)),
+      m_infoProcess(new QProcess(this)), m_ending(new JobEnding("video", this))
 {
     connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
     m_ffmpeg->process()->setProcessChannelMode(QProcess::MergedChannels);
@@ -38,14 +37,15 @@ VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
     connect(m_ffmpeg->process(), &QProcess::readyReadStandardOutput, this,
             &VideoCompressCore::slot_readFOutput);
     connect(m_ffmpeg, &ToolProcess::ended, this, &VideoCompressCore::onFfmpegEnded);
-    connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &VideoCompressCore::cancel);
+    connect(m_ending, &JobEnding::sig_sendProgress, this, &VideoCompressCore::sig_sendProgress);
+    connect(m_ending, &JobEnding::stopping, this, &VideoCompressCore::stopTools);
 }
 
 VideoCompressCore::VideoCompressCore(QObject* parent)
-    : QObject(parent)
-    , m_infoProcess(new QProcess(this))
+    : QObject(parent), m_infoProcess(new QProcess(this)), m_ending(new JobEnding("video", this))
 {
     connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
+    connect(m_ending, &JobEnding::sig_sendProgress, this, &VideoCompressCore::sig_sendProgress);
 }
 
 VideoCompressCore::~VideoCompressCore()
@@ -55,23 +55,13 @@ VideoCompressCore::~VideoCompressCore()
 
 void VideoCompressCore::cancel()
 {
-    if (!m_ffmpeg)
-        return;
-    m_finished = true;
-    // Running after a told failure too ("Error initializing" while ffmpeg still runs).
-    const bool running = m_ffmpeg->isRunning();
-    m_ffmpeg->cancel();
-    if (running)
-        removePartialOutput();
+    m_ending->cancel();
 }
 
-void VideoCompressCore::removePartialOutput()
+void VideoCompressCore::stopTools()
 {
-    if (!m_started || m_outPath.isEmpty())
-        return;
-    m_started = false;
-    if (QFileInfo(m_outPath).absoluteFilePath() != QFileInfo(m_inPath).absoluteFilePath())
-        QFile::remove(m_outPath);
+    if (m_ffmpeg)
+        m_ffmpeg->cancel();
 }
 
 QString VideoCompressCore::outputName(const QString& inPath, bool toMp4)
@@ -107,15 +97,15 @@ ToolCommand VideoCompressCore::ffmpegCommand(const QString& ffmpegPath, const QS
     const QString heightText = QString::number(size.height());
     const QString scale = QString("scale=%1:%2").arg(widthText, heightText);
 
-    const QStringList arguments{"-i",      inPath,   "-vcodec", codec,       "-crf",    crfText,
-                                "-vf",     scale,    "-acodec", "aac",       "-threads", "5",
-                                "-preset", "ultrafast", outPath, "-y",       "-progress", "pipe:1"};
+    const QStringList arguments{"-i",      inPath,      "-vcodec", codec, "-crf",      crfText,
+                                "-vf",     scale,       "-acodec", "aac", "-threads",  "5",
+                                "-preset", "ultrafast", outPath,   "-y",  "-progress", "pipe:1"};
     // One pass of arg(), so that a "%" in a path is never taken for a place holder.
     const QString text = QString("%1 -i %2 -vcodec " + codec +
                                  " -crf %3 -vf \"scale=%4:%5\" -acodec aac -threads 5 -preset ultrafast %6"
                                  "  -y -progress pipe:1")
-                             .arg(Tool::quote(ffmpegPath), Tool::quote(inPath), crfText, widthText, heightText,
-                                  Tool::quote(outPath));
+                             .arg(Tool::quote(ffmpegPath), Tool::quote(inPath), crfText, widthText,
+                                  heightText, Tool::quote(outPath));
     return ToolCommand(ffmpegPath, arguments, text);
 }
 
@@ -132,6 +122,8 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     const QString outPath = OutputPaths::claim(outDir + outputName(inPath, toMp4));
     m_inPath = inPath;
     m_outPath = outPath;
+    m_ending->setInput(inPath);
+    m_ending->setOutput(outPath);
 
     const ToolCommand command =
         ffmpegCommand(m_ffmpegPath, inPath, outPath, codecFor(inPath, toMp4), param.crf, targetSize(param));
@@ -139,10 +131,10 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
         Tool::writeLog("file not exist");
 
     if (!m_ffmpeg) { // a probe-only instance has nothing to run
-        reportFailure();
+        m_ending->fail("no ffmpeg to run");
         return outPath;
     }
-    m_started = true;
+    m_ending->writerStarts(m_ffmpeg);
     m_ffmpeg->start(command);
     return outPath;
 }
@@ -177,6 +169,9 @@ void VideoCompressCore::slot_readFOutput()
         return;
     m_pending += output;
     consumeLines(false);
+    // Told once the lines are consumed: the failure stops ffmpeg, whose last output may come meanwhile.
+    if (!m_errorLine.isEmpty())
+        m_ending->fail(m_errorLine);
 }
 
 int VideoCompressCore::parseFrame(const QByteArray& chunk)
@@ -217,30 +212,31 @@ void VideoCompressCore::consumeLines(bool atExit)
         m_segment += line;
         const Marker marker = markerOf(line);
         if (marker != Marker::None) {
-            handleSegment(m_segment, marker);
+            handleSegment(m_segment, line, marker);
             m_segment.clear();
         }
     }
     m_pending.remove(0, start);
 
     if (atExit && !m_pending.isEmpty()) { // a last line without its line end
-        m_segment += m_pending;
-        const Marker marker = markerOf(m_pending);
+        const QByteArray line = m_pending;
         m_pending.clear();
+        m_segment += line;
+        const Marker marker = markerOf(line);
         if (marker != Marker::None)
-            handleSegment(m_segment, marker);
+            handleSegment(m_segment, line, marker);
         m_segment.clear();
     }
 }
 
-void VideoCompressCore::handleSegment(const QByteArray& segment, Marker marker)
+void VideoCompressCore::handleSegment(const QByteArray& segment, const QByteArray& markerLine, Marker marker)
 {
-    if (m_finished || m_done)
+    if (m_ending->isOver() || m_done || !m_errorLine.isEmpty())
         return; // after the end block or a failure nothing more is reported
     const int frame = parseFrame(segment);
     switch (marker) {
     case Marker::Continue:
-        emit sig_sendProgress(progressFor(frame, false), m_done, m_outPath, 0.0f);
+        m_ending->progress(progressFor(frame, false), m_outPath);
         break;
     case Marker::End:
         // The final report waits for ffmpeg's exit: an end block followed by a failing exit (a
@@ -249,7 +245,7 @@ void VideoCompressCore::handleSegment(const QByteArray& segment, Marker marker)
         m_endFrame = frame;
         break;
     case Marker::Error:
-        reportFailure();
+        m_errorLine = QString::fromLocal8Bit(markerLine).trimmed();
         break;
     case Marker::None:
         break;
@@ -266,39 +262,27 @@ float VideoCompressCore::progressFor(int frame, bool finished) const
 void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
 {
     m_pending += m_ffmpeg->process()->readAll();
-    if (end == ToolProcess::End::FailedToStart)
-        m_started = false; // an older file at the output is untouched
     consumeLines(true);
-    if (m_finished) { // the failure was told while ffmpeg still ran
-        removePartialOutput();
+    if (!m_errorLine.isEmpty()) {
+        m_ending->fail(m_errorLine);
         return;
     }
     // Failed to start, crashed, or stopped for its silence: no result, whatever it printed.
-    if (!m_done || end != ToolProcess::End::Exited || exitCode != 0) {
-        reportFailure();
+    const QString failure = m_ffmpeg->failure(end, exitCode);
+    if (!failure.isEmpty()) {
+        m_ending->fail(failure);
+        return;
+    }
+    if (!m_done) {
+        m_ending->fail("ffmpeg ended without its end block");
         return;
     }
 
     // A video kept in its container comes back no larger than it was given.
     const SmallerResult result = SmallerResult::settle("video", m_inPath, m_outPath);
     if (result.failed()) {
-        reportFailure("cannot copy the input to " + m_outPath);
+        m_ending->fail("cannot copy the input to " + m_outPath);
         return;
     }
-    m_finished = true;
-    emit sig_sendProgress(progressFor(m_endFrame, true), m_done, m_outPath,
-                          static_cast<float>(result.rate()));
-}
-
-void VideoCompressCore::reportFailure(const QString& reason)
-{
-    if (m_finished)
-        return;
-    m_finished = true;
-    // "Error initializing" comes while ffmpeg still runs; its output goes when it has ended.
-    if (!m_ffmpeg || !m_ffmpeg->isRunning())
-        removePartialOutput();
-    emit sig_sendProgress(-1.0f, false, m_outPath, 0.0f);
-    const QString line = QString("video compress fail %1").arg(m_inPath);
-    Tool::writeLog(reason.isEmpty() ? line : line + ": " + reason);
+    m_ending->succeed(static_cast<float>(result.rate()), progressFor(m_endFrame, true));
 }

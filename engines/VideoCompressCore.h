@@ -8,8 +8,10 @@
 
 #include "ToolCommand.h"
 #include "ToolProcess.h"
-#include "VideoCompressParam.h"
 #include "VideoInfo.h"
+#include "VideoCompressParam.h"
+
+class JobEnding;
 
 // The media-information JSON file ("<config>/Vornix/info.json"), set at program load.
 extern QString g_infoJsonPath;
@@ -18,14 +20,15 @@ extern QString g_infoJsonPath;
 // and turns ffmpeg's progress blocks into Progress reports; also reads a video's facts.
 //
 // Reports: one (frame / frames, false, output, 0) per progress block, then exactly one final
-// report: (frame ratio, true, output, output size / input size) when ffmpeg has printed its end
-// block and exited cleanly, or (-1, false, output, 0) with the log line "video compress fail
-// <input>" when it could not start, failed, crashed or stayed silent for too long. A video kept in
-// its container whose result is not smaller than the input gets a copy of the input instead
-// (SmallerResult), reported with rate 1.0; one made into an MP4 from another container stays as made. A
-// failed run leaves no output. The output path comes from OutputPaths, so no two files of a run share one.
-// cancel(), the destructor and RunningTools::endAll end a running ffmpeg at once, remove its
-// partial output and send no further report.
+// report (JobEnding): (frame ratio, true, output, output size / input size) when ffmpeg has printed
+// its end block and exited cleanly, or (-1, false, "", 0) with the log line "video compress fail
+// <input>: <reason>" when it could not start, said "Error initializing", failed, crashed or stayed
+// silent for too long; ffmpeg is then stopped. A video kept in its container whose result is not
+// smaller than the input gets a copy of the input instead (SmallerResult), reported with rate 1.0; one
+// made into an MP4 from another container stays as made. A failed run leaves no output. The output path
+// comes from OutputPaths, so no two files of a run share one. cancel(), the destructor and
+// RunningTools::endAll end a running ffmpeg at once, remove its partial output and send no further
+// report.
 class VideoCompressCore : public QObject
 {
     Q_OBJECT
@@ -72,12 +75,10 @@ private:
     int parseFrame(const QByteArray& chunk);
     static Marker markerOf(const QByteArray& line);
     void consumeLines(bool atExit);
-    void handleSegment(const QByteArray& segment, Marker marker);
+    void handleSegment(const QByteArray& segment, const QByteArray& markerLine, Marker marker);
     float progressFor(int frame, bool finished) const;
     void onFfmpegEnded(ToolProcess::End end, int exitCode);
-    // Sends the one failure report; the log line names the reason when there is one.
-    void reportFailure(const QString& reason = QString());
-    void removePartialOutput();
+    void stopTools();
 
     QString m_ffmpegPath;
     ToolProcess* m_ffmpeg = nullptr;
@@ -87,9 +88,9 @@ private:
     QString m_outPath;
     int m_totalFrames = 0;
 
-    bool m_finished = false;   // the one final report has been sent (or the run was cancelled)
-    bool m_started = false;    // ffmpeg was started on m_outPath, so it may have written there
-    int m_endFrame = 0;        // frame number of ffmpeg's end block
-    QByteArray m_pending;      // output after the last line end
-    QByteArray m_segment;      // lines since the last progress block
+    JobEnding* m_ending = nullptr;
+    int m_endFrame = 0;   // frame number of ffmpeg's end block
+    QString m_errorLine;  // ffmpeg's "Error initializing" line, once it has come
+    QByteArray m_pending; // output after the last line end
+    QByteArray m_segment; // lines since the last progress block
 };

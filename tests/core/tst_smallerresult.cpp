@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "TestEnv.h"
 #include "SmallerResult.h"
 #include "Tool.h"
+#include "TestEnv.h"
 
 Q_DECLARE_METATYPE(SmallerResult::Outcome)
 
@@ -25,8 +25,6 @@ private slots:
     void settle();
     void failedCopyLeavesNothing();
     void oneFileAsBothIsLeftAlone();
-    void copyOverReplacesWhole();
-    void copyOverFailureKeepsTheOldFile();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -193,32 +191,6 @@ void SmallerResultTest::oneFileAsBothIsLeftAlone()
     QCOMPARE(result.rate(), 1.0);
     QCOMPARE(read(path("x.pdf")), bytes);
     QCOMPARE(TestEnv::logLines(), QStringList());
-}
-
-void SmallerResultTest::copyOverReplacesWhole()
-{
-    QByteArray bytes(3 * 1024 * 1024 + 17, '\0');
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char(i * 7 % 253);
-    QVERIFY(write(path("from.bin"), bytes));
-    QVERIFY(write(path("to.bin"), QByteArray(5 * 1024 * 1024, 'o')));
-    QVERIFY(SmallerResult::copyOver(path("from.bin"), path("to.bin")));
-    QCOMPARE(read(path("to.bin")), bytes);
-    QVERIFY(SmallerResult::copyOver(path("from.bin"), path("new.bin")));
-    QCOMPARE(read(path("new.bin")), bytes);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList({"from.bin", "new.bin", "to.bin"}));
-}
-
-void SmallerResultTest::copyOverFailureKeepsTheOldFile()
-{
-    QVERIFY(write(path("to.bin"), "old content"));
-    QVERIFY(!SmallerResult::copyOver(path("missing.bin"), path("to.bin")));
-    QCOMPARE(read(path("to.bin")), QByteArray("old content"));
-    QVERIFY(write(path("from.bin"), "new content"));
-    QVERIFY(!SmallerResult::copyOver(path("from.bin"), path("no folder/to.bin")));
-    QVERIFY(!QFileInfo::exists(path("no folder")));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList({"from.bin", "to.bin"}));
 }
 
 QTEST_GUILESS_MAIN(SmallerResultTest)

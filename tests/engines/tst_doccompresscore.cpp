@@ -9,15 +9,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "DocCompressCore.h"
-#include "DocConvert.h"
-#include "OoxmlPackage.h"
 #include "PathManager.h"
-#include "PdfFactory.h"
-#include "PlatformConstants.h"
-#include "TestEnv.h"
 #include "ThreadPool.h"
 #include "Tool.h"
+#include "DocCompressCore.h"
+#include "DocConvert.h"
+#include "PlatformConstants.h"
+#include "OoxmlPackage.h"
+#include "PdfFactory.h"
+#include "TestEnv.h"
 
 namespace
 {
@@ -356,7 +356,7 @@ void tst_DocCompressCore::conversionFailuresReportOnce_data()
     QTest::newRow("converter fails") << "echo cannot >&2\nexit 1"
                                      << "no converted file %CONVERTED%";
     QTest::newRow("converter cannot start") << "-"
-                                            << "document tool cannot start (";
+                                            << "conversion failed: document tool cannot start (";
 }
 
 void tst_DocCompressCore::conversionFailuresReportOnce()
@@ -385,7 +385,7 @@ void tst_DocCompressCore::conversionFailuresReportOnce()
     QVERIFY(!QFileInfo::exists(output));
     const QStringList log = TestEnv::logLines();
     QCOMPARE(log.size(), 1);
-    QVERIFY2(log[0].startsWith(QString("doc convert fail %1: %2").arg(input, reason)), qPrintable(log[0]));
+    QVERIFY2(log[0].startsWith(QString("doc compress fail %1: %2").arg(input, reason)), qPrintable(log[0]));
 }
 
 void tst_DocCompressCore::convertsLegacyWordEndToEnd()

@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ImageScale.h"
-#include "TestEnv.h"
 #include "Tool.h"
+#include "ImageScale.h"
 #include "PlatformConstants.h"
+#include "TestEnv.h"
 
 // Resizing through the real convert and gifsicle into the temporary folder, and every way a resize
 // can fail ending in exactly one announcement with an empty path.
@@ -190,7 +190,9 @@ void TestImageScale::failureIsAnnouncedOnce()
 
     if (reason.contains("%1"))
         reason = reason.arg(m_tempDir, QString::number(g_imageScaleCount));
-    QCOMPARE(TestEnv::logLines(), QStringList{QString("scale fail %1: %2").arg(input(file), reason)});
+    // The reason is for the engine's own failure line; the scaler logs nothing itself.
+    QCOMPARE(scale.failure(), reason);
+    QCOMPARE(TestEnv::logLines(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestImageScale)

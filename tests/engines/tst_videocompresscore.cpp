@@ -6,14 +6,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "PlatformConstants.h"
-#include "TestEnv.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
+#include "PlatformConstants.h"
+#include "TestEnv.h"
 
-namespace {
-struct Report
+namespace
 {
+struct Report {
     float progress;
     bool stat;
     QString filePath;
@@ -41,10 +41,23 @@ bool hasFinalReport(const QSignalSpy& spy)
 // A 160 x 120, 25 frame/s, one-second clip with a tone.
 bool makeClip(const QString& path)
 {
-    QStringList arguments{"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
-                          "-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-shortest", "-pix_fmt", "yuv420p"};
+    QStringList arguments{"-v",
+                          "error",
+                          "-y",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "testsrc=size=160x120:rate=25:duration=1",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "sine=frequency=440:duration=1",
+                          "-shortest",
+                          "-pix_fmt",
+                          "yuv420p"};
     if (path.endsWith(".avi"))
-        arguments << "-c:a" << "pcm_s16le";
+        arguments << "-c:a"
+                  << "pcm_s16le";
     arguments << path;
     return TestEnv::runTool("ffmpeg", arguments) == 0 && QFile::exists(path);
 }
@@ -53,8 +66,9 @@ bool makeClip(const QString& path)
 QString probeVideo(const QString& path)
 {
     QByteArray output;
-    const int code = TestEnv::runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                                  "stream=codec_name,width,height", "-of", "csv=p=0", path},
+    const int code = TestEnv::runTool("ffprobe",
+                                      {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                       "stream=codec_name,width,height", "-of", "csv=p=0", path},
                                       &output);
     return code == 0 ? QString::fromUtf8(output).trimmed() : QString("ffprobe exit %1").arg(code);
 }
@@ -119,8 +133,9 @@ void VideoCompressCoreTest::initTestCase()
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
     g_infoJsonPath = m_dir.filePath("info.json");
 
-    for (const QString& name : {QString("clip.avi"), QString("clip.mp4"), QString("clip.mkv"), QString("clip.mov"),
-                                QString("two.dots.avi"), QString::fromUtf8("视频 样本.mp4")})
+    for (const QString& name :
+         {QString("clip.avi"), QString("clip.mp4"), QString("clip.mkv"), QString("clip.mov"),
+          QString("two.dots.avi"), QString::fromUtf8("视频 样本.mp4")})
         QVERIFY2(makeClip(m_dir.filePath(name)), qPrintable(name));
     m_clip = m_dir.filePath("clip.mp4");
 }
@@ -175,13 +190,14 @@ void VideoCompressCoreTest::commandTextAndArguments()
     const QString out = "/videos/c_my %2 clip.avi";
     const ToolCommand command =
         VideoCompressCore::ffmpegCommand("/opt/ff/ffmpeg", in, out, "libx264", 27, QSize(900, 510));
-    QCOMPARE(command.text(), QString("\"/opt/ff/ffmpeg\" -i \"/videos/my %2 clip.avi\" -vcodec libx264 -crf 27 "
-                                     "-vf \"scale=900:510\" -acodec aac -threads 5 -preset ultrafast "
-                                     "\"/videos/c_my %2 clip.avi\"  -y -progress pipe:1"));
+    QCOMPARE(command.text(),
+             QString("\"/opt/ff/ffmpeg\" -i \"/videos/my %2 clip.avi\" -vcodec libx264 -crf 27 "
+                     "-vf \"scale=900:510\" -acodec aac -threads 5 -preset ultrafast "
+                     "\"/videos/c_my %2 clip.avi\"  -y -progress pipe:1"));
     QCOMPARE(command.program(), QString("/opt/ff/ffmpeg"));
     QCOMPARE(command.arguments(),
-             (QStringList{"-i", in, "-vcodec", "libx264", "-crf", "27", "-vf", "scale=900:510", "-acodec", "aac",
-                          "-threads", "5", "-preset", "ultrafast", out, "-y", "-progress", "pipe:1"}));
+             (QStringList{"-i", in, "-vcodec", "libx264", "-crf", "27", "-vf", "scale=900:510", "-acodec",
+                          "aac", "-threads", "5", "-preset", "ultrafast", out, "-y", "-progress", "pipe:1"}));
 }
 
 void VideoCompressCoreTest::compress_data()
@@ -278,9 +294,12 @@ void VideoCompressCoreTest::corruptInputFailsOnce()
     const Report report = reportAt(spy, 0);
     QCOMPARE(report.progress, -1.0f);
     QCOMPARE(report.stat, false);
-    QCOMPARE(report.filePath, out);
+    QCOMPARE(report.filePath, QString()); // a failure has no output
     QCOMPARE(report.compRate, 0.0f);
-    QCOMPARE(TestEnv::logLines(), QStringList{"video compress fail " + in});
+    QVERIFY(!QFile::exists(out));
+    const QStringList log = TestEnv::logLines();
+    QCOMPARE(log.size(), 1);
+    QVERIFY2(log[0].startsWith("video compress fail " + in + ": "), qPrintable(log[0]));
 }
 
 void VideoCompressCoreTest::missingInputFailsOnce()
@@ -294,7 +313,8 @@ void VideoCompressCoreTest::missingInputFailsOnce()
     QVERIFY(!spy.wait(500));
     QCOMPARE(spy.size(), 1);
     QCOMPARE(reportAt(spy, 0).progress, -1.0f);
-    QCOMPARE(TestEnv::logLines(), (QStringList{"file not exist", "video compress fail " + in}));
+    QCOMPARE(TestEnv::logLines(),
+             (QStringList{"file not exist", "video compress fail " + in + ": exit code 1"}));
     QVERIFY(!QFile::exists(out));
 }
 
@@ -308,8 +328,10 @@ void VideoCompressCoreTest::missingFfmpegFailsOnce()
     const Report report = reportAt(spy, 0);
     QCOMPARE(report.progress, -1.0f);
     QCOMPARE(report.stat, false);
-    QCOMPARE(report.filePath, out);
-    QCOMPARE(TestEnv::logLines(), QStringList{"video compress fail " + m_clip});
+    QCOMPARE(report.filePath, QString());
+    QVERIFY(!out.isEmpty());
+    QCOMPARE(TestEnv::logLines(), QStringList{"video compress fail " + m_clip + ": cannot start " +
+                                              m_dir.filePath("no-ffmpeg/ffmpeg")});
 }
 
 void VideoCompressCoreTest::scriptedOutput_data()
@@ -319,33 +341,37 @@ void VideoCompressCoreTest::scriptedOutput_data()
     QTest::addColumn<QList<bool>>("stat");
     QTest::addColumn<QStringList>("log");
 
-    const QString fail = "video compress fail %1";
+    const QString fail = "video compress fail %1: ";
     QTest::newRow("two blocks in one read")
         << QByteArray("printf 'frame=5\\nprogress=continue\\nframe=25\\nprogress=end\\n'")
         << QList<float>{0.2f, 1.0f} << QList<bool>{false, true} << QStringList();
     QTest::newRow("end marker split between reads")
-        << QByteArray("printf 'frame=20\\nprogress=continue\\nframe=25\\nprogress=e'; sleep 0.3; printf 'nd\\n'")
+        << QByteArray(
+               "printf 'frame=20\\nprogress=continue\\nframe=25\\nprogress=e'; sleep 0.3; printf 'nd\\n'")
         << QList<float>{0.8f, 1.0f} << QList<bool>{false, true} << QStringList();
     QTest::newRow("marker text in an echoed file name")
-        << QByteArray("printf \"Input #0, mov, from 'a=end.mp4':\\n\" >&2; sleep 0.2; "
-                      "printf 'frame=10\\nprogress=continue\\n'; sleep 0.2; printf 'frame=25\\nprogress=end\\n'")
+        << QByteArray(
+               "printf \"Input #0, mov, from 'a=end.mp4':\\n\" >&2; sleep 0.2; "
+               "printf 'frame=10\\nprogress=continue\\n'; sleep 0.2; printf 'frame=25\\nprogress=end\\n'")
         << QList<float>{0.4f, 1.0f} << QList<bool>{false, true} << QStringList();
     QTest::newRow("status line frame with blanks")
         << QByteArray("printf 'frame=   12 fps=0.0\\r'; sleep 0.2; printf 'progress=continue\\n'; sleep 0.2; "
                       "printf 'frame=25\\nprogress=end\\n'")
         << QList<float>{0.0f, 1.0f} << QList<bool>{false, true} << QStringList();
     QTest::newRow("end then a failing exit")
-        << QByteArray("printf 'frame=25\\nprogress=end\\n'; exit 1") << QList<float>{-1.0f} << QList<bool>{false}
-        << QStringList{fail};
+        << QByteArray("printf 'frame=25\\nprogress=end\\n'; exit 1") << QList<float>{-1.0f}
+        << QList<bool>{false} << QStringList{fail + "exit code 1"};
     QTest::newRow("error initializing, then more output")
         << QByteArray("printf 'Error initializing output stream 0:0 --\\n' >&2; sleep 0.2; "
                       "printf 'frame=3\\nprogress=continue\\n'; exit 1")
-        << QList<float>{-1.0f} << QList<bool>{false} << QStringList{fail};
+        << QList<float>{-1.0f} << QList<bool>{false}
+        << QStringList{fail + "Error initializing output stream 0:0 --"};
     QTest::newRow("exit without end")
         << QByteArray("printf 'frame=3\\nprogress=continue\\n'; exit 0") << QList<float>{0.12f, -1.0f}
-        << QList<bool>{false, false} << QStringList{fail};
+        << QList<bool>{false, false} << QStringList{fail + "ffmpeg ended without its end block"};
     QTest::newRow("killed") << QByteArray("printf 'frame=3\\nprogress=continue\\n'; kill -9 $$")
-                            << QList<float>{0.12f, -1.0f} << QList<bool>{false, false} << QStringList{fail};
+                            << QList<float>{0.12f, -1.0f} << QList<bool>{false, false}
+                            << QStringList{fail + "crashed"};
 }
 
 void VideoCompressCoreTest::scriptedOutput()
@@ -368,7 +394,7 @@ void VideoCompressCoreTest::scriptedOutput()
         const Report report = reportAt(spy, i);
         QCOMPARE(report.progress, progress.at(i));
         QCOMPARE(report.stat, stat.at(i));
-        QCOMPARE(report.filePath, out);
+        QCOMPARE(report.filePath, report.progress < 0 ? QString() : out);
     }
     QStringList expectedLog;
     for (const QString& line : log)
@@ -390,7 +416,7 @@ void VideoCompressCoreTest::silentFfmpegIsStopped()
     QVERIFY(!spy.wait(500));
     QCOMPARE(spy.size(), 1);
     QCOMPARE(reportAt(spy, 0).progress, -1.0f);
-    QCOMPARE(TestEnv::logLines(), QStringList{"video compress fail " + m_clip});
+    QCOMPARE(TestEnv::logLines(), QStringList{"video compress fail " + m_clip + ": went silent"});
 }
 
 void VideoCompressCoreTest::unknownFrameCountGivesFiniteProgress()
@@ -401,9 +427,9 @@ void VideoCompressCoreTest::unknownFrameCountGivesFiniteProgress()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("not a video\n");
     file.close();
-    const QString program = makeScript(
-        m_dir, "fake-ffmpeg",
-        "printf 'frame=7\\nprogress=continue\\n'; sleep 0.2; printf 'frame=14\\nprogress=end\\n'");
+    const QString program =
+        makeScript(m_dir, "fake-ffmpeg",
+                   "printf 'frame=7\\nprogress=continue\\n'; sleep 0.2; printf 'frame=14\\nprogress=end\\n'");
 
     VideoCompressCore engine(program, nullptr);
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);

@@ -1,6 +1,7 @@
 // The compression tool on generated Word and PowerPoint packages: every level shrinks the
 // pictures and nothing else, the package stays whole, and bad input ends in one clear failure.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -55,6 +56,7 @@ private slots:
     void levels_data();
     void levels();
     void keepsInputWhenNothingShrinks();
+    void movesItsResultAcrossFileSystems();
     void failures_data();
     void failures();
 
@@ -195,6 +197,33 @@ void tst_Squimble::keepsInputWhenNothingShrinks()
     QFile out(output);
     QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::ReadOnly));
     QVERIFY(in.readAll() == out.readAll());
+}
+
+void tst_Squimble::movesItsResultAcrossFileSystems()
+{
+    // The package is written in the system's temporary folder, here on the memory file system, and
+    // reaches the output folder through "<output>.<pid>.tmp" beside it, which is gone afterwards;
+    // the older file at the output is replaced.
+    QTemporaryDir staging("/dev/shm/vx-squimble-XXXXXX");
+    QVERIFY(staging.isValid());
+    const auto restore = TestEnv::redirectSystemTemp(staging.path());
+    QDir().mkpath(path("across"));
+    const QString input = path("across/in.docx");
+    const QString output = path("across/c_in.docx");
+    const QList<OoxmlPackage::Entry> entries = OoxmlPackage::wordDocument(m_media);
+    QVERIFY(OoxmlPackage::write(input, entries));
+    QFile older(output);
+    QVERIFY(older.open(QIODevice::WriteOnly) && older.write("an older result") > 0);
+    older.close();
+
+    const Run run = runTool({input, output, "1"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.lines.last(), QString("success"));
+    QCOMPARE(OoxmlPackage::read(output).size(), entries.size());
+    QCOMPARE(QDir(path("across")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({"c_in.docx", "in.docx"}));
+    QCOMPARE(QDir(staging.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 }
 
 void tst_Squimble::failures_data()

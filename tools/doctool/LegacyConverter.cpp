@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "FilePlacement.h"
 #include "DocToolArguments.h"
 #include "OfficeRun.h"
 
@@ -49,20 +49,6 @@ QStringList importFilters(const QString& format, const QString& input)
     return {"MS Word 97"};
 }
 
-// Copies the converted file to its target through "<target>.<pid>.tmp", so that the target is
-// either absent or complete.
-bool place(const QString& produced, const QString& output)
-{
-    const QString partial = QString("%1.%2.tmp").arg(output).arg(QCoreApplication::applicationPid());
-    QFile::remove(partial);
-    if (!QFile::copy(produced, partial))
-        return false;
-    QFile::remove(output);
-    if (QFile::rename(partial, output))
-        return true;
-    QFile::remove(partial);
-    return false;
-}
 } // namespace
 
 bool LegacyConverter::run(const DocToolArguments& arguments, QString* error)
@@ -137,7 +123,8 @@ bool LegacyConverter::run(const DocToolArguments& arguments, QString* error)
         *error = QString("cannot convert %1: stopped").arg(input);
         return false;
     }
-    if (!place(produced.first().absoluteFilePath(), output)) {
+    // Copied through "<output>.<pid>.tmp", so that the output is either as it was or complete.
+    if (!FilePlacement::copy(produced.first().absoluteFilePath(), output)) {
         *error = QString("cannot convert %1: cannot write %2").arg(input, output);
         return false;
     }

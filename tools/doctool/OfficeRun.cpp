@@ -14,12 +14,15 @@
 #include <QThread>
 #include <QUrl>
 
+#include "ToolProcess.h"
+
 namespace
 {
 // LibreOffice leaves by itself within a second after it has said it cannot load a file.
 const int kLeaveAfterErrorMs = 5000;
 const int kPollMs = 100;
-const int kKillRounds = 50;
+// Rounds of killing and looking again, for as long as anyone waits for a killed tool.
+const int kKillRounds = ToolProcess::kKilledWaitMs / kPollMs;
 
 volatile std::sig_atomic_t g_stop = 0;
 
@@ -126,7 +129,7 @@ OfficeRun::End OfficeRun::convert(const QString& input, const QString& filter, c
         end = End::FailedToStart;
     }
     killOffice();
-    office.waitForFinished(kPollMs * 10);
+    office.waitForFinished(ToolProcess::kKilledWaitMs);
     m_said += office.readAll();
     return end;
 }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "FilePlacement.h"
 #include "DocToolArguments.h"
 #include "MuPdfSession.h"
 #include "PdfFileWriter.h"
@@ -13,7 +14,8 @@
 #include "PdfPageCopier.h"
 #include "PdfPrivateData.h"
 
-namespace {
+namespace
+{
 bool checkOutput(const QString& output, QString* error)
 {
     if (output.isEmpty()) {
@@ -42,14 +44,12 @@ QByteArray sourceKeyOf(const QString& path)
     return hash.result().toHex();
 }
 
-// Replaces the output with a plain copy of input (through a passing name, so no half file remains).
-void copyInstead(MuPdfSession& session, const QString& input, const QString& output, int pages)
+// Replaces the output with a plain copy of the input, whose pages were counted when it was read; the
+// copy goes through its passing name, so no half file remains.
+void copyInstead(const QString& input, const QString& output)
 {
-    const QString temporary = PdfFileWriter::temporaryPathFor(output);
-    QFile::remove(temporary);
-    if (!QFile::copy(input, temporary))
+    if (!FilePlacement::copy(input, output))
         throw std::runtime_error(QString("cannot copy %1 to %2").arg(input, output).toStdString());
-    PdfFileWriter::commit(session, temporary, output, pages);
 }
 } // namespace
 
@@ -69,7 +69,8 @@ bool PdfCommands::run(const DocToolArguments& arguments, QString* error)
     return false;
 }
 
-bool PdfCommands::extractPages(const QString& input, const QString& output, const QString& pageRange, QString* error)
+bool PdfCommands::extractPages(const QString& input, const QString& output, const QString& pageRange,
+                               QString* error)
 {
     if (!checkOutput(output, error))
         return false;
@@ -86,7 +87,8 @@ bool PdfCommands::extractPages(const QString& input, const QString& output, cons
         int pages = 0;
         session.run([&] { pages = pdf_count_pages(session.context(), source.get()); });
         if (first < 1 || last < first || last > pages) {
-            *error = QString("-pageRange=%1 lies outside the %2 pages of %3").arg(pageRange).arg(pages).arg(input);
+            *error =
+                QString("-pageRange=%1 lies outside the %2 pages of %3").arg(pageRange).arg(pages).arg(input);
             return false;
         }
         PdfPageCopier copier(session);
@@ -99,7 +101,8 @@ bool PdfCommands::extractPages(const QString& input, const QString& output, cons
     return true;
 }
 
-bool PdfCommands::compress(const QString& input, const QString& output, const QString& quality, QString* error)
+bool PdfCommands::compress(const QString& input, const QString& output, const QString& quality,
+                           QString* error)
 {
     if (!checkOutput(output, error))
         return false;
@@ -119,7 +122,7 @@ bool PdfCommands::compress(const QString& input, const QString& output, const QS
         PdfFileWriter::save(session, document.get(), output, pages);
         // Never hand back more bytes than were given.
         if (QFileInfo(output).size() >= QFileInfo(input).size())
-            copyInstead(session, input, output, pages);
+            copyInstead(input, output);
     } catch (const std::exception& failure) {
         *error = QString::fromUtf8(failure.what());
         return false;

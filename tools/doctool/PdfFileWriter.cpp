@@ -2,21 +2,16 @@
 
 #include <cstdio>
 
-#include <QCoreApplication>
 #include <QFile>
 
+#include "FilePlacement.h"
 #include "PdfCompactWriter.h"
 #include "PdfDeduplicator.h"
-
-QString PdfFileWriter::temporaryPathFor(const QString& path)
-{
-    return QString("%1.%2.tmp").arg(path).arg(QCoreApplication::applicationPid());
-}
 
 void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QString& path,
                          int expectedPages, bool compact)
 {
-    const QString temporary = temporaryPathFor(path);
+    const QString temporary = FilePlacement::passingName(path);
     const QString written = temporary + ".mupdf";
     try {
         if (compact)
@@ -33,8 +28,7 @@ void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QS
     } catch (const std::exception& error) {
         // MuPDF's own file is whole and valid, only larger: better that than no result.
         std::fprintf(stderr, "cannot pack %s into object streams: %s\n", qPrintable(path), error.what());
-        QFile::remove(temporary);
-        if (!QFile::rename(written, temporary)) {
+        if (!FilePlacement::move(written, temporary)) {
             QFile::remove(written);
             throw std::runtime_error(QString("cannot write %1").arg(path).toStdString());
         }
@@ -54,8 +48,9 @@ void PdfFileWriter::commit(MuPdfSession& session, const QString& temporaryPath, 
                                      .arg(expectedPages)
                                      .toStdString());
     }
+    // An older file goes first, so that a failed move leaves no output at all.
     QFile::remove(path);
-    if (!QFile::rename(temporaryPath, path)) {
+    if (!FilePlacement::move(temporaryPath, path)) {
         QFile::remove(temporaryPath);
         throw std::runtime_error(QString("cannot write %1").arg(path).toStdString());
     }

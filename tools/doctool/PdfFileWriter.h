@@ -5,8 +5,8 @@
 #include "MuPdfSession.h"
 
 // Writes a PDF so that the output path only ever holds a whole, valid result: the document is saved
-// beside the output under a passing name, reopened and its pages counted, and only then moved into
-// place. On any failure the output path is left without a file and the reason is thrown.
+// beside the output under its passing name (FilePlacement), reopened and its pages counted, and only
+// then moved into place. On any failure the output path is left without a file and the reason is thrown.
 class PdfFileWriter
 {
 public:
@@ -17,5 +17,4 @@ public:
     // Same check for a file already written at temporaryPath, then moved to path.
     static void commit(MuPdfSession& session, const QString& temporaryPath, const QString& path,
                        int expectedPages);
-    static QString temporaryPathFor(const QString& path);
 };

@@ -5,12 +5,12 @@
 
 #include <zip.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "FilePlacement.h"
 #include "ImageReducer.h"
 
 namespace
@@ -111,15 +111,10 @@ bool PackageCompressor::run(const QString& inputPath, const QString& outputPath,
 
 bool PackageCompressor::moveInto(const QString& staged, const QString& outputPath)
 {
+    // An older file goes first, so that a failed move leaves no output at all. On another file system
+    // the result is copied beside the target under "<output>.<pid>.tmp", then renamed.
     QFile::remove(outputPath);
-    if (QFile::rename(staged, outputPath))
-        return true;
-    // Another file system: copied beside the target under a name of this run, then renamed.
-    const QString partial = QString("%1.%2.tmp").arg(outputPath).arg(QCoreApplication::applicationPid());
-    if (QFile::copy(staged, partial) && QFile::rename(partial, outputPath))
-        return true;
-    QFile::remove(partial);
-    return false;
+    return FilePlacement::move(staged, outputPath);
 }
 
 bool PackageCompressor::writePackage(const QString& inputPath, const QString& stagedPath,
@@ -175,8 +170,8 @@ bool PackageCompressor::writePackage(const QString& inputPath, const QString& st
 
     // Never hand back more than was given.
     if (QFileInfo(stagedPath).size() > QFileInfo(inputPath).size()) {
-        QFile::remove(stagedPath);
-        if (!QFile::copy(inputPath, stagedPath)) {
+        if (!FilePlacement::copy(inputPath, stagedPath)) {
+            QFile::remove(stagedPath);
             *reason = QString("Not written: cannot copy %1 to %2").arg(inputPath, outputPath);
             return false;
         }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Puts a finished file onto its final name so that the final name never holds half a file: it holds
+// what it held before, or the whole new file. On one file system that is a rename, which replaces the
+// old file at once. Across file systems the bytes are copied to the passing name beside the final
+// one ("<final>.<pid>.tmp"), which is renamed over the final name once complete. The engines and the
+// tools share it, and with it the passing name's pattern: whoever ends a tool knows what the tool
+// may have left behind. Any thread; Qt Core only, so the tools link it without the rest of the core.
+class FilePlacement
+{
+public:
+    // Moves `from` onto `to`, replacing what `to` held. False when it could not: `to` as it was,
+    // `from` still there, no passing file left.
+    static bool move(const QString& from, const QString& to);
+    // Puts a copy of from's bytes at `to` through the passing name, replacing what `to` held; `from`
+    // stays. False as for move.
+    static bool copy(const QString& from, const QString& to);
+
+    // "<path>.<pid>.tmp": where the process `pid` writes `path` before the file is complete.
+    static QString passingName(const QString& path, qint64 pid);
+    // The passing name of this process.
+    static QString passingName(const QString& path);
+
+private:
+    static bool renameOver(const QString& from, const QString& to);
+    static bool writeCopy(const QString& from, const QString& to);
+};

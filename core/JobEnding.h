@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class ToolProcess;
+
+// How one compression job ends, the same for every engine. It lets through exactly one final report
+// (a result or a failure, never both, never twice) and no report at all after the end, and it
+// removes what the job leaves behind. The engine forwards sig_sendProgress as its own Progress report
+// and routes every report of the job through here.
+//
+// A job ends once, by the first of succeed(), fail() and cancel() (cancel() also comes from the
+// destructor of the engine and from RunningTools::endAll). At that end `stopping` is sent first, for
+// the engine to stop its timers and tools; then the intermediate files and folders go, whatever the
+// end; then, only after a failure or a cancel, and only when the tool that writes the output had been
+// started, the partial output and the "<output>.<pid>.tmp" that tool writes before renaming. The
+// input is never removed. Last comes the report: (progress, true, output, rate) for a result, and for
+// a failure (-1.0, false, "", 0.0) with the log line "<kind> compress fail <input>: <reason>".
+class JobEnding : public QObject
+{
+    Q_OBJECT
+public:
+    // `kind` names the job in its failure line: "video", "image", "doc" or "pdf".
+    JobEnding(const QString& kind, QObject* parent);
+
+    void setInput(const QString& path) { m_input = path; }
+    void setOutput(const QString& path) { m_output = path; }
+    const QString& input() const { return m_input; }
+    const QString& output() const { return m_output; }
+    // A file or folder of the job's own, removed at the end of the job.
+    void addIntermediate(const QString& path);
+    // `writer` is about to start on the output: from then on a failed or cancelled job may have left
+    // part of it. A start that fails has written nothing.
+    void writerStarts(const ToolProcess* writer);
+
+    // (progress, false, filePath, 0.0), while the job runs.
+    void progress(float progress, const QString& filePath);
+    // End with the result at the output; false (and nothing sent) when the job has already ended.
+    bool succeed(float compRate, float progress = 1.0f);
+    // End with a failure; false (and nothing logged or sent) when the job has already ended.
+    bool fail(const QString& reason);
+    // End without a report; nothing at all once the job has ended.
+    void cancel();
+
+    bool isOver() const { return m_state != State::Running; }
+    bool wasCancelled() const { return m_state == State::Cancelled; }
+
+signals:
+    void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
+    // The job ends now: stop every timer and tool of it (killed and waited for), before its files go.
+    void stopping();
+
+private:
+    enum class State { Running, Succeeded, Failed, Cancelled };
+
+    bool end(State state);
+    void removeIntermediates();
+    void removePartialOutput();
+    bool isInput(const QString& path) const;
+
+    QString m_kind;
+    QString m_input;
+    QString m_output;
+    QStringList m_intermediates;
+    QPointer<const ToolProcess> m_writer;
+    State m_state;
+};

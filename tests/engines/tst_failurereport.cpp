@@ -1,0 +1,165 @@
+// A failure looks the same from every engine: one report (-1.0, false, "", 0.0) and one log line
+// "<kind> compress fail <input>: <reason>", through the real engines and tools.
+#include <functional>
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "OutputPaths.h"
+#include "Tool.h"
+#include "DocCompressCore.h"
+#include "ImageCompressCore.h"
+#include "PDFCompressCore.h"
+#include "VideoCompressCore.h"
+#include "PlatformConstants.h"
+#include "ProgressReport.h"
+#include "TestEnv.h"
+
+namespace
+{
+// One engine, made and started on a missing input; the spy is connected before the start, since some
+// engines report at once.
+struct Job {
+    std::unique_ptr<QObject> engine;
+    std::unique_ptr<QSignalSpy> spy;
+};
+} // namespace
+
+class TestFailureReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void missingInput_data();
+    void missingInput();
+
+private:
+    Job start(const QString& engine, const QString& input, const QString& outDir);
+
+    QTemporaryDir m_dir;
+    QList<ProgressReport> m_seen; // every row's failure report, to compare them with each other
+};
+
+void TestFailureReport::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    TestEnv::isolate(m_dir);
+    VX_REQUIRE_TOOL("ffmpeg");
+    QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
+    QVERIFY(QDir().mkpath(m_dir.path() + "/out"));
+}
+
+void TestFailureReport::init()
+{
+    OutputPaths::reset();
+    QFile::remove(Tool::logFilePath());
+}
+
+void TestFailureReport::missingInput_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("kind"); // as the log line names it
+
+    QTest::newRow("video") << "video"
+                           << "gone clip.mkv"
+                           << "video";
+    QTest::newRow("png") << "png"
+                         << "gone.png"
+                         << "image";
+    QTest::newRow("jpg") << "jpg"
+                         << "gone.jpg"
+                         << "image";
+    QTest::newRow("gif") << "gif"
+                         << "gone.gif"
+                         << "image";
+    QTest::newRow("word") << "doc"
+                          << "gone.docx"
+                          << "doc";
+    QTest::newRow("legacy powerpoint") << "doc"
+                                       << "gone.ppt"
+                                       << "doc";
+    QTest::newRow("pdf") << "pdf"
+                         << "gone.pdf"
+                         << "pdf";
+    QTest::newRow("pdf through the document engine") << "docpdf"
+                                                     << "gone again.pdf"
+                                                     << "pdf";
+}
+
+Job TestFailureReport::start(const QString& engine, const QString& input, const QString& outDir)
+{
+    Job job;
+    const QString output = outDir + "c_" + QFileInfo(input).fileName();
+    if (engine == "video") {
+        auto* video = new VideoCompressCore(PlatformConstants::ffmpegPath(), nullptr);
+        job.engine.reset(video);
+        job.spy = std::make_unique<QSignalSpy>(video, &VideoCompressCore::sig_sendProgress);
+        video->compress(input, false, outDir, {320, 240, 1.0f, 28});
+    } else if (engine == "png" || engine == "jpg" || engine == "gif") {
+        auto* image = new ImageCompressCore(PlatformConstants::pngquantPath(),
+                                            PlatformConstants::convertProgram(), nullptr);
+        job.engine.reset(image);
+        job.spy = std::make_unique<QSignalSpy>(image, &ImageCompressCore::sig_sendProgress);
+        image->setKeepFormat(true);
+        if (engine == "png")
+            image->compressPng(input, outDir, 10, 80);
+        else if (engine == "jpg")
+            image->compressJpg(input, outDir, 70);
+        else
+            image->compressGif(input, outDir, 70);
+    } else if (engine == "pdf") {
+        auto* pdf = new PDFCompressCore(input, output, 30, nullptr);
+        job.engine.reset(pdf);
+        job.spy = std::make_unique<QSignalSpy>(pdf, &PDFCompressCore::sig_sendProgress);
+        pdf->start();
+    } else {
+        auto* doc = new DocCompressCore(PlatformConstants::compressionToolPath(),
+                                        PlatformConstants::docToolPath(false), nullptr);
+        job.engine.reset(doc);
+        job.spy = std::make_unique<QSignalSpy>(doc, &DocCompressCore::sig_sendProgress);
+        if (engine == "docpdf")
+            doc->compressPdf(input, output, 30);
+        else
+            doc->compress(input, output, Normal);
+    }
+    return job;
+}
+
+void TestFailureReport::missingInput()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+
+    const QString input = m_dir.filePath(file);
+    const QString outDir = m_dir.path() + "/out/";
+    QVERIFY(!QFileInfo::exists(input));
+    const Job job = start(engine, input, outDir);
+    QSignalSpy& spy = *job.spy;
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && ProgressReport::isFinal(spy.last()), 30000);
+    QVERIFY(!spy.wait(500)); // nothing after the failure
+
+    QCOMPARE(spy.size(), 1);
+    const ProgressReport report = ProgressReport::at(spy, 0);
+    QCOMPARE(report, ProgressReport(-1.0f, false, QString(), 0.0f));
+    for (const ProgressReport& earlier : qAsConst(m_seen))
+        QCOMPARE(report, earlier);
+    m_seen.append(report);
+
+    const QStringList failures = TestEnv::logLines().filter(" compress fail ");
+    QCOMPARE(failures.size(), 1);
+    const QString head = QString("%1 compress fail %2: ").arg(kind, input);
+    QVERIFY2(failures[0].startsWith(head) && failures[0].size() > head.size(), qPrintable(failures[0]));
+    QCOMPARE(QDir(outDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestFailureReport)
+#include "tst_failurereport.moc"
