@@ -265,11 +265,12 @@ void TestQueueRewind::optionChangeAmidTwentyPictures()
     EngineWatch watch(window);
     driver.addFiles(pictures);
 
-    // Clicked on the first end of the second batch of four: the rest of that batch is still running.
+    // Clicked on an end after the first four, while another picture is still running.
     int dispatchedBeforeClick = -1;
     int runningAtClick = 0;
     watch.onReport([&](QObject*, float progress, bool stat, const QString&) {
-        if (dispatchedBeforeClick >= 0 || !(stat || progress < 0) || watch.finalReports() < 5)
+        const bool final = stat || progress < 0;
+        if (dispatchedBeforeClick >= 0 || !final || watch.finalReports() < 5 || watch.active() == 0)
             return;
         dispatchedBeforeClick = JsonParsing::readHistory(Kind::Image, "history.json").size();
         runningAtClick = watch.active();
