@@ -38,3 +38,13 @@ int FrozenProcesses::hold()
     }
     return m_pids.size();
 }
+
+void FrozenProcesses::release()
+{
+    const QList<qint64> live = processesWith(m_text, m_also);
+    for (const qint64 pid : m_pids) {
+        if (live.contains(pid))
+            ::kill(pid_t(pid), SIGCONT);
+    }
+    m_pids.clear();
+}

@@ -4,9 +4,10 @@
 #include <QString>
 
 // Holds running tools still (SIGSTOP), so that none of them can finish by itself: whatever ends them
-// is the code under test, however fast or slow the machine is. It holds the live processes whose
-// argument lists mention `text` (and `also`, when given); those of them still alive when it goes
-// are killed, so that a failed test leaves nothing stopped behind.
+// is the code under test, however fast or slow the machine is; or a run lasts until the test lets
+// it go on. It holds the live processes whose argument lists mention `text` (and `also`, when
+// given); those of them still held when it goes are killed, so that a failed test leaves nothing
+// stopped behind.
 class FrozenProcesses
 {
 public:
@@ -19,6 +20,8 @@ public:
     // Safe to call again and again, as in a QTRY condition.
     int hold();
     int count() const { return m_pids.size(); }
+    // Lets every held process go on (SIGCONT) and holds none any more.
+    void release();
 
 private:
     QString m_text;
