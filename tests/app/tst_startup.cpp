@@ -14,7 +14,8 @@
 #include "StartUp.h"
 #include "TestEnv.h"
 
-namespace {
+namespace
+{
 // argv as the platform hands it over: local 8-bit text, program name first.
 class Argv
 {
@@ -183,7 +184,7 @@ void TestStartUp::programStartsAndStaysUp()
     QVERIFY2(program.waitForStarted(10000), qPrintable(program.errorString()));
     QVERIFY2(!program.waitForFinished(1500), program.readAll().constData());
     program.terminate();
-    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(program.waitForFinished(60000));
 }
 
 void TestStartUp::noLocaleMeansUtf8Text()
