@@ -22,12 +22,7 @@ FrozenProcesses::FrozenProcesses(const QString& text, const QString& also) : m_t
 
 FrozenProcesses::~FrozenProcesses()
 {
-    // Only those that still carry the same arguments: an ended one's pid may belong to another now.
-    const QList<qint64> live = processesWith(m_text, m_also);
-    for (const qint64 pid : m_pids) {
-        if (live.contains(pid))
-            ::kill(pid_t(pid), SIGKILL);
-    }
+    kill();
 }
 
 int FrozenProcesses::hold()
@@ -45,6 +40,17 @@ void FrozenProcesses::release()
     for (const qint64 pid : m_pids) {
         if (live.contains(pid))
             ::kill(pid_t(pid), SIGCONT);
+    }
+    m_pids.clear();
+}
+
+void FrozenProcesses::kill()
+{
+    // Only those that still carry the same arguments: an ended one's pid may belong to another now.
+    const QList<qint64> live = processesWith(m_text, m_also);
+    for (const qint64 pid : m_pids) {
+        if (live.contains(pid))
+            ::kill(pid_t(pid), SIGKILL);
     }
     m_pids.clear();
 }

@@ -22,6 +22,8 @@ public:
     int count() const { return m_pids.size(); }
     // Lets every held process go on (SIGCONT) and holds none any more.
     void release();
+    // Kills every held process that is still alive and holds none any more.
+    void kill();
 
 private:
     QString m_text;
