@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -15,7 +16,8 @@
 #include "StartUp.h"
 #include "TestEnv.h"
 
-namespace {
+namespace
+{
 // argv as the platform hands it over: local 8-bit text, program name first.
 class Argv
 {
@@ -179,12 +181,18 @@ void TestStartUp::programStartsAndStaysUp()
     environment.insert("HOME", m_dir.path());
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::MergedChannels);
-    program.setWorkingDirectory(m_dir.path());
+    // A working folder of its own: the window writes its history file there once it is built.
+    const QString working = m_dir.path() + "/program run";
+    QVERIFY(QDir().mkpath(working));
+    program.setWorkingDirectory(working);
     program.start(QCoreApplication::applicationDirPath() + "/Vornix", {"--pdf"});
     QVERIFY2(program.waitForStarted(10000), qPrintable(program.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFileInfo::exists(working + "/history.json") || program.state() == QProcess::NotRunning, 120000);
+    QVERIFY2(program.state() == QProcess::Running, program.readAll().constData());
     QVERIFY2(!program.waitForFinished(1500), program.readAll().constData());
     program.terminate();
-    QVERIFY(program.waitForFinished(10000));
+    QVERIFY(program.waitForFinished(60000));
 }
 
 void TestStartUp::noLocaleMeansUtf8Text()

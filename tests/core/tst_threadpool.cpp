@@ -15,7 +15,8 @@
 #include "ToolCommand.h"
 #include "TestEnv.h"
 
-namespace {
+namespace
+{
 // Records the order tasks start in and how many run at once; each holds its worker until released.
 struct Recorder {
     std::mutex mutex;
@@ -24,15 +25,14 @@ struct Recorder {
     std::atomic<int> maxRunning{0};
     std::atomic<int> finished{0};
     std::atomic<bool> release{false};
+    std::atomic<bool> cancelled{false}; // the pool has asked a running task to end
 };
 
 class RecordingTask : public BaseTask
 {
 public:
     RecordingTask(int id, Recorder& recorder, std::atomic<int>* destroyed = nullptr)
-        : m_id(id)
-        , m_recorder(recorder)
-        , m_destroyed(destroyed)
+        : m_id(id), m_recorder(recorder), m_destroyed(destroyed)
     {
     }
     ~RecordingTask() override
@@ -56,6 +56,8 @@ public:
         ++m_recorder.finished;
         emit signalTaskFinished();
     }
+    // Holds on all the same: the pool must wait for it.
+    void cancel() override { m_recorder.cancelled = true; }
 
 private:
     int m_id;
@@ -91,7 +93,8 @@ private:
     std::atomic<qint64> m_pid{0};
 };
 
-bool waitFor(const std::function<bool()>& condition, int ms = 5000)
+// Waits for what another thread does, up to a bound far above what a slow and busy machine needs.
+bool waitFor(const std::function<bool()>& condition, int ms = 30000)
 {
     QElapsedTimer timer;
     timer.start();
@@ -172,8 +175,10 @@ void TestThreadPool::stopDropsWaitingTasksAndWaitsForRunningOne()
     for (int i = 0; i < 3; ++i)
         pool.pushTask(std::make_shared<RecordingTask>(i, recorder));
     QVERIFY(waitFor([&] { return recorder.running == 1; }));
+    // The running task is let go only once stop() has asked it to end, so stop() has begun and
+    // must wait for it.
     std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        waitFor([&] { return recorder.cancelled.load(); });
         recorder.release = true;
     });
     pool.stop();
@@ -204,21 +209,22 @@ void TestThreadPool::stopEndsRunningToolTasksAtOnce()
     pool.pushTask(second);
     QVERIFY(waitFor([] { return RunningTools::instance()->count() == 2; }));
 
-    // stop() on a thread of its own, so that a stop that waited for the tools would show as a hang.
+    // stop() on a thread of its own, so that a stop that waited for the tools would show as a hang:
+    // they sleep for a minute.
     std::atomic<bool> stopped{false};
     std::thread stopper([&] {
         pool.stop();
         stopped = true;
     });
-    const bool prompt = waitFor([&] { return stopped.load(); }, 5000);
+    const bool prompt = waitFor([&] { return stopped.load(); });
     stopper.join();
     QVERIFY(prompt);
     QCOMPARE(first->end(), BlockingToolRun::End::Cancelled);
     QCOMPARE(second->end(), BlockingToolRun::End::Cancelled);
     QCOMPARE(RunningTools::instance()->count(), 0);
     QVERIFY(first->pid() > 0 && second->pid() > 0);
-    QVERIFY(waitFor([&] { return TestEnv::processGone(first->pid()) && TestEnv::processGone(second->pid()); },
-                    2000));
+    QVERIFY(
+        waitFor([&] { return TestEnv::processGone(first->pid()) && TestEnv::processGone(second->pid()); }));
 }
 
 void TestThreadPool::taskHeldOnlyByPoolDiesOnWorkerAfterRun()
@@ -261,8 +267,8 @@ void TestThreadPool::finishedSignalArrivesQueuedOnOwnerThread()
     pool.start(2);
     pool.pushTask(task);
     // The worker may emit before a wait would begin, so the count is what is waited for.
-    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 5000);
-    QTRY_VERIFY(receiverThread != nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(receiverThread != nullptr, 30000);
     QCOMPARE(receiverThread, QThread::currentThread());
     pool.stop();
 }

@@ -320,16 +320,20 @@ void TestImageCompressCore::compresses()
 
 void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()
 {
-    // pngquant started a little late, so the one-second ticks show before the end.
-    const QString slowPngquant =
-        writeScript("pngquant", "sleep 2.3\nexec " + m_pngquant.toUtf8() + " \"$@\"");
+    // pngquant waits until two one-second ticks have shown, then does its work.
+    const QString go = m_run->filePath("go");
+    const QString slowPngquant = writeScript(
+        "pngquant",
+        QString("while [ ! -e '%1' ]; do sleep 0.05; done\nexec '%2' \"$@\"").arg(go, m_pngquant).toUtf8());
     ImageCompressCore engine(slowPngquant, "convert", nullptr);
     QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
     engine.setKeepFormat(true);
     const QString outPath = engine.compressPng(input("photo.png"), m_outDir, 10, 80);
+    QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2, 60000);
+    QVERIFY(QFile(go).open(QIODevice::WriteOnly));
     waitForEnd(engine, spy);
 
-    // Two ticks at least (the tool ran for over two seconds), stepping by 0.1, then the one end.
+    // Two ticks at least, stepping by 0.1, then the one end.
     QVERIFY(spy.count() >= 3);
     float step = 0.0f;
     for (int i = 0; i + 1 < spy.count(); ++i) {
@@ -346,7 +350,7 @@ void TestImageCompressCore::ticksStopJustAboveOne()
 {
     ImageCompressCore engine(m_pngquant, "convert", nullptr);
     QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
-    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 10, 13000);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 10, 60000);
     const float expected[] = {0.1f, 0.2f,        0.3f,       0.4f,       0.5f,
                               0.6f, 0.70000005f, 0.8000001f, 0.9000001f, 1.0000001f};
     for (int i = 0; i < 10; ++i) {

@@ -5,6 +5,24 @@
 #include "Win32Api.h"
 #include "Win32Window.h"
 
+namespace
+{
+// Counts the times a widget is raised (its stacking order changes).
+class RaiseCounter : public QObject
+{
+public:
+    int raised = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ZOrderChange)
+            ++raised;
+        return false;
+    }
+};
+} // namespace
+
 // SetForegroundWindow as this platform carries it out: the widget behind a window handle is
 // raised and becomes the active window.
 class ForegroundWindowTest : public QObject
@@ -27,8 +45,11 @@ void ForegroundWindowTest::activatesTheWidgetOfTheHandle()
     QVERIFY(QTest::qWaitForWindowExposed(&second));
     second.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&second));
+    RaiseCounter counter;
+    first.installEventFilter(&counter);
 
     QCOMPARE(Win32Window::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(first.winId())), Win32Api::kTrue);
+    QCOMPARE(counter.raised, 1);
     QVERIFY(QTest::qWaitForWindowActive(&first));
     QCOMPARE(QApplication::activeWindow(), &first);
 }

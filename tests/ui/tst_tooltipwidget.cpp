@@ -1,6 +1,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
@@ -52,6 +53,23 @@ void sendMouse(QWidget* target, QEvent::Type type, const QPoint& local, Qt::Mous
     QMouseEvent event(type, local, target->mapToGlobal(local), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
+
+// Records when a widget is raised (its stacking order changes) and when it becomes the active window.
+class FrontRecorder : public QObject
+{
+public:
+    QStringList events;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ZOrderChange)
+            events << "raised";
+        else if (event->type() == QEvent::WindowActivate)
+            events << "activated";
+        return false;
+    }
+};
 } // namespace
 
 // The message dialog: what each button, key and the close button return and emit, hiding a
@@ -74,7 +92,7 @@ private slots:
     void otherButtonsDoNotDrag();
     void execCenteredOverParent();
     void execCenteredWithoutParent();
-    void execForegroundActivates();
+    void execForegroundBringsTheDialogToTheFront();
     void widgetPropertyRepolishes();
 
 private:
@@ -290,19 +308,37 @@ void TestToolTipWidget::execCenteredWithoutParent()
     QCOMPARE(shownAt, QPoint(123, 77));
 }
 
-void TestToolTipWidget::execForegroundActivates()
+void TestToolTipWidget::execForegroundBringsTheDialogToTheFront()
 {
+    // The dialog is already on screen, and another window was activated after it: exec() alone
+    // would run it modally where it is, behind. execForeground() brings it to the front first.
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog.data()));
     QWidget other;
     other.show();
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
-    bool active = false;
-    answerModal([&active](QWidget* modal) {
-        active = QTest::qWaitForWindowActive(modal);
-        clickButton(modal, "btnOpera2");
+    FrontRecorder recorder;
+    m_dialog->installEventFilter(&recorder);
+
+    // While it runs, the dialog is answered as soon as it is the active window (or after a bound
+    // far above what any machine needs, so that a failure does not hang).
+    bool activeWhileRunning = false;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        activeWhileRunning = QApplication::activeWindow() == m_dialog.data();
+        if (!activeWhileRunning && clock.elapsed() < 30000)
+            return;
+        poll.stop();
+        clickButton(m_dialog.data(), "btnOpera2");
     });
+    poll.start(10);
     QCOMPARE(m_dialog->execForeground(), int(QDialog::Rejected));
-    QVERIFY(active);
+    QVERIFY(activeWhileRunning);
+    QCOMPARE(recorder.events.value(0), QString("raised"));
+    QVERIFY(recorder.events.contains("activated"));
 }
 
 namespace
