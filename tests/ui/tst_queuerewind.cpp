@@ -1,16 +1,12 @@
 // An option change while a run goes on: the queue rewinds, runs every file of the kind again (a file
 // that is still running once it has ended), never runs two engines on one output, and ends.
-#include <QChildEvent>
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QRadioButton>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "DocCompressCore.h"
-#include "ImageCompressCore.h"
+#include "EngineWatch.h"
 #include "JsonParsing.h"
 #include "Kind.h"
 #include "MainWidget.h"
@@ -18,87 +14,11 @@
 #include "SampleFiles.h"
 #include "TestEnv.h"
 #include "UrlRecorder.h"
-#include "VideoCompressCore.h"
 #include "WindowDriver.h"
 
 namespace
 {
 
-
-// Follows every engine the window makes, from the moment it exists to its final report: which output
-// each engine writes, and whether two engines ever wrote one output at the same time.
-class EngineWatch : public QObject
-{
-    Q_OBJECT
-public:
-    using Report = std::function<void(QObject* engine, float progress, bool stat, const QString& output)>;
-
-    explicit EngineWatch(QObject& window) { window.installEventFilter(this); }
-
-    void onReport(Report report) { m_onReport = std::move(report); }
-
-    int finalReports() const { return m_finalReports; }
-    int active() const { return m_active.size(); }
-    QStringList clashes() const { return m_clashes; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::ChildAdded) {
-            // The child is still being built: it is followed once its constructor has returned, which
-            // is before the event loop can carry any of its reports.
-            QPointer<QObject> child = static_cast<QChildEvent*>(event)->child();
-            QMetaObject::invokeMethod(
-                this, [this, child] { follow(child); }, Qt::QueuedConnection);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    void follow(QObject* child)
-    {
-        if (!child)
-            return;
-        const auto handler = [this, child](float progress, bool stat, QString output, float) {
-            report(child, progress, stat, output);
-        };
-        if (auto* video = qobject_cast<VideoCompressCore*>(child))
-            connect(video, &VideoCompressCore::sig_sendProgress, this, handler);
-        else if (auto* image = qobject_cast<ImageCompressCore*>(child))
-            connect(image, &ImageCompressCore::sig_sendProgress, this, handler);
-        else if (auto* document = qobject_cast<DocCompressCore*>(child))
-            connect(document, &DocCompressCore::sig_sendProgress, this, handler);
-        else
-            return;
-        m_active.insert(child, QString());
-        connect(child, &QObject::destroyed, this, [this, child] { m_active.remove(child); });
-    }
-
-    void report(QObject* engine, float progress, bool stat, const QString& output)
-    {
-        if (!m_active.contains(engine))
-            return; // after its final report
-        if (!output.isEmpty()) {
-            m_active[engine] = output;
-            for (auto other = m_active.cbegin(); other != m_active.cend(); ++other) {
-                if (other.key() != engine && other.value() == output)
-                    m_clashes << output;
-            }
-        }
-        const bool final = stat || progress < 0;
-        if (final) {
-            m_active.remove(engine);
-            ++m_finalReports;
-        }
-        if (m_onReport)
-            m_onReport(engine, progress, stat, output);
-    }
-
-    Report m_onReport;
-    QHash<QObject*, QString> m_active; // engines without a final report yet, with their output
-    QStringList m_clashes;
-    int m_finalReports = 0;
-};
 
 // A video whose stream carries no encoder settings of its own, so that the settings found in a
 // result are the ones our run gave ffmpeg.
@@ -214,7 +134,7 @@ void TestQueueRewind::optionChangeWhileALongVideoRuns()
             return;
         if (output.endsWith("c_long.mp4")) {
             longEndedFirst = true;
-        } else if (watch.active() == 1) {
+        } else if (watch.running() == 1) {
             clicked = true;
             QTest::mouseClick(window.findChild<QRadioButton*>("rbMax"), Qt::LeftButton);
             // The queue's next tick, now rather than within the second: the long video may be
@@ -270,10 +190,10 @@ void TestQueueRewind::optionChangeAmidTwentyPictures()
     int runningAtClick = 0;
     watch.onReport([&](QObject*, float progress, bool stat, const QString&) {
         const bool final = stat || progress < 0;
-        if (dispatchedBeforeClick >= 0 || !final || watch.finalReports() < 5 || watch.active() == 0)
+        if (dispatchedBeforeClick >= 0 || !final || watch.finalReports() < 5 || watch.running() == 0)
             return;
         dispatchedBeforeClick = JsonParsing::readHistory(Kind::Image, "history.json").size();
-        runningAtClick = watch.active();
+        runningAtClick = watch.running();
         QTest::mouseClick(window.findChild<QRadioButton*>("rbMax"), Qt::LeftButton);
     });
     driver.pressStart();
@@ -286,7 +206,7 @@ void TestQueueRewind::optionChangeAmidTwentyPictures()
     QCOMPARE(window.queueIndex(Kind::Image), 20);
     for (const QString& state : driver.states(Kind::Image))
         QCOMPARE(state, QString("已完成"));
-    QVERIFY(driver.mostEnginesAtOnce() <= 4);
+    QVERIFY(watch.mostRunningAtOnce() <= 4);
     QVERIFY2(watch.clashes().isEmpty(),
              qPrintable("written by two engines at once: " + watch.clashes().join(", ")));
     // Every picture dispatched before the change ran once more, the others once.

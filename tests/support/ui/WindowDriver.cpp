@@ -12,21 +12,21 @@
 #include "RunningTools.h"
 #include "ThreadPool.h"
 
-namespace {
+namespace
+{
 
 const char* const kModeButtons[Kind::Count] = {"btnVideoCompress", "btnImageCompress", "btnPPTCompress",
-                                                           "btnPDFCompress", "btnWordCompress"};
+                                               "btnPDFCompress", "btnWordCompress"};
 const char* const kLists[Kind::Count] = {"listWidgetVideo", "listWidgetImage", "listWidgetPPT",
-                                                     "listWidgetPDF", "listWidgetDoc"};
+                                         "listWidgetPDF", "listWidgetDoc"};
 const char* const kEngines[] = {"VideoCompressCore", "ImageCompressCore", "DocCompressCore"};
 
 } // namespace
 
 WindowDriver::WindowDriver(MainWidget& window)
     : m_window(window)
+    , m_engines(window)
 {
-    connect(&m_sampler, &QTimer::timeout, this, &WindowDriver::sample);
-    m_sampler.start(5);
 }
 
 void WindowDriver::startProgramServices()
@@ -110,9 +110,4 @@ int WindowDriver::enginesAlive() const
             alive += qstrcmp(child->metaObject()->className(), engine) == 0 ? 1 : 0;
     }
     return alive;
-}
-
-void WindowDriver::sample()
-{
-    m_mostEngines = qMax(m_mostEngines, enginesAlive());
 }

@@ -2,7 +2,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTimer>
+
+#include "EngineWatch.h"
 
 class MainWidget;
 class QLabel;
@@ -11,7 +12,7 @@ class QWidget;
 
 // Drives the real main window as a user would, for the tests that run whole compressions: picks a
 // kind's page, presses the start button, waits for the run to end, and reads what the rows show.
-// While it lives it also watches how many engines are alive at once.
+// While it lives it also watches how many engines run at once.
 class WindowDriver : public QObject
 {
     Q_OBJECT
@@ -36,14 +37,13 @@ public:
     QStringList states(int kind) const;
     QString buttonText() const;
 
-    // The most engines that were alive at one time since the driver was made.
-    int mostEnginesAtOnce() const { return m_mostEngines; }
+    // The most engines that ran at one time since the driver was made (from an engine's making to its
+    // final report).
+    int mostEnginesAtOnce() const { return m_engines.mostRunningAtOnce(); }
+    // Engines that exist, ended ones not yet deleted included.
     int enginesAlive() const;
 
 private:
-    void sample();
-
     MainWidget& m_window;
-    QTimer m_sampler;
-    int m_mostEngines = 0;
+    EngineWatch m_engines;
 };
