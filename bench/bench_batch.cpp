@@ -196,7 +196,8 @@ int main(int argc, char** argv)
     Peaks peaks;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&peaks] {
-        const qint64 intermediate = bytesUnder(TempFolder::path()) + bytesUnder(PathManager::instance()->tempDir());
+        const qint64 intermediate =
+            bytesUnder(TempFolder::path()) + bytesUnder(PathManager::instance()->tempDir());
         const qint64 tools = descendantsKb();
         const qint64 program = residentKb(QString::number(QCoreApplication::applicationPid()), "VmRSS:");
         peaks.intermediateBytes = qMax(peaks.intermediateBytes, intermediate);
@@ -234,11 +235,14 @@ int main(int argc, char** argv)
                 windowSeconds[0] / bareSeconds[0]);
     std::printf("| %d PDFs | %.1f s | %.1f s | %.2f |\n", pdfCount, windowSeconds[1], bareSeconds[1],
                 windowSeconds[1] / bareSeconds[1]);
-    std::printf("\npeak disk use of the intermediate folders: %.1f MB\n", peaks.intermediateBytes / 1048576.0);
-    std::printf("peak memory: program %.0f MB (high-water mark), its tools together %.0f MB, both at once %.0f MB\n",
-                peaks.programKb / 1024.0, peaks.toolsKb / 1024.0, peaks.togetherKb / 1024.0);
+    std::printf("\npeak disk use of the intermediate folders: %.1f MB\n",
+                peaks.intermediateBytes / 1048576.0);
+    std::printf(
+        "peak memory: program %.0f MB (high-water mark), its tools together %.0f MB, both at once %.0f MB\n",
+        peaks.programKb / 1024.0, peaks.toolsKb / 1024.0, peaks.togetherKb / 1024.0);
     std::printf("left in the intermediate folders at the end: %lld bytes\n",
-                static_cast<long long>(bytesUnder(TempFolder::path()) + bytesUnder(PathManager::instance()->tempDir())));
+                static_cast<long long>(bytesUnder(TempFolder::path()) +
+                                       bytesUnder(PathManager::instance()->tempDir())));
     RunningTools::endAll();
     ThreadPool::instance()->stop();
     return 0;

@@ -22,9 +22,9 @@
 #include <QTimer>
 
 #include "ImageCompressCore.h"
+#include "PlatformConstants.h"
 #include "TestEnv.h"
 #include "Tool.h"
-#include "PlatformConstants.h"
 
 namespace
 {

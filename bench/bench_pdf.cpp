@@ -21,9 +21,9 @@
 #include "ThreadPool.h"
 #include "Tool.h"
 
-namespace {
-struct Run
+namespace
 {
+struct Run {
     bool ok = false;
     double seconds = 0;
     double ratio = 0;
@@ -53,7 +53,8 @@ Run runEngine(const QString& input, const QString& output, int quality)
     return run;
 }
 
-Run runProgram(const QString& program, const QStringList& arguments, const QString& input, const QString& output)
+Run runProgram(const QString& program, const QStringList& arguments, const QString& input,
+               const QString& output)
 {
     Run run;
     QFile::remove(output);
@@ -91,8 +92,7 @@ int main(int argc, char** argv)
     const QString tool = PathManager::instance()->converterPath();
     const QString gs = QStandardPaths::findExecutable("gs");
 
-    struct Document
-    {
+    struct Document {
         const char* name;
         PdfFactory::Content content;
         int imageWidth;
@@ -103,8 +103,9 @@ int main(int argc, char** argv)
 
     std::printf("%d pages per document, %d hardware threads, %d pool workers\n\n", pages,
                 QThread::idealThreadCount(), workers);
-    std::printf("| document | input | engine q10 | engine q90 | one tool run q10 | one tool run q90 | gs /ebook | "
-                "engine speed-up q10 / q90 | pages ok |\n");
+    std::printf(
+        "| document | input | engine q10 | engine q90 | one tool run q10 | one tool run q90 | gs /ebook | "
+        "engine speed-up q10 / q90 | pages ok |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const Document& document : documents) {
         const QString input = dir.filePath(QString("%1.pdf").arg(document.name));
@@ -121,26 +122,27 @@ int main(int argc, char** argv)
         const Run low = runEngine(input, dir.filePath(QString("%1_q10.pdf").arg(document.name)), 10);
         const Run high = runEngine(input, dir.filePath(QString("%1_q90.pdf").arg(document.name)), 90);
         const QString single = dir.filePath(QString("%1_single.pdf").arg(document.name));
-        const Run whole = runProgram(tool,
-                                     {"-type=3", "-subtype=2", "-input=" + input, "-output=" + single, "-quality=10"},
-                                     input, single);
+        const Run whole =
+            runProgram(tool, {"-type=3", "-subtype=2", "-input=" + input, "-output=" + single, "-quality=10"},
+                       input, single);
         const QString singleHigh = dir.filePath(QString("%1_single90.pdf").arg(document.name));
         const Run wholeHigh = runProgram(
-            tool, {"-type=3", "-subtype=2", "-input=" + input, "-output=" + singleHigh, "-quality=90"}, input, singleHigh);
+            tool, {"-type=3", "-subtype=2", "-input=" + input, "-output=" + singleHigh, "-quality=90"}, input,
+            singleHigh);
         const QString ebook = dir.filePath(QString("%1_gs.pdf").arg(document.name));
         Run peer;
         if (!gs.isEmpty())
             peer = runProgram(gs,
-                              {"-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite", "-dPDFSETTINGS=/ebook",
-                               "-sOutputFile=" + ebook, input},
+                              {"-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite",
+                               "-dPDFSETTINGS=/ebook", "-sOutputFile=" + ebook, input},
                               input, ebook);
         const bool pagesOk =
             low.pages == pages && high.pages == pages && whole.pages == pages && wholeHigh.pages == pages;
         std::printf("| %s | %.1f MB | %s | %s | %s | %s | %s | %.2fx / %.2fx | %s |\n", document.name,
                     QFileInfo(input).size() / 1048576.0, qPrintable(cell(low)), qPrintable(cell(high)),
                     qPrintable(cell(whole)), qPrintable(cell(wholeHigh)), qPrintable(cell(peer)),
-                    low.ok ? whole.seconds / low.seconds : 0.0, high.ok ? wholeHigh.seconds / high.seconds : 0.0,
-                    pagesOk ? "yes" : "NO");
+                    low.ok ? whole.seconds / low.seconds : 0.0,
+                    high.ok ? wholeHigh.seconds / high.seconds : 0.0, pagesOk ? "yes" : "NO");
         std::fflush(stdout);
     }
     ThreadPool::instance()->stop();

@@ -22,7 +22,8 @@
 #include "Tool.h"
 #include "VideoCompressCore.h"
 
-namespace {
+namespace
+{
 const int kRuns = 5;
 
 double median(std::vector<double> values)
@@ -61,8 +62,8 @@ double timeEngine(const QString& in, const QString& outDir, int crf, bool* ok)
 // Milliseconds of ffmpeg alone on the engine's command.
 double timeBare(const QString& in, const QString& out, int crf, bool* ok)
 {
-    const QSize size = VideoCompressCore::targetSize(VideoCompressParam{getMediaSize(in, 0).width(),
-                                                                        getMediaSize(in, 0).height(), 1.0f, crf});
+    const QSize size = VideoCompressCore::targetSize(
+        VideoCompressParam{getMediaSize(in, 0).width(), getMediaSize(in, 0).height(), 1.0f, crf});
     const ToolCommand command = VideoCompressCore::ffmpegCommand(
         PlatformConstants::ffmpegPath(), in, out, VideoCompressCore::codecFor(in, false), crf, size);
     QProcess process;
@@ -77,9 +78,20 @@ double timeBare(const QString& in, const QString& out, int crf, bool* ok)
 
 bool makeInput(const QString& path, const QStringList& codec)
 {
-    QStringList arguments{"-v", "error", "-y", "-f", "lavfi", "-i",
-                          "testsrc2=size=640x360:rate=25:duration=10,noise=alls=12:allf=t", "-f", "lavfi", "-i",
-                          "sine=frequency=440:duration=10", "-shortest", "-pix_fmt", "yuv420p"};
+    QStringList arguments{"-v",
+                          "error",
+                          "-y",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "testsrc2=size=640x360:rate=25:duration=10,noise=alls=12:allf=t",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "sine=frequency=440:duration=10",
+                          "-shortest",
+                          "-pix_fmt",
+                          "yuv420p"};
     arguments << codec << path;
     return TestEnv::runTool("ffmpeg", arguments, nullptr, 600000) == 0;
 }
@@ -93,8 +105,7 @@ int main(int argc, char** argv)
     QDir().mkpath(g_AppDataPath + "/Vornix");
     g_infoJsonPath = dir.filePath("info.json");
 
-    struct Input
-    {
+    struct Input {
         QString name;
         QStringList codec;
     };
@@ -128,10 +139,12 @@ int main(int argc, char** argv)
                 bool bareOk = true;
                 bool engineOk = true;
                 if (run % 2 == 0)
-                    bareMs.push_back(timeBare(in, bareDir + VideoCompressCore::outputName(in, false), crf, &bareOk));
+                    bareMs.push_back(
+                        timeBare(in, bareDir + VideoCompressCore::outputName(in, false), crf, &bareOk));
                 engineMs.push_back(timeEngine(in, engineDir, crf, &engineOk));
                 if (run % 2 == 1)
-                    bareMs.push_back(timeBare(in, bareDir + VideoCompressCore::outputName(in, false), crf, &bareOk));
+                    bareMs.push_back(
+                        timeBare(in, bareDir + VideoCompressCore::outputName(in, false), crf, &bareOk));
                 if (!bareOk || !engineOk) {
                     std::printf("%s failed on %s\n", bareOk ? "engine" : "bare ffmpeg", qPrintable(in));
                     return 1;
@@ -142,9 +155,9 @@ int main(int argc, char** argv)
             const double outSize = QFileInfo(engineOut).size();
             const double bare = median(bareMs);
             const double engine = median(engineMs);
-            std::printf("| %s | %s | %d | %.0f | %.0f | %.3f | %.0f | %.0f | %.3f |\n", qPrintable(input.name),
-                        qPrintable(VideoCompressCore::codecFor(in, false)), crf, inSize / 1024.0, outSize / 1024.0,
-                        outSize / inSize, bare, engine, engine / bare);
+            std::printf("| %s | %s | %d | %.0f | %.0f | %.3f | %.0f | %.0f | %.3f |\n",
+                        qPrintable(input.name), qPrintable(VideoCompressCore::codecFor(in, false)), crf,
+                        inSize / 1024.0, outSize / 1024.0, outSize / inSize, bare, engine, engine / bare);
             std::fflush(stdout);
         }
     }

@@ -6,8 +6,6 @@ BaseTask::BaseTask(QObject* parent)
     Q_UNUSED(parent);
 }
 
-void BaseTask::run()
-{
-}
+void BaseTask::run() {}
 
 void BaseTask::cancel() {}

@@ -1,9 +1,9 @@
 #include "BlockingToolRun.h"
 
+#include "ChildProcess.h"
 #include "RunningTools.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
-#include "ChildProcess.h"
 
 BlockingToolRun::Result BlockingToolRun::run(const ToolCommand& command, int timeoutMs)
 {

@@ -31,8 +31,14 @@ void rowShifts(int columns, int shifts[4])
 } // namespace
 
 CRijndael::CRijndael()
-    : m_keyReady(false), m_encryptKeys(), m_decryptKeys(), m_keyLength(0), m_blockSize(0), m_rounds(0),
-      m_initialChain(), m_chain()
+    : m_keyReady(false)
+    , m_encryptKeys()
+    , m_decryptKeys()
+    , m_keyLength(0)
+    , m_blockSize(0)
+    , m_rounds(0)
+    , m_initialChain()
+    , m_chain()
 {
 }
 

@@ -10,7 +10,9 @@
 #include "ToolProcess.h"
 
 JobEnding::JobEnding(const QString& kind, QObject* parent)
-    : QObject(parent), m_kind(kind), m_state(State::Running)
+    : QObject(parent)
+    , m_kind(kind)
+    , m_state(State::Running)
 {
     connect(RunningTools::instance(), &RunningTools::sig_endAll, this, &JobEnding::cancel);
 }

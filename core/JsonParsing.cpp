@@ -11,7 +11,8 @@
 #include "Kind.h"
 #include "Tool.h"
 
-namespace {
+namespace
+{
 const char* const kHistoryFile = "history.json";
 
 // The file's bytes, taken in the local 8-bit code page, as the UTF-8 text the reader expects.

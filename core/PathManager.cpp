@@ -4,11 +4,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "Tool.h"
 #include "PlatformConstants.h"
+#include "Tool.h"
 #include "WinRegistry.h"
 
-namespace {
+namespace
+{
 QString firstAppDataLocation()
 {
     const QStringList locations = QStandardPaths::standardLocations(QStandardPaths::AppDataLocation);

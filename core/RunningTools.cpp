@@ -11,7 +11,8 @@ RunningTools* RunningTools::instance()
     return &registry;
 }
 
-RunningTools::RunningTools() : QObject(nullptr)
+RunningTools::RunningTools()
+    : QObject(nullptr)
 {
     // The first call may come from a worker; the engines' connections belong to the GUI thread.
     if (QCoreApplication::instance())

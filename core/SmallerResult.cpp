@@ -15,7 +15,11 @@ QString formatOf(const QString& path)
 }
 } // namespace
 
-SmallerResult::SmallerResult(Outcome outcome, double rate) : m_outcome(outcome), m_rate(rate) {}
+SmallerResult::SmallerResult(Outcome outcome, double rate)
+    : m_outcome(outcome)
+    , m_rate(rate)
+{
+}
 
 double SmallerResult::rateOf(qint64 outputSize, qint64 inputSize)
 {

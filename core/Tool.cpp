@@ -5,7 +5,8 @@
 #include <QStandardPaths>
 #include <QTime>
 
-namespace {
+namespace
+{
 QString firstLocation(QStandardPaths::StandardLocation location)
 {
     const QStringList locations = QStandardPaths::standardLocations(location);
@@ -17,8 +18,8 @@ QString firstLocation(QStandardPaths::StandardLocation location)
 thread_local bool t_creatingLogFolder = false;
 
 const char* const kMediaSuffixes[] = {
-    ".mp4", ".mkv", ".mov", ".avi", ".wmv", ".m4v", ".mpg", ".vob", ".webm",
-    ".ogv", ".3gp", ".flv", ".f4v", ".swf", ".mp3", ".wav", ".m4a", ".wma",
+    ".mp4", ".mkv",  ".mov", ".avi", ".wmv", ".m4v", ".mpg", ".vob", ".webm",
+    ".ogv", ".3gp",  ".flv", ".f4v", ".swf", ".mp3", ".wav", ".m4a", ".wma",
     ".aac", ".flac", ".ac3", ".m4r", ".ape", ".ogg", ".jpg", ".gif", ".png",
 };
 } // namespace

@@ -2,13 +2,18 @@
 
 #include <QTimer>
 
+#include "ChildProcess.h"
 #include "RunningTools.h"
 #include "ToolCommand.h"
-#include "ChildProcess.h"
 
 ToolProcess::ToolProcess(QObject* parent)
-    : QObject(parent), m_process(new ChildProcess(this)), m_timeLimit(new QTimer(this)),
-      m_silenceLimit(new QTimer(this)), m_ended(false), m_pid(0), m_lastPid(0)
+    : QObject(parent)
+    , m_process(new ChildProcess(this))
+    , m_timeLimit(new QTimer(this))
+    , m_silenceLimit(new QTimer(this))
+    , m_ended(false)
+    , m_pid(0)
+    , m_lastPid(0)
 {
     m_timeLimit->setSingleShot(true);
     m_silenceLimit->setSingleShot(true);

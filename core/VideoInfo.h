@@ -4,8 +4,7 @@
 
 // The media facts of one video: what the MediaInfo library and its JSON report tell about it.
 // Numbers start at 0 and texts empty; a fact that cannot be read stays so.
-struct VideoInfo
-{
+struct VideoInfo {
     QString baseName;
     QString filePath;
     QString fileExtension;

@@ -8,13 +8,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "DocConvert.h"
 #include "JobEnding.h"
+#include "PDFCompressCore.h"
+#include "PlatformConstants.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
 #include "Tool.h"
-#include "DocConvert.h"
-#include "PDFCompressCore.h"
-#include "PlatformConstants.h"
 
 namespace
 {
@@ -27,9 +27,15 @@ const int DocCompressCore::kTimeLimitMs = 60 * 60 * 1000;
 
 DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QString& docToolPath,
                                  QObject* parent)
-    : QObject(parent), m_tool(new ToolProcess(this)), m_toolPath(compressionToolPath),
-      m_docToolPath(docToolPath), m_timer(new QTimer(this)), m_progress(0.0f), m_pdfMode(false),
-      m_ending(new JobEnding("doc", this)), m_converter(nullptr)
+    : QObject(parent)
+    , m_tool(new ToolProcess(this))
+    , m_toolPath(compressionToolPath)
+    , m_docToolPath(docToolPath)
+    , m_timer(new QTimer(this))
+    , m_progress(0.0f)
+    , m_pdfMode(false)
+    , m_ending(new JobEnding("doc", this))
+    , m_converter(nullptr)
 {
     connect(m_timer, &QTimer::timeout, this, [this] { onProgressTick(); });
     m_tool->setTimeLimit(kTimeLimitMs);

@@ -5,9 +5,9 @@
 #include <QObject>
 #include <QString>
 
+#include "CompressLevel.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
-#include "CompressLevel.h"
 
 class DocConvert;
 class JobEnding;

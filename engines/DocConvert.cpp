@@ -12,7 +12,10 @@
 const int DocConvert::kTimeLimitMs = 5 * 60 * 1000;
 
 DocConvert::DocConvert(const QString& toolPath, QObject* parent)
-    : QObject(parent), m_toolPath(toolPath), m_tool(new ToolProcess(this)), m_timeLimitMs(kTimeLimitMs)
+    : QObject(parent)
+    , m_toolPath(toolPath)
+    , m_tool(new ToolProcess(this))
+    , m_timeLimitMs(kTimeLimitMs)
 {
     m_tool->setTimeLimit(kTimeLimitMs);
     connect(m_tool, &ToolProcess::ended, this, &DocConvert::onToolEnded);

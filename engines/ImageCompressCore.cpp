@@ -5,14 +5,14 @@
 #include <QTimer>
 
 #include "FilePlacement.h"
+#include "ImageScale.h"
 #include "JobEnding.h"
 #include "OutputPaths.h"
+#include "PlatformConstants.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
 #include "Tool.h"
 #include "ToolCommand.h"
-#include "ImageScale.h"
-#include "PlatformConstants.h"
 
 int g_imageEngineCount = 0;
 const QString g_gifsiclePath = PlatformConstants::gifsicleProgram();
@@ -42,10 +42,19 @@ int colourCount(int quality)
 } // namespace
 
 ImageCompressCore::ImageCompressCore(QString pngquantPath, QString convertPath, QObject* parent)
-    : QObject(parent), m_pngquantPath(pngquantPath), m_convertPath(convertPath),
-      m_tool(new ToolProcess(this)), m_timer(nullptr), m_progress(0.0f), m_scaleFirst(false),
-      m_keepFormat(false), m_scaleSize(0, 0), m_timeLimitMs(ImageScale::kDefaultTimeLimitMs),
-      m_number(++g_imageEngineCount), m_ending(new JobEnding("image", this)), m_scale(nullptr)
+    : QObject(parent)
+    , m_pngquantPath(pngquantPath)
+    , m_convertPath(convertPath)
+    , m_tool(new ToolProcess(this))
+    , m_timer(nullptr)
+    , m_progress(0.0f)
+    , m_scaleFirst(false)
+    , m_keepFormat(false)
+    , m_scaleSize(0, 0)
+    , m_timeLimitMs(ImageScale::kDefaultTimeLimitMs)
+    , m_number(++g_imageEngineCount)
+    , m_ending(new JobEnding("image", this))
+    , m_scale(nullptr)
 {
     m_timer = new QTimer(this);
     m_timer->start(1000);

@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "PlatformConstants.h"
 #include "Tool.h"
 #include "ToolCommand.h"
-#include "PlatformConstants.h"
 
 int g_imageScaleCount = 0;
 
@@ -20,8 +20,12 @@ QString fileArgument(const QString& path)
 } // namespace
 
 ImageScale::ImageScale(QString convertPath, QString gifsiclePath, QObject* parent)
-    : QObject(parent), m_convertPath(convertPath), m_gifsiclePath(gifsiclePath),
-      m_tool(new ToolProcess(this)), m_number(++g_imageScaleCount), m_ended(false)
+    : QObject(parent)
+    , m_convertPath(convertPath)
+    , m_gifsiclePath(gifsiclePath)
+    , m_tool(new ToolProcess(this))
+    , m_number(++g_imageScaleCount)
+    , m_ended(false)
 {
     m_tool->setTimeLimit(kDefaultTimeLimitMs);
     connect(m_tool, &ToolProcess::ended, this, &ImageScale::onToolEnded);

@@ -15,7 +15,8 @@
 #define MEDIAINFODLL_NAME VX_MEDIAINFO_LIBRARY
 #include <MediaInfoDLL/MediaInfoDLL.h>
 
-namespace {
+namespace
+{
 using MediaInfoDLL::MediaInfo;
 
 // The library turns a wide path into file-system bytes with the C library's multibyte

@@ -7,14 +7,14 @@
 #include <QTemporaryDir>
 
 #include "JobEnding.h"
+#include "PDFCompressTask.h"
 #include "PathManager.h"
+#include "QPdfDocument.h"
 #include "SmallerResult.h"
 #include "ThreadPool.h"
 #include "Tool.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
-#include "PDFCompressTask.h"
-#include "QPdfDocument.h"
 
 namespace
 {
@@ -28,8 +28,15 @@ const int kMergePerPageTimeoutMs = 5 * 1000;
 
 PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& outputPath, int quality,
                                  QObject* parent)
-    : QObject(parent), m_inputPath(inputPath), m_outputPath(outputPath), m_quality(quality), m_taskCount(1),
-      m_finishedCount(0), m_pageCount(0), m_merge(nullptr), m_ending(new JobEnding("pdf", this))
+    : QObject(parent)
+    , m_inputPath(inputPath)
+    , m_outputPath(outputPath)
+    , m_quality(quality)
+    , m_taskCount(1)
+    , m_finishedCount(0)
+    , m_pageCount(0)
+    , m_merge(nullptr)
+    , m_ending(new JobEnding("pdf", this))
 {
     m_ending->setInput(inputPath);
     m_ending->setOutput(outputPath);

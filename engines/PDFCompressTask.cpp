@@ -17,7 +17,10 @@ const int kStepPerPageTimeoutMs = 30 * 1000;
 } // namespace
 
 PDFCompressTask::PDFCompressTask(QObject* parent)
-    : BaseTask(parent), m_quality(0), m_firstPage(0), m_lastPage(0)
+    : BaseTask(parent)
+    , m_quality(0)
+    , m_firstPage(0)
+    , m_lastPage(0)
 {
 }
 

@@ -8,10 +8,10 @@
 
 #include "JobEnding.h"
 #include "JsonParsing.h"
+#include "MediaInfoQueries.h"
 #include "OutputPaths.h"
 #include "SmallerResult.h"
 #include "Tool.h"
-#include "MediaInfoQueries.h"
 
 namespace
 {
@@ -28,8 +28,11 @@ const int kDefaultStallTimeoutMs = 120000;
 QString g_infoJsonPath = firstConfigLocation() + "/Vornix/info.json";
 
 VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
-    : QObject(parent), m_ffmpegPath(ffmpegPath), m_ffmpeg(new ToolProcess(this)),
-      m_infoProcess(new QProcess(this)), m_ending(new JobEnding("video", this))
+    : QObject(parent)
+    , m_ffmpegPath(ffmpegPath)
+    , m_ffmpeg(new ToolProcess(this))
+    , m_infoProcess(new QProcess(this))
+    , m_ending(new JobEnding("video", this))
 {
     connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
     m_ffmpeg->process()->setProcessChannelMode(QProcess::MergedChannels);
@@ -42,7 +45,9 @@ VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
 }
 
 VideoCompressCore::VideoCompressCore(QObject* parent)
-    : QObject(parent), m_infoProcess(new QProcess(this)), m_ending(new JobEnding("video", this))
+    : QObject(parent)
+    , m_infoProcess(new QProcess(this))
+    , m_ending(new JobEnding("video", this))
 {
     connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
     connect(m_ending, &JobEnding::sig_sendProgress, this, &VideoCompressCore::sig_sendProgress);

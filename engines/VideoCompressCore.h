@@ -8,8 +8,8 @@
 
 #include "ToolCommand.h"
 #include "ToolProcess.h"
-#include "VideoInfo.h"
 #include "VideoCompressParam.h"
+#include "VideoInfo.h"
 
 class JobEnding;
 

@@ -1,10 +1,10 @@
 #include "CPelmoMenuExt.h"
 
 #include "CpelmomenuModule.h"
-#include "WideStringHelpers.h"
 #include "GlobalMemory.h"
 #include "ShellApi.h"
 #include "SystemConstants.h"
+#include "WideStringHelpers.h"
 #include "WinGdi.h"
 #include "WinMenu.h"
 #include "WinString.h"

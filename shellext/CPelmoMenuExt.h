@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "PelmoMenuGuids.h"
 #include "AtlComMap.h"
 #include "AtlObjectMap.h"
 #include "CComCoClass.h"
@@ -12,6 +11,7 @@
 #include "IContextMenu.h"
 #include "IDispatchImpl.h"
 #include "IShellExtInit.h"
+#include "PelmoMenuGuids.h"
 #include "resource.h"
 
 // The context-menu handler: offers "用Vornex打开" for one selected item whose name ends with a

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "PelmoMenuGuids.h"
 #include "CAtlDllModuleT.h"
+#include "PelmoMenuGuids.h"
 #include "resource.h"
 
 // The extension library's module: its type library and its own registry step (the same script as

@@ -5,7 +5,8 @@
 
 #include "DpiScale.h"
 
-namespace {
+namespace
+{
 
 int scaledLength(int px)
 {

@@ -11,7 +11,11 @@
 #include "ui_HistoryWidget.h"
 
 HistoryWidget::HistoryWidget(QWidget* parent)
-    : QWidget(parent), m_ui(new Ui::HistoryWidget), m_pressed(false), m_lastMousePos(0, 0), m_kind(-1)
+    : QWidget(parent)
+    , m_ui(new Ui::HistoryWidget)
+    , m_pressed(false)
+    , m_lastMousePos(0, 0)
+    , m_kind(-1)
 {
     m_ui->setupUi(this);
     scaleFormPixels(this);

@@ -32,7 +32,11 @@ void openIfPresent(const QString& path)
 
 HistoryWidgetItem::HistoryWidgetItem(QListWidget* list, const QString& date, const QString& inFile,
                                      const QString& outFile, QWidget* parent)
-    : QWidget(parent), m_ui(new Ui::HistoryWidgetItem), m_list(list), m_inFile(inFile), m_outFile(outFile)
+    : QWidget(parent)
+    , m_ui(new Ui::HistoryWidgetItem)
+    , m_list(list)
+    , m_inFile(inFile)
+    , m_outFile(outFile)
 {
     m_ui->setupUi(this);
     scaleFormPixels(this);

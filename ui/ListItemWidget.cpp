@@ -20,8 +20,12 @@ const double kBytesPerMB = 1048576.0;
 
 ListItemWidget::ListItemWidget(QListWidgetItem* item, QString number, QString filePath, QString format,
                                QString sizeText, QWidget* parent)
-    : QWidget(parent), m_ui(new Ui::ListItemWidget), m_filePath(filePath), m_item(item), m_sourceWidth(0),
-      m_sourceHeight(0)
+    : QWidget(parent)
+    , m_ui(new Ui::ListItemWidget)
+    , m_filePath(filePath)
+    , m_item(item)
+    , m_sourceWidth(0)
+    , m_sourceHeight(0)
 {
     m_ui->setupUi(this);
     scaleFormPixels(this);

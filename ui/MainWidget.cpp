@@ -17,19 +17,17 @@
 #include "QUser.h"
 #include "Tool.h"
 
-namespace {
+namespace
+{
 
 // The list page of each kind in stackedWidgetList, by kind index.
 const int kListPage[Kind::Count] = {1, 2, 4, 3, 5};
 
 const char* const kEmptyPicture[Kind::Count] = {
-    "border-image:url(:/Images/VideoComp.png);",
-    "border-image:url(:/Images/ImageComp.png);",
-    "border-image:url(:/Images/组 6702.png);",
-    "border-image:url(:/Images/PDFComp.png);",
+    "border-image:url(:/Images/VideoComp.png);", "border-image:url(:/Images/ImageComp.png);",
+    "border-image:url(:/Images/组 6702.png);",   "border-image:url(:/Images/PDFComp.png);",
     "border-image:url(:/Images/组 6700.png);",
 };
-
 
 } // namespace
 
@@ -271,10 +269,11 @@ void MainWidget::showKindFrames(int kind)
 
 void MainWidget::hideOptionFrames()
 {
-    for (QWidget* frame : {static_cast<QWidget*>(ui.frameListHeader), static_cast<QWidget*>(ui.frameChangeDir),
-                           static_cast<QWidget*>(ui.framePDFOpt), static_cast<QWidget*>(ui.frameImageRes),
-                           static_cast<QWidget*>(ui.frameNormalOpt), static_cast<QWidget*>(ui.frameOutFormat),
-                           static_cast<QWidget*>(ui.frameVideoOpt), static_cast<QWidget*>(ui.frameVIdeoRes)})
+    for (QWidget* frame :
+         {static_cast<QWidget*>(ui.frameListHeader), static_cast<QWidget*>(ui.frameChangeDir),
+          static_cast<QWidget*>(ui.framePDFOpt), static_cast<QWidget*>(ui.frameImageRes),
+          static_cast<QWidget*>(ui.frameNormalOpt), static_cast<QWidget*>(ui.frameOutFormat),
+          static_cast<QWidget*>(ui.frameVideoOpt), static_cast<QWidget*>(ui.frameVIdeoRes)})
         frame->hide();
 }
 
@@ -392,7 +391,7 @@ int MainWidget::kindOfSuffix(const QString& suffix)
 QListWidget* MainWidget::listOf(int kind) const
 {
     QListWidget* const lists[Kind::Count] = {ui.listWidgetVideo, ui.listWidgetImage, ui.listWidgetPPT,
-                                            ui.listWidgetPDF, ui.listWidgetDoc};
+                                             ui.listWidgetPDF, ui.listWidgetDoc};
     return lists[kind];
 }
 

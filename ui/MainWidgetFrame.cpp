@@ -20,7 +20,8 @@
 #include "TempFolder.h"
 #include "Tool.h"
 
-namespace {
+namespace
+{
 
 // One main window per process: the drag state of its title strip and the click state of its user
 // frame.
@@ -42,7 +43,8 @@ void MainWidget::paintEvent(QPaintEvent* event)
     for (int i = 0; i < 8; ++i) {
         QPainterPath edge;
         edge.setFillRule(Qt::WindingFill);
-        edge.addRoundedRect(QRectF(8 - i, 8 - i, width() - 2 * (8 - i), height() - 2 * (8 - i)), i + 2, i + 2);
+        edge.addRoundedRect(QRectF(8 - i, 8 - i, width() - 2 * (8 - i), height() - 2 * (8 - i)), i + 2,
+                            i + 2);
         painter.setPen(QColor(0, 0, 0, qMax(0, 20 - 5 * i)));
         painter.drawPath(edge);
     }
@@ -206,7 +208,8 @@ void MainWidget::slot_showHistory()
 
 void MainWidget::slot_changeOutputDir()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, tr("选择文件夹"), m_lastDir, QFileDialog::ShowDirsOnly);
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, tr("选择文件夹"), m_lastDir, QFileDialog::ShowDirsOnly);
     // A cancelled dialog keeps the folder chosen before; a lone "/" would be taken as a folder.
     if (folder.isEmpty())
         return;

@@ -19,7 +19,8 @@
 #include "QToolTipWidget.h"
 #include "VideoCompressCore.h"
 
-namespace {
+namespace
+{
 
 const char* const kAddFileFilter =
     "*.pdf *.jpg *.png *.bmp *.gif *.ppt *.pptx *.doc *.docx *.mkv *.mov *.mp4 *.wmv *.avi *.flv";
@@ -119,7 +120,8 @@ void MainWidget::slot_AddDir()
 {
     if (refuseWhileRunning())
         return;
-    m_lastDir = QFileDialog::getExistingDirectory(nullptr, tr("添加文件"), m_lastDir, QFileDialog::ShowDirsOnly);
+    m_lastDir =
+        QFileDialog::getExistingDirectory(nullptr, tr("添加文件"), m_lastDir, QFileDialog::ShowDirsOnly);
     addDir(m_lastDir);
 }
 

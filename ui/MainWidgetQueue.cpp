@@ -21,7 +21,8 @@
 #include "VideoCompressCore.h"
 #include "VideoCompressParam.h"
 
-namespace {
+namespace
+{
 
 QString today()
 {
@@ -208,7 +209,8 @@ void MainWidget::compressVideo(const QString& path, int* index)
 void MainWidget::compressImage(const QString& path, int* index)
 {
     ListItemWidget* row = m_rows[Kind::Image].at(*index);
-    auto* engine = new ImageCompressCore(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), this);
+    auto* engine =
+        new ImageCompressCore(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), this);
     m_running.insert(row, engine);
     connect(engine, &ImageCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
     const QPixmap image(path);
@@ -276,7 +278,8 @@ void MainWidget::compressOffice(const QString& path, int* index, int kind, const
     auto* engine = new DocCompressCore(compressionTool, docTool, this);
     m_running.insert(row, engine);
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
-    const QString output = OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension);
+    const QString output =
+        OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension);
     if (ui.rbMax->isChecked())
         engine->compress(path, output, ClarityFirst);
     else if (ui.rbMin->isChecked())
@@ -294,7 +297,8 @@ int MainWidget::dotNetVersion()
     // No folder at all: QDir would list the working folder instead.
     if (folder.isEmpty())
         return 35;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QFileInfo& entry : entries) {
         const QString entryPath = entry.filePath();
         QRegExp version("v4.0");

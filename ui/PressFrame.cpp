@@ -9,7 +9,9 @@ namespace
 const int kLift = 3;
 } // namespace
 
-PressFrame::PressFrame(QWidget* parent) : QFrame(parent), m_ui(new Ui::PressFrame)
+PressFrame::PressFrame(QWidget* parent)
+    : QFrame(parent)
+    , m_ui(new Ui::PressFrame)
 {
     m_ui->setupUi(this);
     scaleFormPixels(this);

@@ -11,7 +11,12 @@
 #include "Win32Api.h"
 #include "Win32Window.h"
 
-QBaseDialog::QBaseDialog(QWidget* parent) : QDialog(parent), m_dragOffset(0, 0), m_pressed(false) {}
+QBaseDialog::QBaseDialog(QWidget* parent)
+    : QDialog(parent)
+    , m_dragOffset(0, 0)
+    , m_pressed(false)
+{
+}
 
 void QBaseDialog::initDialog(const QString& cssPath)
 {

@@ -9,7 +9,10 @@ Q_DECL_IMPORT void qt_blurImage(QPainter* painter, QImage& blurImage, qreal radi
                                 bool alphaOnly, int transposed = 0);
 
 QCustomShadowEffect::QCustomShadowEffect(QObject* parent)
-    : QGraphicsEffect(parent), m_distance(4.0), m_blurRadius(10.0), m_color(0, 0, 0, 80)
+    : QGraphicsEffect(parent)
+    , m_distance(4.0)
+    , m_blurRadius(10.0)
+    , m_color(0, 0, 0, 80)
 {
 }
 

@@ -3,7 +3,9 @@
 #include "FormScaling.h"
 #include "ui_QToolTipWidget.h"
 
-QToolTipWidget::QToolTipWidget(QWidget* parent) : QBaseDialog(parent), m_ui(new Ui::QToolTipWidget)
+QToolTipWidget::QToolTipWidget(QWidget* parent)
+    : QBaseDialog(parent)
+    , m_ui(new Ui::QToolTipWidget)
 {
     m_ui->setupUi(this);
     scaleFormPixels(this);

@@ -8,7 +8,11 @@
 template <class Base> class CComAggObject final : public IUnknown
 {
 public:
-    explicit CComAggObject(void* outer) : m_contained(outer) { _pAtlModule->Lock(); }
+    explicit CComAggObject(void* outer)
+        : m_contained(outer)
+    {
+        _pAtlModule->Lock();
+    }
     ~CComAggObject()
     {
         m_contained.FinalRelease();

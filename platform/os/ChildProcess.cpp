@@ -5,7 +5,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-ChildProcess::ChildProcess(QObject* parent) : QProcess(parent), m_parentPid(qint64(::getpid())) {}
+ChildProcess::ChildProcess(QObject* parent)
+    : QProcess(parent)
+    , m_parentPid(qint64(::getpid()))
+{
+}
 
 void ChildProcess::killGroup(qint64 pid)
 {

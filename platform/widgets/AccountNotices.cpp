@@ -3,7 +3,8 @@
 #include <QDebug>
 #include <QObject>
 
-namespace {
+namespace
+{
 
 AccountNotices::Handler& handler()
 {

@@ -1,6 +1,7 @@
 #include "CGlobal.h"
 
-namespace {
+namespace
+{
 QString g_appTitle;
 bool g_initialised = false;
 } // namespace

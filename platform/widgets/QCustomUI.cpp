@@ -1,6 +1,7 @@
 #include "QCustomUI.h"
 
-namespace {
+namespace
+{
 QString g_aboutImage;
 } // namespace
 

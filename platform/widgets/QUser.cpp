@@ -11,15 +11,11 @@ QUser* QUser::Instance()
     return &user;
 }
 
-void QUser::init()
-{
-}
+void QUser::init() {}
 
 void QUser::setProduct(const QMorProduct& product)
 {
     m_product = product;
 }
 
-void QUser::online()
-{
-}
+void QUser::online() {}

@@ -186,7 +186,9 @@ QLayout* tiles()
 
 ContactSheet::ContactSheet(const PictureCatalog& catalog, const QString& imagesFolder,
                            const QString& sheetsFolder)
-    : m_catalog(catalog), m_imagesFolder(imagesFolder), m_sheetsFolder(sheetsFolder)
+    : m_catalog(catalog)
+    , m_imagesFolder(imagesFolder)
+    , m_sheetsFolder(sheetsFolder)
 {
 }
 

@@ -98,7 +98,8 @@ QPair<int, int> thunarActionSpan(const QString& list)
 } // namespace
 
 DesktopIntegration::DesktopIntegration(bool perUser, const QString& hostProgram)
-    : m_perUser(perUser), m_hostProgram(QFileInfo(hostProgram).absoluteFilePath())
+    : m_perUser(perUser)
+    , m_hostProgram(QFileInfo(hostProgram).absoluteFilePath())
 {
     if (perUser) {
         m_dataFolder = environmentFolder("XDG_DATA_HOME", QDir::homePath() + "/.local/share");

@@ -2,8 +2,8 @@
 #include <langinfo.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStackedWidget>

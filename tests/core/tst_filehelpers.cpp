@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "TestEnv.h"
 #include "FileHelpers.h"
 #include "SystemHelpers.h"
+#include "TestEnv.h"
 #include "Win32Api.h"
 
 Q_DECLARE_METATYPE(std::string)

@@ -11,12 +11,12 @@
 
 #include "FilePlacement.h"
 #include "JobEnding.h"
+#include "ProgressReport.h"
 #include "RunningTools.h"
+#include "TestEnv.h"
 #include "Tool.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
-#include "ProgressReport.h"
-#include "TestEnv.h"
 
 class JobEndingRulesTest : public QObject
 {

@@ -15,7 +15,8 @@
 #include "TestEnv.h"
 #include "Tool.h"
 
-namespace {
+namespace
+{
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
@@ -188,11 +189,13 @@ void JsonParsingTest::addHistory_leavesUnusableFileUntouched()
 
 void JsonParsingTest::readHistory_entriesInOrder()
 {
-    writeBytes("history.json", "{ \"pdf\" : [\n"
-                               "  { \"date\" : \"2026-12-01\", \"inFilePath\" : \"/a.pdf\", \"outFilePath\" : \"/c_a.pdf\" },\n"
-                               "  { \"date\" : \"2026-12-02\", \"inFilePath\" : \"/b.pdf\" },\n"
-                               "  17\n"
-                               "], \"video\" : [] }\n");
+    writeBytes(
+        "history.json",
+        "{ \"pdf\" : [\n"
+        "  { \"date\" : \"2026-12-01\", \"inFilePath\" : \"/a.pdf\", \"outFilePath\" : \"/c_a.pdf\" },\n"
+        "  { \"date\" : \"2026-12-02\", \"inFilePath\" : \"/b.pdf\" },\n"
+        "  17\n"
+        "], \"video\" : [] }\n");
     const QList<QStringList> entries = JsonParsing::readHistory(Kind::Pdf, "history.json");
     QCOMPARE(entries.size(), 3);
     QCOMPARE(entries.at(0), (QStringList{"2026-12-01", "/a.pdf", "/c_a.pdf"}));
@@ -206,10 +209,11 @@ void JsonParsingTest::readHistory_entriesInOrder()
 void JsonParsingTest::readHistory_missingFileAndUnknownKind()
 {
     QVERIFY(JsonParsing::readHistory(Kind::Video, "history.json").isEmpty());
-    QCOMPARE(TestEnv::logLines(),
-             (QStringList{"parsing history json fail: can not open file",
-                          "parsing history json fail: * Line 1, Column 1 Syntax error: value, object or array "
-                          "expected."}));
+    QCOMPARE(
+        TestEnv::logLines(),
+        (QStringList{"parsing history json fail: can not open file",
+                     "parsing history json fail: * Line 1, Column 1 Syntax error: value, object or array "
+                     "expected."}));
 
     QVERIFY(JsonParsing::initHistory());
     QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-01", "/a.mp4", "/c_a.mp4"));
@@ -221,7 +225,8 @@ void JsonParsingTest::clearHistory_emptiesOneKind()
 {
     QVERIFY(JsonParsing::initHistory());
     for (int kind = 0; kind < Kind::Count; ++kind)
-        QVERIFY(JsonParsing::addHistory(kind, "2026-12-01", QString("/in%1").arg(kind), QString("/out%1").arg(kind)));
+        QVERIFY(JsonParsing::addHistory(kind, "2026-12-01", QString("/in%1").arg(kind),
+                                        QString("/out%1").arg(kind)));
 
     JsonParsing::clearHistory("history.json", Kind::Video);
     QVERIFY(JsonParsing::readHistory(Kind::Video, "history.json").isEmpty());
@@ -244,13 +249,15 @@ void JsonParsingTest::clearHistory_leavesUnreadableFileUntouched_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("log");
     QTest::newRow("missing") << false << QByteArray()
-                             << QStringList{"parsing history json fail: can not open file",
-                                            "parsing history json fail: * Line 1, Column 1 Syntax error: value, "
-                                            "object or array expected."};
+                             << QStringList{
+                                    "parsing history json fail: can not open file",
+                                    "parsing history json fail: * Line 1, Column 1 Syntax error: value, "
+                                    "object or array expected."};
     // The reader keeps the part it understood ("video": [1]); writing that back would drop "image".
     QTest::newRow("malformed") << true << QByteArray("{ \"video\" : [ 1, \"image\" : [ 2 ] }")
-                               << QStringList{"parsing history json fail: * Line 1, Column 26 Missing ',' or ']' "
-                                              "in array declaration"};
+                               << QStringList{
+                                      "parsing history json fail: * Line 1, Column 26 Missing ',' or ']' "
+                                      "in array declaration"};
     QTest::newRow("array root") << true << QByteArray("[ 1 ]")
                                 << QStringList{"parsing history json fail: not a history object"};
 }
@@ -276,7 +283,8 @@ void JsonParsingTest::history_nonAsciiPathsRoundTrip_data()
     QTest::newRow("utf-8, chinese") << QByteArray("UTF-8") << QString::fromUtf8("/视频/我的 假期.mp4");
     QTest::newRow("gbk, chinese") << QByteArray("GBK") << QString::fromUtf8("/视频/我的 假期.mp4");
     // Neither character is in GBK; the writer's \u escapes carry them all the same.
-    QTest::newRow("gbk, outside the code page") << QByteArray("GBK") << QString::fromUtf8("/clips/한국 😀.mov");
+    QTest::newRow("gbk, outside the code page")
+        << QByteArray("GBK") << QString::fromUtf8("/clips/한국 😀.mov");
 }
 
 void JsonParsingTest::history_nonAsciiPathsRoundTrip()
@@ -322,7 +330,8 @@ void JsonParsingTest::history_interruptedWriteKeepsOldFile()
 {
     QVERIFY(JsonParsing::initHistory());
     for (int i = 0; i < 20; ++i)
-        QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-01", QString("/videos/clip number %1.mp4").arg(i),
+        QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-01",
+                                        QString("/videos/clip number %1.mp4").arg(i),
                                         QString("/videos/c_clip number %1.mp4").arg(i)));
     const QByteArray before = fileBytes("history.json");
     QVERIFY(before.size() > 1000);
@@ -336,7 +345,8 @@ void JsonParsingTest::history_interruptedWriteKeepsOldFile()
     limited.rlim_cur = rlim_t(before.size() - 1);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
 
-    const bool added = JsonParsing::addHistory(Kind::Video, "2026-12-02", "/videos/one more.mp4", "/videos/c_one more.mp4");
+    const bool added =
+        JsonParsing::addHistory(Kind::Video, "2026-12-02", "/videos/one more.mp4", "/videos/c_one more.mp4");
     JsonParsing::clearHistory("history.json", 1); // same size as before: also too big
 
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -389,21 +399,25 @@ void JsonParsingTest::parseMediaInfo_cases_data()
 
     // Each case starts from fileSize 7, width 50, height 40.
     QTest::newRow("file size beyond 32 bits")
-        << QByteArray(R"({"media": {"track": [{"@type": "General", "FileSize": "5000000000"}]}})") << true << 0
-        << 50 << 40;
+        << QByteArray(R"({"media": {"track": [{"@type": "General", "FileSize": "5000000000"}]}})") << true
+        << 0 << 50 << 40;
     QTest::newRow("second video track wins")
         << QByteArray(R"({"media": {"track": [{"@type": "Video", "Width": "640", "Height": "480"},
                                                {"@type": "Video", "Width": "320", "Height": "240"}]}})")
         << true << 7 << 320 << 240;
     QTest::newRow("missing members read as 0")
-        << QByteArray(R"({"media": {"track": [{"@type": "Video", "Format": "HEVC"}]}})") << true << 7 << 0 << 0;
+        << QByteArray(R"({"media": {"track": [{"@type": "Video", "Format": "HEVC"}]}})") << true << 7 << 0
+        << 0;
     QTest::newRow("type is case-sensitive")
-        << QByteArray(R"({"media": {"track": [{"@type": "video", "Width": "640"}]}})") << true << 7 << 50 << 40;
+        << QByteArray(R"({"media": {"track": [{"@type": "video", "Width": "640"}]}})") << true << 7 << 50
+        << 40;
     QTest::newRow("tracks that are not objects are skipped")
-        << QByteArray(R"({"media": {"track": [5, "Video", {"@type": "Video", "Width": "64", "Height": "48"}]}})")
+        << QByteArray(
+               R"({"media": {"track": [5, "Video", {"@type": "Video", "Width": "64", "Height": "48"}]}})")
         << true << 7 << 64 << 48;
     QTest::newRow("track is an object")
-        << QByteArray(R"({"media": {"track": {"@type": "Video", "Width": "640"}}})") << false << 7 << 50 << 40;
+        << QByteArray(R"({"media": {"track": {"@type": "Video", "Width": "640"}}})") << false << 7 << 50
+        << 40;
     QTest::newRow("no track") << QByteArray(R"({"media": {}})") << false << 7 << 50 << 40;
     QTest::newRow("no media") << QByteArray(R"({"track": []})") << false << 7 << 50 << 40;
     QTest::newRow("array root") << QByteArray(R"([{"media": {}}])") << false << 7 << 50 << 40;

@@ -13,7 +13,8 @@
 #include "PlatformConstants.h"
 #include "TestEnv.h"
 
-namespace {
+namespace
+{
 // Set in a second run of this program that prints the holder's folder, leaves a file in it and exits.
 const char* const kPrintChild = "VX_PATHMANAGER_PRINT";
 } // namespace
@@ -50,7 +51,8 @@ void TestPathManager::choosesTheOlderToolWithoutDotNet()
 {
     QVERIFY(!PathManager::hasDotNet4());
     const QString tool = PathManager::instance()->converterPath();
-    QCOMPARE(tool, QCoreApplication::applicationDirPath() + "/docTool/Trellant35" + PlatformConstants::exeSuffix());
+    QCOMPARE(tool,
+             QCoreApplication::applicationDirPath() + "/docTool/Trellant35" + PlatformConstants::exeSuffix());
     QCOMPARE(tool, PlatformConstants::docToolPath(false));
 }
 

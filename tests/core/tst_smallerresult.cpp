@@ -7,8 +7,8 @@
 #include <QtTest>
 
 #include "SmallerResult.h"
-#include "Tool.h"
 #include "TestEnv.h"
+#include "Tool.h"
 
 Q_DECLARE_METATYPE(SmallerResult::Outcome)
 

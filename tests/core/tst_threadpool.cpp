@@ -11,9 +11,9 @@
 #include "BaseTask.h"
 #include "BlockingToolRun.h"
 #include "RunningTools.h"
+#include "TestEnv.h"
 #include "ThreadPool.h"
 #include "ToolCommand.h"
-#include "TestEnv.h"
 
 namespace
 {
@@ -32,7 +32,9 @@ class RecordingTask : public BaseTask
 {
 public:
     RecordingTask(int id, Recorder& recorder, std::atomic<int>* destroyed = nullptr)
-        : m_id(id), m_recorder(recorder), m_destroyed(destroyed)
+        : m_id(id)
+        , m_recorder(recorder)
+        , m_destroyed(destroyed)
     {
     }
     ~RecordingTask() override
@@ -75,7 +77,10 @@ public:
 class ToolTask : public BaseTask
 {
 public:
-    explicit ToolTask(const QString& program) : m_program(program) {}
+    explicit ToolTask(const QString& program)
+        : m_program(program)
+    {
+    }
     void run() override
     {
         const BlockingToolRun::Result result = m_run.run(ToolCommand(m_program, {"60"}, "sleep 60"), 120000);

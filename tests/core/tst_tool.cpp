@@ -99,7 +99,8 @@ void TestTool::timeToSeconds()
 {
     QFETCH(QString, text);
     QFETCH(double, seconds);
-    QVERIFY2(qAbs(Tool::timeToSeconds(text) - seconds) < 1e-9, qPrintable(QString::number(Tool::timeToSeconds(text))));
+    QVERIFY2(qAbs(Tool::timeToSeconds(text) - seconds) < 1e-9,
+             qPrintable(QString::number(Tool::timeToSeconds(text))));
 }
 
 void TestTool::secondsBetween_data()
@@ -107,10 +108,14 @@ void TestTool::secondsBetween_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
     QTest::addColumn<int>("seconds");
-    QTest::newRow("forward") << "00:00:10" << "00:01:00" << 50;
-    QTest::newRow("backward") << "00:01:00" << "00:00:10" << -50;
-    QTest::newRow("no wrap at midnight") << "23:59:59" << "00:00:01" << -86398;
-    QTest::newRow("invalid") << "xx" << "00:00:01" << 0;
+    QTest::newRow("forward") << "00:00:10"
+                             << "00:01:00" << 50;
+    QTest::newRow("backward") << "00:01:00"
+                              << "00:00:10" << -50;
+    QTest::newRow("no wrap at midnight") << "23:59:59"
+                                         << "00:00:01" << -86398;
+    QTest::newRow("invalid") << "xx"
+                             << "00:00:01" << 0;
 }
 
 void TestTool::secondsBetween()
@@ -167,7 +172,8 @@ void TestTool::logWritesUtf8LinesWithLineFeedsOnly()
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
     QVERIFY(Tool::writeLog(QString::fromUtf8("start compress 0: C:/视频/片 1.mp4")));
     QVERIFY(Tool::writeLog("second"));
-    QCOMPARE(readLog(), QByteArray("start compress 0: C:/\xe8\xa7\x86\xe9\xa2\x91/\xe7\x89\x87 1.mp4\nsecond\n"));
+    QCOMPARE(readLog(),
+             QByteArray("start compress 0: C:/\xe8\xa7\x86\xe9\xa2\x91/\xe7\x89\x87 1.mp4\nsecond\n"));
 }
 
 void TestTool::logFromManyThreadsKeepsWholeLines()

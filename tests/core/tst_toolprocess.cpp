@@ -3,9 +3,9 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include "BlockingToolRun.h"

@@ -9,15 +9,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "PathManager.h"
-#include "ThreadPool.h"
-#include "Tool.h"
 #include "DocCompressCore.h"
 #include "DocConvert.h"
-#include "PlatformConstants.h"
 #include "OoxmlPackage.h"
+#include "PathManager.h"
 #include "PdfFactory.h"
+#include "PlatformConstants.h"
 #include "TestEnv.h"
+#include "ThreadPool.h"
+#include "Tool.h"
 
 namespace
 {

@@ -10,15 +10,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "OutputPaths.h"
-#include "Tool.h"
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
+#include "OutputPaths.h"
 #include "PDFCompressCore.h"
-#include "VideoCompressCore.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
 #include "TestEnv.h"
+#include "Tool.h"
+#include "VideoCompressCore.h"
 
 namespace
 {

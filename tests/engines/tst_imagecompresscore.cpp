@@ -13,13 +13,13 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "OutputPaths.h"
-#include "TempFolder.h"
-#include "Tool.h"
 #include "ImageCompressCore.h"
 #include "ImageScale.h"
+#include "OutputPaths.h"
 #include "PlatformConstants.h"
+#include "TempFolder.h"
 #include "TestEnv.h"
+#include "Tool.h"
 
 namespace
 {

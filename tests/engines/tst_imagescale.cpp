@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "Tool.h"
 #include "ImageScale.h"
 #include "PlatformConstants.h"
 #include "TestEnv.h"
+#include "Tool.h"
 
 // Resizing through the real convert and gifsicle into the temporary folder, and every way a resize
 // can fail ending in exactly one announcement with an empty path.

@@ -23,20 +23,20 @@
 #include <QUrl>
 #include <QtTest>
 
-#include "OutputPaths.h"
-#include "PathManager.h"
-#include "RunningTools.h"
-#include "TempFolder.h"
-#include "ThreadPool.h"
-#include "Tool.h"
 #include "DocCompressCore.h"
 #include "DocConvert.h"
 #include "FrozenProcesses.h"
 #include "ImageCompressCore.h"
-#include "VideoCompressCore.h"
-#include "PlatformConstants.h"
+#include "OutputPaths.h"
+#include "PathManager.h"
 #include "PdfFactory.h"
+#include "PlatformConstants.h"
+#include "RunningTools.h"
+#include "TempFolder.h"
 #include "TestEnv.h"
+#include "ThreadPool.h"
+#include "Tool.h"
+#include "VideoCompressCore.h"
 
 namespace
 {
@@ -71,7 +71,9 @@ qint64 pidOf(const QString& text, const QString& also)
 class PoolBarrier
 {
 public:
-    explicit PoolBarrier(int workers) : m_state(std::make_shared<State>()), m_workers(workers)
+    explicit PoolBarrier(int workers)
+        : m_state(std::make_shared<State>())
+        , m_workers(workers)
     {
         for (int i = 0; i < workers; ++i)
             ThreadPool::instance()->pushTask(std::make_shared<Holder>(m_state));
@@ -92,7 +94,10 @@ private:
     class Holder : public BaseTask
     {
     public:
-        explicit Holder(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+        explicit Holder(std::shared_ptr<State> state)
+            : m_state(std::move(state))
+        {
+        }
         void run() override
         {
             ++m_state->arrived;

@@ -15,12 +15,25 @@
 #define MEDIAINFODLL_NAME VX_MEDIAINFO_LIBRARY
 #include <MediaInfoDLL/MediaInfoDLL.h>
 
-namespace {
+namespace
+{
 // A 160 x 120, 25 frame/s, one-second clip with a tone, in the container that `name` ends in.
 bool makeClip(const QString& path, const QStringList& codecArguments = QStringList())
 {
-    QStringList arguments{"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
-                          "-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-shortest", "-pix_fmt", "yuv420p"};
+    QStringList arguments{"-v",
+                          "error",
+                          "-y",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "testsrc=size=160x120:rate=25:duration=1",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "sine=frequency=440:duration=1",
+                          "-shortest",
+                          "-pix_fmt",
+                          "yuv420p"};
     arguments << codecArguments << path;
     return TestEnv::runTool("ffmpeg", arguments) == 0 && QFile::exists(path);
 }
@@ -68,8 +81,8 @@ void MediaInfoQueriesTest::initTestCase()
     QVERIFY(makeClip(m_dir.filePath("clip.mkv")));
     QVERIFY(makeClip(m_dir.filePath("clip.mov")));
     QVERIFY(makeClip(m_dir.filePath(QString::fromUtf8("视频 样本.mp4"))));
-    QVERIFY(makeClip(m_dir.filePath("hevc.mkv"), {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
-                                                  "log-level=none"}));
+    QVERIFY(makeClip(m_dir.filePath("hevc.mkv"),
+                     {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=none"}));
 }
 
 void MediaInfoQueriesTest::videoFacts_data()
@@ -87,7 +100,8 @@ void MediaInfoQueriesTest::videoFacts()
     QFETCH(QString, name);
     const QString path = m_dir.filePath(name);
     QCOMPARE(getMediaSize(path, 0), QSize(160, 120));
-    QVERIFY2(qAbs(getMediaDuration(path) - 1000.0) <= 50.0, qPrintable(QString::number(getMediaDuration(path))));
+    QVERIFY2(qAbs(getMediaDuration(path) - 1000.0) <= 50.0,
+             qPrintable(QString::number(getMediaDuration(path))));
     QCOMPARE(getFrameCount(path), 25);
 
     VideoCompressCore probe(nullptr);

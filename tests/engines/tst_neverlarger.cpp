@@ -14,15 +14,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "OutputPaths.h"
-#include "TempFolder.h"
-#include "Tool.h"
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
-#include "VideoCompressCore.h"
-#include "PlatformConstants.h"
 #include "OoxmlPackage.h"
+#include "OutputPaths.h"
+#include "PlatformConstants.h"
+#include "TempFolder.h"
 #include "TestEnv.h"
+#include "Tool.h"
+#include "VideoCompressCore.h"
 
 namespace
 {

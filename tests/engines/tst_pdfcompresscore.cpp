@@ -13,8 +13,8 @@
 #include "PdfFactory.h"
 #include "TestEnv.h"
 #include "ThreadPool.h"
-#include "ToolCommand.h"
 #include "Tool.h"
+#include "ToolCommand.h"
 
 namespace
 {

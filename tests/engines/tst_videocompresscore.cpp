@@ -6,10 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "Tool.h"
-#include "VideoCompressCore.h"
 #include "PlatformConstants.h"
 #include "TestEnv.h"
+#include "Tool.h"
+#include "VideoCompressCore.h"
 
 namespace
 {

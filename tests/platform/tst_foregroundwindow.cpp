@@ -48,7 +48,8 @@ void ForegroundWindowTest::activatesTheWidgetOfTheHandle()
     RaiseCounter counter;
     first.installEventFilter(&counter);
 
-    QCOMPARE(Win32Window::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(first.winId())), Win32Api::kTrue);
+    QCOMPARE(Win32Window::SetForegroundWindow(reinterpret_cast<Win32Api::HWND>(first.winId())),
+             Win32Api::kTrue);
     QCOMPARE(counter.raised, 1);
     QVERIFY(QTest::qWaitForWindowActive(&first));
     QCOMPARE(QApplication::activeWindow(), &first);

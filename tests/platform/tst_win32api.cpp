@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "TestEnv.h"
 #include "NativePath.h"
+#include "TestEnv.h"
 #include "Win32Api.h"
 #include "WinCrt.h"
 

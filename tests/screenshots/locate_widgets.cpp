@@ -12,11 +12,12 @@
 #include "DpiScale.h"
 #include "FontFallbacks.h"
 #include "Kind.h"
-#include "WindowsLookStyle.h"
 #include "MainWidget.h"
 #include "Tool.h"
+#include "WindowsLookStyle.h"
 
-namespace {
+namespace
+{
 
 void print(QTextStream& out, const QString& page, QWidget& window, const char* name)
 {
@@ -46,7 +47,8 @@ int main(int argc, char** argv)
     window.show();
     app.processEvents();
     QTextStream out(stdout);
-    for (const char* tile : {"frameVideoComp", "frameImageComp", "framePDFComp", "frameWordComp", "framePPTComp"})
+    for (const char* tile :
+         {"frameVideoComp", "frameImageComp", "framePDFComp", "frameWordComp", "framePPTComp"})
         print(out, "home", window, tile);
     const char* modes[] = {"btnVideoCompress", "btnImageCompress", "btnPPTCompress", "btnPDFCompress",
                            "btnWordCompress"};

@@ -7,15 +7,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ContextMenuHost.h"
-#include "ShellExtEnv.h"
 #include "CComObject.h"
+#include "ContextMenuHost.h"
 #include "GlobalMemory.h"
 #include "HDropDataObject.h"
 #include "IClassFactory.h"
 #include "IContextMenu.h"
 #include "IDispatch.h"
 #include "IShellExtInit.h"
+#include "ShellExtEnv.h"
 #include "WinGdi.h"
 #include "WinMenu.h"
 #include "WinModule.h"
@@ -69,7 +69,11 @@ public:
 template <class T> class Object
 {
 public:
-    Object() : m_object(new CComObject<T>) { m_object->AddRef(); }
+    Object()
+        : m_object(new CComObject<T>)
+    {
+        m_object->AddRef();
+    }
     ~Object() { m_object->Release(); }
     CComObject<T>* operator->() { return m_object; }
     CComObject<T>* get() { return m_object; }

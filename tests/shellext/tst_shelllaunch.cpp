@@ -8,11 +8,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "CommandLineSplitter.h"
 #include "ContextMenuHost.h"
 #include "ServerRegistration.h"
 #include "ShellExtEnv.h"
 #include "TestEnv.h"
-#include "CommandLineSplitter.h"
 
 namespace
 {

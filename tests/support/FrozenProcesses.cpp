@@ -18,7 +18,11 @@ QList<qint64> processesWith(const QString& text, const QString& also)
 }
 } // namespace
 
-FrozenProcesses::FrozenProcesses(const QString& text, const QString& also) : m_text(text), m_also(also) {}
+FrozenProcesses::FrozenProcesses(const QString& text, const QString& also)
+    : m_text(text)
+    , m_also(also)
+{
+}
 
 FrozenProcesses::~FrozenProcesses()
 {

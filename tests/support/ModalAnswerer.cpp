@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 

@@ -11,13 +11,14 @@ extern "C" {
 }
 
 #include <QFile>
-#include <QMap>
 #include <QImage>
+#include <QMap>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRandomGenerator>
 
-namespace {
+namespace
+{
 QImage photograph(int width, int height, quint32 seed)
 {
     // Smooth colour fields with soft discs and grain: compresses like a photograph, not like a chart.
@@ -49,7 +50,7 @@ QImage photograph(int width, int height, quint32 seed)
     return image;
 }
 
-const char* const kWords[] = {"compress", "document", "page",  "range",  "merge",   "quality", "picture",
+const char* const kWords[] = {"compress", "document", "page",   "range",  "merge",   "quality", "picture",
                               "text",     "font",     "stream", "object", "outline", "folder",  "worker"};
 
 void drawText(QPainter& painter, const QRect& area, int page, int lines)
@@ -130,8 +131,7 @@ bool addOutlineAndLock(const QString& path, const PdfFactory::Options& options)
     return QFile::rename(path + ".locked", path);
 }
 
-template <class Reader>
-bool withDocument(const QString& path, Reader reader)
+template <class Reader> bool withDocument(const QString& path, Reader reader)
 {
     fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
     if (!context)
@@ -162,8 +162,8 @@ bool withDocument(const QString& path, Reader reader)
 void collectBookmarks(fz_outline* node, int depth, QStringList* lines)
 {
     for (; node; node = node->next) {
-        lines->append(QString(depth * 2, ' ') + QString::fromUtf8(node->title) + '@'
-                      + QString::number(node->page.page + 1));
+        lines->append(QString(depth * 2, ' ') + QString::fromUtf8(node->title) + '@' +
+                      QString::number(node->page.page + 1));
         collectBookmarks(node->down, depth + 1, lines);
     }
 }
@@ -192,13 +192,16 @@ bool PdfFactory::write(const QString& path, const Options& options)
                 drawText(painter, margin, i, 55);
                 break;
             case Content::Images: {
-                const QImage picture = photograph(options.imageWidth, options.imageWidth * 3 / 4, quint32(i + 1));
-                painter.drawImage(QRect(margin.left(), margin.top(), margin.width(), margin.width() * 3 / 4), picture);
+                const QImage picture =
+                    photograph(options.imageWidth, options.imageWidth * 3 / 4, quint32(i + 1));
+                painter.drawImage(QRect(margin.left(), margin.top(), margin.width(), margin.width() * 3 / 4),
+                                  picture);
                 painter.drawText(margin.left(), margin.bottom(), QString("Picture %1").arg(i + 1));
                 break;
             }
             case Content::Mixed: {
-                const QImage picture = photograph(options.imageWidth, options.imageWidth * 3 / 4, quint32(i + 1));
+                const QImage picture =
+                    photograph(options.imageWidth, options.imageWidth * 3 / 4, quint32(i + 1));
                 const QRect top(margin.left(), margin.top(), margin.width(), margin.height() / 2);
                 painter.drawImage(QRect(top.left(), top.top(), top.height() * 4 / 3, top.height()), picture);
                 drawText(painter, margin.adjusted(0, margin.height() / 2 + 20, 0, 0), i, 25);
@@ -286,7 +289,8 @@ QStringList PdfFactory::annotations(const QString& path)
     withDocument(path, [&](fz_context* context, pdf_document* document) {
         const int pages = pdf_count_pages(context, document);
         for (int page = 0; page < pages; ++page) {
-            pdf_obj* annotations = pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Annots));
+            pdf_obj* annotations =
+                pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Annots));
             for (int i = 0; i < pdf_array_len(context, annotations); ++i) {
                 pdf_obj* annotation = pdf_array_get(context, annotations, i);
                 QString line = QString("%1:%2").arg(page + 1).arg(
@@ -295,7 +299,8 @@ QStringList PdfFactory::annotations(const QString& path)
                 if (!dest)
                     dest = pdf_dict_getp(context, annotation, "A/D");
                 if (pdf_is_array(context, dest))
-                    line += QString("->%1").arg(pdf_lookup_page_number(context, document, pdf_array_get(context, dest, 0)) + 1);
+                    line += QString("->%1").arg(
+                        pdf_lookup_page_number(context, document, pdf_array_get(context, dest, 0)) + 1);
                 lines.append(line);
             }
         }
@@ -328,7 +333,8 @@ int PdfFactory::imageCount(const QString& path, int* jpegCount)
             pdf_obj* object = pdf_load_object(context, document, number);
             if (pdf_name_eq(context, pdf_dict_get(context, object, PDF_NAME(Subtype)), PDF_NAME(Image))) {
                 ++images;
-                if (pdf_name_eq(context, pdf_dict_get(context, object, PDF_NAME(Filter)), PDF_NAME(DCTDecode)))
+                if (pdf_name_eq(context, pdf_dict_get(context, object, PDF_NAME(Filter)),
+                                PDF_NAME(DCTDecode)))
                     ++jpegs;
             }
             pdf_drop_obj(context, object);

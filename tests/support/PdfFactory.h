@@ -12,8 +12,7 @@ class PdfFactory
 public:
     enum class Content { Text, Images, Mixed };
 
-    struct Options
-    {
+    struct Options {
         int pages = 1;
         Content content = Content::Text;
         int imageWidth = 1200; // pixels of each page's picture

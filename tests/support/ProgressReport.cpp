@@ -3,7 +3,10 @@
 #include <QSignalSpy>
 
 ProgressReport::ProgressReport(float progress, bool stat, const QString& filePath, float rate)
-    : progress(progress), stat(stat), filePath(filePath), rate(rate)
+    : progress(progress)
+    , stat(stat)
+    , filePath(filePath)
+    , rate(rate)
 {
 }
 

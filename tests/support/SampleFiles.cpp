@@ -39,7 +39,8 @@ bool SampleFiles::makeCorrupt(const QString& path)
     // A legacy Office name gets the compound-file signature, so that LibreOffice takes it for a
     // broken Office file instead of importing the bytes as plain text.
     const QString suffix = QFileInfo(path).suffix().toLower();
-    QByteArray noise = suffix == "doc" || suffix == "ppt" ? QByteArray::fromHex("d0cf11e0a1b11ae1") : QByteArray();
+    QByteArray noise =
+        suffix == "doc" || suffix == "ppt" ? QByteArray::fromHex("d0cf11e0a1b11ae1") : QByteArray();
     for (int i = 0; i < 4096; ++i)
         noise.append(char((i * 7919 + 13) % 251));
     return file.write(noise) == noise.size();
@@ -47,9 +48,21 @@ bool SampleFiles::makeCorrupt(const QString& path)
 
 bool SampleFiles::makeVideo(const QString& path)
 {
-    const QStringList arguments{"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1",
-                                "-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-shortest", "-pix_fmt",
-                                "yuv420p", path};
+    const QStringList arguments{"-v",
+                                "error",
+                                "-y",
+                                "-f",
+                                "lavfi",
+                                "-i",
+                                "testsrc=size=160x120:rate=25:duration=1",
+                                "-f",
+                                "lavfi",
+                                "-i",
+                                "sine=frequency=440:duration=1",
+                                "-shortest",
+                                "-pix_fmt",
+                                "yuv420p",
+                                path};
     return TestEnv::runTool("ffmpeg", arguments) == 0 && QFileInfo(path).size() > 0;
 }
 
@@ -73,7 +86,8 @@ bool SampleFiles::makeOffice(const QString& path, const QString& workDir)
         {"image2.png", OoxmlPackage::png(OoxmlPackage::diagram(800, 600))},
     };
     const bool word = QFileInfo(path).suffix().toLower() == "docx";
-    return OoxmlPackage::write(path, word ? OoxmlPackage::wordDocument(media) : OoxmlPackage::presentation(media));
+    return OoxmlPackage::write(path,
+                               word ? OoxmlPackage::wordDocument(media) : OoxmlPackage::presentation(media));
 }
 
 bool SampleFiles::makeLegacy(const QString& path, const QString& workDir)
@@ -86,8 +100,14 @@ bool SampleFiles::makeLegacy(const QString& path, const QString& workDir)
     if (!makeOffice(source, workDir))
         return false;
     const QString profile = QUrl::fromLocalFile(workDir + "/lo-profile").toString(QUrl::FullyEncoded);
-    const QStringList arguments{"-env:UserInstallation=" + profile, "--headless", "--norestore", "--convert-to",
-                                legacy, "--outdir", folder, source};
+    const QStringList arguments{"-env:UserInstallation=" + profile,
+                                "--headless",
+                                "--norestore",
+                                "--convert-to",
+                                legacy,
+                                "--outdir",
+                                folder,
+                                source};
     if (TestEnv::runTool("soffice", arguments) != 0)
         return false;
     const QString converted = folder + "/sample." + legacy;

@@ -1,8 +1,8 @@
 #include "ShellExtEnv.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 
 void ShellExtEnv::isolate(const QTemporaryDir& dir)
 {

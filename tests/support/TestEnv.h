@@ -44,8 +44,8 @@ public:
                        int timeoutMs = 120000);
 };
 
-#define VX_REQUIRE_TOOL(name)                                                                             \
-    do {                                                                                                  \
-        if (TestEnv::findTool(name).isEmpty())                                                            \
-            QFAIL(qPrintable(QString("required tool missing: %1 (run scripts/setup.sh)").arg(name)));      \
+#define VX_REQUIRE_TOOL(name)                                                                                \
+    do {                                                                                                     \
+        if (TestEnv::findTool(name).isEmpty())                                                               \
+            QFAIL(qPrintable(QString("required tool missing: %1 (run scripts/setup.sh)").arg(name)));        \
     } while (false)

@@ -2,7 +2,9 @@
 
 #include <QDesktopServices>
 
-UrlRecorder::UrlRecorder(const QString& scheme, QObject* parent) : QObject(parent), m_scheme(scheme)
+UrlRecorder::UrlRecorder(const QString& scheme, QObject* parent)
+    : QObject(parent)
+    , m_scheme(scheme)
 {
     QDesktopServices::setUrlHandler(m_scheme, this, "open");
 }

@@ -94,14 +94,17 @@ void TestDocToolPdf::extractsPageRange()
 
     const QString output = m_dir.filePath("range out.pdf");
     QString error;
-    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + output, "-pageRange=6-11"}, &error), 0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + output, "-pageRange=6-11"},
+                        &error),
+             0);
     QCOMPARE(error, QString());
     QCOMPARE(PdfFactory::pageCount(output), 6);
     QCOMPARE(PdfFactory::title(output), QString("Range source"));
     // Bookmarks into the range follow their pages; those outside are gone.
     QCOMPARE(PdfFactory::bookmarks(output), QStringList({"Chapter 2@1", "  Section 2.1@2", "Chapter 3@6"}));
 
-    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + output, "-pageRange=1-1"}), 0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + output, "-pageRange=1-1"}),
+             0);
     QCOMPARE(PdfFactory::pageCount(output), 1);
 }
 
@@ -115,8 +118,8 @@ void TestDocToolPdf::refusesBadInput_data()
                                           << "-pageRange=2-9 lies outside the 3 pages of %1";
     QTest::newRow("malformed range") << "plain" << QStringList({"-subtype=3", "-pageRange=2"})
                                      << "bad -pageRange=2 (expected first-last)";
-    QTest::newRow("quality out of range") << "plain" << QStringList({"-subtype=2", "-quality=0"})
-                                          << "bad -quality=0 (expected 1 to 100)";
+    QTest::newRow("quality out of range")
+        << "plain" << QStringList({"-subtype=2", "-quality=0"}) << "bad -quality=0 (expected 1 to 100)";
     QTest::newRow("locked") << "locked" << QStringList({"-subtype=2", "-quality=50"})
                             << "%1 is locked by a password";
     QTest::newRow("not a pdf") << "text" << QStringList({"-subtype=2", "-quality=50"}) << "";
@@ -152,7 +155,8 @@ void TestDocToolPdf::refusesBadInput()
     QFile::remove(output);
 
     QString error;
-    QCOMPARE(runDocTool(QStringList({"-type=3", "-input=" + input, "-output=" + output}) + arguments, &error), 1);
+    QCOMPARE(runDocTool(QStringList({"-type=3", "-input=" + input, "-output=" + output}) + arguments, &error),
+             1);
     if (reason.contains("%1"))
         QCOMPARE(error, reason.arg(input));
     else if (!reason.isEmpty())
@@ -191,7 +195,8 @@ void TestDocToolPdf::compressesImagesByQuality()
     QCOMPARE(PdfFactory::bookmarks(low), PdfFactory::bookmarks(input));
 }
 
-namespace {
+namespace
+{
 // The first raster image stored in the PDF at path, decoded (a null image when there is none).
 QImage firstImageOf(const QString& path)
 {
@@ -223,7 +228,8 @@ QImage firstImageOf(const QString& path)
         pixmap = nullptr;
     }
     if (pixmap && !fz_pixmap_alpha(context, pixmap) && (pixmap->n == 1 || pixmap->n == 3))
-        result = QImage(fz_pixmap_samples(context, pixmap), pixmap->w, pixmap->h, int(fz_pixmap_stride(context, pixmap)),
+        result = QImage(fz_pixmap_samples(context, pixmap), pixmap->w, pixmap->h,
+                        int(fz_pixmap_stride(context, pixmap)),
                         pixmap->n == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
                      .copy();
     fz_drop_pixmap(context, pixmap);
@@ -240,7 +246,8 @@ bool writeImagePdf(const QString& path, const QImage& picture)
     if (!context)
         return false;
     const QByteArray name = QFile::encodeName(path);
-    const QByteArray contents = QString("q %1 0 0 %2 0 0 cm /Im0 Do Q").arg(picture.width()).arg(picture.height()).toLatin1();
+    const QByteArray contents =
+        QString("q %1 0 0 %2 0 0 cm /Im0 Do Q").arg(picture.width()).arg(picture.height()).toLatin1();
     const bool grey = picture.format() == QImage::Format_Grayscale8;
     bool ok = true;
     pdf_document* document = nullptr;
@@ -256,19 +263,19 @@ bool writeImagePdf(const QString& path, const QImage& picture)
     fz_try(context)
     {
         document = pdf_create_document(context);
-        pixmap = fz_new_pixmap(context, grey ? fz_device_gray(context) : fz_device_rgb(context), picture.width(),
-                               picture.height(), nullptr, 0);
+        pixmap = fz_new_pixmap(context, grey ? fz_device_gray(context) : fz_device_rgb(context),
+                               picture.width(), picture.height(), nullptr, 0);
         for (int y = 0; y < picture.height(); ++y)
-            memcpy(fz_pixmap_samples(context, pixmap) + y * fz_pixmap_stride(context, pixmap), picture.constScanLine(y),
-                   size_t(picture.width()) * (grey ? 1 : 3));
+            memcpy(fz_pixmap_samples(context, pixmap) + y * fz_pixmap_stride(context, pixmap),
+                   picture.constScanLine(y), size_t(picture.width()) * (grey ? 1 : 3));
         image = fz_new_image_from_pixmap(context, pixmap, nullptr);
         resources = pdf_new_dict(context, document, 1);
         pdf_dict_puts_drop(context, pdf_dict_put_dict(context, resources, PDF_NAME(XObject), 1), "Im0",
                            pdf_add_image(context, document, image));
-        buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(contents.constData()),
-                                                size_t(contents.size()));
-        pdf_obj* page = pdf_add_page(context, document, fz_make_rect(0, 0, picture.width(), picture.height()), 0,
-                                     resources, buffer);
+        buffer = fz_new_buffer_from_copied_data(
+            context, reinterpret_cast<const unsigned char*>(contents.constData()), size_t(contents.size()));
+        pdf_obj* page = pdf_add_page(context, document, fz_make_rect(0, 0, picture.width(), picture.height()),
+                                     0, resources, buffer);
         pdf_insert_page(context, document, -1, page);
         pdf_drop_obj(context, page);
         pdf_save_document(context, document, name.constData(), nullptr);
@@ -292,7 +299,8 @@ bool writeImagePdf(const QString& path, const QImage& picture)
 bool isNear(QRgb actual, QRgb expected)
 {
     const int tolerance = 12; // JPEG at a low quality, away from the edge between the halves
-    return qAbs(qRed(actual) - qRed(expected)) <= tolerance && qAbs(qGreen(actual) - qGreen(expected)) <= tolerance &&
+    return qAbs(qRed(actual) - qRed(expected)) <= tolerance &&
+           qAbs(qGreen(actual) - qGreen(expected)) <= tolerance &&
            qAbs(qBlue(actual) - qBlue(expected)) <= tolerance;
 }
 } // namespace
@@ -370,7 +378,8 @@ void TestDocToolPdf::mergesPartsInOrder()
     }
     const QString output = m_dir.filePath("merged.pdf");
     QString error;
-    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}, &error), 0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}, &error),
+             0);
     QCOMPARE(error, QString());
     QCOMPARE(PdfFactory::pageCount(output), 6);
     QCOMPARE(PdfFactory::title(output), QString("Part 0"));
@@ -395,7 +404,8 @@ void TestDocToolPdf::splitCompressMergeOfTextIsNotLarger()
         QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + split,
                              QString("-pageRange=%1-%2").arg(first).arg(first + 4)}),
                  0);
-        QCOMPARE(runDocTool({"-type=3", "-subtype=2", "-input=" + split, "-output=" + part, "-quality=50"}), 0);
+        QCOMPARE(runDocTool({"-type=3", "-subtype=2", "-input=" + split, "-output=" + part, "-quality=50"}),
+                 0);
         parts << part;
     }
     const QString output = m_dir.filePath("long text merged.pdf");
@@ -418,13 +428,16 @@ void TestDocToolPdf::mergeStoresFontsOfAnotherProducerOnce()
     QVERIFY(file.open(QIODevice::WriteOnly));
     QByteArray body = "<html><body>";
     for (int page = 1; page <= 3; ++page)
-        body += QString::fromUtf8("<p style=\"page-break-after: always\">第 %1 页 page %1</p>").arg(page).toUtf8();
+        body += QString::fromUtf8("<p style=\"page-break-after: always\">第 %1 页 page %1</p>")
+                    .arg(page)
+                    .toUtf8();
     file.write(body + "</body></html>");
     file.close();
     const QString profile = QUrl::fromLocalFile(m_dir.filePath("lo-profile")).toString(QUrl::FullyEncoded);
     QByteArray said;
-    QCOMPARE(TestEnv::runTool("soffice", {"-env:UserInstallation=" + profile, "--headless", "--norestore",
-                                          "--convert-to", "pdf", "--outdir", m_dir.path(), html},
+    QCOMPARE(TestEnv::runTool("soffice",
+                              {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                               "--convert-to", "pdf", "--outdir", m_dir.path(), html},
                               &said),
              0);
     const QString input = m_dir.filePath("pages.pdf");
@@ -455,7 +468,8 @@ void TestDocToolPdf::carriesAnnotationsWithTheirPages()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("%!PS\n/Helvetica findfont 20 scalefont setfont\n"
                "72 700 moveto (One) show\n"
-               "[ /Rect [70 690 300 720] /Action << /Subtype /URI /URI (https://example.org/) >> /Subtype /Link /ANN pdfmark\n"
+               "[ /Rect [70 690 300 720] /Action << /Subtype /URI /URI (https://example.org/) >> /Subtype "
+               "/Link /ANN pdfmark\n"
                "[ /Rect [70 600 300 630] /Page 3 /View [/XYZ null null null] /Subtype /Link /ANN pdfmark\n"
                "showpage\n72 700 moveto (Two) show\n"
                "[ /Rect [70 500 100 530] /Contents (a note) /Subtype /Text /ANN pdfmark\nshowpage\n"
@@ -469,13 +483,16 @@ void TestDocToolPdf::carriesAnnotationsWithTheirPages()
 
     const QString head = m_dir.filePath("annotated head.pdf");
     const QString tail = m_dir.filePath("annotated tail.pdf");
-    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + head, "-pageRange=1-2"}), 0);
-    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + tail, "-pageRange=3-3"}), 0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + head, "-pageRange=1-2"}),
+             0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + tail, "-pageRange=3-3"}),
+             0);
     // The link to page 3 stays, doing nothing, in a file without page 3.
     QCOMPARE(PdfFactory::annotations(head), QStringList({"1:Link", "1:Link", "2:Text"}));
 
     const QString whole = m_dir.filePath("annotated whole.pdf");
-    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + whole, "-pageRange=1-3"}), 0);
+    QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + whole, "-pageRange=1-3"}),
+             0);
     const QString merged = m_dir.filePath("annotated merged.pdf");
     QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + tail + '*' + whole, "-output=" + merged}), 0);
     QCOMPARE(PdfFactory::annotations(merged), QStringList({"2:Link", "2:Link->4", "3:Text"}));

@@ -17,7 +17,6 @@
 #include "DpiScale.h"
 #include "FontFallbacks.h"
 #include "Kind.h"
-#include "WindowsLookStyle.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "PlatformConstants.h"
@@ -26,12 +25,12 @@
 #include "QUser.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
+#include "WindowsLookStyle.h"
 
-namespace {
+namespace
+{
 
-
-template <typename T>
-T* child(QWidget& window, const char* name)
+template <typename T> T* child(QWidget& window, const char* name)
 {
     T* found = window.findChild<T*>(QString::fromLatin1(name));
     if (!found)
@@ -128,8 +127,8 @@ void TestMainWidget::formSizes_data()
     QTest::addColumn<QSize>("compress");
     QTest::addColumn<QRect>("tipPPT");
     QTest::addColumn<QRect>("emptyPicture");
-    QTest::newRow("1.0") << 1.0f << QSize(1044, 786) << 1036 << 1137 << QSize(1024, 624) << 50 << QSize(180, 48)
-                         << QRect(-1, 220, 301, 20) << QRect(60, 0, 120, 120);
+    QTest::newRow("1.0") << 1.0f << QSize(1044, 786) << 1036 << 1137 << QSize(1024, 624) << 50
+                         << QSize(180, 48) << QRect(-1, 220, 301, 20) << QRect(60, 0, 120, 120);
     QTest::newRow("1.25") << 1.25f << QSize(1305, 983) << 1295 << 1421 << QSize(1280, 780) << 63
                           << QSize(225, 60) << QRect(-1, 275, 376, 25) << QRect(75, 0, 150, 150);
     QTest::newRow("2.0") << 2.0f << QSize(2088, 1572) << 2072 << 2274 << QSize(2048, 1248) << 100
@@ -216,7 +215,8 @@ void TestMainWidget::formTree()
     QStringList listNames;
     for (int i = 0; i < listPages->count(); ++i)
         listNames << listPages->widget(i)->objectName();
-    QCOMPARE(listNames, QStringList({"pageEmpty", "pageVideo", "pageImage", "pagePDF", "pagePPT", "pageDoc"}));
+    QCOMPARE(listNames,
+             QStringList({"pageEmpty", "pageVideo", "pageImage", "pagePDF", "pagePPT", "pageDoc"}));
 
     QCOMPARE(child<QLabel>(window, "labelVersion")->text(), QString("2.0.0.4"));
     QCOMPARE(child<QPushButton>(window, "btnCompress")->text(), QString("开始压缩"));
@@ -224,7 +224,8 @@ void TestMainWidget::formTree()
     QCOMPARE(child<QLabel>(window, "label_2")->text(), QString("支持MP4、WMA、AVI、FLV、MOV、MKV等格式"));
     QCOMPARE(child<QLabel>(window, "label_21")->text(), QString("100%"));
     QCOMPARE(child<QLineEdit>(window, "lineEditScale")->text(), QString("100"));
-    QVERIFY(child<QTextBrowser>(window, "textBrowser")->toPlainText().startsWith("直接压缩方法可设置压缩质量"));
+    QVERIFY(
+        child<QTextBrowser>(window, "textBrowser")->toPlainText().startsWith("直接压缩方法可设置压缩质量"));
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
     QVERIFY(window.acceptDrops());
@@ -244,8 +245,8 @@ void TestMainWidget::startsOnTheHomePage()
     QCOMPARE(child<QStackedWidget>(window, "stackedWidgetList")->currentIndex(), 0);
     QVERIFY(!child<QFrame>(window, "frameUser")->isVisible());
     QVERIFY(child<QPushButton>(window, "btnLogin")->isVisible());
-    for (const char* frame : {"frameListHeader", "frameChangeDir", "framePDFOpt", "frameImageRes", "frameNormalOpt",
-                              "frameOutFormat", "frameVideoOpt", "frameVIdeoRes"})
+    for (const char* frame : {"frameListHeader", "frameChangeDir", "framePDFOpt", "frameImageRes",
+                              "frameNormalOpt", "frameOutFormat", "frameVideoOpt", "frameVIdeoRes"})
         QVERIFY2(child<QFrame>(window, frame)->isHidden(), frame);
     QCOMPARE(window.currentKind(), int(Kind::Video));
     QCOMPARE(window.freeTaskSlots(), 4);
@@ -282,7 +283,8 @@ void TestMainWidget::pageFrames_data()
                          << "border-image:url(:/Images/组 6702.png);";
     QTest::newRow("word") << int(Kind::Word) << documents << rest(documents) << "MP4"
                           << "border-image:url(:/Images/组 6700.png);";
-    QTest::newRow("pdf") << int(Kind::Pdf) << pdf << rest(pdf) << "MP4" << "border-image:url(:/Images/PDFComp.png);";
+    QTest::newRow("pdf") << int(Kind::Pdf) << pdf << rest(pdf) << "MP4"
+                         << "border-image:url(:/Images/PDFComp.png);";
 }
 
 void TestMainWidget::pageFrames()
@@ -315,8 +317,11 @@ void TestMainWidget::tilesAndModeButtonsSwitchPages()
     const struct {
         const char* tile;
         int kind;
-    } tiles[] = {{"frameVideoComp", Kind::Video}, {"frameImageComp", Kind::Image}, {"framePDFComp", Kind::Pdf},
-                 {"frameWordComp", Kind::Word},   {"framePPTComp", Kind::PowerPoint}};
+    } tiles[] = {{"frameVideoComp", Kind::Video},
+                 {"frameImageComp", Kind::Image},
+                 {"framePDFComp", Kind::Pdf},
+                 {"frameWordComp", Kind::Word},
+                 {"framePPTComp", Kind::PowerPoint}};
     for (const auto& tile : tiles) {
         QTest::mouseClick(child<QPushButton>(window, "btnReturn"), Qt::LeftButton);
         QCOMPARE(child<QStackedWidget>(window, "stackedWidget")->currentIndex(), 0);
@@ -460,8 +465,9 @@ void TestMainWidget::validators()
         const char* typed;
         const char* result;
     } cases[] = {
-        {"lineEditScale", "0", ""},          {"lineEditScale", "07", "7"},     {"lineEditScale", "1500", "150"},
-        {"lineEditImageWidth", "12345", "1234"}, {"lineEditImageHeight", "0", ""}, {"lineEditQuality", "999", "999"},
+        {"lineEditScale", "0", ""},         {"lineEditScale", "07", "7"},
+        {"lineEditScale", "1500", "150"},   {"lineEditImageWidth", "12345", "1234"},
+        {"lineEditImageHeight", "0", ""},   {"lineEditQuality", "999", "999"},
         {"lineEditQuality_2", "abc1", "1"},
     };
     QTest::mouseClick(child<QRadioButton>(window, "rbSetWH"), Qt::LeftButton);
@@ -478,17 +484,28 @@ void TestMainWidget::optionChangeRewindsTheQueue_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("option");
     // The file of each kind cannot be read, so that its run ends as soon as it is dispatched.
-    QTest::newRow("缩小优先") << "a.png" << "rbMin";
-    QTest::newRow("清晰优先") << "a.png" << "rbMax";
-    QTest::newRow("普通压缩") << "a.docx" << "rbNormal";
-    QTest::newRow("保持原样式") << "a.png" << "rbOrigin";
-    QTest::newRow("转换格式") << "a.mp4" << "rbFormat";
-    QTest::newRow("自定义路径") << "a.pdf" << "rbNewOutDir";
-    QTest::newRow("原目录") << "a.pdf" << "rbOutDir";
-    QTest::newRow("自定义宽高") << "a.png" << "rbSetWH";
-    QTest::newRow("压缩强度") << "a.mp4" << "sliderCompVal";
-    QTest::newRow("宽高比") << "a.mp4" << "lineEditScale";
-    QTest::newRow("压缩质量") << "a.pdf" << "lineEditQuality_2";
+    QTest::newRow("缩小优先") << "a.png"
+                              << "rbMin";
+    QTest::newRow("清晰优先") << "a.png"
+                              << "rbMax";
+    QTest::newRow("普通压缩") << "a.docx"
+                              << "rbNormal";
+    QTest::newRow("保持原样式") << "a.png"
+                                << "rbOrigin";
+    QTest::newRow("转换格式") << "a.mp4"
+                              << "rbFormat";
+    QTest::newRow("自定义路径") << "a.pdf"
+                                << "rbNewOutDir";
+    QTest::newRow("原目录") << "a.pdf"
+                            << "rbOutDir";
+    QTest::newRow("自定义宽高") << "a.png"
+                                << "rbSetWH";
+    QTest::newRow("压缩强度") << "a.mp4"
+                              << "sliderCompVal";
+    QTest::newRow("宽高比") << "a.mp4"
+                            << "lineEditScale";
+    QTest::newRow("压缩质量") << "a.pdf"
+                              << "lineEditQuality_2";
 }
 
 void TestMainWidget::optionChangeRewindsTheQueue()
@@ -596,7 +613,8 @@ void TestMainWidget::titleStripDrag()
     const QPoint start = window.pos();
     const QPoint local(200, 20);
     const QPoint global = title->mapToGlobal(local);
-    auto send = [title](QEvent::Type type, QPoint at, QPoint globalAt, Qt::MouseButton button, Qt::MouseButtons held) {
+    auto send = [title](QEvent::Type type, QPoint at, QPoint globalAt, Qt::MouseButton button,
+                        Qt::MouseButtons held) {
         QMouseEvent event(type, at, globalAt, button, held, Qt::NoModifier);
         QApplication::sendEvent(title, &event);
     };

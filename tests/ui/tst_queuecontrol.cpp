@@ -22,14 +22,15 @@
 #include "UrlRecorder.h"
 #include "WindowDriver.h"
 
-namespace {
-
+namespace
+{
 
 // A video long enough for a run to last a few seconds.
 bool makeLongVideo(const QString& path)
 {
-    return TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
-                                       "testsrc=size=640x480:rate=25:duration=6", "-pix_fmt", "yuv420p", path}) == 0;
+    return TestEnv::runTool("ffmpeg",
+                            {"-v", "error", "-y", "-f", "lavfi", "-i",
+                             "testsrc=size=640x480:rate=25:duration=6", "-pix_fmt", "yuv420p", path}) == 0;
 }
 
 // The window's one-second dispatch tick (its only timer that runs while the queue runs).
@@ -109,7 +110,8 @@ QStringList TestQueueControl::images(int count, const QString& prefix)
 {
     QStringList paths;
     for (int i = 0; i < count; ++i) {
-        const QString path = m_dir->filePath(QString("%1%2.%3").arg(prefix).arg(i).arg(i % 2 ? "png" : "jpg"));
+        const QString path =
+            m_dir->filePath(QString("%1%2.%3").arg(prefix).arg(i).arg(i % 2 ? "png" : "jpg"));
         if (!SampleFiles::make(path, m_dir->path()))
             return QStringList();
         paths << path;
@@ -138,10 +140,10 @@ void TestQueueControl::emptyQueueEndsAtTheNextTick()
 
 void TestQueueControl::corruptFilesFailAndTheQueueEnds()
 {
-    const QStringList corrupt = {m_dir->filePath("broken.mp4"), m_dir->filePath("broken.png"),
-                                 m_dir->filePath("broken.gif"), m_dir->filePath("broken.pdf"),
+    const QStringList corrupt = {m_dir->filePath("broken.mp4"),  m_dir->filePath("broken.png"),
+                                 m_dir->filePath("broken.gif"),  m_dir->filePath("broken.pdf"),
                                  m_dir->filePath("broken.docx"), m_dir->filePath("broken.pptx"),
-                                 m_dir->filePath("broken.doc"), m_dir->filePath("broken.ppt")};
+                                 m_dir->filePath("broken.doc"),  m_dir->filePath("broken.ppt")};
     for (const QString& path : corrupt)
         QVERIFY(SampleFiles::makeCorrupt(path));
     MainWidget window;
@@ -191,7 +193,8 @@ void TestQueueControl::refusalsWhileRunning()
     QWidget* row = driver.list(Kind::Video)->itemWidget(driver.list(Kind::Video)->item(0));
     QTest::mouseClick(row->findChild<QPushButton*>("btnRemove"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(answerer.answered(), 4, 30000);
-    QCOMPARE(answerer.texts().at(0), QString("提示|现在不能添加文件|正在压缩中，请等待当前任务完成后再添加文件"));
+    QCOMPARE(answerer.texts().at(0),
+             QString("提示|现在不能添加文件|正在压缩中，请等待当前任务完成后再添加文件"));
     QVERIFY(answerer.texts().at(1).contains("现在不能添加文件"));
     QVERIFY(answerer.texts().at(2).contains("现在不能添加文件"));
     QCOMPARE(answerer.texts().at(3), QString("提示|移除失败|压缩任务正在运行，现在不能移除列表项"));
@@ -303,7 +306,8 @@ void TestQueueControl::chosenOutputFolder()
     QVERIFY(QFileInfo::exists(chosen + "/c_picture.png"));
     QVERIFY(QFileInfo::exists(chosen + "/c_document.pdf"));
     QVERIFY(!QFileInfo::exists(m_dir->filePath("source/c_picture.png")));
-    QCOMPARE(JsonParsing::readHistory(Kind::Pdf, "history.json").value(0).value(2), chosen + "/c_document.pdf");
+    QCOMPARE(JsonParsing::readHistory(Kind::Pdf, "history.json").value(0).value(2),
+             chosen + "/c_document.pdf");
 }
 
 void TestQueueControl::suffixOfNoKindIsRefused()

@@ -24,8 +24,8 @@
 #include "VideoCompressCore.h"
 #include "WindowDriver.h"
 
-namespace {
-
+namespace
+{
 
 QString megabytes(qint64 bytes)
 {

@@ -19,7 +19,6 @@
 namespace
 {
 
-
 // A video whose stream carries no encoder settings of its own, so that the settings found in a
 // result are the ones our run gave ffmpeg.
 bool makeVideo(const QString& path, int seconds)

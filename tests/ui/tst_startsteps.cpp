@@ -22,7 +22,6 @@
 namespace
 {
 
-
 // The encoder settings that x265 writes into its stream hold the constant-rate factor ("crf=27.0").
 // The input is MPEG-4 Part 2, whose stream names no such setting.
 int crfOf(const QString& path)
@@ -236,7 +235,8 @@ void TestStartSteps::documentOutputNames()
     QCOMPARE(driver.states(Kind::Pdf).value(0), QString("已完成"));
     QCOMPARE(JsonParsing::readHistory(Kind::PowerPoint, "history.json").value(0).value(2),
              m_dir->filePath("c_report.pptx"));
-    QCOMPARE(JsonParsing::readHistory(Kind::Pdf, "history.json").value(0).value(2), m_dir->filePath("c_a.b.pdf"));
+    QCOMPARE(JsonParsing::readHistory(Kind::Pdf, "history.json").value(0).value(2),
+             m_dir->filePath("c_a.b.pdf"));
     QVERIFY(QFileInfo(m_dir->filePath("c_report.pptx")).size() > 0);
     QVERIFY(QFileInfo(m_dir->filePath("c_a.b.pdf")).size() > 0);
 }

@@ -347,7 +347,8 @@ namespace
 class LabelDialog : public QBaseDialog
 {
 public:
-    explicit LabelDialog(const QString& cssPath) : label(new QLabel("!", this))
+    explicit LabelDialog(const QString& cssPath)
+        : label(new QLabel("!", this))
     {
         label->setObjectName("labelWarn");
         initDialog(cssPath);

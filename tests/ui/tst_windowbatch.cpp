@@ -27,7 +27,6 @@
 namespace
 {
 
-
 // Set in the two child programs of twoWindowsAtOnce: where their inputs are and their results go.
 const char* const kChildInputs = "VX_TEST_CHILD_INPUTS";
 const char* const kChildOutputs = "VX_TEST_CHILD_OUTPUTS";

@@ -8,8 +8,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "FilePlacement.h"
 #include "DocToolArguments.h"
+#include "FilePlacement.h"
 #include "OfficeRun.h"
 
 namespace

@@ -56,7 +56,9 @@ private:
 class PdfDocumentHolder
 {
 public:
-    PdfDocumentHolder(fz_context* context, pdf_document* document) : m_context(context), m_document(document)
+    PdfDocumentHolder(fz_context* context, pdf_document* document)
+        : m_context(context)
+        , m_document(document)
     {
     }
     ~PdfDocumentHolder() { pdf_drop_document(m_context, m_document); }

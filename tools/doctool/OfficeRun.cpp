@@ -56,10 +56,11 @@ QList<pid_t> processesWith(const QString& argument)
 } // namespace
 
 OfficeRun::OfficeRun(const QString& office, const QString& workFolder)
-    : m_office(office),
-      m_profileArgument("-env:UserInstallation=" +
-                        QUrl::fromLocalFile(workFolder + "/profile").toString(QUrl::FullyEncoded)),
-      m_home(workFolder + "/home"), m_tempFolder(workFolder + "/tmp")
+    : m_office(office)
+    , m_profileArgument("-env:UserInstallation=" +
+                        QUrl::fromLocalFile(workFolder + "/profile").toString(QUrl::FullyEncoded))
+    , m_home(workFolder + "/home")
+    , m_tempFolder(workFolder + "/tmp")
 {
     QDir().mkpath(m_home);
     QDir().mkpath(m_tempFolder);

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "FilePlacement.h"
 #include "DocToolArguments.h"
+#include "FilePlacement.h"
 #include "MuPdfSession.h"
 #include "PdfFileWriter.h"
 #include "PdfImageRecompressor.h"

@@ -13,7 +13,8 @@ public:
     static bool run(const DocToolArguments& arguments, QString* error);
 
     // Each returns false with a one-line reason; the output path then holds no file of this run.
-    static bool extractPages(const QString& input, const QString& output, const QString& pageRange, QString* error);
+    static bool extractPages(const QString& input, const QString& output, const QString& pageRange,
+                             QString* error);
     static bool compress(const QString& input, const QString& output, const QString& quality, QString* error);
     static bool merge(const QStringList& inputs, const QString& output, QString* error);
 };

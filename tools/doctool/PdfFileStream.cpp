@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 const size_t kPieceSize = 256 * 1024;
 
 struct FileState {

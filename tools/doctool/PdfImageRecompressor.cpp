@@ -26,7 +26,8 @@ bool isEligible(fz_context* context, pdf_obj* image, const std::set<int>& softMa
 } // namespace
 
 PdfImageRecompressor::PdfImageRecompressor(MuPdfSession& session, int quality)
-    : m_session(session), m_quality(qBound(1, quality, 100))
+    : m_session(session)
+    , m_quality(qBound(1, quality, 100))
 {
 }
 
@@ -172,7 +173,8 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
         fz_pixmap* pixels = converted ? converted : decoded;
         const int width = fz_pixmap_width(context, pixels);
         const int height = fz_pixmap_height(context, pixels);
-        const QImage view(fz_pixmap_samples(context, pixels), width, height, fz_pixmap_stride(context, pixels),
+        const QImage view(fz_pixmap_samples(context, pixels), width, height,
+                          fz_pixmap_stride(context, pixels),
                           gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
         // Smooth scaling may hand back a wider pixel format: bring it back to what JPEG stores.
         const QImage picture =

@@ -35,7 +35,11 @@ PdfDestination mappedDestination(PdfDestination destination, const std::vector<i
 } // namespace
 
 PdfPageCopier::PdfPageCopier(MuPdfSession& session)
-    : m_session(session), m_target(nullptr), m_pageCount(0), m_hasMetadata(false), m_isCut(false)
+    : m_session(session)
+    , m_target(nullptr)
+    , m_pageCount(0)
+    , m_hasMetadata(false)
+    , m_isCut(false)
 {
     fz_context* context = m_session.context();
     m_session.run([&] { m_target = pdf_create_document(context); });

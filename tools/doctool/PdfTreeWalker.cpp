@@ -2,7 +2,11 @@
 
 #include <cstring>
 
-PdfTreeWalker::PdfTreeWalker(fz_context* context, Kind kind) : m_context(context), m_kind(kind) {}
+PdfTreeWalker::PdfTreeWalker(fz_context* context, Kind kind)
+    : m_context(context)
+    , m_kind(kind)
+{
+}
 
 std::vector<PdfTreeWalker::Pair> PdfTreeWalker::pairs(MuPdfSession& session, pdf_obj* root, Kind kind)
 {

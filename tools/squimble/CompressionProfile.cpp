@@ -2,8 +2,11 @@
 
 CompressionProfile::CompressionProfile(int maxSide, int jpegQuality, bool quantizePng, int paletteQualityMin,
                                        int paletteQualityMax)
-    : m_maxSide(maxSide), m_jpegQuality(jpegQuality), m_quantizePng(quantizePng),
-      m_paletteQualityMin(paletteQualityMin), m_paletteQualityMax(paletteQualityMax)
+    : m_maxSide(maxSide)
+    , m_jpegQuality(jpegQuality)
+    , m_quantizePng(quantizePng)
+    , m_paletteQualityMin(paletteQualityMin)
+    , m_paletteQualityMax(paletteQualityMax)
 {
 }
 

@@ -14,7 +14,10 @@ namespace
 const int kPngCompression = 70;
 } // namespace
 
-ImageReducer::ImageReducer(const CompressionProfile& profile) : m_profile(profile) {}
+ImageReducer::ImageReducer(const CompressionProfile& profile)
+    : m_profile(profile)
+{
+}
 
 ImageReducer::Kind ImageReducer::kindOf(const QByteArray& head)
 {

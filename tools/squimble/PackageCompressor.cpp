@@ -64,7 +64,9 @@ bool readEntry(zip_t* archive, zip_uint64_t index, qint64 limit, QByteArray* dat
 } // namespace
 
 PackageCompressor::PackageCompressor(const CompressionProfile& profile, std::function<void(int)> progress)
-    : m_profile(profile), m_progress(std::move(progress)), m_lastPercent(-1)
+    : m_profile(profile)
+    , m_progress(std::move(progress))
+    , m_lastPercent(-1)
 {
 }
 

@@ -15,7 +15,8 @@ QObject* WidgetReportPlugin::create(const QString& key, const QString&)
     return key.compare("vxwidgetreport", Qt::CaseInsensitive) == 0 ? new WidgetReporter : nullptr;
 }
 
-WidgetReporter::WidgetReporter(QObject* parent) : QObject(parent)
+WidgetReporter::WidgetReporter(QObject* parent)
+    : QObject(parent)
 {
     QTimer::singleShot(0, this, &WidgetReporter::check);
 }
