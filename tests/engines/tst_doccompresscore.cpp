@@ -15,24 +15,13 @@
 #include "PathManager.h"
 #include "PdfFactory.h"
 #include "PlatformConstants.h"
+#include "ProgressReport.h"
 #include "TestEnv.h"
 #include "ThreadPool.h"
 #include "Tool.h"
 
 namespace
 {
-struct Report {
-    float progress;
-    bool stat;
-    QString filePath;
-    float rate;
-};
-
-bool isFinal(const QList<QVariant>& arguments)
-{
-    return arguments[0].toFloat() < 0 || arguments[1].toBool();
-}
-
 // The timed reports from `start`: 0.1 added in double precision and narrowed to float each time.
 QList<float> timedSteps(float start, int count)
 {
@@ -81,7 +70,8 @@ private:
     QString script(const QString& name, const QString& body) const;
     // Runs until the final report (or the time-out), then waits settleMs more to catch any report
     // that should not follow.
-    QList<Report> run(DocCompressCore& engine, const std::function<void()>& start, int settleMs = 300);
+    QList<ProgressReport> run(DocCompressCore& engine, const std::function<void()>& start,
+                              int settleMs = 300);
 
     QTemporaryDir m_dir;
     QString m_docx;
@@ -128,21 +118,17 @@ QString tst_DocCompressCore::script(const QString& name, const QString& body) co
     return TestEnv::writeScript(m_dir.path() + "/tools/" + name, body.toUtf8());
 }
 
-QList<Report> tst_DocCompressCore::run(DocCompressCore& engine, const std::function<void()>& start,
-                                       int settleMs)
+QList<ProgressReport> tst_DocCompressCore::run(DocCompressCore& engine, const std::function<void()>& start,
+                                               int settleMs)
 {
     QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
     start();
     QElapsedTimer clock;
     clock.start();
-    while ((spy.isEmpty() || !isFinal(spy.last())) && clock.elapsed() < 60000)
+    while ((spy.isEmpty() || !ProgressReport::isFinal(spy.last())) && clock.elapsed() < 60000)
         spy.wait(200);
     spy.wait(settleMs);
-    QList<Report> reports;
-    for (const QList<QVariant>& arguments : spy)
-        reports.append(
-            {arguments[0].toFloat(), arguments[1].toBool(), arguments[2].toString(), arguments[3].toFloat()});
-    return reports;
+    return ProgressReport::all(spy);
 }
 
 void tst_DocCompressCore::commandTexts_data()
@@ -189,10 +175,11 @@ void tst_DocCompressCore::compressesPackages()
     const QString output = QFileInfo(input).path() + "/c_" + QFileInfo(input).baseName() + "." +
                            QFileInfo(input).suffix() + QString::number(level);
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
-    const QList<Report> reports = run(engine, [&] { engine.compress(input, output, CompressLevel(level)); });
+    const QList<ProgressReport> reports =
+        run(engine, [&] { engine.compress(input, output, CompressLevel(level)); });
 
     QVERIFY(!reports.isEmpty());
-    const Report last = reports.last();
+    const ProgressReport last = reports.last();
     QCOMPARE(last.progress, 1.0f);
     QVERIFY(last.stat);
     QCOMPARE(last.filePath, output);
@@ -216,7 +203,7 @@ void tst_DocCompressCore::timedProgressFromZero()
     const QString tool = script("slow", "sleep 2.5\ncp \"$1\" \"$2\"\necho success");
     const QString output = path("c_slow.pptx");
     DocCompressCore engine(tool, PlatformConstants::docToolPath(false));
-    const QList<Report> reports = run(engine, [&] { engine.compress(m_pptx, output, Smallest); });
+    const QList<ProgressReport> reports = run(engine, [&] { engine.compress(m_pptx, output, Smallest); });
 
     QVERIFY2(reports.size() >= 3, qPrintable(QString::number(reports.size())));
     const QList<float> steps = timedSteps(0.0f, reports.size() - 1);
@@ -251,7 +238,7 @@ void tst_DocCompressCore::timedProgressFromHalfAfterConversion()
     const QString output = path("c_A.pptx");
 
     DocCompressCore engine(compressor, docTool);
-    const QList<Report> reports = run(engine, [&] { engine.compress(legacy, output, Normal); });
+    const QList<ProgressReport> reports = run(engine, [&] { engine.compress(legacy, output, Normal); });
     const QString converted = engine.convertedPath();
     QVERIFY(converted.startsWith(PlatformConstants::tempFolder()));
     QVERIFY(converted.endsWith("/A.pptx"));
@@ -325,10 +312,10 @@ void tst_DocCompressCore::toolFailuresReportOnce()
 
     DocCompressCore engine(tool, PlatformConstants::docToolPath(false));
     // Longer than one timer period: a timed report after the failure would show.
-    const QList<Report> reports = run(
+    const QList<ProgressReport> reports = run(
         engine, [&] { engine.compress(input, output, Smallest); }, 1100);
     QVERIFY(!reports.isEmpty());
-    const Report last = reports.last();
+    const ProgressReport last = reports.last();
     QCOMPARE(last.progress, -1.0f);
     QCOMPARE(last.stat, false);
     QCOMPARE(last.filePath, QString());
@@ -375,7 +362,7 @@ void tst_DocCompressCore::conversionFailuresReportOnce()
     const QString output = path("c_old-" + tag + ".docx");
 
     DocCompressCore engine(PlatformConstants::compressionToolPath(), docTool);
-    const QList<Report> reports = run(
+    const QList<ProgressReport> reports = run(
         engine, [&] { engine.compress(input, output, Smallest); }, 1100);
     reason.replace("%CONVERTED%", engine.convertedPath());
     QCOMPARE(reports.size(), 1);
@@ -409,7 +396,7 @@ void tst_DocCompressCore::convertsLegacyWordEndToEnd()
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
     // The converted file lives only while the job runs: a copy is kept when the conversion ends.
     const QString converted = m_dir.path() + "/legacy/converted minutes.docx";
-    const QList<Report> reports = run(engine, [&] {
+    const QList<ProgressReport> reports = run(engine, [&] {
         engine.compress(input, output, Smallest);
         DocConvert* converter = engine.findChild<DocConvert*>();
         QVERIFY(converter);
@@ -478,8 +465,8 @@ void tst_DocCompressCore::sameNamedLegacyFilesConvertApart()
     QSignalSpy secondSpy(&second, &DocCompressCore::sig_sendProgress);
     first.compress(firstInput, path("first/c_same.docx"), Normal);
     second.compress(secondInput, path("second/c_same.docx"), Normal);
-    QTRY_VERIFY_WITH_TIMEOUT(!firstSpy.isEmpty() && isFinal(firstSpy.last()), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!secondSpy.isEmpty() && isFinal(secondSpy.last()), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!firstSpy.isEmpty() && ProgressReport::isFinal(firstSpy.last()), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!secondSpy.isEmpty() && ProgressReport::isFinal(secondSpy.last()), 20000);
 
     QVERIFY(first.convertedPath() != second.convertedPath());
     QCOMPARE(firstSpy.last()[0].toFloat(), 1.0f);
@@ -503,7 +490,7 @@ void tst_DocCompressCore::relaysPdfReports()
     const QString output = path("c_one page.pdf");
 
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
-    const QList<Report> reports = run(engine, [&] { engine.compressPdf(input, output, 10); });
+    const QList<ProgressReport> reports = run(engine, [&] { engine.compressPdf(input, output, 10); });
     // The PDF engine's own sequence for one range: 0.9, then the completion; no timed reports.
     QCOMPARE(reports.size(), 2);
     QCOMPARE(reports[0].progress, 0.9f);
@@ -524,7 +511,7 @@ void tst_DocCompressCore::relaysPdfFailureOnce()
     file.close();
 
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
-    const QList<Report> reports = run(
+    const QList<ProgressReport> reports = run(
         engine, [&] { engine.compressPdf(input, path("c_not a.pdf"), 90); }, 1100);
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports[0].progress, -1.0f);

@@ -17,6 +17,7 @@
 #include "ImageScale.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
+#include "ProgressReport.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
 #include "Tool.h"
@@ -24,31 +25,6 @@
 namespace
 {
 enum Operation { Png, Jpg, Gif };
-
-// One report of sig_sendProgress.
-struct Report {
-    float progress;
-    bool stat;
-    QString filePath;
-    float compRate;
-};
-
-Report reportAt(const QSignalSpy& spy, int index)
-{
-    const QList<QVariant>& args = spy.at(index);
-    return {args.at(0).toFloat(), args.at(1).toBool(), args.at(2).toString(), args.at(3).toFloat()};
-}
-
-// Index of the first finishing report (stat true or negative progress), -1 while there is none.
-int finalIndex(const QSignalSpy& spy)
-{
-    for (int i = 0; i < spy.count(); ++i) {
-        const Report report = reportAt(spy, i);
-        if (report.stat || report.progress < 0.0f)
-            return i;
-    }
-    return -1;
-}
 } // namespace
 
 Q_DECLARE_METATYPE(Operation)
@@ -160,9 +136,9 @@ QString TestImageCompressCore::start(ImageCompressCore& engine, Operation operat
 
 void TestImageCompressCore::waitForEnd(ImageCompressCore& engine, QSignalSpy& spy)
 {
-    QTRY_VERIFY_WITH_TIMEOUT(finalIndex(spy) >= 0, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), 30000);
     QVERIFY(!spy.wait(150)); // a second end (error and finish of one process) would come at once
-    QCOMPARE(finalIndex(spy), spy.count() - 1);
+    QCOMPARE(ProgressReport::firstFinal(spy), spy.count() - 1);
     const QList<QTimer*> timers = engine.findChildren<QTimer*>();
     for (const QTimer* timer : timers)
         QVERIFY(!timer->isActive());
@@ -267,16 +243,16 @@ void TestImageCompressCore::compresses()
 
     // Ticks come first, each unfinished; the end is (1.0, true, output, output size / input size).
     for (int i = 0; i + 1 < spy.count(); ++i) {
-        const Report tick = reportAt(spy, i);
+        const ProgressReport tick = ProgressReport::at(spy, i);
         QVERIFY(!tick.stat && tick.progress > 0.0f && tick.progress < 1.01f);
     }
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QCOMPARE(end.progress, 1.0f);
     QVERIFY(end.stat);
     QCOMPARE(end.filePath, outPath);
     const qint64 inSize = QFileInfo(inPath).size();
     const qint64 outSize = QFileInfo(outPath).size();
-    QVERIFY(end.compRate == float(outSize) / float(inSize));
+    QVERIFY(end.rate == float(outSize) / float(inSize));
     QVERIFY2(outSize < inSize, qPrintable(QString("%1 >= %2").arg(outSize).arg(inSize)));
 
     QImageReader reader(outPath);
@@ -338,12 +314,12 @@ void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()
     float step = 0.0f;
     for (int i = 0; i + 1 < spy.count(); ++i) {
         step = float(double(step) + 0.1);
-        const Report tick = reportAt(spy, i);
-        QVERIFY(tick.progress == step && !tick.stat && tick.filePath == outPath && tick.compRate == 0.0f);
+        const ProgressReport tick = ProgressReport::at(spy, i);
+        QVERIFY(tick.progress == step && !tick.stat && tick.filePath == outPath && tick.rate == 0.0f);
     }
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QVERIFY(end.progress == 1.0f && end.stat && end.filePath == outPath);
-    QVERIFY(end.compRate > 0.0f && end.compRate < 1.0f);
+    QVERIFY(end.rate > 0.0f && end.rate < 1.0f);
 }
 
 void TestImageCompressCore::ticksStopJustAboveOne()
@@ -354,11 +330,11 @@ void TestImageCompressCore::ticksStopJustAboveOne()
     const float expected[] = {0.1f, 0.2f,        0.3f,       0.4f,       0.5f,
                               0.6f, 0.70000005f, 0.8000001f, 0.9000001f, 1.0000001f};
     for (int i = 0; i < 10; ++i) {
-        const Report tick = reportAt(spy, i);
+        const ProgressReport tick = ProgressReport::at(spy, i);
         QVERIFY2(tick.progress == expected[i], qPrintable(QString::number(tick.progress, 'g', 9)));
-        QVERIFY(!tick.stat && tick.filePath.isEmpty() && tick.compRate == 0.0f);
+        QVERIFY(!tick.stat && tick.filePath.isEmpty() && tick.rate == 0.0f);
     }
-    QVERIFY(reportAt(spy, 9).progress > 1.0f);
+    QVERIFY(ProgressReport::at(spy, 9).progress > 1.0f);
     QVERIFY(!spy.wait(1500)); // the eleventh second reports nothing
 }
 
@@ -376,8 +352,8 @@ void TestImageCompressCore::enginesBuiltAheadKeepTheirTemporaryFilesApart()
     waitForEnd(first, firstSpy);
     waitForEnd(second, secondSpy);
 
-    QVERIFY(reportAt(firstSpy, firstSpy.count() - 1).stat);
-    QVERIFY(reportAt(secondSpy, secondSpy.count() - 1).stat);
+    QVERIFY(ProgressReport::last(firstSpy).stat);
+    QVERIFY(ProgressReport::last(secondSpy).stat);
     QCOMPARE(QImageReader(m_outDir + "c_photo.png").size(), QSize(320, 240));
     QCOMPARE(QImageReader(m_outDir + "c_flat.png").size(), QSize(300, 200));
     QCOMPARE(g_imageEngineCount, firstNumber + 1);
@@ -520,14 +496,14 @@ void TestImageCompressCore::failureIsReportedOnce()
     // Progress ticks may come first on a busy machine; then exactly one failure, and nothing after it.
     QVERIFY(spy.count() >= 1);
     for (int i = 0; i + 1 < spy.count(); ++i) {
-        QVERIFY(reportAt(spy, i).progress > 0.0f);
-        QVERIFY(!reportAt(spy, i).stat);
+        QVERIFY(ProgressReport::at(spy, i).progress > 0.0f);
+        QVERIFY(!ProgressReport::at(spy, i).stat);
     }
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QCOMPARE(end.progress, -1.0f);
     QVERIFY(!end.stat);
     QCOMPARE(end.filePath, QString()); // a failure has no output
-    QVERIFY(std::isfinite(end.compRate) && end.compRate == 0.0f);
+    QVERIFY(std::isfinite(end.rate) && end.rate == 0.0f);
     // A failed job leaves neither a partial output nor an intermediate file.
     if (obstacle.isEmpty())
         QVERIFY(!QFile::exists(outPath));

@@ -31,6 +31,7 @@
 #include "PathManager.h"
 #include "PdfFactory.h"
 #include "PlatformConstants.h"
+#include "ProgressReport.h"
 #include "RunningTools.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
@@ -44,11 +45,6 @@ namespace
 const int kToolStartsWithinMs = 120000;
 const int kEndedWithinMs = 30000;
 const int kPoolWorkers = 4;
-
-bool isFinal(const QList<QVariant>& report)
-{
-    return report[0].toFloat() < 0 || report[1].toBool();
-}
 
 QByteArray bytesOf(const QString& path)
 {
@@ -311,7 +307,7 @@ void TestJobEnding::garbageLegacyDocumentFailsFast()
     DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false));
     QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
     engine.compress(input, output, Normal);
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && isFinal(spy.last()), kToolStartsWithinMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && ProgressReport::isFinal(spy.last()), kToolStartsWithinMs);
     QCOMPARE(spy.size(), 1);
     QCOMPARE(spy[0][0].toFloat(), -1.0f);
     QCOMPARE(TestEnv::logLines(),
@@ -372,7 +368,7 @@ void TestJobEnding::conversionEndedLeavesNothing()
     engine.compress(m_longDoc, output, Normal);
     // LibreOffice at work, held still so that the conversion cannot finish first.
     FrozenProcesses office(m_dir.path(), "soffice.bin");
-    QVERIFY2(holdOffice(office, [&] { return !spy.isEmpty() && isFinal(spy.last()); }),
+    QVERIFY2(holdOffice(office, [&] { return !spy.isEmpty() && ProgressReport::isFinal(spy.last()); }),
              "LibreOffice did not start");
     const qint64 tool = pidOf(m_longDoc, "-type=6");
     QVERIFY(tool > 0);
@@ -387,7 +383,7 @@ void TestJobEnding::conversionEndedLeavesNothing()
         RunningTools::endAll();
     verifyNothingLeft();
     if (reported) {
-        QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && isFinal(spy.last()), kEndedWithinMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && ProgressReport::isFinal(spy.last()), kEndedWithinMs);
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy[0][0].toFloat(), -1.0f);
         QCOMPARE(TestEnv::logLines(), QStringList(QString("doc compress fail %1: no converted file %2")
@@ -422,7 +418,7 @@ void TestJobEnding::endedVideoLeavesNoOutput()
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && QFileInfo(output).size() > 0, kToolStartsWithinMs);
     FrozenProcesses ffmpeg(output, "ffmpeg");
     QCOMPARE(ffmpeg.hold(), 1);
-    QVERIFY(!isFinal(spy.last()));
+    QVERIFY(!ProgressReport::isFinal(spy.last()));
     const int reportsBefore = spy.size();
 
     if (how == "kill")
@@ -438,7 +434,7 @@ void TestJobEnding::endedVideoLeavesNoOutput()
     if (!engine)
         return;
     if (reported) {
-        QTRY_VERIFY_WITH_TIMEOUT(isFinal(spy.last()), kEndedWithinMs);
+        QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::isFinal(spy.last()), kEndedWithinMs);
         QCOMPARE(spy.last()[0].toFloat(), -1.0f);
         QCOMPARE(spy.size(), reportsBefore + 1);
         QCOMPARE(TestEnv::logLines().last(), "video compress fail " + m_longClip + ": crashed");
@@ -523,7 +519,7 @@ void TestJobEnding::endedImageJobLeavesNothing()
         for (const QTimer* timer : timers)
             QVERIFY(!timer->isActive());
         for (const QList<QVariant>& report : spy)
-            QVERIFY(!isFinal(report));
+            QVERIFY(!ProgressReport::isFinal(report));
         const int reports = spy.size();
         QVERIFY(!spy.wait(1200));
         QCOMPARE(spy.size(), reports);
@@ -552,7 +548,7 @@ void TestJobEnding::endedDocumentCompressionLeavesNothing()
     QCOMPARE(engine.jobFolder(), QString());
     QVERIFY(!spy.wait(1200));
     for (const QList<QVariant>& report : spy)
-        QVERIFY(!isFinal(report));
+        QVERIFY(!ProgressReport::isFinal(report));
 }
 
 QTEST_MAIN(TestJobEnding)

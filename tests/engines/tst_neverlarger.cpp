@@ -19,6 +19,7 @@
 #include "OoxmlPackage.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
+#include "ProgressReport.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
 #include "Tool.h"
@@ -28,33 +29,10 @@ namespace
 {
 enum Operation { Png, Jpg, Gif };
 
-struct Report {
-    float progress;
-    bool stat;
-    QString filePath;
-    float rate;
-};
-
-Report reportAt(const QSignalSpy& spy, int index)
-{
-    const QList<QVariant>& args = spy.at(index);
-    return {args.at(0).toFloat(), args.at(1).toBool(), args.at(2).toString(), args.at(3).toFloat()};
-}
-
-bool hasFinalReport(const QSignalSpy& spy)
-{
-    for (int i = 0; i < spy.count(); ++i) {
-        const Report report = reportAt(spy, i);
-        if (report.stat || report.progress < 0.0f)
-            return true;
-    }
-    return false;
-}
-
 // Waits, processing events, until the engine has sent its final report.
 bool waitForFinalReport(const QSignalSpy& spy, int timeoutMs)
 {
-    return QTest::qWaitFor([&spy]() { return hasFinalReport(spy); }, timeoutMs);
+    return QTest::qWaitFor([&spy]() { return ProgressReport::hasFinal(spy); }, timeoutMs);
 }
 
 QByteArray readAll(const QString& path)
@@ -309,7 +287,7 @@ void TestNeverLarger::pictures()
         out = engine.compressGif(in, m_outDir, quality);
     QCOMPARE(out, m_outDir + outName);
     QVERIFY(waitForFinalReport(spy, 30000));
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QVERIFY(!spy.wait(150)); // nothing after the end
     const qint64 outSize = QFileInfo(out).size();
     qInfo("%s: input %lld, tool result %lld, final %lld", QTest::currentDataTag(), inSize, toolSize, outSize);
@@ -389,7 +367,7 @@ void TestNeverLarger::videos()
     const QString out = engine.compress(in, toMp4, m_outDir, param);
     QCOMPARE(out, m_outDir + outName);
     QVERIFY(waitForFinalReport(spy, 60000));
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QVERIFY(!spy.wait(150));
     const qint64 outSize = QFileInfo(out).size();
     qInfo("%s: input %lld, tool result %lld, final %lld", QTest::currentDataTag(), inSize, toolSize, outSize);
@@ -438,7 +416,7 @@ void TestNeverLarger::documents()
     QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
     engine.compress(in, out, Normal);
     QVERIFY(waitForFinalReport(spy, 60000));
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QVERIFY(!spy.wait(150));
     const qint64 outSize = QFileInfo(out).size();
     qInfo("%s: input %lld, tool result %lld, final %lld", QTest::currentDataTag(), inSize, toolSize, outSize);
@@ -476,7 +454,7 @@ void TestNeverLarger::failedPictureCopyLeavesNothing()
     engine.setKeepFormat(true);
     const QString out = engine.compressPng(in, m_outDir, 10, 80);
     QVERIFY(waitForFinalReport(spy, 30000));
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QVERIFY(!spy.wait(150));
 
     QCOMPARE(end.progress, -1.0f);
@@ -502,7 +480,7 @@ void TestNeverLarger::failedVideoCopyLeavesNothing()
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
     const QString out = engine.compress(in, false, m_outDir, param);
     QVERIFY(waitForFinalReport(spy, 60000));
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QVERIFY(!spy.wait(150));
 
     QCOMPARE(end.progress, -1.0f);
@@ -528,7 +506,7 @@ void TestNeverLarger::failedDocumentCopyLeavesNothing()
     QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
     engine.compress(in, out, Normal);
     QVERIFY(waitForFinalReport(spy, 60000));
-    const Report end = reportAt(spy, spy.count() - 1);
+    const ProgressReport end = ProgressReport::last(spy);
     QVERIFY(!spy.wait(150));
 
     QCOMPARE(end.progress, -1.0f);

@@ -11,6 +11,7 @@
 #include "PDFSpliter.h"
 #include "PathManager.h"
 #include "PdfFactory.h"
+#include "ProgressReport.h"
 #include "TestEnv.h"
 #include "ThreadPool.h"
 #include "Tool.h"
@@ -23,22 +24,6 @@ const char* const kNoToolChild = "VX_PDF_TEST_NO_TOOL";
 // Set in the copy of this program whose document tool makes every merge larger than its input; it
 // holds the real tool's path.
 const char* const kGrowingToolChild = "VX_PDF_TEST_GROWING_TOOL";
-
-struct Report {
-    float progress;
-    bool stat;
-    QString filePath;
-    float rate;
-};
-
-QList<Report> reportsOf(const QSignalSpy& spy)
-{
-    QList<Report> reports;
-    for (const QList<QVariant>& arguments : spy)
-        reports.append(
-            {arguments[0].toFloat(), arguments[1].toBool(), arguments[2].toString(), arguments[3].toFloat()});
-    return reports;
-}
 } // namespace
 
 // The PDF engine end to end: page ranges on the worker pool, the document tool, the merge.
@@ -70,7 +55,8 @@ private slots:
 private:
     QString makePdf(const QString& relativePath, int pages, bool bookmarks = false);
     // Runs one engine to its final report; returns every report it sent.
-    QList<Report> runEngine(const QString& input, const QString& output, int quality, int timeoutMs = 60000);
+    QList<ProgressReport> runEngine(const QString& input, const QString& output, int quality,
+                                    int timeoutMs = 60000);
 
     QTemporaryDir m_dir;
 };
@@ -109,22 +95,20 @@ QString TestPdfCompressCore::makePdf(const QString& relativePath, int pages, boo
     return PdfFactory::write(path, options) ? path : QString();
 }
 
-QList<Report> TestPdfCompressCore::runEngine(const QString& input, const QString& output, int quality,
-                                             int timeoutMs)
+QList<ProgressReport> TestPdfCompressCore::runEngine(const QString& input, const QString& output, int quality,
+                                                     int timeoutMs)
 {
     PDFCompressCore engine(input, output, quality, nullptr);
     QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
     engine.start();
-    auto finished = [&spy] {
-        return !spy.isEmpty() && (spy.last()[0].toFloat() < 0 || spy.last()[1].toBool());
-    };
+    auto finished = [&spy] { return !spy.isEmpty() && ProgressReport::isFinal(spy.last()); };
     QElapsedTimer clock;
     clock.start();
     while (!finished() && clock.elapsed() < timeoutMs)
         spy.wait(200);
     // Nothing more may follow the final report.
     QTest::qWait(100);
-    return reportsOf(spy);
+    return ProgressReport::all(spy);
 }
 
 void TestPdfCompressCore::rangeMaths_data()
@@ -171,7 +155,7 @@ void TestPdfCompressCore::compressesOnePage()
     QVERIFY(!input.isEmpty());
     const QString output = m_dir.filePath("one/c_single.pdf");
 
-    const QList<Report> reports = runEngine(input, output, 50);
+    const QList<ProgressReport> reports = runEngine(input, output, 50);
     QCOMPARE(reports.size(), 2);
     QCOMPARE(reports[0].progress, 0.9f);
     QCOMPARE(reports[0].stat, false);
@@ -203,7 +187,7 @@ void TestPdfCompressCore::compressesThirtyPagesInParallel()
     QVERIFY(!input.isEmpty());
     const QString output = m_dir.filePath("thirty/c_book.pdf");
 
-    const QList<Report> reports = runEngine(input, output, 30);
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
     QCOMPARE(reports.size(), 7);
     for (int i = 0; i < 6; ++i) {
         QCOMPARE(reports[i].progress, float(float(i + 1) / 6.0f * 0.9));
@@ -261,7 +245,7 @@ void TestPdfCompressCore::failsOnce()
         QCOMPARE(PdfFactory::pageCount(input), 0);
     }
 
-    const QList<Report> reports = runEngine(input, m_dir.filePath("failing/c_out.pdf"), 50, 5000);
+    const QList<ProgressReport> reports = runEngine(input, m_dir.filePath("failing/c_out.pdf"), 50, 5000);
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports[0].progress, -1.0f);
     QCOMPARE(reports[0].stat, false);
@@ -276,7 +260,7 @@ void TestPdfCompressCore::staleOutputDoesNotCountWhenMergeWritesNothing()
     QVERIFY(!input.isEmpty());
     // An output in a folder that does not exist: the ranges succeed, the merge cannot write.
     const QString output = m_dir.filePath("stale/missing folder/c_report.pdf");
-    QList<Report> reports = runEngine(input, output, 50);
+    QList<ProgressReport> reports = runEngine(input, output, 50);
     QCOMPARE(reports.size(), 2);
     QCOMPARE(reports[0].progress, 0.9f);
     QCOMPARE(reports[1].progress, -1.0f);
@@ -353,7 +337,7 @@ void TestPdfCompressCore::mergeThatCannotStartFailsOnce()
         // This copy of the program has no document tool beside it: nothing can start.
         const QString input = makePdf("notool/lonely.pdf", 2);
         QVERIFY(!input.isEmpty());
-        const QList<Report> reports = runEngine(input, m_dir.filePath("notool/c_lonely.pdf"), 50);
+        const QList<ProgressReport> reports = runEngine(input, m_dir.filePath("notool/c_lonely.pdf"), 50);
         QCOMPARE(reports.size(), 2);
         QCOMPARE(reports[0].progress, 0.9f);
         QCOMPARE(reports[1].progress, -1.0f);
@@ -401,7 +385,7 @@ void TestPdfCompressCore::keepsTheWholeDocument()
     QVERIFY(PdfFactory::objectsInStreams(input) > 0);
     const QString output = m_dir.filePath(QString("whole %1/c_manual.pdf").arg(quality));
 
-    const QList<Report> reports = runEngine(input, output, quality);
+    const QList<ProgressReport> reports = runEngine(input, output, quality);
     QCOMPARE(reports.size(), 6);
     QCOMPARE(reports.last().stat, true);
     const double inputSize = double(QFileInfo(input).size());
@@ -427,7 +411,7 @@ void TestPdfCompressCore::resultNeverLargerThanInput()
         const QString input = makePdf("growing/report.pdf", 7);
         QVERIFY(!input.isEmpty());
         const QString output = m_dir.filePath("growing/c_report.pdf");
-        const QList<Report> reports = runEngine(input, output, 50);
+        const QList<ProgressReport> reports = runEngine(input, output, 50);
         QCOMPARE(reports.size(), 3);
         QCOMPARE(reports[2].progress, 1.0f);
         QCOMPARE(reports[2].stat, true);

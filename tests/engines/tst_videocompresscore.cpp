@@ -7,37 +7,13 @@
 #include <QtTest>
 
 #include "PlatformConstants.h"
+#include "ProgressReport.h"
 #include "TestEnv.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
 
 namespace
 {
-struct Report {
-    float progress;
-    bool stat;
-    QString filePath;
-    float compRate;
-};
-
-Report reportAt(const QSignalSpy& spy, int index)
-{
-    const QList<QVariant>& arguments = spy.at(index);
-    return Report{arguments.at(0).toFloat(), arguments.at(1).toBool(), arguments.at(2).toString(),
-                  arguments.at(3).toFloat()};
-}
-
-// True once the engine has sent its final report (a result or a failure).
-bool hasFinalReport(const QSignalSpy& spy)
-{
-    for (int i = 0; i < spy.size(); ++i) {
-        const Report report = reportAt(spy, i);
-        if (report.stat || report.progress < 0.0f)
-            return true;
-    }
-    return false;
-}
-
 // A 160 x 120, 25 frame/s, one-second clip with a tone.
 bool makeClip(const QString& path)
 {
@@ -241,27 +217,27 @@ void VideoCompressCoreTest::compress()
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
     const QString out = engine.compress(in, toMp4, outDir, paramFor(in, 0.7f, 31));
     QCOMPARE(out, outDir + outputName);
-    QTRY_VERIFY_WITH_TIMEOUT(hasFinalReport(spy), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), 30000);
 
     // Progress reports, each finite and never going back, then one final report.
     QVERIFY(spy.size() >= 2);
     float previous = 0.0f;
     for (int i = 0; i < spy.size() - 1; ++i) {
-        const Report report = reportAt(spy, i);
+        const ProgressReport report = ProgressReport::at(spy, i);
         QVERIFY(std::isfinite(report.progress));
         QVERIFY2(report.progress >= previous, qPrintable(QString("report %1 went back").arg(i)));
         QVERIFY(!report.stat);
         QCOMPARE(report.filePath, out);
-        QCOMPARE(report.compRate, 0.0f);
+        QCOMPARE(report.rate, 0.0f);
         previous = report.progress;
     }
-    const Report last = reportAt(spy, spy.size() - 1);
+    const ProgressReport last = ProgressReport::last(spy);
     QVERIFY(last.stat);
     QCOMPARE(last.filePath, out);
     QVERIFY2(last.progress >= previous && qAbs(last.progress - 1.0f) <= 0.05f,
              qPrintable(QString::number(last.progress)));
     if (copied) {
-        QCOMPARE(last.compRate, 1.0f);
+        QCOMPARE(last.rate, 1.0f);
         QCOMPARE(readAll(out), readAll(in));
         QCOMPARE(probeVideo(out), QString("%1,160,120").arg(codec));
         QCOMPARE(TestEnv::logLines(),
@@ -270,7 +246,7 @@ void VideoCompressCoreTest::compress()
     }
     const float rate = float(QFileInfo(out).size()) / float(QFileInfo(in).size());
     QVERIFY(rate > 0.0f);
-    QCOMPARE(last.compRate, rate);
+    QCOMPARE(last.rate, rate);
 
     QCOMPARE(probeVideo(out), QString("%1,120,90").arg(codec));
     QCOMPARE(TestEnv::logLines(), QStringList());
@@ -291,11 +267,11 @@ void VideoCompressCoreTest::corruptInputFailsOnce()
     QVERIFY(spy.wait(30000));
     QVERIFY(!spy.wait(500)); // nothing after the failure
     QCOMPARE(spy.size(), 1);
-    const Report report = reportAt(spy, 0);
+    const ProgressReport report = ProgressReport::at(spy, 0);
     QCOMPARE(report.progress, -1.0f);
     QCOMPARE(report.stat, false);
     QCOMPARE(report.filePath, QString()); // a failure has no output
-    QCOMPARE(report.compRate, 0.0f);
+    QCOMPARE(report.rate, 0.0f);
     QVERIFY(!QFile::exists(out));
     const QStringList log = TestEnv::logLines();
     QCOMPARE(log.size(), 1);
@@ -312,7 +288,7 @@ void VideoCompressCoreTest::missingInputFailsOnce()
     QVERIFY(spy.wait(30000));
     QVERIFY(!spy.wait(500));
     QCOMPARE(spy.size(), 1);
-    QCOMPARE(reportAt(spy, 0).progress, -1.0f);
+    QCOMPARE(ProgressReport::at(spy, 0).progress, -1.0f);
     QCOMPARE(TestEnv::logLines(),
              (QStringList{"file not exist", "video compress fail " + in + ": exit code 1"}));
     QVERIFY(!QFile::exists(out));
@@ -325,7 +301,7 @@ void VideoCompressCoreTest::missingFfmpegFailsOnce()
     const QString out = engine.compress(m_clip, false, m_dir.path() + "/", paramFor(m_clip, 1.0f, 24));
     QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 10000);
     QVERIFY(!spy.wait(500));
-    const Report report = reportAt(spy, 0);
+    const ProgressReport report = ProgressReport::at(spy, 0);
     QCOMPARE(report.progress, -1.0f);
     QCOMPARE(report.stat, false);
     QCOMPARE(report.filePath, QString());
@@ -386,12 +362,12 @@ void VideoCompressCoreTest::scriptedOutput()
     VideoCompressCore engine(program, nullptr);
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
     const QString out = engine.compress(m_clip, false, m_dir.path() + "/fake/", paramFor(m_clip, 1.0f, 24));
-    QTRY_VERIFY_WITH_TIMEOUT(hasFinalReport(spy), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), 60000);
     QVERIFY(!spy.wait(700)); // the script has ended; nothing more comes
 
     QCOMPARE(spy.size(), progress.size());
     for (int i = 0; i < spy.size(); ++i) {
-        const Report report = reportAt(spy, i);
+        const ProgressReport report = ProgressReport::at(spy, i);
         QCOMPARE(report.progress, progress.at(i));
         QCOMPARE(report.stat, stat.at(i));
         QCOMPARE(report.filePath, report.progress < 0 ? QString() : out);
@@ -416,7 +392,7 @@ void VideoCompressCoreTest::silentFfmpegIsStopped()
     QVERIFY(timer.elapsed() < 20000);
     QVERIFY(!spy.wait(500));
     QCOMPARE(spy.size(), 1);
-    QCOMPARE(reportAt(spy, 0).progress, -1.0f);
+    QCOMPARE(ProgressReport::at(spy, 0).progress, -1.0f);
     QCOMPARE(TestEnv::logLines(), QStringList{"video compress fail " + m_clip + ": went silent"});
 }
 
@@ -435,12 +411,12 @@ void VideoCompressCoreTest::unknownFrameCountGivesFiniteProgress()
     VideoCompressCore engine(program, nullptr);
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
     engine.compress(in, false, m_dir.path() + "/fake/", VideoCompressParam());
-    QTRY_VERIFY_WITH_TIMEOUT(hasFinalReport(spy), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), 60000);
     QCOMPARE(spy.size(), 2);
-    QCOMPARE(reportAt(spy, 0).progress, 0.0f);
-    QCOMPARE(reportAt(spy, 0).stat, false);
-    QCOMPARE(reportAt(spy, 1).progress, 1.0f);
-    QCOMPARE(reportAt(spy, 1).stat, true);
+    QCOMPARE(ProgressReport::at(spy, 0).progress, 0.0f);
+    QCOMPARE(ProgressReport::at(spy, 0).stat, false);
+    QCOMPARE(ProgressReport::at(spy, 1).progress, 1.0f);
+    QCOMPARE(ProgressReport::at(spy, 1).stat, true);
 }
 
 QTEST_GUILESS_MAIN(VideoCompressCoreTest)
