@@ -1,7 +1,6 @@
 // An option change while a run goes on: the queue rewinds, runs every file of the kind again (a file
 // that is still running once it has ended), never runs two engines on one output, and ends.
 #include <QDir>
-#include <QFile>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +13,7 @@
 #include "SampleFiles.h"
 #include "TestEnv.h"
 #include "UrlRecorder.h"
+#include "VideoStream.h"
 #include "WindowDriver.h"
 
 namespace
@@ -26,22 +26,6 @@ bool makeVideo(const QString& path, int seconds)
     const QString source = QString("testsrc=size=640x360:rate=25:duration=%1").arg(seconds);
     return TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-c:v", "mpeg4",
                                        "-q:v", "2", "-pix_fmt", "yuv420p", path}) == 0;
-}
-
-// The constant-rate factor that x265 wrote into a result's stream ("crf=27.0"), or -1.
-int crfOf(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = file.readAll();
-    const int at = bytes.indexOf("crf=");
-    if (at < 0)
-        return -1;
-    const int end = bytes.indexOf('.', at);
-    bool ok = false;
-    const int crf = bytes.mid(at + 4, end - at - 4).toInt(&ok);
-    return ok ? crf : -1;
 }
 
 QStringList inputsOf(const QList<QStringList>& history)
@@ -158,8 +142,8 @@ void TestQueueRewind::optionChangeWhileALongVideoRuns()
     QCOMPARE(inputs.count(shortVideo), 2);
     QCOMPARE(inputs.count(longVideo), 2);
     QCOMPARE(watch.finalReports(), 4);
-    QCOMPARE(crfOf(m_dir->filePath("c_short.mp4")), 24);
-    QCOMPARE(crfOf(m_dir->filePath("c_long.mp4")), 24);
+    QCOMPARE(VideoStream::crfOf(m_dir->filePath("c_short.mp4")), 24);
+    QCOMPARE(VideoStream::crfOf(m_dir->filePath("c_long.mp4")), 24);
     QCOMPARE(QDir(m_dir->path()).entryList({"c_*"}, QDir::Files), QStringList({"c_long.mp4", "c_short.mp4"}));
 
     const QString third = m_dir->filePath("third.mp4");

@@ -1,7 +1,6 @@
 // What the window's start steps hand to the engines, seen in what the real tools make of it: the
 // video strength, the image quality and size, the output names, and the image tick's log line.
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,26 +16,11 @@
 #include "SampleFiles.h"
 #include "TestEnv.h"
 #include "UrlRecorder.h"
+#include "VideoStream.h"
 #include "WindowDriver.h"
 
 namespace
 {
-
-// The encoder settings that x265 writes into its stream hold the constant-rate factor ("crf=27.0").
-// The input is MPEG-4 Part 2, whose stream names no such setting.
-int crfOf(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = file.readAll();
-    const int at = bytes.indexOf("crf=");
-    if (at < 0)
-        return -1;
-    bool ok = false;
-    const int crf = bytes.mid(at + 4, bytes.indexOf('.', at) - at - 4).toInt(&ok);
-    return ok ? crf : -1;
-}
 
 // The JPEG quality that ImageMagick reads back from a file.
 int jpegQuality(const QString& path)
@@ -159,7 +143,7 @@ void TestStartSteps::strengthSliderGivesTheCrf()
     window.findChild<QSlider*>("sliderCompVal")->setValue(slider);
     runToTheEnd(driver);
     QCOMPARE(driver.states(Kind::Video).value(0), QString("已完成"));
-    QCOMPARE(crfOf(m_dir->filePath("c_clip.mkv")), crf);
+    QCOMPARE(VideoStream::crfOf(m_dir->filePath("c_clip.mkv")), crf);
 }
 
 void TestStartSteps::imageQualityIsCappedAt100_data()
