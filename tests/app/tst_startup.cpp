@@ -1,5 +1,6 @@
 #include <clocale>
 #include <langinfo.h>
+#include <memory>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -7,14 +8,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStackedWidget>
-#include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
 
 #include "Kind.h"
 #include "MainWidget.h"
 #include "StartUp.h"
-#include "TestEnv.h"
+#include "TestFolder.h"
 
 namespace
 {
@@ -75,15 +75,14 @@ private slots:
     void chosenLocaleIsKept();
 
 private:
-    QTemporaryDir m_dir;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestStartUp::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    TestEnv::isolate(m_dir);
     // The window keeps its history in the working folder.
-    QDir::setCurrent(m_dir.path());
+    m_dir = std::make_unique<TestFolder>();
+    QVERIFY(m_dir->isValid());
 }
 
 void TestStartUp::pageOptions_data()
@@ -112,7 +111,7 @@ void TestStartUp::pageOptions()
 
 void TestStartUp::quotedExistingPathOpensItsKind()
 {
-    const QString video = m_dir.path() + "/clip one.mp4";
+    const QString video = m_dir->path() + "/clip one.mp4";
     touch(video);
     MainWidget window;
     Argv argv({'"' + video + '"'});
@@ -123,9 +122,9 @@ void TestStartUp::quotedExistingPathOpensItsKind()
 
 void TestStartUp::quoteInsideThePathIsRemoved()
 {
-    const QString document = m_dir.path() + "/report.docx";
+    const QString document = m_dir->path() + "/report.docx";
     touch(document);
-    const QString withQuote = m_dir.path() + "/rep\"ort.docx";
+    const QString withQuote = m_dir->path() + "/rep\"ort.docx";
     MainWidget window;
     Argv argv({withQuote});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
@@ -135,7 +134,7 @@ void TestStartUp::quoteInsideThePathIsRemoved()
 
 void TestStartUp::nonAsciiPathOpens()
 {
-    const QString slides = m_dir.path() + QString::fromUtf8("/演示 文稿.PPTX");
+    const QString slides = m_dir->path() + QString::fromUtf8("/演示 文稿.PPTX");
     touch(slides);
     MainWidget window;
     Argv argv({slides});
@@ -147,7 +146,7 @@ void TestStartUp::nonAsciiPathOpens()
 void TestStartUp::missingPathShowsHomePage()
 {
     MainWidget window;
-    Argv argv({m_dir.path() + "/gone.mp4"});
+    Argv argv({m_dir->path() + "/gone.mp4"});
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
     QCOMPARE(shownKind(window), kHomePage);
     QVERIFY(window.isVisible());
@@ -178,11 +177,11 @@ void TestStartUp::programStartsAndStaysUp()
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("HOME", m_dir.path());
+    environment.insert("HOME", m_dir->path());
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::MergedChannels);
     // A working folder of its own: the window writes its history file there once it is built.
-    const QString working = m_dir.path() + "/program run";
+    const QString working = m_dir->path() + "/program run";
     QVERIFY(QDir().mkpath(working));
     program.setWorkingDirectory(working);
     program.start(QCoreApplication::applicationDirPath() + "/Vornix", {"--pdf"});

@@ -6,13 +6,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
 
 #include "JsonParsing.h"
 #include "Kind.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "Tool.h"
 
 namespace
@@ -74,24 +74,19 @@ private slots:
     void parseMediaInfo_cases();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousFolder;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void JsonParsingTest::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
-    m_previousFolder = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
 }
 
 void JsonParsingTest::cleanup()
 {
     QTextCodec::setCodecForLocale(nullptr);
-    QDir::setCurrent(m_previousFolder);
     m_dir.reset();
 }
 

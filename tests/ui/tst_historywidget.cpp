@@ -1,10 +1,11 @@
+#include <memory>
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DpiScale.h"
@@ -13,6 +14,7 @@
 #include "JsonParsing.h"
 #include "Kind.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "TextWidths.h"
 #include "Tool.h"
 #include "UrlRecorder.h"
@@ -58,20 +60,16 @@ private:
     }
     static QPushButton* button(QWidget* row, const char* name) { return row->findChild<QPushButton*>(name); }
 
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<TestFolder> m_dir;
     QScopedPointer<HistoryWidget> m_window;
     QString m_in1, m_out1, m_in2, m_out2, m_video;
 };
 
 void TestHistoryWidget::init()
 {
-    m_dir.reset(new QTemporaryDir);
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix")); // the log folder, so the log holds only our lines
-    m_previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
     QVERIFY(JsonParsing::initHistory());
     m_in1 = makeFile(QString::fromUtf8("照.png"));
     m_out1 = makeFile(QString::fromUtf8("c_照.png"));
@@ -87,7 +85,7 @@ void TestHistoryWidget::init()
 void TestHistoryWidget::cleanup()
 {
     m_window.reset();
-    QDir::setCurrent(m_previousDir);
+    m_dir.reset();
     dpiScale = 1.0f;
 }
 

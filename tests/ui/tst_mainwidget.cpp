@@ -10,7 +10,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStackedWidget>
-#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
 
@@ -24,7 +23,7 @@
 #include "QMorProduct.h"
 #include "QUser.h"
 #include "TempFolder.h"
-#include "TestEnv.h"
+#include "TestFolder.h"
 #include "WindowsLookStyle.h"
 
 namespace
@@ -88,8 +87,7 @@ private slots:
     void closeFromTheWindowSystemAsksToo();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestMainWidget::initTestCase()
@@ -103,16 +101,12 @@ void TestMainWidget::initTestCase()
 
 void TestMainWidget::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
-    m_oldCurrent = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
 }
 
 void TestMainWidget::cleanup()
 {
-    QDir::setCurrent(m_oldCurrent);
     m_dir.reset();
 }
 

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -19,6 +18,7 @@
 #include "ModalAnswerer.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "UrlRecorder.h"
 #include "WindowDriver.h"
 
@@ -75,8 +75,7 @@ private:
     UrlRecorder m_urls; // nothing is opened for real
     QStringList images(int count, const QString& prefix);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestQueueControl::initTestCase()
@@ -93,16 +92,12 @@ void TestQueueControl::cleanupTestCase()
 
 void TestQueueControl::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
-    m_oldCurrent = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
 }
 
 void TestQueueControl::cleanup()
 {
-    QDir::setCurrent(m_oldCurrent);
     m_dir.reset();
 }
 

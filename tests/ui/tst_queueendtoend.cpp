@@ -1,5 +1,7 @@
 // The whole program at work: files of every suffix go in through the window's intake, the start
 // button runs them through the real engines and tools, and what comes out is checked file by file.
+#include <memory>
+
 #include <QDate>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -8,7 +10,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 
@@ -20,6 +21,7 @@
 #include "PdfFactory.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "UrlRecorder.h"
 #include "VideoCompressCore.h"
 #include "WindowDriver.h"
@@ -91,8 +93,7 @@ private slots:
 
 private:
     UrlRecorder m_urls; // nothing is opened for real
-    QString m_oldCurrent;
-    QTemporaryDir m_dir;
+    std::unique_ptr<TestFolder> m_dir;
     QString m_inputs;
 };
 
@@ -100,19 +101,17 @@ void TestQueueEndToEnd::initTestCase()
 {
     for (const char* tool : {"ffmpeg", "pngquant", "convert", "gifsicle", "soffice"})
         VX_REQUIRE_TOOL(tool);
-    QVERIFY(m_dir.isValid());
-    TestEnv::isolate(m_dir);
+    m_dir = std::make_unique<TestFolder>();
+    QVERIFY(m_dir->isValid());
     WindowDriver::startProgramServices();
-    m_oldCurrent = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-    m_inputs = m_dir.filePath("输入 文件");
+    m_inputs = m_dir->filePath("输入 文件");
     QVERIFY(QDir().mkpath(m_inputs + "/pictures"));
 }
 
 void TestQueueEndToEnd::cleanupTestCase()
 {
     WindowDriver::stopProgramServices();
-    QDir::setCurrent(m_oldCurrent);
+    m_dir.reset();
 }
 
 void TestQueueEndToEnd::everyKindEndToEnd()
@@ -128,7 +127,7 @@ void TestQueueEndToEnd::everyKindEndToEnd()
     byKind[Kind::Word] << m_inputs + "/old minutes.doc" << m_inputs + "/report.docx";
     for (const QStringList& paths : byKind) {
         for (const QString& path : paths)
-            QVERIFY2(SampleFiles::make(path, m_dir.path()), qPrintable(path));
+            QVERIFY2(SampleFiles::make(path, m_dir->path()), qPrintable(path));
     }
 
     MainWidget window;

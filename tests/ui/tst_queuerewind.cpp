@@ -2,7 +2,6 @@
 // that is still running once it has ended), never runs two engines on one output, and ends.
 #include <QDir>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "EngineWatch.h"
@@ -12,6 +11,7 @@
 #include "ModalAnswerer.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "UrlRecorder.h"
 #include "VideoStream.h"
 #include "WindowDriver.h"
@@ -55,8 +55,7 @@ private:
     void addAfterTheRun(WindowDriver& driver, const QString& path, int kind, int rowsBefore);
 
     UrlRecorder m_urls;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestQueueRewind::initTestCase()
@@ -73,16 +72,12 @@ void TestQueueRewind::cleanupTestCase()
 
 void TestQueueRewind::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
-    m_oldCurrent = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
 }
 
 void TestQueueRewind::cleanup()
 {
-    QDir::setCurrent(m_oldCurrent);
     m_dir.reset();
 }
 

@@ -1,10 +1,11 @@
+#include <memory>
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -15,7 +16,7 @@
 #include "Kind.h"
 #include "ListItemWidget.h"
 #include "QToolTipWidget.h"
-#include "TestEnv.h"
+#include "TestFolder.h"
 #include "WindowsLookStyle.h"
 
 namespace
@@ -109,8 +110,7 @@ private:
 
     QString m_outDir;
     float m_screenFactor = 1.0f;
-    QScopedPointer<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestScreenshots::initTestCase()
@@ -119,21 +119,17 @@ void TestScreenshots::initTestCase()
     WindowsLookStyle::install();
     initDpiScale();
     m_screenFactor = dpiScale;
-    m_dir.reset(new QTemporaryDir);
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
     m_outDir = qEnvironmentVariable("VX_SCREENSHOT_DIR");
     if (m_outDir.isEmpty())
         m_outDir = m_dir->filePath("shots");
     QVERIFY(QDir().mkpath(m_outDir));
-    m_previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
 }
 
 void TestScreenshots::cleanupTestCase()
 {
-    if (!m_previousDir.isEmpty())
-        QDir::setCurrent(m_previousDir);
+    m_dir.reset();
 }
 
 void TestScreenshots::cleanup()

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "JsonParsing.h"
@@ -15,6 +14,7 @@
 #include "OoxmlPackage.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "UrlRecorder.h"
 #include "VideoStream.h"
 #include "WindowDriver.h"
@@ -80,8 +80,7 @@ private:
     void runToTheEnd(WindowDriver& driver);
 
     UrlRecorder m_urls;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestStartSteps::initTestCase()
@@ -98,16 +97,12 @@ void TestStartSteps::cleanupTestCase()
 
 void TestStartSteps::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    TestEnv::isolate(*m_dir);
-    m_oldCurrent = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
 }
 
 void TestStartSteps::cleanup()
 {
-    QDir::setCurrent(m_oldCurrent);
     m_dir.reset();
 }
 

@@ -1,12 +1,13 @@
 // The window over long batches, side by side with a second program, and closed in the middle of a
 // run: intermediate files go with their jobs, results never overwrite each other, and closing ends
 // the work at once.
+#include <memory>
+
 #include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "FrozenProcesses.h"
@@ -21,6 +22,7 @@
 #include "SampleFiles.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "UrlRecorder.h"
 #include "WindowDriver.h"
 
@@ -87,40 +89,37 @@ private slots:
 
 private:
     UrlRecorder m_urls; // nothing is opened for real
-    QTemporaryDir m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestWindowBatch::initTestCase()
 {
     for (const char* tool : {"ffmpeg", "pngquant", "convert", "gifsicle"})
         VX_REQUIRE_TOOL(tool);
-    QVERIFY(m_dir.isValid());
-    TestEnv::isolate(m_dir);
+    m_dir = std::make_unique<TestFolder>();
+    QVERIFY(m_dir->isValid());
     if (qEnvironmentVariableIsSet(kChildTemp)) // the temporary folder that both programs share
         qputenv("VX_TEMP_DIR", qgetenv(kChildTemp));
     WindowDriver::startProgramServices();
-    m_oldCurrent = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
 }
 
 void TestWindowBatch::cleanupTestCase()
 {
     WindowDriver::stopProgramServices();
-    QDir::setCurrent(m_oldCurrent);
+    m_dir.reset();
 }
 
 void TestWindowBatch::init()
 {
     // Each test keeps its own history file.
-    const QString working = m_dir.filePath(QString("work-") + QTest::currentTestFunction());
+    const QString working = m_dir->filePath(QString("work-") + QTest::currentTestFunction());
     QVERIFY(QDir().mkpath(working));
     QDir::setCurrent(working);
 }
 
 void TestWindowBatch::batchLeavesNoIntermediateFiles()
 {
-    const QString folder = m_dir.filePath("batch");
+    const QString folder = m_dir->filePath("batch");
     const QStringList images = makeImages(folder, 40);
     QCOMPARE(images.size(), 40);
     QStringList pdfs;
@@ -147,7 +146,7 @@ void TestWindowBatch::batchLeavesNoIntermediateFiles()
 
 void TestWindowBatch::clashingNamesGetTheirOwnResults()
 {
-    const QString folder = m_dir.filePath("clash");
+    const QString folder = m_dir->filePath("clash");
     QVERIFY(QDir().mkpath(folder));
     // "x.1.png" and "x.2.png" both make "c_x.png"; "y.png" would make "c_y.png", itself queued.
     const QStringList inputs = {folder + "/x.1.png", folder + "/x.2.png", folder + "/y.png",
@@ -205,21 +204,21 @@ void TestWindowBatch::twoWindowsAtOnce()
         QTRY_VERIFY(!window.isVisible());
         return;
     }
-    const QString inputs = m_dir.filePath("shared inputs");
+    const QString inputs = m_dir->filePath("shared inputs");
     const QStringList images = makeImages(inputs, 12);
     QCOMPARE(images.size(), 12);
     // Both programs share the temporary folder; each must keep to its own files in it.
-    const QString sharedTemp = m_dir.filePath("shared temp") + "/";
+    const QString sharedTemp = m_dir->filePath("shared temp") + "/";
     QList<std::shared_ptr<QProcess>> children;
     for (const QString& name : {QString("first"), QString("second")}) {
         auto child = std::make_shared<QProcess>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(kChildInputs, inputs);
-        environment.insert(kChildOutputs, m_dir.filePath("out " + name));
+        environment.insert(kChildOutputs, m_dir->filePath("out " + name));
         environment.insert(kChildTemp, sharedTemp);
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         child->setProcessEnvironment(environment);
-        child->setWorkingDirectory(m_dir.path());
+        child->setWorkingDirectory(m_dir->path());
         child->setProcessChannelMode(QProcess::MergedChannels);
         children << child;
     }
@@ -234,7 +233,7 @@ void TestWindowBatch::twoWindowsAtOnce()
     QCOMPARE(TestEnv::entriesUnder(sharedTemp), QStringList());
 
     // One window alone is the reference, pixel for pixel.
-    const QString alone = m_dir.filePath("out alone");
+    const QString alone = m_dir->filePath("out alone");
     QVERIFY(QDir().mkpath(alone));
     {
         MainWidget window;
@@ -245,7 +244,7 @@ void TestWindowBatch::twoWindowsAtOnce()
     QCOMPARE(results.size(), 12);
     for (const QString& name : results) {
         for (const char* other : {"out first", "out second"}) {
-            const QString theirs = m_dir.filePath(QString(other) + "/" + name);
+            const QString theirs = m_dir->filePath(QString(other) + "/" + name);
             QVERIFY2(samePixels(alone + "/" + name, theirs), qPrintable(theirs));
         }
     }
@@ -253,7 +252,7 @@ void TestWindowBatch::twoWindowsAtOnce()
 
 void TestWindowBatch::closingDuringAPdfRunEndsAtOnce()
 {
-    const QString folder = m_dir.filePath("long");
+    const QString folder = m_dir->filePath("long");
     QVERIFY(QDir().mkpath(folder));
     PdfFactory::Options options;
     options.pages = 300;
@@ -273,14 +272,14 @@ void TestWindowBatch::closingDuringAPdfRunEndsAtOnce()
     driver.pressStart();
     QTRY_VERIFY_WITH_TIMEOUT(RunningTools::instance()->count() >= 2, 120000);
     // The running ranges' tools are held still: they can only end by being ended.
-    FrozenProcesses ranges(m_dir.path());
+    FrozenProcesses ranges(m_dir->path());
     QTRY_VERIFY_WITH_TIMEOUT(ranges.hold() > 0, 120000);
 
     ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera1"));
     QTest::mouseClick(window.findChild<QPushButton*>("btnClose"), Qt::LeftButton);
     QCOMPARE(answerer.answered(), 1);
     QVERIFY(!window.isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(TestEnv::processesMentioning(m_dir.path()), QStringList(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(TestEnv::processesMentioning(m_dir->path()), QStringList(), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(RunningTools::instance()->count(), 0, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(TestEnv::entriesUnder(PathManager::instance()->tempDir()), QStringList(),
                               30000);
