@@ -8,6 +8,7 @@
 
 #include "MediaInfoQueries.h"
 #include "PlatformConstants.h"
+#include "SampleFiles.h"
 #include "TestEnv.h"
 #include "VideoCompressCore.h"
 
@@ -17,27 +18,6 @@
 
 namespace
 {
-// A 160 x 120, 25 frame/s, one-second clip with a tone, in the container that `name` ends in.
-bool makeClip(const QString& path, const QStringList& codecArguments = QStringList())
-{
-    QStringList arguments{"-v",
-                          "error",
-                          "-y",
-                          "-f",
-                          "lavfi",
-                          "-i",
-                          "testsrc=size=160x120:rate=25:duration=1",
-                          "-f",
-                          "lavfi",
-                          "-i",
-                          "sine=frequency=440:duration=1",
-                          "-shortest",
-                          "-pix_fmt",
-                          "yuv420p"};
-    arguments << codecArguments << path;
-    return TestEnv::runTool("ffmpeg", arguments) == 0 && QFile::exists(path);
-}
-
 // The library's complete report of a file in its JSON layout.
 QByteArray libraryJsonReport(const QString& path)
 {
@@ -76,13 +56,13 @@ void MediaInfoQueriesTest::initTestCase()
     TestEnv::isolate(m_dir);
     g_infoJsonPath = m_dir.filePath("info.json"); // not there unless a test writes it
 
-    QVERIFY(makeClip(m_dir.filePath("clip.avi"), {"-c:a", "pcm_s16le"}));
-    QVERIFY(makeClip(m_dir.filePath("clip.mp4")));
-    QVERIFY(makeClip(m_dir.filePath("clip.mkv")));
-    QVERIFY(makeClip(m_dir.filePath("clip.mov")));
-    QVERIFY(makeClip(m_dir.filePath(QString::fromUtf8("视频 样本.mp4"))));
-    QVERIFY(makeClip(m_dir.filePath("hevc.mkv"),
-                     {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=none"}));
+    QVERIFY(SampleFiles::makeClip(m_dir.filePath("clip.avi"), {"-c:a", "pcm_s16le"}));
+    QVERIFY(SampleFiles::makeClip(m_dir.filePath("clip.mp4")));
+    QVERIFY(SampleFiles::makeClip(m_dir.filePath("clip.mkv")));
+    QVERIFY(SampleFiles::makeClip(m_dir.filePath("clip.mov")));
+    QVERIFY(SampleFiles::makeClip(m_dir.filePath(QString::fromUtf8("视频 样本.mp4"))));
+    QVERIFY(SampleFiles::makeClip(m_dir.filePath("hevc.mkv"), {"-c:v", "libx265", "-preset", "ultrafast",
+                                                               "-x265-params", "log-level=none"}));
 }
 
 void MediaInfoQueriesTest::videoFacts_data()

@@ -8,34 +8,18 @@
 
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
+#include "SampleFiles.h"
 #include "TestEnv.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
 
 namespace
 {
-// A 160 x 120, 25 frame/s, one-second clip with a tone.
+// The test clip; an AVI gets PCM sound, which that container takes.
 bool makeClip(const QString& path)
 {
-    QStringList arguments{"-v",
-                          "error",
-                          "-y",
-                          "-f",
-                          "lavfi",
-                          "-i",
-                          "testsrc=size=160x120:rate=25:duration=1",
-                          "-f",
-                          "lavfi",
-                          "-i",
-                          "sine=frequency=440:duration=1",
-                          "-shortest",
-                          "-pix_fmt",
-                          "yuv420p"};
-    if (path.endsWith(".avi"))
-        arguments << "-c:a"
-                  << "pcm_s16le";
-    arguments << path;
-    return TestEnv::runTool("ffmpeg", arguments) == 0 && QFile::exists(path);
+    return SampleFiles::makeClip(path,
+                                 path.endsWith(".avi") ? QStringList{"-c:a", "pcm_s16le"} : QStringList());
 }
 
 // "codec,width,height" of the first video stream, as ffprobe reads it.

@@ -14,7 +14,7 @@ bool SampleFiles::make(const QString& path, const QString& workDir)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (videoSuffixes().contains(suffix))
-        return makeVideo(path);
+        return makeClip(path);
     if (imageSuffixes().contains(suffix))
         return makeImage(path);
     if (suffix == "pdf") {
@@ -46,23 +46,23 @@ bool SampleFiles::makeCorrupt(const QString& path)
     return file.write(noise) == noise.size();
 }
 
-bool SampleFiles::makeVideo(const QString& path)
+bool SampleFiles::makeClip(const QString& path, const QStringList& codecArguments)
 {
-    const QStringList arguments{"-v",
-                                "error",
-                                "-y",
-                                "-f",
-                                "lavfi",
-                                "-i",
-                                "testsrc=size=160x120:rate=25:duration=1",
-                                "-f",
-                                "lavfi",
-                                "-i",
-                                "sine=frequency=440:duration=1",
-                                "-shortest",
-                                "-pix_fmt",
-                                "yuv420p",
-                                path};
+    QStringList arguments{"-v",
+                          "error",
+                          "-y",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "testsrc=size=160x120:rate=25:duration=1",
+                          "-f",
+                          "lavfi",
+                          "-i",
+                          "sine=frequency=440:duration=1",
+                          "-shortest",
+                          "-pix_fmt",
+                          "yuv420p"};
+    arguments << codecArguments << path;
     return TestEnv::runTool("ffmpeg", arguments) == 0 && QFileInfo(path).size() > 0;
 }
 

@@ -17,8 +17,11 @@ public:
     static QStringList videoSuffixes() { return {"mp4", "mkv", "avi", "wmv", "mov", "flv"}; }
     static QStringList imageSuffixes() { return {"jpg", "png", "gif", "bmp"}; }
 
+    // A 160 x 120, 25 frame/s, one-second clip with a tone, in the container that `path` ends in;
+    // `codecArguments` go to ffmpeg before the output (for example another sound codec).
+    static bool makeClip(const QString& path, const QStringList& codecArguments = QStringList());
+
 private:
-    static bool makeVideo(const QString& path);
     static bool makeImage(const QString& path);
     static bool makeOffice(const QString& path, const QString& workDir);
     static bool makeLegacy(const QString& path, const QString& workDir);
