@@ -30,16 +30,16 @@ bool FilePlacement::move(const QString& from, const QString& to)
     if (renameOver(from, to))
         return true;
     // Most likely another file system, where no rename reaches.
-    if (!copy(from, to))
+    if (!copy(from, to, nullptr))
         return false;
     QFile::remove(from);
     return true;
 }
 
-bool FilePlacement::copy(const QString& from, const QString& to)
+bool FilePlacement::copy(const QString& from, const QString& to, const std::atomic_bool* stop)
 {
     const QString passing = passingName(to);
-    if (writeCopy(from, passing) && renameOver(passing, to))
+    if (writeCopy(from, passing, stop) && renameOver(passing, to))
         return true;
     QFile::remove(passing);
     return false;
@@ -51,8 +51,9 @@ bool FilePlacement::renameOver(const QString& from, const QString& to)
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
-bool FilePlacement::writeCopy(const QString& from, const QString& to)
+bool FilePlacement::writeCopy(const QString& from, const QString& to, const std::atomic_bool* stop)
 {
+    const auto stopped = [stop] { return stop && stop->load(); };
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return false;
@@ -60,11 +61,13 @@ bool FilePlacement::writeCopy(const QString& from, const QString& to)
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     while (!source.atEnd()) {
+        if (stopped())
+            return false;
         const QByteArray chunk = source.read(kCopyChunk);
         if (chunk.isEmpty() || target.write(chunk) != chunk.size())
             return false;
     }
-    if (!target.flush())
+    if (!target.flush() || stopped())
         return false;
 #if defined(Q_OS_UNIX)
     // On the disk before the rename makes it the final file, so a power cut cannot leave it empty.

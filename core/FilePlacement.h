@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <QString>
 #include <QtGlobal>
 
@@ -16,8 +18,9 @@ public:
     // `from` still there, no passing file left.
     static bool move(const QString& from, const QString& to);
     // Puts a copy of from's bytes at `to` through the passing name, replacing what `to` held; `from`
-    // stays. False as for move.
-    static bool copy(const QString& from, const QString& to);
+    // stays. False as for move. When `stop` is given and becomes true (from any thread) the copy gives
+    // up at the next chunk, without its last flush to the disk, and returns false as well.
+    static bool copy(const QString& from, const QString& to, const std::atomic_bool* stop = nullptr);
 
     // "<path>.<pid>.tmp": where the process `pid` writes `path` before the file is complete.
     static QString passingName(const QString& path, qint64 pid);
@@ -26,5 +29,5 @@ public:
 
 private:
     static bool renameOver(const QString& from, const QString& to);
-    static bool writeCopy(const QString& from, const QString& to);
+    static bool writeCopy(const QString& from, const QString& to, const std::atomic_bool* stop);
 };

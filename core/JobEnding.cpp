@@ -23,8 +23,17 @@ void JobEnding::addIntermediate(const QString& path)
         m_intermediates.append(path);
 }
 
+void JobEnding::outputWriteStarts()
+{
+    if (m_outputNoted || isOver())
+        return;
+    m_outputNoted = true;
+    m_outputBefore = FileState::of(m_output);
+}
+
 void JobEnding::writerStarts(const ToolProcess* writer)
 {
+    outputWriteStarts();
     m_writer = writer;
 }
 
@@ -85,11 +94,14 @@ void JobEnding::removeIntermediates()
 
 void JobEnding::removePartialOutput()
 {
-    // A writer that never started (or failed to) has left nothing; an older file there stays.
-    if (!m_writer || m_writer->lastPid() <= 0 || m_output.isEmpty() || isInput(m_output))
+    // Before its writing started the job has left nothing at the output, and a file there that is as
+    // it was then (an earlier result, a writer that failed before writing) is not the job's.
+    if (!m_outputNoted || m_output.isEmpty() || isInput(m_output))
         return;
-    QFile::remove(m_output);
-    QFile::remove(FilePlacement::passingName(m_output, m_writer->lastPid()));
+    if (FileState::of(m_output) != m_outputBefore)
+        QFile::remove(m_output);
+    if (m_writer && m_writer->lastPid() > 0)
+        QFile::remove(FilePlacement::passingName(m_output, m_writer->lastPid()));
 }
 
 bool JobEnding::isInput(const QString& path) const

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "FileState.h"
+
 class ToolProcess;
 
 // How one compression job ends, the same for every engine. It lets through exactly one final report
@@ -15,10 +17,12 @@ class ToolProcess;
 // A job ends once, by the first of succeed(), fail() and cancel() (cancel() also comes from the
 // destructor of the engine and from RunningTools::endAll). At that end `stopping` is sent first, for
 // the engine to stop its timers and tools; then the intermediate files and folders go, whatever the
-// end; then, only after a failure or a cancel, and only when the tool that writes the output had been
-// started, the partial output and the "<output>.<pid>.tmp" that tool writes before renaming. The
-// input is never removed. Last comes the report: (progress, true, output, rate) for a result, and for
-// a failure (-1.0, false, "", 0.0) with the log line "<kind> compress fail <input>: <reason>".
+// end; then, only after a failure or a cancel, what the job wrote at the output: the file there is
+// removed only when it is new or changed since the output's writing started (an earlier result that
+// the job never touched stays as it was), and so is the "<output>.<pid>.tmp" that the writing tool
+// uses before renaming. The input is never removed. Last comes the report: (progress, true, output,
+// rate) for a result, and for a failure (-1.0, false, "", 0.0) with the log line
+// "<kind> compress fail <input>: <reason>".
 class JobEnding : public QObject
 {
     Q_OBJECT
@@ -32,8 +36,11 @@ public:
     const QString& output() const { return m_output; }
     // A file or folder of the job's own, removed at the end of the job.
     void addIntermediate(const QString& path);
-    // `writer` is about to start on the output: from then on a failed or cancelled job may have left
-    // part of it. A start that fails has written nothing.
+    // The output is about to be written, by the engine itself or by a tool: what is at the output now
+    // is what a failed or cancelled job leaves there. Only the first call of a job counts.
+    void outputWriteStarts();
+    // `writer` is about to start on the output (outputWriteStarts); its passing name goes too when
+    // the job fails or is cancelled.
     void writerStarts(const ToolProcess* writer);
 
     // (progress, false, filePath, 0.0), while the job runs.
@@ -50,7 +57,9 @@ public:
 
 signals:
     void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
-    // The job ends now: stop every timer and tool of it (killed and waited for), before its files go.
+    // The job ends now: stop every timer and tool of it, before its files go. A tool of the GUI thread
+    // is killed and waited for; a page-range tool on a worker is killed, and its task removes what it
+    // wrote once the tool is gone.
     void stopping();
 
 private:
@@ -66,5 +75,7 @@ private:
     QString m_output;
     QStringList m_intermediates;
     QPointer<const ToolProcess> m_writer;
+    bool m_outputNoted = false;
+    FileState m_outputBefore; // what was at the output when its writing started
     State m_state;
 };

@@ -15,6 +15,11 @@ QString formatOf(const QString& path)
 }
 } // namespace
 
+SmallerResult::SmallerResult()
+    : SmallerResult(Outcome::Failed, 0.0)
+{
+}
+
 SmallerResult::SmallerResult(Outcome outcome, double rate)
     : m_outcome(outcome)
     , m_rate(rate)
@@ -31,7 +36,8 @@ bool SmallerResult::sameFormat(const QString& inputPath, const QString& outputPa
     return formatOf(inputPath) == formatOf(outputPath);
 }
 
-SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPath, const QString& outputPath)
+SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPath, const QString& outputPath,
+                                    const std::atomic_bool* stop)
 {
     const QFileInfo input(inputPath);
     const QFileInfo output(outputPath);
@@ -42,7 +48,7 @@ SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPat
     if (oneFile || !sameFormat(inputPath, outputPath) || outputSize < inputSize)
         return SmallerResult(Outcome::AsMade, rateOf(outputSize, inputSize));
 
-    if (!FilePlacement::copy(inputPath, outputPath)) {
+    if (!FilePlacement::copy(inputPath, outputPath, stop)) {
         QFile::remove(outputPath); // a result that is not smaller is no result
         return SmallerResult(Outcome::Failed, 0.0);
     }

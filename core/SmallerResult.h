@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <QString>
 #include <QtGlobal>
 
@@ -21,8 +23,10 @@ public:
     // ("image", "video", "doc", "pdf"). When both are of one format and the output is not smaller, the
     // output is replaced through FilePlacement::copy and one log line says so: "<kind> compress <input>: the
     // result is not smaller, kept a copy". A failed copy removes the output and logs nothing: the caller
-    // reports the failure in its own words.
-    static SmallerResult settle(const QString& kind, const QString& inputPath, const QString& outputPath);
+    // reports the failure in its own words. A copy of a large file takes long: ResultSettler runs this
+    // off the GUI thread, and `stop` (any thread) ends a copy under way as a failure.
+    static SmallerResult settle(const QString& kind, const QString& inputPath, const QString& outputPath,
+                                const std::atomic_bool* stop = nullptr);
 
     // Whether two paths name one format: the same suffix without regard to case, "jpg" and "jpeg"
     // counting as one.
@@ -34,6 +38,8 @@ public:
     // The rate to report: output size / input size for a result as made (0.0 for an empty input),
     // 1.0 for a copy, 0.0 after a failure.
     double rate() const { return m_rate; }
+
+    SmallerResult();
 
 private:
     SmallerResult(Outcome outcome, double rate);

@@ -18,11 +18,20 @@ public:
     const QStringList& arguments() const { return m_arguments; }
     const QString& text() const { return m_text; }
 
+    // The tool's own temporary files go into `folder` (the system's temporary folder as the tool sees
+    // it), so that they go with the job's folder whatever way the tool ends.
+    void setTempFolder(const QString& folder) { m_tempFolder = folder; }
+
     // Starts the command on the process in read-write mode (merged channels are the caller's choice).
     void startOn(QProcess& process) const;
+
+    // A file name as one argument of a tool that reads options: a name that begins with '-' would be
+    // taken for an option, so it is given as "./-name".
+    static QString fileArgument(const QString& path);
 
 private:
     QString m_program;
     QStringList m_arguments;
     QString m_text;
+    QString m_tempFolder;
 };

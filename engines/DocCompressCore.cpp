@@ -3,7 +3,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QRegExp>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -12,6 +11,7 @@
 #include "JobEnding.h"
 #include "PDFCompressCore.h"
 #include "PlatformConstants.h"
+#include "ResultSettler.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
 #include "Tool.h"
@@ -33,15 +33,14 @@ DocCompressCore::DocCompressCore(const QString& compressionToolPath, const QStri
     , m_docToolPath(docToolPath)
     , m_timer(new QTimer(this))
     , m_progress(0.0f)
-    , m_pdfMode(false)
-    , m_ending(new JobEnding("doc", this))
+    , m_ending(nullptr)
     , m_converter(nullptr)
+    , m_settler(new ResultSettler(this))
 {
     connect(m_timer, &QTimer::timeout, this, [this] { onProgressTick(); });
     m_tool->setTimeLimit(kTimeLimitMs);
     connect(m_tool, &ToolProcess::ended, this, &DocCompressCore::onToolEnded);
-    connect(m_ending, &JobEnding::sig_sendProgress, this, &DocCompressCore::sig_sendProgress);
-    connect(m_ending, &JobEnding::stopping, this, &DocCompressCore::stopTools);
+    connect(m_settler, &ResultSettler::settled, this, &DocCompressCore::onSettled);
 }
 
 DocCompressCore::~DocCompressCore()
@@ -51,22 +50,34 @@ DocCompressCore::~DocCompressCore()
 
 void DocCompressCore::cancel()
 {
-    m_ending->cancel();
+    // A PDF job is the PDF engine's own, ended there; a Word or PowerPoint job ends here.
+    if (m_pdfEngine)
+        m_pdfEngine->cancel();
+    if (m_ending)
+        m_ending->cancel();
 }
 
 void DocCompressCore::stopTools()
 {
     m_timer->stop();
-    if (m_pdfEngine)
-        m_pdfEngine->cancel();
     if (m_converter)
         m_converter->cancel();
     m_tool->cancel();
+    m_settler->cancel();
 }
 
 QString DocCompressCore::jobFolder() const
 {
-    return m_ending->isOver() ? QString() : m_jobFolder;
+    return m_ending && !m_ending->isOver() ? m_jobFolder : QString();
+}
+
+void DocCompressCore::makeEnding()
+{
+    if (m_ending)
+        return;
+    m_ending = new JobEnding("doc", this);
+    connect(m_ending, &JobEnding::sig_sendProgress, this, &DocCompressCore::sig_sendProgress);
+    connect(m_ending, &JobEnding::stopping, this, &DocCompressCore::stopTools);
 }
 
 bool DocCompressCore::makeJobFolder()
@@ -105,6 +116,7 @@ void DocCompressCore::compress(QString inputPath, QString outputPath, const Comp
     m_sourcePath = inputPath;
     m_inputPath = inputPath;
     m_outputPath = outputPath;
+    makeEnding();
     m_ending->setInput(inputPath);
     m_ending->setOutput(outputPath);
     if (!QFile::exists(inputPath)) {
@@ -155,13 +167,10 @@ void DocCompressCore::startCompress(QString inputPath, QString outputPath, const
     // The tool takes the platform's own separators (backslashes on Windows).
     inputPath.replace('/', PlatformConstants::nativeSeparator());
     outputPath.replace('/', PlatformConstants::nativeSeparator());
-    const ToolCommand command = compressCommand(m_toolPath, inputPath, outputPath, level);
+    ToolCommand command = compressCommand(m_toolPath, inputPath, outputPath, level);
     Tool::writeLog(QString("start compress %1: %2").arg(inputPath, command.text()));
     // The tool's own temporary files go into the job's folder, so none stays beside the output.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!m_jobFolder.isEmpty())
-        environment.insert("TMPDIR", m_jobFolder);
-    m_tool->process()->setProcessEnvironment(environment);
+    command.setTempFolder(m_jobFolder);
     // The tool moves a finished result into place under "<output>.<its pid>.tmp" when it cannot
     // rename it: an ended or failed run may have left that as well as the output.
     m_ending->writerStarts(m_tool);
@@ -178,7 +187,7 @@ void DocCompressCore::onProgressTick()
 
 void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 {
-    if (m_pdfMode || m_ending->isOver())
+    if (!m_ending || m_ending->isOver())
         return;
     QProcess* process = m_tool->process();
     if (end == ToolProcess::End::FailedToStart) {
@@ -211,7 +220,11 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
     }
     // A .docx or .pptx kept in its format comes back no larger than it was given; a legacy file made
     // into a package is another format and stays as made.
-    const SmallerResult result = SmallerResult::settle("doc", m_sourcePath, m_outputPath);
+    m_settler->settle("doc", m_sourcePath, m_outputPath);
+}
+
+void DocCompressCore::onSettled(const SmallerResult& result)
+{
     if (result.failed()) {
         m_ending->fail("cannot copy the input to " + m_outputPath);
         return;
@@ -221,7 +234,6 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
 
 void DocCompressCore::compressPdf(QString inputPath, QString outputPath, const int& quality)
 {
-    m_pdfMode = true;
     m_pdfEngine.reset(new PDFCompressCore(inputPath, outputPath, quality, nullptr));
     connect(m_pdfEngine.get(), &PDFCompressCore::sig_sendProgress, this,
             [this](float progress, bool stat, QString filePath, float compRate) {

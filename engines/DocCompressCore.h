@@ -12,21 +12,23 @@
 class DocConvert;
 class JobEnding;
 class PDFCompressCore;
+class ResultSettler;
+class SmallerResult;
 class QTimer;
 
 // The engine of the three document kinds. Word and PowerPoint files go through the compression
 // tool (legacy ".doc"/".ppt" first converted by DocConvert), with a timed progress of 0.1 a second;
-// PDF files go to a PDFCompressCore whose reports are relayed unchanged. The final report
-// (JobEnding) is (1.0, true, output, rate), the rate against the file given, or one
-// (-1.0, false, "", 0.0) with the log line "doc compress fail <input>: <reason>" when the input is
-// missing, the conversion or the tool fails, or the tool overruns its time. A .docx or
-// .pptx result that is not smaller than its input is replaced by a copy of the input (SmallerResult)
-// and reported with rate 1.0; a legacy file made into a package stays as made. Each Word or
-// PowerPoint job keeps its intermediate files (the converted document, the tool's own temporary
-// files) in a folder of its own inside the program's temporary folder, removed when the job ends; a
-// failed job leaves no partial output. cancel(), the destructor and RunningTools::endAll end every
-// tool of the job at once (the PDF engine's included), remove what it wrote and send no further
-// report.
+// PDF files go to a PDFCompressCore, which owns the job's end and whose reports are relayed
+// unchanged. The final report of a Word or PowerPoint job (JobEnding) is (1.0, true, output, rate),
+// the rate against the file given, or one (-1.0, false, "", 0.0) with the log line
+// "doc compress fail <input>: <reason>" when the input is missing, the conversion or the tool fails,
+// or the tool overruns its time. A .docx or .pptx result that is not smaller than its input is
+// replaced by a copy of the input (SmallerResult) and reported with rate 1.0; a legacy file made into
+// a package stays as made. Each Word or PowerPoint job keeps its intermediate files (the converted
+// document, the tool's own temporary files) in a folder of its own inside the program's temporary
+// folder, removed when the job ends; a failed job removes only what it wrote at the output.
+// cancel(), the destructor and RunningTools::endAll end every tool of the job at once (the PDF
+// engine's included), remove what it wrote and send no further report.
 class DocCompressCore : public QObject
 {
     Q_OBJECT
@@ -65,6 +67,8 @@ private:
     void onToolEnded(ToolProcess::End end, int exitCode);
     void forwardPdfProgress(float progress, bool stat, QString filePath, float compRate);
     bool makeJobFolder();
+    void makeEnding();
+    void onSettled(const SmallerResult& result);
     void stopTools();
 
     ToolProcess* m_tool;
@@ -76,9 +80,9 @@ private:
     std::unique_ptr<PDFCompressCore> m_pdfEngine;
     QTimer* m_timer;
     float m_progress;
-    bool m_pdfMode;
-    JobEnding* m_ending;
+    JobEnding* m_ending; // a Word or PowerPoint job's; a PDF job ends in its PDF engine
     QString m_jobFolder;
     QString m_convertedPath;
     DocConvert* m_converter;
+    ResultSettler* m_settler;
 };

@@ -1,7 +1,6 @@
 #include "DocConvert.h"
 
 #include <QFile>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include "PlatformConstants.h"
@@ -62,10 +61,9 @@ void DocConvert::convert(QString inputPath, QString outputPath)
     }
     // The tool makes its own temporary files (LibreOffice's profile among them) in the system's
     // temporary folder: pointed at ours, they go with it whatever way the tool ends.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TMPDIR", m_workFolder->path());
-    m_tool->process()->setProcessEnvironment(environment);
-    m_tool->start(command(m_toolPath, inputPath, outputPath));
+    ToolCommand run = command(m_toolPath, inputPath, outputPath);
+    run.setTempFolder(m_workFolder->path());
+    m_tool->start(run);
 }
 
 void DocConvert::cancel()

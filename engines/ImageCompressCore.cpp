@@ -9,6 +9,7 @@
 #include "JobEnding.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
+#include "ResultSettler.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
 #include "Tool.h"
@@ -24,12 +25,6 @@ namespace
 QString imageTempDir()
 {
     return TempFolder::path();
-}
-
-// A file argument that begins with '-' would be read as an option; "./" keeps it a file name.
-QString fileArgument(const QString& path)
-{
-    return path.startsWith('-') ? "./" + path : path;
 }
 
 // gifsicle's colour count for a quality in percent: all 256 colours from 100 on, else the share of 256.
@@ -55,6 +50,7 @@ ImageCompressCore::ImageCompressCore(QString pngquantPath, QString convertPath, 
     , m_number(++g_imageEngineCount)
     , m_ending(new JobEnding("image", this))
     , m_scale(nullptr)
+    , m_settler(new ResultSettler(this))
 {
     m_timer = new QTimer(this);
     m_timer->start(1000);
@@ -62,6 +58,7 @@ ImageCompressCore::ImageCompressCore(QString pngquantPath, QString convertPath, 
     connect(m_tool, &ToolProcess::ended, this, &ImageCompressCore::onToolEnded);
     connect(m_ending, &JobEnding::sig_sendProgress, this, &ImageCompressCore::sig_sendProgress);
     connect(m_ending, &JobEnding::stopping, this, &ImageCompressCore::stopTools);
+    connect(m_settler, &ResultSettler::settled, this, &ImageCompressCore::onSettled);
 }
 
 ImageCompressCore::~ImageCompressCore()
@@ -80,6 +77,7 @@ void ImageCompressCore::stopTools()
     if (m_scale)
         m_scale->cancel();
     m_tool->cancel();
+    m_settler->cancel();
 }
 
 void ImageCompressCore::setScaleSize(int width, int height)
@@ -125,28 +123,29 @@ QString ImageCompressCore::compressJpg(const QString& inPath, const QString& out
         return m_outPath;
 
     Tool::writeLog(QString("jpg compress %1").arg(inPath));
-    // A BMP kept in its format is a JPEG under the ".bmp" name: convert writes it in the temporary
-    // folder, never beside the outputs, where it could meet another file's ".jpg" result.
+    // A BMP kept in its format is a JPEG under the ".bmp" name.
     const bool bmpKept = m_keepFormat && QFileInfo(inPath).suffix().toLower() == "bmp";
     const QString output =
         OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + (bmpKept ? ".bmp" : ".jpg"));
     m_inPath = inPath;
     m_outPath = output;
     m_ending->setOutput(output);
-    if ((m_scaleFirst || bmpKept) && !tempFolderReady())
+    if (!tempFolderReady())
         return m_outPath;
-    if (bmpKept) {
-        m_bmpJpegPath = numberedTempPath("jpg");
-        m_ending->addIntermediate(m_bmpJpegPath);
-    }
-    const QString written = bmpKept ? m_bmpJpegPath : output;
+    // convert reads "%d", "%o", "%x" ... in an output name as its own escapes: it writes a numbered
+    // name in the temporary folder, which then takes the output's name.
+    m_convertOutPath = numberedTempPath("jpg");
+    m_ending->addIntermediate(m_convertOutPath);
+    const QString written = m_convertOutPath;
 
     if (m_scaleFirst) {
         const bool isGif = QFileInfo(inPath).suffix().toLower() == "gif";
         scaleThen(isGif,
                   [this, written, quality](const QString& scaled) { runConvert(scaled, written, quality); });
     } else {
-        runConvert(m_inPath, written, quality);
+        const QString link = convertInput(m_inPath);
+        if (!link.isEmpty())
+            runConvert(link, written, quality);
     }
     return m_outPath;
 }
@@ -197,6 +196,23 @@ QString ImageCompressCore::numberedTempPath(const QString& suffix) const
     return imageTempDir() + "c_" + QString::number(m_number) + '.' + suffix;
 }
 
+QString ImageCompressCore::convertInput(const QString& inPath)
+{
+    // convert reads "*", "?" and "[n]" in an input name as its own syntax (a pattern that matches
+    // every neighbour, a frame), and "%d" once a frame is chosen: a link of the engine's own naming in
+    // the temporary folder leaves it nothing to misread.
+    const QString link =
+        imageTempDir() + "in_" + QString::number(m_number) + '.' + QFileInfo(inPath).suffix();
+    QFile::remove(link);
+    if (!QFile::link(QFileInfo(inPath).absoluteFilePath(), link)) {
+        m_timer->stop();
+        failLater("cannot make the link " + link);
+        return QString();
+    }
+    m_ending->addIntermediate(link);
+    return link;
+}
+
 void ImageCompressCore::scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run)
 {
     m_scale = new ImageScale(m_convertPath, g_gifsiclePath, this);
@@ -213,8 +229,8 @@ void ImageCompressCore::scaleThen(bool byGifsicle, const std::function<void(cons
     });
     if (byGifsicle)
         m_scale->scaleByGifsicle(m_inPath, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
-    else
-        m_scale->scaleByConvert(m_inPath, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
+    else if (const QString link = convertInput(m_inPath); !link.isEmpty())
+        m_scale->scaleByConvert(link, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
 }
 
 void ImageCompressCore::runPngquant(const QString& inPath, const QString& outPath, const int& minQuality,
@@ -227,7 +243,8 @@ void ImageCompressCore::runPngquant(const QString& inPath, const QString& outPat
             .arg(Tool::quote(m_pngquantPath), min, max, Tool::quote(inPath), Tool::quote(outPath));
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
     start(ToolCommand(PlatformConstants::findProgram(m_pngquantPath),
-                      {"--quality", min + '-' + max, "-f", fileArgument(inPath), "-o", fileArgument(outPath)},
+                      {"--quality", min + '-' + max, "-f", ToolCommand::fileArgument(inPath), "-o",
+                       ToolCommand::fileArgument(outPath)},
                       text),
           outPath);
 }
@@ -242,8 +259,10 @@ void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const
         QString("%1 -quality %2 %3  %4")
             .arg(Tool::quote(m_convertPath), level, Tool::quote(inPath), Tool::quote(outPath));
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
-    start(ToolCommand(PlatformConstants::findProgram(m_convertPath),
-                      {"-quality", level, fileArgument(inPath), fileArgument(outPath)}, text),
+    start(ToolCommand(
+              PlatformConstants::findProgram(m_convertPath),
+              {"-quality", level, ToolCommand::fileArgument(inPath), ToolCommand::fileArgument(outPath)},
+              text),
           outPath);
 }
 
@@ -259,7 +278,9 @@ void ImageCompressCore::runGifsicle(const QString& inPath, const QString& outPat
             .arg(Tool::quote(g_gifsiclePath), Tool::quote(inPath), colours, Tool::quote(outPath));
     Tool::writeLog("gifcomp" + text);
     start(ToolCommand(PlatformConstants::findProgram(g_gifsiclePath),
-                      {"-O3", fileArgument(inPath), "--colors", colours, "-o", fileArgument(outPath)}, text),
+                      {"-O3", ToolCommand::fileArgument(inPath), "--colors", colours, "-o",
+                       ToolCommand::fileArgument(outPath)},
+                      text),
           outPath);
 }
 
@@ -268,7 +289,7 @@ void ImageCompressCore::start(const ToolCommand& command, const QString& writes)
     if (m_ending->isOver())
         return;
     m_toolOutput = writes;
-    // pngquant and the JPEG of a kept BMP write intermediate files, which go at any end anyway.
+    // pngquant and convert write intermediate files, which go at any end anyway.
     if (writes == m_outPath)
         m_ending->writerStarts(m_tool);
     m_tool->setTimeLimit(m_timeLimitMs);
@@ -297,20 +318,29 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         m_ending->fail("no output " + m_toolOutput);
         return;
     }
-    // pngquant's result is copied out of the temporary folder, replacing an older file of the name.
-    if (!m_tempOutPath.isEmpty() && !FilePlacement::copy(m_tempOutPath, m_outPath)) {
-        m_ending->fail(QString("cannot copy %1 to %2").arg(m_tempOutPath, m_outPath));
+    // pngquant's and convert's results come out of the temporary folder onto the output's name,
+    // replacing an older file of the name only once they are whole.
+    if (!m_tempOutPath.isEmpty() && !placeOutput(m_tempOutPath, false))
         return;
-    }
-    // The JPEG content of a kept BMP stays; only the name takes the input's ".bmp" again.
-    if (!m_bmpJpegPath.isEmpty() && !FilePlacement::move(m_bmpJpegPath, m_outPath)) {
-        m_ending->fail(QString("cannot move %1 to %2").arg(m_bmpJpegPath, m_outPath));
+    if (!m_convertOutPath.isEmpty() && !placeOutput(m_convertOutPath, true))
         return;
-    }
 
     // A picture kept in its format comes back no larger than it was given; a BMP kept as a JPEG under
     // its ".bmp" name that is not smaller is replaced by the real BMP.
-    const SmallerResult result = SmallerResult::settle("image", m_inPath, m_outPath);
+    m_settler->settle("image", m_inPath, m_outPath);
+}
+
+bool ImageCompressCore::placeOutput(const QString& written, bool move)
+{
+    m_ending->outputWriteStarts();
+    if (move ? FilePlacement::move(written, m_outPath) : FilePlacement::copy(written, m_outPath))
+        return true;
+    m_ending->fail(QString("cannot %1 %2 to %3").arg(move ? "move" : "copy", written, m_outPath));
+    return false;
+}
+
+void ImageCompressCore::onSettled(const SmallerResult& result)
+{
     if (result.failed()) {
         m_ending->fail("cannot copy the input to " + m_outPath);
         return;

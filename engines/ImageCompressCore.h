@@ -10,6 +10,8 @@
 
 class ImageScale;
 class JobEnding;
+class ResultSettler;
+class SmallerResult;
 class QTimer;
 class ToolCommand;
 
@@ -26,9 +28,12 @@ extern const QString g_gifsiclePath;
 // "image compress fail <input>: <reason>" when it did not. A result that keeps the input's format and is not
 // smaller than the input is replaced by a copy of the input (SmallerResult) and reported with rate 1.0; a
 // picture made into a JPG stays as made. The output path comes from OutputPaths, so no two files of a run
-// share one. Whatever the end, the job's intermediate files (scaled copy, pngquant's result, the JPEG of a
-// kept BMP) are removed, and a failed job leaves no partial output. cancel(), the destructor and
-// RunningTools::endAll end a running job at once the same way and send no further report.
+// share one. pngquant and convert write into the temporary folder under the engine's own numbered
+// names, and convert reads a link of such a name, so no file name is ever read as the tool's own
+// syntax; gifsicle writes the output itself. Whatever the end, the job's intermediate files (scaled
+// copy, link, the tools' results) are removed; a failed job removes only what it wrote at the output
+// (an earlier result it never replaced stays). cancel(), the destructor and RunningTools::endAll end a
+// running job at once the same way and send no further report.
 class ImageCompressCore : public QObject
 {
     Q_OBJECT
@@ -65,6 +70,9 @@ private:
     bool inputPresent(const QString& inPath);
     bool tempFolderReady();
     QString numberedTempPath(const QString& suffix) const;
+    QString convertInput(const QString& inPath);
+    bool placeOutput(const QString& written, bool move);
+    void onSettled(const SmallerResult& result);
     void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
     void start(const ToolCommand& command, const QString& writes);
     void failLater(const QString& reason);
@@ -85,7 +93,8 @@ private:
     int m_timeLimitMs;
     int m_number;
     JobEnding* m_ending;
-    ImageScale* m_scale;   // the running resize, if any
-    QString m_bmpJpegPath; // the JPEG of a kept BMP, before it takes the ".bmp" name
-    QString m_toolOutput;  // the file the running tool writes
+    ImageScale* m_scale;      // the running resize, if any
+    ResultSettler* m_settler; // the last step: never larger than the input
+    QString m_convertOutPath; // convert's result, before it takes the output's name
+    QString m_toolOutput;     // the file the running tool writes
 };

@@ -10,15 +10,6 @@
 
 int g_imageScaleCount = 0;
 
-namespace
-{
-// A file argument that begins with '-' would be read as an option; "./" keeps it a file name.
-QString fileArgument(const QString& path)
-{
-    return path.startsWith('-') ? "./" + path : path;
-}
-} // namespace
-
 ImageScale::ImageScale(QString convertPath, QString gifsiclePath, QObject* parent)
     : QObject(parent)
     , m_convertPath(convertPath)
@@ -56,8 +47,10 @@ void ImageScale::scaleByConvert(const QString& inPath, const QString& tempDir, c
     const QString text =
         QString("%1 -resize %2! %3 %4")
             .arg(Tool::quote(m_convertPath), size, Tool::quote(inPath), Tool::quote(m_outPath));
-    m_tool->start(ToolCommand(PlatformConstants::findProgram(m_convertPath),
-                              {"-resize", size + '!', fileArgument(inPath), fileArgument(m_outPath)}, text));
+    m_tool->start(ToolCommand(
+        PlatformConstants::findProgram(m_convertPath),
+        {"-resize", size + '!', ToolCommand::fileArgument(inPath), ToolCommand::fileArgument(m_outPath)},
+        text));
 }
 
 void ImageScale::scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width,
@@ -70,7 +63,8 @@ void ImageScale::scaleByGifsicle(const QString& inPath, const QString& tempDir, 
         QString("%1 --resize %2 -i %3 -o %4")
             .arg(Tool::quote(m_gifsiclePath), size, Tool::quote(inPath), Tool::quote(m_outPath));
     m_tool->start(ToolCommand(PlatformConstants::findProgram(m_gifsiclePath),
-                              {"--resize", size, "-i", fileArgument(inPath), "-o", fileArgument(m_outPath)},
+                              {"--resize", size, "-i", ToolCommand::fileArgument(inPath), "-o",
+                               ToolCommand::fileArgument(m_outPath)},
                               text));
 }
 

@@ -1,15 +1,16 @@
 #include "PDFCompressCore.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegExp>
 #include <QTemporaryDir>
 
+#include "FileState.h"
 #include "JobEnding.h"
 #include "PDFCompressTask.h"
 #include "PathManager.h"
 #include "QPdfDocument.h"
+#include "ResultSettler.h"
 #include "SmallerResult.h"
 #include "ThreadPool.h"
 #include "Tool.h"
@@ -37,11 +38,13 @@ PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& output
     , m_pageCount(0)
     , m_merge(nullptr)
     , m_ending(new JobEnding("pdf", this))
+    , m_settler(new ResultSettler(this))
 {
     m_ending->setInput(inputPath);
     m_ending->setOutput(outputPath);
     connect(m_ending, &JobEnding::sig_sendProgress, this, &PDFCompressCore::sig_sendProgress);
     connect(m_ending, &JobEnding::stopping, this, &PDFCompressCore::stopTools);
+    connect(m_settler, &ResultSettler::settled, this, &PDFCompressCore::onSettled);
 }
 
 PDFCompressCore::~PDFCompressCore()
@@ -64,6 +67,7 @@ void PDFCompressCore::stopTools()
     m_tasks.clear();
     if (m_merge)
         m_merge->cancel();
+    m_settler->cancel();
 }
 
 int PDFCompressCore::pagesPerTask(int pageCount)
@@ -86,7 +90,6 @@ QPair<int, int> PDFCompressCore::rangeOf(int index, int pagesPerTask, int pageCo
 void PDFCompressCore::start()
 {
     QPdfDocument document(m_inputPath, nullptr);
-    m_baseName = QFileInfo(m_inputPath).baseName();
     if (!document.open()) {
         m_ending->fail("cannot open the document");
         return;
@@ -122,7 +125,8 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
     for (int i = 0; i < m_taskCount; ++i) {
         auto task = std::make_shared<PDFCompressTask>(nullptr);
         connect(task.get(), &BaseTask::signalTaskFinished, this, &PDFCompressCore::onSplitFinished);
-        const QString partPath = QString("%1/%2_%3.pdf").arg(folder, m_baseName).arg(i);
+        // Named by the index alone: no input name can break the merge's "*"-joined list.
+        const QString partPath = QString("%1/%2.pdf").arg(folder).arg(i);
         m_partPaths.append(partPath);
         const QPair<int, int> range = rangeOf(i, pagesPerTask, pageCount);
         task->setTask(m_inputPath, partPath, m_quality, range.first, range.second);
@@ -145,12 +149,6 @@ void PDFCompressCore::onSplitFinished()
 
 void PDFCompressCore::merge()
 {
-    // Whatever an earlier run left at the output must not pass for this run's result.
-    if (QFileInfo::exists(m_outputPath) && !QFile::remove(m_outputPath)) {
-        m_ending->fail("cannot remove the old output " + m_outputPath);
-        return;
-    }
-
     m_merge = new ToolProcess(this);
     m_merge->setTimeLimit(kMergeBaseTimeoutMs + kMergePerPageTimeoutMs * m_pageCount);
     connect(m_merge, &ToolProcess::ended, this, [this](ToolProcess::End end) {
@@ -170,11 +168,13 @@ void PDFCompressCore::merge()
     text += m_partPaths.join('*');
     text += '"';
     text += QString(" -output=\"%1\"").arg(m_outputPath);
-    const ToolCommand command(
+    ToolCommand command(
         tool, {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_outputPath}, text);
-    // The document tool writes "<output>.<its pid>.tmp" and renames it when complete: a failed or
-    // ended merge may have left either.
+    // The document tool writes the merged file in its temporary folder, pointed at the job's own, and
+    // moves it into place when complete (across file systems through "<output>.<its pid>.tmp").
+    command.setTempFolder(m_workDir);
     m_ending->writerStarts(m_merge);
+    m_outputBefore = FileState::of(m_outputPath);
     m_merge->start(command);
 }
 
@@ -192,12 +192,17 @@ void PDFCompressCore::onMergeFinished()
         m_ending->fail(QString("the merge failed (exit code %1) %2").arg(process->exitCode()).arg(reason));
         return;
     }
-    if (QFileInfo(m_outputPath).size() <= 0) {
+    // A file that an earlier run left at the output must not pass for this run's result.
+    if (QFileInfo(m_outputPath).size() <= 0 || FileState::of(m_outputPath) == m_outputBefore) {
         m_ending->fail("the merge wrote no output");
         return;
     }
     // A result that is not smaller is worth nothing: the input goes back as it was.
-    const SmallerResult result = SmallerResult::settle("pdf", m_inputPath, m_outputPath);
+    m_settler->settle("pdf", m_inputPath, m_outputPath);
+}
+
+void PDFCompressCore::onSettled(const SmallerResult& result)
+{
     if (result.failed()) {
         m_ending->fail("cannot copy the input to " + m_outputPath);
         return;

@@ -8,7 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "FileState.h"
+
 class JobEnding;
+class ResultSettler;
+class SmallerResult;
 class PDFCompressTask;
 class QProcess;
 class ToolProcess;
@@ -17,12 +21,13 @@ class ToolProcess;
 // the document tool, then merges the compressed parts into the output with one more tool run.
 // Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then, once
 // (JobEnding), (1.0, true, output, rate) or (-1.0, false, "", 0.0) with the log line
-// "pdf compress fail <input>: <reason>". A result that would not be
-// smaller than the input is a copy of the input, with rate 1.0. The split and part files live in
-// a work folder of the engine's own, which goes when the job ends, whatever the end. cancel(), the
-// destructor and RunningTools::endAll end the job at once: running ranges and the merge are killed,
-// waiting ranges never start, the work folder and any partial output go, and no further report
-// follows.
+// "pdf compress fail <input>: <reason>". A result that would not be smaller than the input is a copy
+// of the input, with rate 1.0. The split and part files (named by the range's index) and the document
+// tool's own temporary files live in a work folder of the engine's own, which goes when the job ends,
+// whatever the end. cancel(), the destructor and RunningTools::endAll end the job at once: running
+// ranges and the merge are killed, waiting ranges never start, the work folder and whatever the merge
+// wrote at the output go, and no further report follows. A failed job leaves an earlier result that
+// the merge never replaced as it was.
 class PDFCompressCore : public QObject
 {
     Q_OBJECT
@@ -61,11 +66,11 @@ public slots:
 
 private:
     void stopTools();
+    void onSettled(const SmallerResult& result);
 
     QString m_inputPath;
     QString m_outputPath;
     QStringList m_partPaths;
-    QString m_baseName;
     int m_quality;
     int m_taskCount;
     int m_finishedCount;
@@ -73,5 +78,7 @@ private:
     QString m_workDir;
     ToolProcess* m_merge;
     JobEnding* m_ending;
+    ResultSettler* m_settler;
+    FileState m_outputBefore; // the output when the merge started
     QList<std::weak_ptr<PDFCompressTask>> m_tasks;
 };

@@ -120,12 +120,16 @@ void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& 
 
     if (m_run.isCancelled())
         return;
-    const ToolCommand split = splitCommand(inputPath, splitPath, firstPage, lastPage);
+    // The tool's own temporary files go into the job's folder, beside the part.
+    const QString folder = QFileInfo(partPath).path();
+    ToolCommand split = splitCommand(inputPath, splitPath, firstPage, lastPage);
+    split.setTempFolder(folder);
     Tool::writeLog("pdf split:" + split.text());
     runBlocking(m_run, split, splitPath, timeoutMs);
 
     if (!m_run.isCancelled()) {
-        const ToolCommand compress = compressCommand(splitPath, partPath, quality);
+        ToolCommand compress = compressCommand(splitPath, partPath, quality);
+        compress.setTempFolder(folder);
         Tool::writeLog(QString("start compress %1:%2").arg(inputPath, compress.text()));
         runBlocking(m_run, compress, partPath, timeoutMs);
     }

@@ -5,11 +5,13 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 
 #include "JobEnding.h"
 #include "JsonParsing.h"
 #include "MediaInfoQueries.h"
 #include "OutputPaths.h"
+#include "ResultSettler.h"
 #include "SmallerResult.h"
 #include "Tool.h"
 
@@ -31,10 +33,9 @@ VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
     : QObject(parent)
     , m_ffmpegPath(ffmpegPath)
     , m_ffmpeg(new ToolProcess(this))
-    , m_infoProcess(new QProcess(this))
     , m_ending(new JobEnding("video", this))
+    , m_settler(new ResultSettler(this))
 {
-    connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
     m_ffmpeg->process()->setProcessChannelMode(QProcess::MergedChannels);
     m_ffmpeg->setSilenceLimit(kDefaultStallTimeoutMs);
     connect(m_ffmpeg->process(), &QProcess::readyReadStandardOutput, this,
@@ -42,14 +43,13 @@ VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
     connect(m_ffmpeg, &ToolProcess::ended, this, &VideoCompressCore::onFfmpegEnded);
     connect(m_ending, &JobEnding::sig_sendProgress, this, &VideoCompressCore::sig_sendProgress);
     connect(m_ending, &JobEnding::stopping, this, &VideoCompressCore::stopTools);
+    connect(m_settler, &ResultSettler::settled, this, &VideoCompressCore::onSettled);
 }
 
 VideoCompressCore::VideoCompressCore(QObject* parent)
     : QObject(parent)
-    , m_infoProcess(new QProcess(this))
     , m_ending(new JobEnding("video", this))
 {
-    connect(m_infoProcess, &QProcess::readyReadStandardOutput, this, &VideoCompressCore::slot_readMOutput);
     connect(m_ending, &JobEnding::sig_sendProgress, this, &VideoCompressCore::sig_sendProgress);
 }
 
@@ -65,8 +65,8 @@ void VideoCompressCore::cancel()
 
 void VideoCompressCore::stopTools()
 {
-    if (m_ffmpeg)
-        m_ffmpeg->cancel();
+    m_ffmpeg->cancel();
+    m_settler->cancel();
 }
 
 QString VideoCompressCore::outputName(const QString& inPath, bool toMp4)
@@ -130,15 +130,18 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     m_ending->setInput(inPath);
     m_ending->setOutput(outPath);
 
-    const ToolCommand command =
-        ffmpegCommand(m_ffmpegPath, inPath, outPath, codecFor(inPath, toMp4), param.crf, targetSize(param));
-    if (!QFile::exists(inPath))
-        Tool::writeLog("file not exist");
-
     if (!m_ffmpeg) { // a probe-only instance has nothing to run
         m_ending->fail("no ffmpeg to run");
         return outPath;
     }
+    if (!QFile::exists(inPath)) {
+        Tool::writeLog("file not exist");
+        // Told after the call has returned, as every other end of a run is.
+        QTimer::singleShot(0, this, [this] { m_ending->fail("input missing"); });
+        return outPath;
+    }
+    const ToolCommand command =
+        ffmpegCommand(m_ffmpegPath, inPath, outPath, codecFor(inPath, toMp4), param.crf, targetSize(param));
     m_ending->writerStarts(m_ffmpeg);
     m_ffmpeg->start(command);
     return outPath;
@@ -155,16 +158,6 @@ VideoInfo VideoCompressCore::videoInfo(const QString& path)
     info.duration = getMediaDuration(path);
     JsonParsing::parseMediaInfo(info, g_infoJsonPath);
     return info;
-}
-
-void VideoCompressCore::slot_readMOutput()
-{
-    const QByteArray output = m_infoProcess->readAllStandardOutput();
-    QFile file(g_infoJsonPath);
-    if (!file.open(QIODevice::WriteOnly))
-        Tool::writeLog("write to info.json fail");
-    file.write(output);
-    file.close();
 }
 
 void VideoCompressCore::slot_readFOutput()
@@ -284,7 +277,11 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
     }
 
     // A video kept in its container comes back no larger than it was given.
-    const SmallerResult result = SmallerResult::settle("video", m_inPath, m_outPath);
+    m_settler->settle("video", m_inPath, m_outPath);
+}
+
+void VideoCompressCore::onSettled(const SmallerResult& result)
+{
     if (result.failed()) {
         m_ending->fail("cannot copy the input to " + m_outPath);
         return;

@@ -12,6 +12,8 @@
 #include "VideoInfo.h"
 
 class JobEnding;
+class ResultSettler;
+class SmallerResult;
 
 // The media-information JSON file ("<config>/Vornix/info.json"), set at program load.
 extern QString g_infoJsonPath;
@@ -19,14 +21,15 @@ extern QString g_infoJsonPath;
 // Compresses one video through ffmpeg (constant-rate factor, scale filter, "-progress pipe:1")
 // and turns ffmpeg's progress blocks into Progress reports; also reads a video's facts.
 //
+// A missing input is logged ("file not exist") and reported as a failure without starting ffmpeg.
 // Reports: one (frame / frames, false, output, 0) per progress block, then exactly one final
 // report (JobEnding): (frame ratio, true, output, output size / input size) when ffmpeg has printed
 // its end block and exited cleanly, or (-1, false, "", 0) with the log line "video compress fail
 // <input>: <reason>" when it could not start, said "Error initializing", failed, crashed or stayed
 // silent for too long; ffmpeg is then stopped. A video kept in its container whose result is not
 // smaller than the input gets a copy of the input instead (SmallerResult), reported with rate 1.0; one
-// made into an MP4 from another container stays as made. A failed run leaves no output. The output path
-// comes from OutputPaths, so no two files of a run share one. cancel(), the destructor and
+// made into an MP4 from another container stays as made. A failed run removes only what ffmpeg wrote. The
+// output path comes from OutputPaths, so no two files of a run share one. cancel(), the destructor and
 // RunningTools::endAll end a running ffmpeg at once, remove its partial output and send no further
 // report.
 class VideoCompressCore : public QObject
@@ -66,7 +69,6 @@ signals:
     void sig_sendProgress(float progress, bool stat, QString filePath, float compRate);
 
 public slots:
-    void slot_readMOutput();
     void slot_readFOutput();
 
 private:
@@ -78,19 +80,20 @@ private:
     void handleSegment(const QByteArray& segment, const QByteArray& markerLine, Marker marker);
     float progressFor(int frame, bool finished) const;
     void onFfmpegEnded(ToolProcess::End end, int exitCode);
+    void onSettled(const SmallerResult& result);
     void stopTools();
 
     QString m_ffmpegPath;
     ToolProcess* m_ffmpeg = nullptr;
-    QProcess* m_infoProcess = nullptr;
     bool m_done = false;
     QString m_inPath;
     QString m_outPath;
     int m_totalFrames = 0;
 
     JobEnding* m_ending = nullptr;
-    int m_endFrame = 0;   // frame number of ffmpeg's end block
-    QString m_errorLine;  // ffmpeg's "Error initializing" line, once it has come
-    QByteArray m_pending; // output after the last line end
-    QByteArray m_segment; // lines since the last progress block
+    ResultSettler* m_settler = nullptr; // the last step: never larger than the input
+    int m_endFrame = 0;                 // frame number of ffmpeg's end block
+    QString m_errorLine;                // ffmpeg's "Error initializing" line, once it has come
+    QByteArray m_pending;               // output after the last line end
+    QByteArray m_segment;               // lines since the last progress block
 };

@@ -148,7 +148,6 @@ private:
     int m_queueIndex[Kind::Count] = {};
     QStringList m_queue[Kind::Count];
     KindSettings m_settings[Kind::Count];
-    ListItemWidget* m_lastRow = nullptr;
     int m_kind = 0;
     int m_realTimeTaskNum = kTaskSlots;
     QTimer* m_timer = nullptr;

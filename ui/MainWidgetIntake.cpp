@@ -195,7 +195,6 @@ void MainWidget::addFile(const QString& path)
     appendToQueue(path, suffix);
     auto* item = new QListWidgetItem();
     auto* row = new ListItemWidget(item, number, path, suffix, sizeText(info.size()), this);
-    m_lastRow = row;
     connect(row, &ListItemWidget::sig_remove, this, &MainWidget::slot_removeListItem);
     connect(row, &ListItemWidget::sig_compressFinsh, this, &MainWidget::slot_compressQueue);
     addRowToKind(item, row, suffix);

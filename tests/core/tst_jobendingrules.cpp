@@ -259,6 +259,7 @@ void JobEndingRulesTest::programCloseCancels()
     ToolProcess* writer = nullptr;
     startWriter("running", &writer);
     ending.writerStarts(writer);
+    QVERIFY(write(path("c_in.png"), "the running tool's part"));
     connect(&ending, &JobEnding::stopping, writer, &ToolProcess::cancel);
     QSignalSpy reports(&ending, &JobEnding::sig_sendProgress);
     RunningTools::endAll();
@@ -272,36 +273,42 @@ void JobEndingRulesTest::whatIsRemoved_data()
 {
     QTest::addColumn<QString>("end");
     QTest::addColumn<QString>("writer"); // "", "running", "ended", "failed to start"
+    QTest::addColumn<bool>("writes");    // the writer puts a file at the output
     QTest::addColumn<bool>("outputGoes");
 
     QTest::newRow("result, writer ended") << "succeed"
-                                          << "ended" << false;
+                                          << "ended" << true << false;
     QTest::newRow("result, no writer") << "succeed"
-                                       << "" << false;
+                                       << "" << false << false;
     QTest::newRow("failure, writer ended") << "fail"
-                                           << "ended" << true;
+                                           << "ended" << true << true;
     QTest::newRow("failure, writer still running") << "fail"
-                                                   << "running" << true;
+                                                   << "running" << true << true;
+    QTest::newRow("failure, writer ended without writing") << "fail"
+                                                           << "ended" << false << false;
     QTest::newRow("failure, writer never started") << "fail"
-                                                   << "" << false;
+                                                   << "" << false << false;
     QTest::newRow("failure, writer failed to start") << "fail"
-                                                     << "failed to start" << false;
+                                                     << "failed to start" << false << false;
     QTest::newRow("cancel, writer running") << "cancel"
-                                            << "running" << true;
+                                            << "running" << true << true;
+    QTest::newRow("cancel, writer running, output untouched") << "cancel"
+                                                              << "running" << false << false;
     QTest::newRow("cancel, before the writer") << "cancel"
-                                               << "" << false;
+                                               << "" << false << false;
     QTest::newRow("cancel, writer failed to start") << "cancel"
-                                                    << "failed to start" << false;
+                                                    << "failed to start" << false << false;
 }
 
 void JobEndingRulesTest::whatIsRemoved()
 {
     QFETCH(QString, end);
     QFETCH(QString, writer);
+    QFETCH(bool, writes);
     QFETCH(bool, outputGoes);
 
     JobEnding ending("doc", nullptr);
-    makeJobFiles(ending);
+    makeJobFiles(ending); // "c_in.png" is an earlier result
     const QString passing = FilePlacement::passingName(path("c_in.png"), 99999999);
     QVERIFY(write(passing, "someone else's")); // not this job's tool
     QString ownPassing;
@@ -315,6 +322,8 @@ void JobEndingRulesTest::whatIsRemoved()
             QVERIFY(write(ownPassing, "half"));
         }
     }
+    if (writes) // a new file in place of the earlier one, as the tools write
+        QVERIFY(QFile::remove(path("c_in.png")) && write(path("c_in.png"), "partial"));
     QSignalSpy stopping(&ending, &JobEnding::stopping);
 
     if (end == "succeed")
@@ -333,7 +342,7 @@ void JobEndingRulesTest::whatIsRemoved()
     QVERIFY(QFileInfo::exists(path("in.png")));
     QCOMPARE(QFileInfo::exists(path("c_in.png")), !outputGoes);
     if (!ownPassing.isEmpty())
-        QCOMPARE(QFileInfo::exists(ownPassing), !outputGoes);
+        QCOMPARE(QFileInfo::exists(ownPassing), end == "succeed");
     QVERIFY(QFileInfo::exists(passing));
 }
 

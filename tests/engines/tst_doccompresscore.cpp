@@ -1,5 +1,7 @@
 // The document engine with the real compression and document tools, and with small stand-in
 // tools (shell scripts) where a test needs a slow, failing or missing tool.
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,11 +13,13 @@
 
 #include "DocCompressCore.h"
 #include "DocConvert.h"
+#include "OddNames.h"
 #include "OoxmlPackage.h"
 #include "PathManager.h"
 #include "PdfFactory.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
+#include "SampleFiles.h"
 #include "TestEnv.h"
 #include "ThreadPool.h"
 #include "Tool.h"
@@ -63,6 +67,8 @@ private slots:
     void sameNamedLegacyFilesConvertApart();
     void relaysPdfReports();
     void relaysPdfFailureOnce();
+    void oddNames_data();
+    void oddNames();
 
 private:
     QString path(const QString& name) const { return m_dir.path() + "/my docs/" + name; }
@@ -518,6 +524,54 @@ void tst_DocCompressCore::relaysPdfFailureOnce()
     QCOMPARE(reports[0].stat, false);
     QCOMPARE(reports[0].filePath, QString());
     QCOMPARE(reports[0].rate, 0.0f);
+}
+
+void tst_DocCompressCore::oddNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("outSuffix");
+    for (const QString& name : OddNames::baseNames())
+        QTest::addRow("docx: %s", qPrintable(OddNames::tag(name))) << name + ".docx"
+                                                                   << "docx";
+    // The same tools serve the other kinds: a row each.
+    QTest::newRow("pptx: a?b %o") << "a?b %o.pptx"
+                                  << "pptx";
+    QTest::newRow("doc: a*b [0]") << "a*b [0].doc"
+                                  << "docx";
+    QTest::newRow("ppt: 20%d\\nx") << "20%d\nx.ppt"
+                                   << "pptx";
+}
+
+void tst_DocCompressCore::oddNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, outSuffix);
+    // One sample of each suffix, made once (LibreOffice makes the legacy ones).
+    const QString sample = m_dir.path() + "/samples/sample." + QFileInfo(name).suffix();
+    if (!QFileInfo::exists(sample)) {
+        QVERIFY(QDir().mkpath(m_dir.path() + "/samples"));
+        QVERIFY(SampleFiles::make(sample, m_dir.path() + "/samples"));
+    }
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(OddNames::makeNeighbours(folder.path()));
+    const QString in = folder.filePath(name);
+    QVERIFY(QFile::copy(sample, in));
+    const QMap<QString, QByteArray> before = OddNames::contentsOf(folder.path());
+
+    DocCompressCore engine(PlatformConstants::compressionToolPath(), PlatformConstants::docToolPath(false),
+                           nullptr);
+    const QString outName = "c_" + QFileInfo(in).baseName() + '.' + outSuffix;
+    const QList<ProgressReport> reports =
+        run(engine, [&] { engine.compress(in, folder.filePath(outName), CompressLevel(1)); });
+    QVERIFY(!reports.isEmpty());
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    const QString differences = OddNames::differences(before, OddNames::contentsOf(folder.path()), outName);
+    QVERIFY2(differences.isEmpty(), qPrintable(differences));
+    const QList<OoxmlPackage::Entry> entries = OoxmlPackage::read(folder.filePath(outName));
+    QVERIFY(std::any_of(entries.begin(), entries.end(), [](const OoxmlPackage::Entry& entry) {
+        return entry.name == "[Content_Types].xml";
+    }));
 }
 
 QTEST_MAIN(tst_DocCompressCore)

@@ -14,9 +14,12 @@
 #include "ImageCompressCore.h"
 #include "OutputPaths.h"
 #include "PDFCompressCore.h"
+#include "PdfFactory.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
+#include "SampleFiles.h"
 #include "TestEnv.h"
+#include "ThreadPool.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
 
@@ -36,12 +39,15 @@ class TestFailureReport : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void missingInput_data();
     void missingInput();
+    void failureKeepsAnEarlierResult_data();
+    void failureKeepsAnEarlierResult();
 
 private:
-    Job start(const QString& engine, const QString& input, const QString& outDir);
+    Job start(const QString& engine, const QString& input, const QString& outDir, int pdfQuality = 30);
 
     QTemporaryDir m_dir;
     QList<ProgressReport> m_seen; // every row's failure report, to compare them with each other
@@ -54,6 +60,13 @@ void TestFailureReport::initTestCase()
     VX_REQUIRE_TOOL("ffmpeg");
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
     QVERIFY(QDir().mkpath(m_dir.path() + "/out"));
+    qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
+    ThreadPool::instance()->start(2); // the page ranges of a PDF
+}
+
+void TestFailureReport::cleanupTestCase()
+{
+    ThreadPool::instance()->stop();
 }
 
 void TestFailureReport::init()
@@ -94,7 +107,8 @@ void TestFailureReport::missingInput_data()
                                                      << "pdf";
 }
 
-Job TestFailureReport::start(const QString& engine, const QString& input, const QString& outDir)
+Job TestFailureReport::start(const QString& engine, const QString& input, const QString& outDir,
+                             int pdfQuality)
 {
     Job job;
     const QString output = outDir + "c_" + QFileInfo(input).fileName();
@@ -116,7 +130,7 @@ Job TestFailureReport::start(const QString& engine, const QString& input, const 
         else
             image->compressGif(input, outDir, 70);
     } else if (engine == "pdf") {
-        auto* pdf = new PDFCompressCore(input, output, 30, nullptr);
+        auto* pdf = new PDFCompressCore(input, output, pdfQuality, nullptr);
         job.engine.reset(pdf);
         job.spy = std::make_unique<QSignalSpy>(pdf, &PDFCompressCore::sig_sendProgress);
         pdf->start();
@@ -126,7 +140,7 @@ Job TestFailureReport::start(const QString& engine, const QString& input, const 
         job.engine.reset(doc);
         job.spy = std::make_unique<QSignalSpy>(doc, &DocCompressCore::sig_sendProgress);
         if (engine == "docpdf")
-            doc->compressPdf(input, output, 30);
+            doc->compressPdf(input, output, pdfQuality);
         else
             doc->compress(input, output, Normal);
     }
@@ -159,6 +173,56 @@ void TestFailureReport::missingInput()
     const QString head = QString("%1 compress fail %2: ").arg(kind, input);
     QVERIFY2(failures[0].startsWith(head) && failures[0].size() > head.size(), qPrintable(failures[0]));
     QCOMPARE(QDir(outDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+void TestFailureReport::failureKeepsAnEarlierResult_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("pdfQuality"); // the document tool takes 1 to 100
+
+    QTest::newRow("video, ffmpeg cannot read the input") << "video"
+                                                         << "clip.mp4" << 30;
+    QTest::newRow("jpg, convert cannot read the input") << "jpg"
+                                                        << "photo.jpg" << 30;
+    QTest::newRow("gif, gifsicle cannot read the input") << "gif"
+                                                         << "anim.gif" << 30;
+    QTest::newRow("word, the compression tool cannot read the input") << "doc"
+                                                                      << "letter.docx" << 30;
+    QTest::newRow("pdf, the document tool refuses the quality") << "docpdf"
+                                                                << "manual.pdf" << 999;
+}
+
+void TestFailureReport::failureKeepsAnEarlierResult()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, file);
+    QFETCH(int, pdfQuality);
+
+    const QString folder = m_dir.filePath(QString("earlier/%1/").arg(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder));
+    const QString input = folder + file;
+    if (engine == "docpdf") {
+        QVERIFY(PdfFactory::writeBlank(input, {QSizeF(595, 842), QSizeF(595, 842)}));
+    } else {
+        QVERIFY(SampleFiles::makeCorrupt(input));
+    }
+    // What an earlier run made of the file: the job never gets as far as writing over it.
+    const QString earlier = folder + "c_" + file;
+    QFile result(earlier);
+    QVERIFY(result.open(QIODevice::WriteOnly));
+    QVERIFY(result.write("the earlier result") > 0);
+    result.close();
+
+    const Job job = start(engine, input, folder, pdfQuality);
+    QTRY_VERIFY_WITH_TIMEOUT(!job.spy->isEmpty() && ProgressReport::isFinal(job.spy->last()), 60000);
+
+    QCOMPARE(ProgressReport::last(*job.spy).progress, -1.0f);
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll(), QByteArray("the earlier result"));
+    QStringList expected{file, "c_" + file};
+    expected.sort();
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), expected);
 }
 
 QTEST_GUILESS_MAIN(TestFailureReport)

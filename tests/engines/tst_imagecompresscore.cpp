@@ -15,6 +15,7 @@
 
 #include "ImageCompressCore.h"
 #include "ImageScale.h"
+#include "OddNames.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
@@ -45,6 +46,8 @@ private slots:
     void enginesBuiltAheadKeepTheirTemporaryFilesApart();
     void failureIsReportedOnce_data();
     void failureIsReportedOnce();
+    void oddNames_data();
+    void oddNames();
 
 private:
     QString input(const QString& name) const { return m_inputs.filePath(name); }
@@ -280,9 +283,12 @@ void TestImageCompressCore::compresses()
                                                 QFileDevice::WriteOther | QFileDevice::ExeOther;
         QCOMPARE(QFileInfo(m_tempDir).permissions() & shared, QFileDevice::Permissions());
     } else if (operation == Jpg) {
-        const QString read = toolInput + (toolInput.endsWith(".gif") ? "[0]" : "");
-        // A kept BMP's JPEG is written in the temporary folder and then takes the ".bmp" name.
-        const QString written = bmpKept ? m_tempDir + QString("c_%1.jpg").arg(number) : outPath;
+        // convert reads a link of the engine's own name (or the scaled copy) and writes its JPEG in the
+        // temporary folder, which then takes the output's name: no name is read as convert's syntax.
+        const QString link = m_tempDir + QString("in_%1.%2").arg(number).arg(QFileInfo(file).suffix());
+        const QString converted = scale.isValid() ? scaled : link;
+        const QString read = converted + (converted.endsWith(".gif") ? "[0]" : "");
+        const QString written = m_tempDir + QString("c_%1.jpg").arg(number);
         expected << "jpg compress " + inPath
                  << QString("start compress %1: \"convert\" -quality %2% \"%1\"  \"%3\"")
                         .arg(read, QString::number(quality), written);
@@ -524,6 +530,79 @@ void TestImageCompressCore::failureIsReportedOnce()
                                 }),
                  logged.end());
     QCOMPARE(logged, lines);
+}
+
+void TestImageCompressCore::oddNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("source"); // the picture given under that name
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<bool>("scaled"); // resized first, to its own size, as the window always asks
+    QTest::addColumn<QString>("outSuffix");
+
+    struct Way {
+        const char* tag;
+        const char* source;
+        Operation operation;
+        bool keep;
+        bool scaled;
+        const char* outSuffix;
+    };
+    const Way ways[] = {
+        {"jpg kept", "photo.jpg", Jpg, true, false, "jpg"},
+        {"jpg kept, scaled", "photo.jpg", Jpg, true, true, "jpg"},
+        {"png to jpg", "photo.png", Jpg, false, false, "jpg"},
+        {"gif to jpg", "anim.gif", Jpg, false, false, "jpg"},
+        {"bmp kept", "photo.bmp", Jpg, true, false, "bmp"},
+        {"png kept, scaled", "photo.png", Png, true, true, "png"},
+        {"gif kept", "anim.gif", Gif, true, false, "gif"},
+        {"gif kept, scaled", "anim.gif", Gif, true, true, "gif"},
+    };
+    for (const QString& name : OddNames::baseNames()) {
+        for (const Way& way : ways) {
+            QTest::addRow("%s: %s", way.tag, qPrintable(OddNames::tag(name)))
+                << name << QString(way.source) << way.operation << way.keep << way.scaled
+                << QString(way.outSuffix);
+        }
+    }
+}
+
+void TestImageCompressCore::oddNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, source);
+    QFETCH(Operation, operation);
+    QFETCH(bool, keep);
+    QFETCH(bool, scaled);
+    QFETCH(QString, outSuffix);
+
+    const QString folder = m_run->filePath("pictures");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(OddNames::makeNeighbours(folder));
+    const QString inPath = folder + '/' + name + '.' + QFileInfo(source).suffix();
+    QVERIFY(QFile::copy(input(source), inPath));
+    const QMap<QString, QByteArray> before = OddNames::contentsOf(folder);
+
+    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(keep);
+    const QSize size = QImageReader(inPath).size();
+    if (scaled)
+        engine.setScaleSize(size.width(), size.height());
+    const QString outName = "c_" + name + '.' + outSuffix;
+    QCOMPARE(start(engine, operation, inPath, folder + '/', 10, 80), folder + '/' + outName);
+    waitForEnd(engine, spy);
+
+    QCOMPARE(ProgressReport::last(spy).filePath, folder + '/' + outName);
+    QVERIFY(ProgressReport::last(spy).stat);
+    const QString differences = OddNames::differences(before, OddNames::contentsOf(folder), outName);
+    QVERIFY2(differences.isEmpty(), qPrintable(differences));
+    QImageReader result(folder + '/' + outName);
+    result.setDecideFormatFromContent(true);
+    QCOMPARE(result.size(), size);
+    QVERIFY(!result.read().isNull());
+    QCOMPARE(TestEnv::entriesUnder(m_tempDir), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestImageCompressCore)

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "OddNames.h"
 #include "PDFCompressCore.h"
 #include "PDFCompressTask.h"
 #include "PDFSpliter.h"
@@ -44,13 +45,15 @@ private slots:
     void failsOnce();
     void staleOutputDoesNotCountWhenMergeWritesNothing();
     void sameNamedInputsKeepTheirOwnParts();
-    void namesPartsAfterTextBeforeFirstDot();
+    void namesPartsByTheirIndex();
     void mergeThatCannotStartFailsOnce();
     void keepsTheWholeDocument_data();
     void keepsTheWholeDocument();
     void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
+    void oddNames_data();
+    void oddNames();
 
 private:
     QString makePdf(const QString& relativePath, int pages, bool bookmarks = false);
@@ -174,11 +177,11 @@ void TestPdfCompressCore::compressesOnePage()
     QVERIFY2(log[0].startsWith(
                  QString("pdf split:\"%1\" -type=3  -subtype=3 -input=\"%2\" -output=\"").arg(tool, input)),
              qPrintable(log[0]));
-    QVERIFY2(log[0].endsWith("/single_0s.pdf\" -pageRange=1-1"), qPrintable(log[0]));
+    QVERIFY2(log[0].endsWith("/0s.pdf\" -pageRange=1-1"), qPrintable(log[0]));
     QVERIFY2(
         log[1].startsWith(QString("start compress %1:\"%2\" -type=3 -subtype=2 -input=\"").arg(input, tool)),
         qPrintable(log[1]));
-    QVERIFY2(log[1].endsWith("/single_0.pdf\" -quality=50"), qPrintable(log[1]));
+    QVERIFY2(log[1].endsWith("/0.pdf\" -quality=50"), qPrintable(log[1]));
 }
 
 void TestPdfCompressCore::compressesThirtyPagesInParallel()
@@ -268,11 +271,12 @@ void TestPdfCompressCore::staleOutputDoesNotCountWhenMergeWritesNothing()
     QVERIFY(!QFileInfo::exists(output));
     const QString failure = TestEnv::logLines().last();
     QVERIFY2(
-        failure.startsWith(QString("pdf compress fail %1: the merge failed (exit code 1) cannot write %2: ")
+        failure.startsWith(QString("pdf compress fail %1: the merge failed (exit code 1) cannot write %2")
                                .arg(input, output)),
         qPrintable(failure));
 
-    // A file that an earlier run left at the output is removed before the merge and is no success.
+    // A file that an earlier run left at the output is no success, and a merge that writes nothing
+    // leaves it as it was.
     QFile::remove(Tool::logFilePath());
     PDFCompressCore engine(input, m_dir.filePath("stale/c_report.pdf"), 50, nullptr);
     QFile stale(m_dir.filePath("stale/c_report.pdf"));
@@ -283,7 +287,8 @@ void TestPdfCompressCore::staleOutputDoesNotCountWhenMergeWritesNothing()
     engine.merge(); // no parts at all: the tool refuses
     QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 30000);
     QCOMPARE(spy[0][0].toFloat(), -1.0f);
-    QVERIFY(!stale.exists());
+    QVERIFY(stale.open(QIODevice::ReadOnly));
+    QCOMPARE(stale.readAll(), QByteArray("left over from yesterday"));
     QCOMPARE(
         TestEnv::logLines(),
         QStringList(
@@ -306,8 +311,8 @@ void TestPdfCompressCore::sameNamedInputsKeepTheirOwnParts()
     b.start();
     QVERIFY(a.workDir() != b.workDir());
     QVERIFY(a.workDir().startsWith(PathManager::instance()->tempDir() + '/'));
-    QCOMPARE(QFileInfo(a.partPaths().first()).fileName(), QString("report_0.pdf"));
-    QCOMPARE(QFileInfo(b.partPaths().first()).fileName(), QString("report_0.pdf"));
+    QCOMPARE(QFileInfo(a.partPaths().first()).fileName(), QString("0.pdf"));
+    QCOMPARE(QFileInfo(b.partPaths().first()).fileName(), QString("0.pdf"));
 
     QTRY_VERIFY_WITH_TIMEOUT(!spyA.isEmpty() && spyA.last()[1].toBool(), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(!spyB.isEmpty() && spyB.last()[1].toBool(), 60000);
@@ -317,14 +322,14 @@ void TestPdfCompressCore::sameNamedInputsKeepTheirOwnParts()
     QCOMPARE(PdfFactory::pageCount(secondOutput), 12);
 }
 
-void TestPdfCompressCore::namesPartsAfterTextBeforeFirstDot()
+void TestPdfCompressCore::namesPartsByTheirIndex()
 {
     const QString input = makePdf("dots/a.b.pdf", 6);
     QVERIFY(!input.isEmpty());
     PDFCompressCore engine(input, m_dir.filePath("dots/c_a.b.pdf"), 50, nullptr);
     QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
     engine.start();
-    QCOMPARE(engine.partPaths(), QStringList({engine.workDir() + "/a_0.pdf", engine.workDir() + "/a_1.pdf"}));
+    QCOMPARE(engine.partPaths(), QStringList({engine.workDir() + "/0.pdf", engine.workDir() + "/1.pdf"}));
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last()[1].toBool(), 60000);
     QCOMPARE(PdfFactory::pageCount(m_dir.filePath("dots/c_a.b.pdf")), 6);
     // The split and part files went with the work folder when the job ended.
@@ -483,6 +488,37 @@ void TestPdfCompressCore::hungToolIsStopped()
     // The bound grows with the range: a large range is not cut short.
     QVERIFY(PDFCompressTask::stepTimeoutMs(20) > PDFCompressTask::stepTimeoutMs(1));
     QVERIFY(PDFCompressTask::stepTimeoutMs(1) >= 60000);
+}
+
+void TestPdfCompressCore::oddNames_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const QString& name : OddNames::baseNames())
+        QTest::newRow(qPrintable(OddNames::tag(name))) << name + ".pdf";
+    QTest::newRow("two ranges: a*b.c") << "a*b.c.pdf";
+}
+
+void TestPdfCompressCore::oddNames()
+{
+    QFETCH(QString, name);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(OddNames::makeNeighbours(folder.path()));
+    const int pages = name.startsWith("a*b.c") ? 7 : 3;
+    PdfFactory::Options options;
+    options.pages = pages;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 400;
+    QVERIFY(PdfFactory::write(folder.filePath(name), options));
+    const QMap<QString, QByteArray> before = OddNames::contentsOf(folder.path());
+
+    const QList<ProgressReport> reports = runEngine(folder.filePath(name), folder.filePath("c_" + name), 50);
+    QVERIFY(!reports.isEmpty());
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    const QString differences =
+        OddNames::differences(before, OddNames::contentsOf(folder.path()), "c_" + name);
+    QVERIFY2(differences.isEmpty(), qPrintable(differences));
+    QCOMPARE(PdfFactory::pageCount(folder.filePath("c_" + name)), pages);
 }
 
 QTEST_MAIN(TestPdfCompressCore)

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "OddNames.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
 #include "SampleFiles.h"
@@ -76,6 +77,8 @@ private slots:
     void scriptedOutput();
     void silentFfmpegIsStopped();
     void unknownFrameCountGivesFiniteProgress();
+    void oddNames_data();
+    void oddNames();
 
 private:
     VideoCompressParam paramFor(const QString& path, float scale, int crf);
@@ -274,7 +277,7 @@ void VideoCompressCoreTest::missingInputFailsOnce()
     QCOMPARE(spy.size(), 1);
     QCOMPARE(ProgressReport::at(spy, 0).progress, -1.0f);
     QCOMPARE(TestEnv::logLines(),
-             (QStringList{"file not exist", "video compress fail " + in + ": exit code 1"}));
+             (QStringList{"file not exist", "video compress fail " + in + ": input missing"}));
     QVERIFY(!QFile::exists(out));
 }
 
@@ -401,6 +404,40 @@ void VideoCompressCoreTest::unknownFrameCountGivesFiniteProgress()
     QCOMPARE(ProgressReport::at(spy, 0).stat, false);
     QCOMPARE(ProgressReport::at(spy, 1).progress, 1.0f);
     QCOMPARE(ProgressReport::at(spy, 1).stat, true);
+}
+
+void VideoCompressCoreTest::oddNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("toMp4");
+    for (const QString& name : OddNames::baseNames())
+        QTest::addRow("kept: %s", qPrintable(OddNames::tag(name))) << name + ".mp4" << false;
+    // The output's name is made from the base name: one row for the other rule.
+    QTest::newRow("to mp4: 20%d.x*y") << "20%d.x*y.mkv" << true;
+}
+
+void VideoCompressCoreTest::oddNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, toMp4);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(OddNames::makeNeighbours(folder.path()));
+    const QString in = folder.filePath(name);
+    QVERIFY(QFile::copy(m_dir.filePath(toMp4 ? "clip.mkv" : "clip.mp4"), in));
+    const QMap<QString, QByteArray> before = OddNames::contentsOf(folder.path());
+
+    VideoCompressCore engine(PlatformConstants::ffmpegPath(), nullptr);
+    QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
+    const QString out = engine.compress(in, toMp4, folder.path() + '/', paramFor(in, 1.0f, 28));
+    const QString outName = "c_" + (toMp4 ? QFileInfo(in).baseName() + ".mp4" : name);
+    QCOMPARE(out, folder.filePath(outName));
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), 30000);
+
+    QVERIFY(ProgressReport::last(spy).stat);
+    const QString differences = OddNames::differences(before, OddNames::contentsOf(folder.path()), outName);
+    QVERIFY2(differences.isEmpty(), qPrintable(differences));
+    QVERIFY2(probeVideo(out).endsWith(",160,120"), qPrintable(probeVideo(out)));
 }
 
 QTEST_GUILESS_MAIN(VideoCompressCoreTest)

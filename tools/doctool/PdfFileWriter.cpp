@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include "FilePlacement.h"
 #include "PdfCompactWriter.h"
@@ -11,29 +13,30 @@
 void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QString& path,
                          int expectedPages, bool compact)
 {
-    const QString temporary = FilePlacement::passingName(path);
-    const QString written = temporary + ".mupdf";
+    // Both stages are written in the system's temporary folder (the engines point it at the job's
+    // own), never beside the output, so a run that is killed leaves nothing there.
+    QTemporaryDir staging(QDir::tempPath() + "/pdf-XXXXXX");
+    if (!staging.isValid())
+        throw std::runtime_error(QString("cannot write %1: no temporary folder").arg(path).toStdString());
+    const QString written = staging.filePath("saved.pdf");
+    const QString packed = staging.filePath("packed.pdf");
     try {
         if (compact)
             PdfDeduplicator::run(session, document);
         session.savePdf(document, written,
                         compact ? MuPdfSession::Merging::Done : MuPdfSession::Merging::OnSave);
     } catch (const std::exception& error) {
-        QFile::remove(written);
         throw std::runtime_error(QString("cannot write %1: %2").arg(path, error.what()).toStdString());
     }
+    QString result = packed;
     try {
-        PdfCompactWriter::rewrite(written, temporary);
-        QFile::remove(written);
+        PdfCompactWriter::rewrite(written, packed);
     } catch (const std::exception& error) {
         // MuPDF's own file is whole and valid, only larger: better that than no result.
         std::fprintf(stderr, "cannot pack %s into object streams: %s\n", qPrintable(path), error.what());
-        if (!FilePlacement::move(written, temporary)) {
-            QFile::remove(written);
-            throw std::runtime_error(QString("cannot write %1").arg(path).toStdString());
-        }
+        result = written;
     }
-    commit(session, temporary, path, expectedPages);
+    commit(session, result, path, expectedPages);
 }
 
 void PdfFileWriter::commit(MuPdfSession& session, const QString& temporaryPath, const QString& path,
@@ -48,8 +51,7 @@ void PdfFileWriter::commit(MuPdfSession& session, const QString& temporaryPath, 
                                      .arg(expectedPages)
                                      .toStdString());
     }
-    // An older file goes first, so that a failed move leaves no output at all.
-    QFile::remove(path);
+    // Replaces what the output held in one step: it holds the old file or the whole new one.
     if (!FilePlacement::move(temporaryPath, path)) {
         QFile::remove(temporaryPath);
         throw std::runtime_error(QString("cannot write %1").arg(path).toStdString());

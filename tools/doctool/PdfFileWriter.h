@@ -4,9 +4,10 @@
 
 #include "MuPdfSession.h"
 
-// Writes a PDF so that the output path only ever holds a whole, valid result: the document is saved
-// beside the output under its passing name (FilePlacement), reopened and its pages counted, and only
-// then moved into place. On any failure the output path is left without a file and the reason is thrown.
+// Writes a PDF so that the output path only ever holds a whole, valid result: the document is saved in
+// a folder of its own in the system's temporary folder, reopened and its pages counted, and only then
+// moved into place (FilePlacement). On any failure the output path holds what it held before and the
+// reason is thrown.
 class PdfFileWriter
 {
 public:

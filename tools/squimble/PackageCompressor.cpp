@@ -113,9 +113,8 @@ bool PackageCompressor::run(const QString& inputPath, const QString& outputPath,
 
 bool PackageCompressor::moveInto(const QString& staged, const QString& outputPath)
 {
-    // An older file goes first, so that a failed move leaves no output at all. On another file system
+    // Replaces an older file in one step, so a failed move leaves it as it was. On another file system
     // the result is copied beside the target under "<output>.<pid>.tmp", then renamed.
-    QFile::remove(outputPath);
     return FilePlacement::move(staged, outputPath);
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QString>
+
+#include "SmallerResult.h"
+
+class QThread;
+
+// Settles a finished result (SmallerResult) on a thread of its own, so that copying a large input
+// that did not shrink never holds the window, and tells the end on the thread that asked, once the
+// copy is in place. cancel() and the destructor end a copy under way (it leaves no passing file) and
+// nothing is told.
+class ResultSettler : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ResultSettler(QObject* parent);
+    ~ResultSettler() override;
+
+    // As SmallerResult::settle, with the same arguments; `settled` follows.
+    void settle(const QString& kind, const QString& inputPath, const QString& outputPath);
+    // Stops a settle under way and waits (a bounded time) for its thread to end.
+    void cancel();
+    bool isRunning() const { return m_thread != nullptr; }
+
+    // How long cancel() waits for a copy to give up: it stops at its next chunk, within milliseconds
+    // unless the disk hangs.
+    static constexpr int kStopWaitMs = 10000;
+
+signals:
+    void settled(const SmallerResult& result);
+
+private:
+    struct Work;
+
+    void onThreadFinished(const std::shared_ptr<Work>& work);
+    void releaseThread();
+
+    QThread* m_thread = nullptr;
+    std::shared_ptr<Work> m_work;
+};
