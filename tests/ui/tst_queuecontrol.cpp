@@ -1,8 +1,10 @@
 // How the queue behaves around a run: failures, refusals while it runs, reruns, option changes,
 // clearing a running list and a chosen output folder, with the real engines and tools.
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QHash>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -11,6 +13,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "EngineWatch.h"
 #include "FrozenProcesses.h"
 #include "JsonParsing.h"
 #include "Kind.h"
@@ -66,6 +69,7 @@ private slots:
     void corruptFilesFailAndTheQueueEnds();
     void refusalsWhileRunning();
     void rerunDispatchesOnlyNewFiles();
+    void removingAWaitingRowRunsNoFinishedOne();
     void optionChangeRunsEverythingAgain();
     void clearingARunningListGivesTheSlotsBack();
     void chosenOutputFolder();
@@ -224,6 +228,39 @@ void TestQueueControl::rerunDispatchesOnlyNewFiles()
     QCOMPARE(history.at(4).value(1), second.at(1));
     QCOMPARE(driver.states(Kind::Image), repeated("已完成", 5));
     QCOMPARE(driver.rowText(Kind::Image, 4, "labelNumber"), QString("5"));
+}
+
+void TestQueueControl::removingAWaitingRowRunsNoFinishedOne()
+{
+    const QStringList done = images(3, "done");
+    const QStringList added = images(2, "added");
+    QCOMPARE(done.size() + added.size(), 5);
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles(done);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 3));
+    QHash<QString, QDateTime> written;
+    for (const QFileInfo& result : QDir(m_dir->path()).entryInfoList({"c_*"}, QDir::Files))
+        written.insert(result.fileName(), result.lastModified());
+    QCOMPARE(written.size(), 3);
+
+    driver.addFiles(added);
+    QWidget* last = driver.list(Kind::Image)->itemWidget(driver.list(Kind::Image)->item(4));
+    QTest::mouseClick(last->findChild<QPushButton*>("btnRemove"), Qt::LeftButton);
+    QCOMPARE(window.queue(Kind::Image), done + added.mid(0, 1));
+    EngineWatch watch(window);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QCOMPARE(watch.finalReports(), 1);
+    const QList<QStringList> history = JsonParsing::readHistory(Kind::Image, "history.json");
+    QCOMPARE(history.size(), 4);
+    QCOMPARE(history.last().value(1), added.at(0));
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 4));
+    for (auto result = written.cbegin(); result != written.cend(); ++result)
+        QCOMPARE(QFileInfo(m_dir->filePath(result.key())).lastModified(), result.value());
 }
 
 void TestQueueControl::optionChangeRunsEverythingAgain()
