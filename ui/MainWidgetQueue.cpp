@@ -254,8 +254,9 @@ void MainWidget::compressPDF(const QString& path, int* index)
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
     const QString output = OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).fileName());
     int quality = ui.rbMin->isChecked() ? 10 : 90;
+    // The document tool takes 1 to 100; the field lets three digits through, as the image quality's.
     if (!ui.lineEditQuality_2->text().isEmpty())
-        quality = ui.lineEditQuality_2->text().toInt();
+        quality = qMin(ui.lineEditQuality_2->text().toInt(), 100);
     engine->compressPdf(path, output, quality);
     recordDispatch(Kind::Pdf, *index, path, output);
 }
