@@ -1,5 +1,6 @@
 // How the queue behaves around a run: failures, refusals while it runs, reruns, option changes,
-// clearing a running list and a chosen output folder, with the real engines and tools.
+// clearing a running list, a chosen output folder and which kinds a run takes, with the real
+// engines and tools.
 #include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -74,6 +75,7 @@ private slots:
     void clearingARunningListGivesTheSlotsBack();
     void chosenOutputFolder();
     void suffixOfNoKindIsRefused();
+    void runTakesOnlyTheStartedKinds();
 
 private:
     UrlRecorder m_urls; // nothing is opened for real
@@ -356,6 +358,44 @@ void TestQueueControl::suffixOfNoKindIsRefused()
         QVERIFY(window.queue(kind).isEmpty());
     QListWidget* videoList = window.findChild<QListWidget*>("listWidgetVideo");
     QCOMPARE(videoList->count(), 0);
+}
+
+void TestQueueControl::runTakesOnlyTheStartedKinds()
+{
+    const QStringList pictures = images(4, "waiting");
+    QCOMPARE(pictures.size(), 4);
+    QStringList videos;
+    for (int i = 0; i < 5; ++i) {
+        videos << m_dir->filePath(QString("clip%1.mp4").arg(i));
+        QVERIFY(SampleFiles::makeClip(videos.last()));
+    }
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles(pictures);
+    driver.addFiles(videos);
+    driver.pressStart();
+    // Another page shown during the run: its button offers that kind's own start.
+    driver.showKind(Kind::Image);
+    QVERIFY(window.isQueueRunning());
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+    QVERIFY(driver.waitForRunEnd(240000));
+    QCOMPARE(driver.states(Kind::Video), repeated("已完成", 5));
+    QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 5);
+    QVERIFY(JsonParsing::readHistory(Kind::Image, "history.json").isEmpty());
+    QCOMPARE(window.queueIndex(Kind::Image), 0);
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+    driver.showKind(Kind::Video);
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+
+    driver.showKind(Kind::Image);
+    driver.pressStart();
+    QCOMPARE(driver.buttonText(), QString("压缩中..."));
+    QVERIFY(driver.waitForRunEnd(120000));
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 4));
+    QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 4);
+    QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 5);
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
 }
 
 QTEST_MAIN(TestQueueControl)
