@@ -141,6 +141,7 @@ void MainWidget::dispatch(int kind, int* index)
         OutputPaths::release(m_outputOf.take(row));
     // The row holds the slot just taken until it reports its end.
     m_running.insert(row, nullptr);
+    row->setStarted();
     const QString path = m_queue[kind].at(*index);
     switch (kind) {
     case Kind::Video:
