@@ -57,6 +57,14 @@ void ListItemWidget::setSourceHeight(int height)
     m_sourceHeight = height;
 }
 
+void ListItemWidget::setStarted()
+{
+    m_ui->labelStat->hide();
+    m_ui->sliderProgress->setValue(0);
+    m_ui->sliderProgress->show();
+    clearResult();
+}
+
 void ListItemWidget::slot_setProgress(float progress, bool progressStat, QString outFilePath, float compRate)
 {
     setProgress(progress);
@@ -95,6 +103,8 @@ void ListItemWidget::setProgress(const float& progress)
         m_ui->labelStat->show();
         m_ui->labelStat->setText(tr("压缩失败"));
         bar->hide();
+        // Figures of an earlier run are not this failure's.
+        clearResult();
         emit sig_compressFinsh();
     }
     // Only a value that truncates into the bar's range is converted: NaN, infinities and values
@@ -116,6 +126,12 @@ void ListItemWidget::showResult(const QString& outFilePath, const float& compRat
     m_ui->labelCompRate->setText(QString::number(compRate * 100, 'f', 2) + "%");
     const qint64 bytes = QFileInfo(outFilePath).size();
     m_ui->labelCompSize->setText(QString::number(double(bytes) / kBytesPerMB, 'f', 2) + "MB");
+}
+
+void ListItemWidget::clearResult()
+{
+    m_ui->labelCompRate->clear();
+    m_ui->labelCompSize->clear();
 }
 
 void ListItemWidget::showFileName(const QString& filePath)

@@ -28,6 +28,9 @@ public:
     void setSourceHeight(int height);
     int sourceWidth() const { return m_sourceWidth; }
     int sourceHeight() const { return m_sourceHeight; }
+    // The row's file is sent to compression (again): the bar from 0, and no state, size or rate
+    // until its new end.
+    void setStarted();
 
 signals:
     void sig_remove(QListWidgetItem* item);
@@ -45,6 +48,7 @@ private:
     void setProgress(const float& progress);
     void setFinished();
     void showResult(const QString& outFilePath, const float& compRate);
+    void clearResult();
     void showFileName(const QString& filePath);
 
     std::unique_ptr<Ui::ListItemWidget> m_ui;

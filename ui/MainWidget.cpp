@@ -233,6 +233,7 @@ void MainWidget::showKind(int kind)
     } else if (kind == Kind::Pdf && hasRows) {
         qDebug() << "show list header by pdf";
     }
+    showStartButton();
     ui.frameMain->repaint();
 }
 

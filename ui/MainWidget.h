@@ -121,6 +121,10 @@ private:
     void compressPPT(const QString& path, int* index);
     void compressWord(const QString& path, int* index);
     void compressOffice(const QString& path, int* index, int kind, const QString& extension);
+    void pushKind(int kind);
+    bool runHasWork() const;
+    void endRun();
+    void showStartButton();
     void dispatch(int kind, int* index);
     void dispatchEndedRedos(int kind);
     void recordDispatch(int kind, int index, const QString& path, const QString& output);
@@ -151,6 +155,9 @@ private:
     int m_kind = 0;
     int m_realTimeTaskNum = kTaskSlots;
     QTimer* m_timer = nullptr;
+    // The kinds whose start was pressed in the current run, in the order pressed: the tick takes
+    // files of these kinds only, whichever page is shown.
+    QVector<int> m_runKinds;
     HistoryWidget m_historyWidget;
     QUserHelp m_userHelp;
     QMenu* m_menu = nullptr;

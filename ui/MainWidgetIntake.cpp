@@ -244,7 +244,9 @@ void MainWidget::slot_removeListItem(QListWidgetItem* item)
     m_items[m_kind].removeAt(row);
     m_queue[m_kind].removeAt(row);
     renumberRows(m_rows[m_kind]);
-    if (m_queueIndex[m_kind] > 0)
+    // Only a row the queue has passed moves the index: removing a waiting one leaves the next file
+    // to dispatch where it is.
+    if (row < m_queueIndex[m_kind])
         --m_queueIndex[m_kind];
 }
 

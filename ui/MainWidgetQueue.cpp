@@ -40,15 +40,26 @@ void MainWidget::slot_compressFile()
 {
     if (!m_timer->isActive())
         beginRun();
+    // A start during a run adds the shown kind's files to it.
+    if (!m_runKinds.contains(m_kind))
+        m_runKinds.append(m_kind);
     m_timer->start(1000);
-    ui.btnCompress->setText(tr("压缩中..."));
+    showStartButton();
 }
 
 void MainWidget::slot_pushQueue()
 {
-    if (m_realTimeTaskNum <= 0)
-        return;
-    const int kind = m_kind;
+    for (int kind : qAsConst(m_runKinds)) {
+        if (m_realTimeTaskNum <= 0)
+            return;
+        pushKind(kind);
+    }
+    if (m_realTimeTaskNum == kTaskSlots && !runHasWork())
+        endRun();
+}
+
+void MainWidget::pushKind(int kind)
+{
     if (kind == Kind::Image) {
         Tool::writeLog(QString("m_IFLIndex is %1; m_ImageFileList size is %2; m_realTimeTaskNum is %3")
                            .arg(m_queueIndex[Kind::Image])
@@ -71,10 +82,30 @@ void MainWidget::slot_pushQueue()
         ++m_queueIndex[kind];
     }
     dispatchEndedRedos(kind);
-    if (m_realTimeTaskNum == kTaskSlots) {
-        m_timer->stop();
-        ui.btnCompress->setText(tr("开始压缩"));
+}
+
+bool MainWidget::runHasWork() const
+{
+    for (int kind : m_runKinds) {
+        if (m_queueIndex[kind] < m_queue[kind].size() || !m_redo[kind].isEmpty())
+            return true;
     }
+    return false;
+}
+
+void MainWidget::endRun()
+{
+    m_timer->stop();
+    m_runKinds.clear();
+    showStartButton();
+}
+
+void MainWidget::showStartButton()
+{
+    // The shown page's button tells whether its kind runs; on the page of a kind outside the run
+    // it starts that kind.
+    const bool running = m_timer->isActive() && m_runKinds.contains(m_kind);
+    ui.btnCompress->setText(running ? tr("压缩中...") : tr("开始压缩"));
 }
 
 void MainWidget::dispatchEndedRedos(int kind)
@@ -95,6 +126,7 @@ void MainWidget::beginRun()
     // Two files of one run never write one output, and no output replaces a file that is queued.
     OutputPaths::reset();
     m_outputOf.clear();
+    m_runKinds.clear();
     QStringList inputs;
     for (const QStringList& paths : m_queue)
         inputs += paths;
@@ -109,6 +141,7 @@ void MainWidget::dispatch(int kind, int* index)
         OutputPaths::release(m_outputOf.take(row));
     // The row holds the slot just taken until it reports its end.
     m_running.insert(row, nullptr);
+    row->setStarted();
     const QString path = m_queue[kind].at(*index);
     switch (kind) {
     case Kind::Video:
@@ -254,8 +287,9 @@ void MainWidget::compressPDF(const QString& path, int* index)
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
     const QString output = OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).fileName());
     int quality = ui.rbMin->isChecked() ? 10 : 90;
+    // The document tool takes 1 to 100; the field lets three digits through, as the image quality's.
     if (!ui.lineEditQuality_2->text().isEmpty())
-        quality = ui.lineEditQuality_2->text().toInt();
+        quality = qMin(ui.lineEditQuality_2->text().toInt(), 100);
     engine->compressPdf(path, output, quality);
     recordDispatch(Kind::Pdf, *index, path, output);
 }

@@ -42,6 +42,7 @@ private slots:
     void reportSequence();
     void finishedWithoutRate();
     void failure();
+    void failureAfterAResult();
     void reportAfterHiddenBar();
     void rateBeforeOutput();
     void outputOfThreeGiB();
@@ -187,6 +188,18 @@ void TestListItemWidget::failure()
     UrlRecorder recorder;
     QTest::mouseClick(button("btnOpenFile"), Qt::LeftButton);
     QCOMPARE(recorder.urls(), QList<QUrl>{QUrl::fromLocalFile(m_input)});
+}
+
+void TestListItemWidget::failureAfterAResult()
+{
+    const QString output = makeFile("c_out.mp4", 1048576);
+    m_row->slot_setProgress(1.0f, true, output, 0.5f);
+    QCOMPARE(label("labelCompSize")->text(), QString("1.00MB"));
+    // The figures belong to the earlier result, not to the failed run.
+    m_row->slot_setProgress(-1.0f, false, QString(), 0.0f);
+    QCOMPARE(label("labelStat")->text(), QString::fromUtf8("压缩失败"));
+    QCOMPARE(label("labelCompRate")->text(), QString());
+    QCOMPARE(label("labelCompSize")->text(), QString());
 }
 
 void TestListItemWidget::reportAfterHiddenBar()

@@ -1,8 +1,11 @@
 // How the queue behaves around a run: failures, refusals while it runs, reruns, option changes,
-// clearing a running list and a chosen output folder, with the real engines and tools.
+// clearing a running list, a chosen output folder and which kinds a run takes, with the real
+// engines and tools.
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QHash>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -11,6 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "EngineWatch.h"
 #include "FrozenProcesses.h"
 #include "JsonParsing.h"
 #include "Kind.h"
@@ -66,10 +70,12 @@ private slots:
     void corruptFilesFailAndTheQueueEnds();
     void refusalsWhileRunning();
     void rerunDispatchesOnlyNewFiles();
+    void removingAWaitingRowRunsNoFinishedOne();
     void optionChangeRunsEverythingAgain();
     void clearingARunningListGivesTheSlotsBack();
     void chosenOutputFolder();
     void suffixOfNoKindIsRefused();
+    void runTakesOnlyTheStartedKinds();
 
 private:
     UrlRecorder m_urls; // nothing is opened for real
@@ -226,6 +232,39 @@ void TestQueueControl::rerunDispatchesOnlyNewFiles()
     QCOMPARE(driver.rowText(Kind::Image, 4, "labelNumber"), QString("5"));
 }
 
+void TestQueueControl::removingAWaitingRowRunsNoFinishedOne()
+{
+    const QStringList done = images(3, "done");
+    const QStringList added = images(2, "added");
+    QCOMPARE(done.size() + added.size(), 5);
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles(done);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 3));
+    QHash<QString, QDateTime> written;
+    for (const QFileInfo& result : QDir(m_dir->path()).entryInfoList({"c_*"}, QDir::Files))
+        written.insert(result.fileName(), result.lastModified());
+    QCOMPARE(written.size(), 3);
+
+    driver.addFiles(added);
+    QWidget* last = driver.list(Kind::Image)->itemWidget(driver.list(Kind::Image)->item(4));
+    QTest::mouseClick(last->findChild<QPushButton*>("btnRemove"), Qt::LeftButton);
+    QCOMPARE(window.queue(Kind::Image), done + added.mid(0, 1));
+    EngineWatch watch(window);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QCOMPARE(watch.finalReports(), 1);
+    const QList<QStringList> history = JsonParsing::readHistory(Kind::Image, "history.json");
+    QCOMPARE(history.size(), 4);
+    QCOMPARE(history.last().value(1), added.at(0));
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 4));
+    for (auto result = written.cbegin(); result != written.cend(); ++result)
+        QCOMPARE(QFileInfo(m_dir->filePath(result.key())).lastModified(), result.value());
+}
+
 void TestQueueControl::optionChangeRunsEverythingAgain()
 {
     const QStringList files = images(3, "again");
@@ -319,6 +358,44 @@ void TestQueueControl::suffixOfNoKindIsRefused()
         QVERIFY(window.queue(kind).isEmpty());
     QListWidget* videoList = window.findChild<QListWidget*>("listWidgetVideo");
     QCOMPARE(videoList->count(), 0);
+}
+
+void TestQueueControl::runTakesOnlyTheStartedKinds()
+{
+    const QStringList pictures = images(4, "waiting");
+    QCOMPARE(pictures.size(), 4);
+    QStringList videos;
+    for (int i = 0; i < 5; ++i) {
+        videos << m_dir->filePath(QString("clip%1.mp4").arg(i));
+        QVERIFY(SampleFiles::makeClip(videos.last()));
+    }
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles(pictures);
+    driver.addFiles(videos);
+    driver.pressStart();
+    // Another page shown during the run: its button offers that kind's own start.
+    driver.showKind(Kind::Image);
+    QVERIFY(window.isQueueRunning());
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+    QVERIFY(driver.waitForRunEnd(240000));
+    QCOMPARE(driver.states(Kind::Video), repeated("已完成", 5));
+    QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 5);
+    QVERIFY(JsonParsing::readHistory(Kind::Image, "history.json").isEmpty());
+    QCOMPARE(window.queueIndex(Kind::Image), 0);
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+    driver.showKind(Kind::Video);
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
+
+    driver.showKind(Kind::Image);
+    driver.pressStart();
+    QCOMPARE(driver.buttonText(), QString("压缩中..."));
+    QVERIFY(driver.waitForRunEnd(120000));
+    QCOMPARE(driver.states(Kind::Image), repeated("已完成", 4));
+    QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 4);
+    QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 5);
+    QCOMPARE(driver.buttonText(), QString("开始压缩"));
 }
 
 QTEST_MAIN(TestQueueControl)

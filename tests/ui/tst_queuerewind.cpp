@@ -1,10 +1,12 @@
 // An option change while a run goes on: the queue rewinds, runs every file of the kind again (a file
-// that is still running once it has ended), never runs two engines on one output, and ends.
+// that is still running once it has ended, whatever page is shown), never runs two engines on one
+// output, and ends; a row sent again shows no old figures.
 #include <QDir>
 #include <QRadioButton>
 #include <QtTest>
 
 #include "EngineWatch.h"
+#include "FrozenProcesses.h"
 #include "JsonParsing.h"
 #include "Kind.h"
 #include "MainWidget.h"
@@ -49,6 +51,8 @@ private slots:
     void cleanup();
     void optionChangeWhileALongVideoRuns();
     void optionChangeAmidTwentyPictures();
+    void owedRunWithAnotherPageShown();
+    void rowSentAgainShowsNoOldFigures();
 
 private:
     // Adds `path` after the run and checks that intake takes it without a refusal.
@@ -200,6 +204,68 @@ void TestQueueRewind::optionChangeAmidTwentyPictures()
     driver.pressStart();
     QVERIFY(driver.waitForRunEnd(120000));
     QCOMPARE(driver.states(Kind::Image).last(), QString("已完成"));
+}
+
+void TestQueueRewind::owedRunWithAnotherPageShown()
+{
+    const QString video = m_dir->filePath("clip.mp4");
+    QVERIFY(makeVideo(video, 4));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    EngineWatch watch(window);
+    driver.addFiles({video});
+    driver.pressStart();
+    // ffmpeg is held still, so the video is surely running when the option changes.
+    FrozenProcesses ffmpeg(video, "ffmpeg");
+    QTRY_VERIFY_WITH_TIMEOUT(ffmpeg.hold() > 0, 60000);
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbMax"), Qt::LeftButton);
+    // The tick meets the running row and owes it a second run.
+    QVERIFY(QMetaObject::invokeMethod(&window, "slot_pushQueue", Qt::DirectConnection));
+    driver.showKind(Kind::Image);
+    ffmpeg.release();
+    QVERIFY2(driver.waitForRunEnd(240000), "the run never ended");
+    QCOMPARE(watch.finalReports(), 2);
+    QCOMPARE(inputsOf(JsonParsing::readHistory(Kind::Video, "history.json")), QStringList({video, video}));
+    QCOMPARE(driver.states(Kind::Video), QStringList({"已完成"}));
+    QCOMPARE(VideoStream::crfOf(m_dir->filePath("c_clip.mp4")), 24);
+}
+
+void TestQueueRewind::rowSentAgainShowsNoOldFigures()
+{
+    const QString kept = m_dir->filePath("kept.png");
+    const QString spoilt = m_dir->filePath("spoilt.png");
+    QVERIFY(SampleFiles::make(kept, m_dir->path()));
+    QVERIFY(SampleFiles::make(spoilt, m_dir->path()));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles({kept, spoilt});
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(120000));
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(!driver.rowText(Kind::Image, row, "labelCompSize").isEmpty());
+        QVERIFY(!driver.rowText(Kind::Image, row, "labelCompRate").isEmpty());
+    }
+
+    // The second file can no longer be read: its second run fails.
+    QVERIFY(SampleFiles::makeCorrupt(spoilt));
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbMax"), Qt::LeftButton);
+    driver.pressStart();
+    QVERIFY(QMetaObject::invokeMethod(&window, "slot_pushQueue", Qt::DirectConnection));
+    QCOMPARE(window.freeTaskSlots(), 3);
+    QCOMPARE(driver.rowText(Kind::Image, 0, "labelCompSize"), QString());
+    QCOMPARE(driver.rowText(Kind::Image, 0, "labelCompRate"), QString());
+    QCOMPARE(driver.rowText(Kind::Image, 1, "labelStat"), QString("压缩失败"));
+    QCOMPARE(driver.rowText(Kind::Image, 1, "labelCompSize"), QString());
+    QCOMPARE(driver.rowText(Kind::Image, 1, "labelCompRate"), QString());
+
+    QVERIFY(driver.waitForRunEnd(120000));
+    QCOMPARE(driver.states(Kind::Image), QStringList({"已完成", "压缩失败"}));
+    QVERIFY(driver.rowText(Kind::Image, 0, "labelCompSize").endsWith("MB"));
+    QVERIFY(driver.rowText(Kind::Image, 0, "labelCompRate").endsWith("%"));
+    QCOMPARE(driver.rowText(Kind::Image, 1, "labelCompSize"), QString());
+    QCOMPARE(driver.rowText(Kind::Image, 1, "labelCompRate"), QString());
 }
 
 QTEST_MAIN(TestQueueRewind)

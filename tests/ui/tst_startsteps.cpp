@@ -1,5 +1,6 @@
 // What the window's start steps hand to the engines, seen in what the real tools make of it: the
-// video strength, the image quality and size, the output names, and the image tick's log line.
+// video strength, the image and PDF quality and the image size, the output names, and the image
+// tick's log line.
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include "Kind.h"
 #include "MainWidget.h"
 #include "OoxmlPackage.h"
+#include "PathManager.h"
 #include "SampleFiles.h"
 #include "TestEnv.h"
 #include "TestFolder.h"
@@ -71,6 +73,7 @@ private slots:
     void strengthSliderGivesTheCrf();
     void imageQualityIsCappedAt100_data();
     void imageQualityIsCappedAt100();
+    void pdfQualityIsCappedAt100();
     void customSizeIsScaled();
     void documentOutputNames();
     void imageTickLogsTheQueue();
@@ -80,6 +83,7 @@ private:
     void runToTheEnd(WindowDriver& driver);
 
     UrlRecorder m_urls;
+    std::unique_ptr<TestFolder> m_programDir;
     std::unique_ptr<TestFolder> m_dir;
 };
 
@@ -87,12 +91,18 @@ void TestStartSteps::initTestCase()
 {
     for (const char* tool : {"ffmpeg", "pngquant", "convert", "identify"})
         VX_REQUIRE_TOOL(tool);
+    // The PDF engine's work folder is made once per program, under the data folder of that moment:
+    // in a folder that lasts as long as this program, not in the folder of the first test with a PDF.
+    m_programDir = std::make_unique<TestFolder>();
+    QVERIFY(m_programDir->isValid());
+    QVERIFY(QFileInfo(PathManager::instance()->tempDir()).isDir());
     WindowDriver::startProgramServices();
 }
 
 void TestStartSteps::cleanupTestCase()
 {
     WindowDriver::stopProgramServices();
+    m_programDir.reset();
 }
 
 void TestStartSteps::init()
@@ -174,6 +184,34 @@ void TestStartSteps::imageQualityIsCappedAt100()
     if (quality > 0) {
         QCOMPARE(driver.states(Kind::Image), QStringList({"已完成", "已完成"}));
         QCOMPARE(jpegQuality(m_dir->filePath("c_photo.jpg")), quality);
+    }
+}
+
+void TestStartSteps::pdfQualityIsCappedAt100()
+{
+    const QStringList documents = {m_dir->filePath("doc1.pdf"), m_dir->filePath("doc2.pdf")};
+    for (const QString& document : documents)
+        QVERIFY(SampleFiles::make(document, m_dir->path()));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles(documents);
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Kind::Pdf), QStringList({"已完成", "已完成"}));
+
+    retype(window.findChild<QLineEdit*>("lineEditQuality_2"), "999");
+    QCOMPARE(window.findChild<QLineEdit*>("lineEditQuality_2")->text(), QString("999"));
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Kind::Pdf), QStringList({"已完成", "已完成"}));
+    for (const QString& document : documents) {
+        QVERIFY(QFileInfo(m_dir->filePath("c_" + QFileInfo(document).fileName())).size() > 0);
+        bool atHundred = false;
+        for (const QString& line : TestEnv::logLines()) {
+            QVERIFY2(!line.endsWith("-quality=999"), qPrintable(line));
+            atHundred =
+                atHundred || (line.startsWith("start compress " + document) && line.endsWith("-quality=100"));
+        }
+        QVERIFY2(atHundred, qPrintable(TestEnv::logLines().join('\n')));
     }
 }
 
