@@ -2,7 +2,8 @@
 # Installs every Debian package Vornex needs to build, run and test, then configures and builds.
 # Usage: scripts/setup.sh [--no-build]
 # The build goes to VX_BUILD_DIR (build/), as VX_BUILD_TYPE (RelWithDebInfo), configured with VX_CMAKE_ARGS;
-# VX_BUILD_TARGET builds one target (vx_runtime: only what the program runs) instead of everything.
+# VX_BUILD_TARGET builds one target (vx_runtime: only what the program runs) instead of everything;
+# VX_BUILD_LOG, when set, receives a copy of what the compiler says.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -44,7 +45,8 @@ make_locales() {
 build() {
   local dir="${VX_BUILD_DIR:-$here/build}"
   cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE="${VX_BUILD_TYPE:-RelWithDebInfo}" ${VX_CMAKE_ARGS:-}
-  cmake --build "$dir" -j"$(nproc)" ${VX_BUILD_TARGET:+--target "$VX_BUILD_TARGET"}
+  cmake --build "$dir" -j"$(nproc)" ${VX_BUILD_TARGET:+--target "$VX_BUILD_TARGET"} 2>&1 |
+    tee "${VX_BUILD_LOG:-/dev/null}"
 }
 
 install_packages
