@@ -91,6 +91,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir(QDir::currentPath() + "/bench-settle-XXXXXX");
     TestEnv::isolate(dir);
     const QString input = dir.filePath("clip.mp4");
+    const QString written = dir.filePath("written.mp4");
     const QString output = dir.filePath("c_clip.mp4");
     if (!dir.isValid() || !writeFile(input, megabytes, 0)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(input));
@@ -102,17 +103,18 @@ int main(int argc, char** argv)
     std::printf("%-34s %5s %9s %15s %7s %7s\n", "way", "round", "copy ms", "longest gap ms", "turns",
                 "copied");
     for (int round = 1; round <= rounds; ++round) {
-        if (!writeFile(output, megabytes, 1))
+        if (!writeFile(written, megabytes, 1))
             return 1;
         ResultSettler settler(nullptr);
         print("off the GUI thread (ResultSettler)", round, measure([&](const auto& done) {
                   QObject::connect(&settler, &ResultSettler::settled, done);
-                  settler.settle("video", input, output);
+                  settler.settle("video", input, written, output, ResultSettler::Check());
               }));
-        if (!writeFile(output, megabytes, 1))
+        if (!writeFile(written, megabytes, 1))
             return 1;
-        print("on the GUI thread (peer)", round,
-              measure([&](const auto& done) { done(SmallerResult::settle("video", input, output)); }));
+        print("on the GUI thread (peer)", round, measure([&](const auto& done) {
+                  done(SmallerResult::settle("video", input, written, output));
+              }));
     }
     std::printf(
         "A gap is the time between two turns of the event loop, whose timer asks for one every %d ms.\n",

@@ -25,12 +25,12 @@ QString FilePlacement::passingName(const QString& path)
     return passingName(path, QCoreApplication::applicationPid());
 }
 
-bool FilePlacement::move(const QString& from, const QString& to)
+bool FilePlacement::move(const QString& from, const QString& to, const std::atomic_bool* stop)
 {
     if (renameOver(from, to))
         return true;
     // Most likely another file system, where no rename reaches.
-    if (!copy(from, to, nullptr))
+    if (!copy(from, to, stop))
         return false;
     QFile::remove(from);
     return true;
@@ -47,7 +47,8 @@ bool FilePlacement::copy(const QString& from, const QString& to, const std::atom
 
 bool FilePlacement::renameOver(const QString& from, const QString& to)
 {
-    // Unlike QFile::rename, which refuses an existing target, this replaces it in one step.
+    // Unlike QFile::rename, which refuses an existing target, this replaces it in one step; a
+    // symbolic link at `to` is replaced itself, never followed.
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
@@ -57,8 +58,11 @@ bool FilePlacement::writeCopy(const QString& from, const QString& to, const std:
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return false;
+    // The passing name is made new, never opened through whatever holds it already: a link there
+    // would send the bytes into the file it points at.
+    QFile::remove(to);
     QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
     while (!source.atEnd()) {
         if (stopped())

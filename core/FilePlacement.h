@@ -8,15 +8,16 @@
 // Puts a finished file onto its final name so that the final name never holds half a file: it holds
 // what it held before, or the whole new file. On one file system that is a rename, which replaces the
 // old file at once. Across file systems the bytes are copied to the passing name beside the final
-// one ("<final>.<pid>.tmp"), which is renamed over the final name once complete. The engines and the
-// tools share it, and with it the passing name's pattern: whoever ends a tool knows what the tool
-// may have left behind. Any thread; Qt Core only, so the tools link it without the rest of the core.
+// one ("<final>.<pid>.tmp"), which is renamed over the final name once complete. A symbolic link at
+// the final name is replaced, never written through, and the passing name is always made new. The
+// engines and the tools share it, and with it the passing name's pattern. Any thread; Qt Core only,
+// so the tools link it without the rest of the core.
 class FilePlacement
 {
 public:
     // Moves `from` onto `to`, replacing what `to` held. False when it could not: `to` as it was,
-    // `from` still there, no passing file left.
-    static bool move(const QString& from, const QString& to);
+    // `from` still there, no passing file left. `stop` as for copy, which a move across file systems is.
+    static bool move(const QString& from, const QString& to, const std::atomic_bool* stop = nullptr);
     // Puts a copy of from's bytes at `to` through the passing name, replacing what `to` held; `from`
     // stays. False as for move. When `stop` is given and becomes true (from any thread) the copy gives
     // up at the next chunk, without its last flush to the disk, and returns false as well.

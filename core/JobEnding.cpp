@@ -4,10 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "FilePlacement.h"
+#include "PathKey.h"
 #include "RunningTools.h"
 #include "Tool.h"
-#include "ToolProcess.h"
 
 JobEnding::JobEnding(const QString& kind, QObject* parent)
     : QObject(parent)
@@ -21,20 +20,6 @@ void JobEnding::addIntermediate(const QString& path)
 {
     if (!path.isEmpty() && !m_intermediates.contains(path))
         m_intermediates.append(path);
-}
-
-void JobEnding::outputWriteStarts()
-{
-    if (m_outputNoted || isOver())
-        return;
-    m_outputNoted = true;
-    m_outputBefore = FileState::of(m_output);
-}
-
-void JobEnding::writerStarts(const ToolProcess* writer)
-{
-    outputWriteStarts();
-    m_writer = writer;
 }
 
 void JobEnding::progress(float progress, const QString& filePath)
@@ -73,8 +58,6 @@ bool JobEnding::end(State state)
     m_state = state;
     emit stopping();
     removeIntermediates();
-    if (state != State::Succeeded)
-        removePartialOutput();
     return true;
 }
 
@@ -92,19 +75,7 @@ void JobEnding::removeIntermediates()
     m_intermediates.clear();
 }
 
-void JobEnding::removePartialOutput()
-{
-    // Before its writing started the job has left nothing at the output, and a file there that is as
-    // it was then (an earlier result, a writer that failed before writing) is not the job's.
-    if (!m_outputNoted || m_output.isEmpty() || isInput(m_output))
-        return;
-    if (FileState::of(m_output) != m_outputBefore)
-        QFile::remove(m_output);
-    if (m_writer && m_writer->lastPid() > 0)
-        QFile::remove(FilePlacement::passingName(m_output, m_writer->lastPid()));
-}
-
 bool JobEnding::isInput(const QString& path) const
 {
-    return !m_input.isEmpty() && QFileInfo(path).absoluteFilePath() == QFileInfo(m_input).absoluteFilePath();
+    return !m_input.isEmpty() && PathKey::same(path, m_input);
 }

@@ -1,13 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
-
-#include "FileState.h"
-
-class ToolProcess;
 
 // How one compression job ends, the same for every engine. It lets through exactly one final report
 // (a result or a failure, never both, never twice) and no report at all after the end, and it
@@ -17,12 +12,11 @@ class ToolProcess;
 // A job ends once, by the first of succeed(), fail() and cancel() (cancel() also comes from the
 // destructor of the engine and from RunningTools::endAll). At that end `stopping` is sent first, for
 // the engine to stop its timers and tools; then the intermediate files and folders go, whatever the
-// end; then, only after a failure or a cancel, what the job wrote at the output: the file there is
-// removed only when it is new or changed since the output's writing started (an earlier result that
-// the job never touched stays as it was), and so is the "<output>.<pid>.tmp" that the writing tool
-// uses before renaming. The input is never removed. Last comes the report: (progress, true, output,
-// rate) for a result, and for a failure (-1.0, false, "", 0.0) with the log line
-// "<kind> compress fail <input>: <reason>".
+// end. The tools write under names of the job's own, and only a whole, checked result is moved onto
+// the output's name (SmallerResult), so the output is never touched here: after a failure or a cancel
+// it holds what it held before the job. The input is never removed. Last comes the report:
+// (progress, true, output, rate) for a result, and for a failure (-1.0, false, "", 0.0) with the log
+// line "<kind> compress fail <input>: <reason>".
 class JobEnding : public QObject
 {
     Q_OBJECT
@@ -36,12 +30,6 @@ public:
     const QString& output() const { return m_output; }
     // A file or folder of the job's own, removed at the end of the job.
     void addIntermediate(const QString& path);
-    // The output is about to be written, by the engine itself or by a tool: what is at the output now
-    // is what a failed or cancelled job leaves there. Only the first call of a job counts.
-    void outputWriteStarts();
-    // `writer` is about to start on the output (outputWriteStarts); its passing name goes too when
-    // the job fails or is cancelled.
-    void writerStarts(const ToolProcess* writer);
 
     // (progress, false, filePath, 0.0), while the job runs.
     void progress(float progress, const QString& filePath);
@@ -67,15 +55,11 @@ private:
 
     bool end(State state);
     void removeIntermediates();
-    void removePartialOutput();
     bool isInput(const QString& path) const;
 
     QString m_kind;
     QString m_input;
     QString m_output;
     QStringList m_intermediates;
-    QPointer<const ToolProcess> m_writer;
-    bool m_outputNoted = false;
-    FileState m_outputBefore; // what was at the output when its writing started
     State m_state;
 };

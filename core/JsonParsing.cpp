@@ -150,6 +150,19 @@ QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
     return readEntries(root, key);
 }
 
+QList<QStringList> JsonParsing::allHistory()
+{
+    bool opened = false;
+    Json::Value root;
+    QString errorText;
+    if (!loadJson(kHistoryFile, root, &opened, &errorText))
+        return QList<QStringList>();
+    QList<QStringList> entries;
+    for (int kind = 0; kind < Kind::Count; ++kind)
+        entries += readEntries(root, Kind::historyKey(kind));
+    return entries;
+}
+
 void JsonParsing::clearHistory(QString fileName, const int& kind)
 {
     bool opened = false;

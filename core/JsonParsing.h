@@ -30,6 +30,9 @@ public:
     static bool addHistory(const int& kind, QString date, QString inFilePath, QString outFilePath);
     // The kind's entries of `fileName`, each as [date, inFilePath, outFilePath].
     static QList<QStringList> readHistory(const int& kind, QString fileName);
+    // The entries of every kind in "history.json", each as [date, inFilePath, outFilePath]; none, and
+    // nothing logged, when the file is missing or cannot be read.
+    static QList<QStringList> allHistory();
     // Empties the kind's array of `fileName`; a file that cannot be read is left as it is.
     static void clearHistory(QString fileName, const int& kind);
     // Fills `info` from a MediaInfo JSON report; false (and `info` untouched) when the file is

@@ -1,9 +1,9 @@
 #include "OutputPaths.h"
 
-#include <QDir>
 #include <QFileInfo>
 
-#include "PlatformConstants.h"
+#include "JsonParsing.h"
+#include "PathKey.h"
 
 QSet<QString> OutputPaths::s_claimed;
 QSet<QString> OutputPaths::s_protected;
@@ -16,22 +16,27 @@ void OutputPaths::reset()
 
 void OutputPaths::protect(const QStringList& inputs)
 {
-    for (const QString& input : inputs)
-        s_protected.insert(keyOf(input));
+    for (const QString& input : inputs) {
+        s_protected.insert(PathKey::of(input));
+        // A queued link protects the file it stands for as well.
+        const QString target = QFileInfo(input).canonicalFilePath();
+        if (!target.isEmpty())
+            s_protected.insert(PathKey::of(target));
+    }
 }
 
-QString OutputPaths::claim(const QString& wanted)
+QString OutputPaths::claim(const QString& wanted, const QString& input)
 {
     QString path = wanted;
-    for (int number = 2; isTaken(keyOf(path)); ++number)
+    for (int number = 2; !isFreeFor(path, input); ++number)
         path = numbered(wanted, number);
-    s_claimed.insert(keyOf(path));
+    s_claimed.insert(PathKey::of(path));
     return path;
 }
 
 void OutputPaths::release(const QString& path)
 {
-    s_claimed.remove(keyOf(path));
+    s_claimed.remove(PathKey::of(path));
 }
 
 QString OutputPaths::numbered(const QString& path, int number)
@@ -44,13 +49,32 @@ QString OutputPaths::numbered(const QString& path, int number)
     return path.left(at) + '_' + QString::number(number) + path.mid(at);
 }
 
-QString OutputPaths::keyOf(const QString& path)
+bool OutputPaths::isFreeFor(const QString& path, const QString& input)
 {
-    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    return PlatformConstants::pathsIgnoreCase() ? clean.toLower() : clean;
+    const QString key = PathKey::of(path);
+    if (s_claimed.contains(key) || s_protected.contains(key) || PathKey::same(path, input))
+        return false;
+    // Whatever is there (a file, a folder, a link, even a dangling one) is left alone unless we wrote it.
+    const QFileInfo there(path);
+    if (!there.exists() && !there.isSymLink())
+        return true;
+    return (there.isFile() || there.isSymLink()) && isRecordedOutputOf(path, input);
 }
 
-bool OutputPaths::isTaken(const QString& key)
+bool OutputPaths::isRecordedOutputOf(const QString& path, const QString& input)
 {
-    return s_claimed.contains(key) || s_protected.contains(key);
+    const QString inputFile = QFileInfo(input).canonicalFilePath();
+    if (inputFile.isEmpty())
+        return false;
+    const QString name = QFileInfo(path).fileName();
+    const QString key = PathKey::of(path);
+    const QList<QStringList> entries = JsonParsing::allHistory();
+    for (const QStringList& entry : entries) {
+        // The name first: resolving the folders of every record would cost a long history dearly.
+        if (entry.size() < 3 || QFileInfo(entry.at(2)).fileName().compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (PathKey::of(entry.at(2)) == key && QFileInfo(entry.at(1)).canonicalFilePath() == inputFile)
+            return true;
+    }
+    return false;
 }

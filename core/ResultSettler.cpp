@@ -21,13 +21,18 @@ ResultSettler::~ResultSettler()
     cancel();
 }
 
-void ResultSettler::settle(const QString& kind, const QString& inputPath, const QString& outputPath)
+void ResultSettler::settle(const QString& kind, const QString& inputPath, const QString& writtenPath,
+                           const QString& outputPath, const Check& check)
 {
     cancel();
     auto work = std::make_shared<Work>();
     m_work = work;
-    m_thread = QThread::create([work, kind, inputPath, outputPath] {
-        work->result = SmallerResult::settle(kind, inputPath, outputPath, &work->stop);
+    m_thread = QThread::create([work, kind, inputPath, writtenPath, outputPath, check] {
+        const QString wanting = check ? check(writtenPath) : QString();
+        if (!wanting.isEmpty())
+            work->result = SmallerResult::failedFor("the result is incomplete: " + wanting);
+        else if (!work->stop)
+            work->result = SmallerResult::settle(kind, inputPath, writtenPath, outputPath, &work->stop);
     });
     connect(m_thread, &QThread::finished, this, [this, work] { onThreadFinished(work); });
     m_thread->start();

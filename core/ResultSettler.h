@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QObject>
@@ -9,10 +10,11 @@
 
 class QThread;
 
-// Settles a finished result (SmallerResult) on a thread of its own, so that copying a large input
-// that did not shrink never holds the window, and tells the end on the thread that asked, once the
-// copy is in place. cancel() and the destructor end a copy under way (it leaves no passing file) and
-// nothing is told.
+// Checks a finished result and settles it (SmallerResult) on a thread of its own, so that reading a
+// large result through and copying or moving it never holds the window, and tells the end on the
+// thread that asked, once the output is in place. A result that the check finds wanting is never
+// placed: the end is a failure, "the result is incomplete: <what the check said>". cancel() and the
+// destructor end a copy under way (it leaves no passing file) and nothing is told.
 class ResultSettler : public QObject
 {
     Q_OBJECT
@@ -20,8 +22,12 @@ public:
     explicit ResultSettler(QObject* parent);
     ~ResultSettler() override;
 
-    // As SmallerResult::settle, with the same arguments; `settled` follows.
-    void settle(const QString& kind, const QString& inputPath, const QString& outputPath);
+    // What is wrong with the written result, or an empty text when it is whole. Runs on the thread.
+    using Check = std::function<QString(const QString& writtenPath)>;
+
+    // `check`, then SmallerResult::settle with the same arguments; `settled` follows.
+    void settle(const QString& kind, const QString& inputPath, const QString& writtenPath,
+                const QString& outputPath, const Check& check);
     // Stops a settle under way and waits (a bounded time) for its thread to end.
     void cancel();
     bool isRunning() const { return m_thread != nullptr; }

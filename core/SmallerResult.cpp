@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "FilePlacement.h"
+#include "PathKey.h"
 #include "Tool.h"
 
 namespace
@@ -20,10 +21,16 @@ SmallerResult::SmallerResult()
 {
 }
 
-SmallerResult::SmallerResult(Outcome outcome, double rate)
+SmallerResult::SmallerResult(Outcome outcome, double rate, const QString& failure)
     : m_outcome(outcome)
     , m_rate(rate)
+    , m_failure(failure)
 {
+}
+
+SmallerResult SmallerResult::failedFor(const QString& reason)
+{
+    return SmallerResult(Outcome::Failed, 0.0, reason);
 }
 
 double SmallerResult::rateOf(qint64 outputSize, qint64 inputSize)
@@ -36,22 +43,23 @@ bool SmallerResult::sameFormat(const QString& inputPath, const QString& outputPa
     return formatOf(inputPath) == formatOf(outputPath);
 }
 
-SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPath, const QString& outputPath,
-                                    const std::atomic_bool* stop)
+SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPath, const QString& writtenPath,
+                                    const QString& outputPath, const std::atomic_bool* stop)
 {
-    const QFileInfo input(inputPath);
-    const QFileInfo output(outputPath);
-    const qint64 inputSize = input.size();
-    const qint64 outputSize = output.size();
-    // One file given as both: there is nothing to replace, and removing it would lose the input.
-    const bool oneFile = input.absoluteFilePath() == output.absoluteFilePath();
-    if (oneFile || !sameFormat(inputPath, outputPath) || outputSize < inputSize)
-        return SmallerResult(Outcome::AsMade, rateOf(outputSize, inputSize));
-
-    if (!FilePlacement::copy(inputPath, outputPath, stop)) {
-        QFile::remove(outputPath); // a result that is not smaller is no result
-        return SmallerResult(Outcome::Failed, 0.0);
+    // One file given as both: placing anything there would lose the input.
+    if (PathKey::same(inputPath, outputPath))
+        return failedFor("the output would replace the input " + inputPath);
+    const qint64 inputSize = QFileInfo(inputPath).size();
+    const qint64 resultSize = QFileInfo(writtenPath).size();
+    if (!sameFormat(inputPath, outputPath) || resultSize < inputSize) {
+        if (!FilePlacement::move(writtenPath, outputPath, stop))
+            return failedFor(QString("cannot move %1 to %2").arg(writtenPath, outputPath));
+        return SmallerResult(Outcome::AsMade, rateOf(resultSize, inputSize));
     }
+
+    if (!FilePlacement::copy(inputPath, outputPath, stop))
+        return failedFor("cannot copy the input to " + outputPath);
+    QFile::remove(writtenPath); // a result that is not smaller is no result
     Tool::writeLog(QString("%1 compress %2: the result is not smaller, kept a copy").arg(kind, inputPath));
     return SmallerResult(Outcome::Copied, 1.0);
 }

@@ -50,3 +50,15 @@ bool TempFolder::remove()
         g_path.clear();
     return removed;
 }
+
+QString TempFolder::jobFolder(const QString& prefix)
+{
+    const QString base = path();
+    if (base.isEmpty())
+        return QString();
+    QTemporaryDir folder(base + prefix + "-XXXXXX");
+    if (!folder.isValid())
+        return QString();
+    folder.setAutoRemove(false);
+    return folder.path();
+}

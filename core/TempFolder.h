@@ -12,6 +12,9 @@ public:
     // The folder with a trailing '/', made on the first call (and again after remove, or when the
     // shared folder has moved); empty when it cannot be made.
     static QString path();
+    // A new folder of one job's own in path(), "<prefix>-XXXXXX" without a trailing '/'; the job
+    // removes it when it ends. Empty when it cannot be made.
+    static QString jobFolder(const QString& prefix);
     // Removes this process's folder with everything in it. True when nothing of it is left.
     static bool remove();
 };

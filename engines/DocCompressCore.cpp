@@ -4,13 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegExp>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include "DocConvert.h"
 #include "JobEnding.h"
 #include "PDFCompressCore.h"
 #include "PlatformConstants.h"
+#include "ResultCheck.h"
 #include "ResultSettler.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
@@ -82,15 +82,11 @@ void DocCompressCore::makeEnding()
 
 bool DocCompressCore::makeJobFolder()
 {
-    const QString base = TempFolder::path();
-    if (base.isEmpty())
+    m_jobFolder = TempFolder::jobFolder("doc");
+    if (m_jobFolder.isEmpty())
         return false;
-    QTemporaryDir folder(base + "doc-XXXXXX");
-    if (!folder.isValid())
-        return false;
-    // It goes with the job, whatever the end (the converted document and the tool's own files in it).
-    folder.setAutoRemove(false);
-    m_jobFolder = folder.path();
+    // It goes with the job, whatever the end (the converted document, the tool's result and its own
+    // files in it).
     m_ending->addIntermediate(m_jobFolder);
     return true;
 }
@@ -121,6 +117,10 @@ void DocCompressCore::compress(QString inputPath, QString outputPath, const Comp
     m_ending->setOutput(outputPath);
     if (!QFile::exists(inputPath)) {
         m_ending->fail("input file missing");
+        return;
+    }
+    if (!QFileInfo(inputPath).isFile()) { // a pipe or a device would hold the tools
+        m_ending->fail("the input is not a plain file");
         return;
     }
 
@@ -164,16 +164,16 @@ void DocCompressCore::startCompress(QString inputPath, QString outputPath, const
 {
     m_inputPath = inputPath;
     m_outputPath = outputPath;
+    // The tool writes into the job's folder; its result takes the output's name once it is whole.
+    m_written = m_jobFolder + "/result." + QFileInfo(outputPath).suffix();
+    QString written = m_written;
     // The tool takes the platform's own separators (backslashes on Windows).
     inputPath.replace('/', PlatformConstants::nativeSeparator());
-    outputPath.replace('/', PlatformConstants::nativeSeparator());
-    ToolCommand command = compressCommand(m_toolPath, inputPath, outputPath, level);
+    written.replace('/', PlatformConstants::nativeSeparator());
+    ToolCommand command = compressCommand(m_toolPath, inputPath, written, level);
     Tool::writeLog(QString("start compress %1: %2").arg(inputPath, command.text()));
-    // The tool's own temporary files go into the job's folder, so none stays beside the output.
+    // The tool's own temporary files go into the job's folder too.
     command.setTempFolder(m_jobFolder);
-    // The tool moves a finished result into place under "<output>.<its pid>.tmp" when it cannot
-    // rename it: an ended or failed run may have left that as well as the output.
-    m_ending->writerStarts(m_tool);
     m_tool->start(command);
 }
 
@@ -210,23 +210,21 @@ void DocCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         m_ending->fail(QString("compression tool exit code %1%2").arg(exitCode).arg(said));
         return;
     }
-    const double outputSize = double(QFileInfo(m_outputPath).size());
-    // The rate is against the file the user gave, also when a converted copy was compressed: the
-    // row shows it beside that file's size.
-    const double inputSize = double(QFileInfo(m_sourcePath).size());
-    if (outputSize <= 0 || inputSize <= 0) {
-        m_ending->fail("no output file " + m_outputPath);
+    if (QFileInfo(m_written).size() <= 0 || QFileInfo(m_sourcePath).size() <= 0) {
+        m_ending->fail("no output file " + m_written);
         return;
     }
-    // A .docx or .pptx kept in its format comes back no larger than it was given; a legacy file made
-    // into a package is another format and stays as made.
-    m_settler->settle("doc", m_sourcePath, m_outputPath);
+    // A whole package takes the output's name. The rate is against the file the user gave, also when
+    // a converted copy was compressed: the row shows it beside that file's size. A .docx or .pptx kept
+    // in its format comes back no larger than it was given; a legacy file made into a package is
+    // another format and stays as made.
+    m_settler->settle("doc", m_sourcePath, m_written, m_outputPath, &ResultCheck::package);
 }
 
 void DocCompressCore::onSettled(const SmallerResult& result)
 {
     if (result.failed()) {
-        m_ending->fail("cannot copy the input to " + m_outputPath);
+        m_ending->fail(result.failure());
         return;
     }
     m_ending->succeed(float(result.rate()));

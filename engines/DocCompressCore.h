@@ -21,12 +21,14 @@ class QTimer;
 // PDF files go to a PDFCompressCore, which owns the job's end and whose reports are relayed
 // unchanged. The final report of a Word or PowerPoint job (JobEnding) is (1.0, true, output, rate),
 // the rate against the file given, or one (-1.0, false, "", 0.0) with the log line
-// "doc compress fail <input>: <reason>" when the input is missing, the conversion or the tool fails,
-// or the tool overruns its time. A .docx or .pptx result that is not smaller than its input is
-// replaced by a copy of the input (SmallerResult) and reported with rate 1.0; a legacy file made into
-// a package stays as made. Each Word or PowerPoint job keeps its intermediate files (the converted
-// document, the tool's own temporary files) in a folder of its own inside the program's temporary
-// folder, removed when the job ends; a failed job removes only what it wrote at the output.
+// "doc compress fail <input>: <reason>" when the input is missing or not a plain file, the conversion
+// or the tool fails, the tool overruns its time, or its result is not a whole package
+// (ResultCheck::package). A .docx or .pptx result that is not smaller than its input is replaced by a
+// copy of the input (SmallerResult) and reported with rate 1.0; a legacy file made into a package
+// stays as made. Each Word or PowerPoint job keeps its intermediate files (the converted document,
+// the tool's result before it takes the output's name, the tool's own temporary files) in a folder of
+// its own inside the program's temporary folder, removed when the job ends; a failed or ended job
+// leaves the output as it was.
 // cancel(), the destructor and RunningTools::endAll end every tool of the job at once (the PDF
 // engine's included), remove what it wrote and send no further report.
 class DocCompressCore : public QObject
@@ -77,6 +79,7 @@ private:
     QString m_inputPath;
     QString m_sourcePath; // the file given to compress, before any conversion
     QString m_outputPath;
+    QString m_written; // where the compression tool writes, in the job's folder
     std::unique_ptr<PDFCompressCore> m_pdfEngine;
     QTimer* m_timer;
     float m_progress;

@@ -2,13 +2,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QSize>
 #include <QTimer>
 
-#include "FilePlacement.h"
 #include "ImageScale.h"
 #include "JobEnding.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
+#include "ResultCheck.h"
 #include "ResultSettler.h"
 #include "SmallerResult.h"
 #include "TempFolder.h"
@@ -97,22 +99,21 @@ QString ImageCompressCore::compressPng(const QString& inPath, const QString& out
     if (!inputPresent(inPath))
         return m_outPath;
 
-    const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".png");
+    const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".png", inPath);
     m_inPath = inPath;
     m_outPath = output;
     m_ending->setOutput(output);
     if (!tempFolderReady())
         return m_outPath;
-    m_tempOutPath = numberedTempPath("png");
-    m_ending->addIntermediate(m_tempOutPath);
+    const QString written = numberedTempPath("png");
+    m_ending->addIntermediate(written);
 
     if (m_scaleFirst) {
-        const QString tempOutPath = m_tempOutPath;
-        scaleThen(false, [this, tempOutPath, minQuality, maxQuality](const QString& scaled) {
-            runPngquant(scaled, tempOutPath, minQuality, maxQuality);
+        scaleThen(false, [this, written, minQuality, maxQuality](const QString& scaled) {
+            runPngquant(scaled, written, minQuality, maxQuality);
         });
     } else {
-        runPngquant(m_inPath, m_tempOutPath, minQuality, maxQuality);
+        runPngquant(m_inPath, written, minQuality, maxQuality);
     }
     return m_outPath;
 }
@@ -125,8 +126,8 @@ QString ImageCompressCore::compressJpg(const QString& inPath, const QString& out
     Tool::writeLog(QString("jpg compress %1").arg(inPath));
     // A BMP kept in its format is a JPEG under the ".bmp" name.
     const bool bmpKept = m_keepFormat && QFileInfo(inPath).suffix().toLower() == "bmp";
-    const QString output =
-        OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + (bmpKept ? ".bmp" : ".jpg"));
+    const QString output = OutputPaths::claim(
+        outDir + "c_" + QFileInfo(inPath).baseName() + (bmpKept ? ".bmp" : ".jpg"), inPath);
     m_inPath = inPath;
     m_outPath = output;
     m_ending->setOutput(output);
@@ -134,9 +135,8 @@ QString ImageCompressCore::compressJpg(const QString& inPath, const QString& out
         return m_outPath;
     // convert reads "%d", "%o", "%x" ... in an output name as its own escapes: it writes a numbered
     // name in the temporary folder, which then takes the output's name.
-    m_convertOutPath = numberedTempPath("jpg");
-    m_ending->addIntermediate(m_convertOutPath);
-    const QString written = m_convertOutPath;
+    const QString written = numberedTempPath("jpg");
+    m_ending->addIntermediate(written);
 
     if (m_scaleFirst) {
         const bool isGif = QFileInfo(inPath).suffix().toLower() == "gif";
@@ -155,18 +155,20 @@ QString ImageCompressCore::compressGif(const QString& inPath, const QString& out
     if (!inputPresent(inPath))
         return m_outPath;
 
-    const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".gif");
+    const QString output = OutputPaths::claim(outDir + "c_" + QFileInfo(inPath).baseName() + ".gif", inPath);
     m_inPath = inPath;
     m_outPath = output;
     m_ending->setOutput(output);
+    if (!tempFolderReady())
+        return m_outPath;
+    const QString written = numberedTempPath("gif");
+    m_ending->addIntermediate(written);
 
     if (m_scaleFirst) {
-        if (!tempFolderReady())
-            return m_outPath;
         scaleThen(true,
-                  [this, output, quality](const QString& scaled) { runGifsicle(scaled, output, quality); });
+                  [this, written, quality](const QString& scaled) { runGifsicle(scaled, written, quality); });
     } else {
-        runGifsicle(inPath, m_outPath, quality);
+        runGifsicle(inPath, written, quality);
     }
     return m_outPath;
 }
@@ -174,11 +176,19 @@ QString ImageCompressCore::compressGif(const QString& inPath, const QString& out
 bool ImageCompressCore::inputPresent(const QString& inPath)
 {
     m_ending->setInput(inPath);
-    if (QFile::exists(inPath))
+    const QFileInfo input(inPath);
+    if (input.isFile()) {
+        // What a whole result holds, from the picture's header (and the frames of a GIF), now: the
+        // input may change or go while the tool runs.
+        QImageReader reader(inPath);
+        m_resultSize = m_scaleFirst ? QSize(m_scaleSize.first, m_scaleSize.second) : reader.size();
+        m_inputFrames = reader.format() == "gif" ? reader.imageCount() : 1;
         return true;
+    }
     m_inPath = inPath;
     m_timer->stop();
-    failLater("input missing");
+    // A pipe or a device would hold the tool until its time limit: not even opened.
+    failLater(input.exists() ? "the input is not a plain file" : "input missing");
     return false;
 }
 
@@ -289,9 +299,6 @@ void ImageCompressCore::start(const ToolCommand& command, const QString& writes)
     if (m_ending->isOver())
         return;
     m_toolOutput = writes;
-    // pngquant and convert write intermediate files, which go at any end anyway.
-    if (writes == m_outPath)
-        m_ending->writerStarts(m_tool);
     m_tool->setTimeLimit(m_timeLimitMs);
     m_tool->start(command);
 }
@@ -318,31 +325,23 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
         m_ending->fail("no output " + m_toolOutput);
         return;
     }
-    // pngquant's and convert's results come out of the temporary folder onto the output's name,
-    // replacing an older file of the name only once they are whole.
-    if (!m_tempOutPath.isEmpty() && !placeOutput(m_tempOutPath, false))
-        return;
-    if (!m_convertOutPath.isEmpty() && !placeOutput(m_convertOutPath, true))
-        return;
-
-    // A picture kept in its format comes back no larger than it was given; a BMP kept as a JPEG under
-    // its ".bmp" name that is not smaller is replaced by the real BMP.
-    m_settler->settle("image", m_inPath, m_outPath);
-}
-
-bool ImageCompressCore::placeOutput(const QString& written, bool move)
-{
-    m_ending->outputWriteStarts();
-    if (move ? FilePlacement::move(written, m_outPath) : FilePlacement::copy(written, m_outPath))
-        return true;
-    m_ending->fail(QString("cannot %1 %2 to %3").arg(move ? "move" : "copy", written, m_outPath));
-    return false;
+    // Every tool writes into the temporary folder: the result takes the output's name only once it is
+    // whole, and one kept in its format comes back no larger than it was given (a BMP kept as a JPEG
+    // under its ".bmp" name that is not smaller is replaced by the real BMP).
+    const QString input = m_inPath;
+    const int frames = m_inputFrames;
+    const QSize size = m_resultSize;
+    const bool animated = QFileInfo(m_toolOutput).suffix() == "gif";
+    m_settler->settle(
+        "image", input, m_toolOutput, m_outPath, [animated, frames, size](const QString& written) {
+            return animated ? ResultCheck::gif(written, frames) : ResultCheck::picture(written, size);
+        });
 }
 
 void ImageCompressCore::onSettled(const SmallerResult& result)
 {
     if (result.failed()) {
-        m_ending->fail("cannot copy the input to " + m_outPath);
+        m_ending->fail(result.failure());
         return;
     }
     m_ending->succeed(float(result.rate()));

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPair>
+#include <QSize>
 #include <QString>
 
 #include "ToolProcess.h"
@@ -24,16 +25,17 @@ extern const QString g_gifsiclePath;
 // Compresses one PNG, JPG, BMP or GIF file through pngquant, convert or gifsicle, first resizing it
 // into the program's own temporary folder (TempFolder) when a size is set. While the tool runs a
 // one-second timer steps a notional progress; the end is one report (JobEnding): (1.0, true, output,
-// output size / input size) when the tool wrote its result, (-1.0, false, "", 0.0) with the log line
-// "image compress fail <input>: <reason>" when it did not. A result that keeps the input's format and is not
-// smaller than the input is replaced by a copy of the input (SmallerResult) and reported with rate 1.0; a
-// picture made into a JPG stays as made. The output path comes from OutputPaths, so no two files of a run
-// share one. pngquant and convert write into the temporary folder under the engine's own numbered
-// names, and convert reads a link of such a name, so no file name is ever read as the tool's own
-// syntax; gifsicle writes the output itself. Whatever the end, the job's intermediate files (scaled
-// copy, link, the tools' results) are removed; a failed job removes only what it wrote at the output
-// (an earlier result it never replaced stays). cancel(), the destructor and RunningTools::endAll end a
-// running job at once the same way and send no further report.
+// output size / input size) when the tool wrote a whole result (ResultCheck: every frame of a GIF, a
+// JPG or PNG at its size), (-1.0, false, "", 0.0) with the log line "image compress fail <input>:
+// <reason>" when it did not, or when the input is missing or not a plain file. A result that keeps
+// the input's format and is not smaller than the input is replaced by a copy of the input
+// (SmallerResult) and reported with rate 1.0; a picture made into a JPG stays as made. The output
+// path comes from OutputPaths. Every tool writes into the temporary folder under the engine's own
+// numbered names, and convert reads a link of such a name, so no file name is ever read as the tool's
+// own syntax; only a whole result takes the output's name, so a failed or ended job leaves the output
+// as it was. Whatever the end, the job's intermediate files (scaled copy, link, the tools' results)
+// are removed. cancel(), the destructor and RunningTools::endAll end a running job at once the same
+// way and send no further report.
 class ImageCompressCore : public QObject
 {
     Q_OBJECT
@@ -71,7 +73,6 @@ private:
     bool tempFolderReady();
     QString numberedTempPath(const QString& suffix) const;
     QString convertInput(const QString& inPath);
-    bool placeOutput(const QString& written, bool move);
     void onSettled(const SmallerResult& result);
     void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
     void start(const ToolCommand& command, const QString& writes);
@@ -80,7 +81,6 @@ private:
 
     QString m_pngquantPath;
     QString m_convertPath;
-    QString m_tempOutPath;
     ToolProcess* m_tool;
     QString m_inPath;
     QString m_outPath;
@@ -95,6 +95,7 @@ private:
     JobEnding* m_ending;
     ImageScale* m_scale;      // the running resize, if any
     ResultSettler* m_settler; // the last step: never larger than the input
-    QString m_convertOutPath; // convert's result, before it takes the output's name
-    QString m_toolOutput;     // the file the running tool writes
+    QString m_toolOutput;     // the file the running tool writes, in the temporary folder
+    QSize m_resultSize;       // the size of a whole result
+    int m_inputFrames = 1;    // the frames of the input, which a whole GIF result keeps
 };

@@ -66,6 +66,16 @@ QStringList queryValues(const QString& path, MediaInfoDLL::stream_t stream,
     return values;
 }
 
+int streamCount(const QString& path, MediaInfoDLL::stream_t stream)
+{
+    const Utf8CharacterType utf8;
+    MediaInfo info;
+    info.Open(path.toStdWString());
+    const size_t count = info.Count_Get(stream);
+    info.Close();
+    return int(count);
+}
+
 bool streamForKind(int kind, MediaInfoDLL::stream_t* stream)
 {
     if (kind == 0)
@@ -111,4 +121,14 @@ bool isHevc(const QString& path)
 int getFrameCount(const QString& path)
 {
     return queryValues(path, MediaInfoDLL::Stream_Video, {L"FrameCount"}).at(0).toInt(nullptr, 10);
+}
+
+int getVideoStreamCount(const QString& path)
+{
+    return streamCount(path, MediaInfoDLL::Stream_Video);
+}
+
+int getAudioStreamCount(const QString& path)
+{
+    return streamCount(path, MediaInfoDLL::Stream_Audio);
 }

@@ -17,3 +17,6 @@ QString getMediaFormat(const QString& path, int kind);
 bool isHevc(const QString& path);
 // Number of frames of video stream 0.
 int getFrameCount(const QString& path);
+// Number of video streams and of audio streams; 0 and 0 when the file cannot be read.
+int getVideoStreamCount(const QString& path);
+int getAudioStreamCount(const QString& path);

@@ -5,11 +5,11 @@
 #include <QRegExp>
 #include <QTemporaryDir>
 
-#include "FileState.h"
 #include "JobEnding.h"
 #include "PDFCompressTask.h"
 #include "PathManager.h"
 #include "QPdfDocument.h"
+#include "ResultCheck.h"
 #include "ResultSettler.h"
 #include "SmallerResult.h"
 #include "ThreadPool.h"
@@ -89,6 +89,11 @@ QPair<int, int> PDFCompressCore::rangeOf(int index, int pagesPerTask, int pageCo
 
 void PDFCompressCore::start()
 {
+    const QFileInfo input(m_inputPath);
+    if (input.exists() && !input.isFile()) { // MuPDF would wait on a pipe for ever
+        m_ending->fail("the input is not a plain file");
+        return;
+    }
     QPdfDocument document(m_inputPath, nullptr);
     if (!document.open()) {
         m_ending->fail("cannot open the document");
@@ -149,6 +154,7 @@ void PDFCompressCore::onSplitFinished()
 
 void PDFCompressCore::merge()
 {
+    m_merged = m_workDir + "/merged.pdf";
     m_merge = new ToolProcess(this);
     m_merge->setTimeLimit(kMergeBaseTimeoutMs + kMergePerPageTimeoutMs * m_pageCount);
     connect(m_merge, &ToolProcess::ended, this, [this](ToolProcess::End end) {
@@ -167,14 +173,12 @@ void PDFCompressCore::merge()
     text += " -input=\"";
     text += m_partPaths.join('*');
     text += '"';
-    text += QString(" -output=\"%1\"").arg(m_outputPath);
+    text += QString(" -output=\"%1\"").arg(m_merged);
     ToolCommand command(
-        tool, {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_outputPath}, text);
-    // The document tool writes the merged file in its temporary folder, pointed at the job's own, and
-    // moves it into place when complete (across file systems through "<output>.<its pid>.tmp").
+        tool, {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_merged}, text);
+    // The document tool merges into the work folder, its temporary folder too; the merged file takes
+    // the output's name once it is whole.
     command.setTempFolder(m_workDir);
-    m_ending->writerStarts(m_merge);
-    m_outputBefore = FileState::of(m_outputPath);
     m_merge->start(command);
 }
 
@@ -192,19 +196,21 @@ void PDFCompressCore::onMergeFinished()
         m_ending->fail(QString("the merge failed (exit code %1) %2").arg(process->exitCode()).arg(reason));
         return;
     }
-    // A file that an earlier run left at the output must not pass for this run's result.
-    if (QFileInfo(m_outputPath).size() <= 0 || FileState::of(m_outputPath) == m_outputBefore) {
+    if (QFileInfo(m_merged).size() <= 0) {
         m_ending->fail("the merge wrote no output");
         return;
     }
-    // A result that is not smaller is worth nothing: the input goes back as it was.
-    m_settler->settle("pdf", m_inputPath, m_outputPath);
+    // A whole PDF takes the output's name; one that is not smaller is worth nothing: the input goes
+    // back as it was.
+    const int pages = m_pageCount;
+    m_settler->settle("pdf", m_inputPath, m_merged, m_outputPath,
+                      [pages](const QString& merged) { return ResultCheck::pdf(merged, pages); });
 }
 
 void PDFCompressCore::onSettled(const SmallerResult& result)
 {
     if (result.failed()) {
-        m_ending->fail("cannot copy the input to " + m_outputPath);
+        m_ending->fail(result.failure());
         return;
     }
     m_ending->succeed((float)result.rate());

@@ -8,8 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "FileState.h"
-
 class JobEnding;
 class ResultSettler;
 class SmallerResult;
@@ -21,13 +19,14 @@ class ToolProcess;
 // the document tool, then merges the compressed parts into the output with one more tool run.
 // Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then, once
 // (JobEnding), (1.0, true, output, rate) or (-1.0, false, "", 0.0) with the log line
-// "pdf compress fail <input>: <reason>". A result that would not be smaller than the input is a copy
-// of the input, with rate 1.0. The split and part files (named by the range's index) and the document
-// tool's own temporary files live in a work folder of the engine's own, which goes when the job ends,
-// whatever the end. cancel(), the destructor and RunningTools::endAll end the job at once: running
-// ranges and the merge are killed, waiting ranges never start, the work folder and whatever the merge
-// wrote at the output go, and no further report follows. A failed job leaves an earlier result that
-// the merge never replaced as it was.
+// "pdf compress fail <input>: <reason>" (an input that is not a plain file fails before it is
+// opened). A result that would not be smaller than the input is a copy of the input, with rate 1.0.
+// The split and part files (named by the range's index), the merged file and the document tool's own
+// temporary files live in a work folder of the engine's own, which goes when the job ends, whatever
+// the end; the merged file takes the output's name only once it is whole (ResultCheck::pdf: complete,
+// with every page). cancel(), the destructor and RunningTools::endAll end the job at once: running
+// ranges and the merge are killed, waiting ranges never start, the work folder goes, and no further
+// report follows. A failed or ended job leaves the output as it was.
 class PDFCompressCore : public QObject
 {
     Q_OBJECT
@@ -79,6 +78,6 @@ private:
     ToolProcess* m_merge;
     JobEnding* m_ending;
     ResultSettler* m_settler;
-    FileState m_outputBefore; // the output when the merge started
+    QString m_merged; // where the merge writes, in the work folder
     QList<std::weak_ptr<PDFCompressTask>> m_tasks;
 };

@@ -11,8 +11,11 @@
 #include "JsonParsing.h"
 #include "MediaInfoQueries.h"
 #include "OutputPaths.h"
+#include "PlatformConstants.h"
+#include "ResultCheck.h"
 #include "ResultSettler.h"
 #include "SmallerResult.h"
+#include "TempFolder.h"
 #include "Tool.h"
 
 namespace
@@ -124,7 +127,7 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
                                     const VideoCompressParam& param)
 {
     m_totalFrames = getFrameCount(inPath);
-    const QString outPath = OutputPaths::claim(outDir + outputName(inPath, toMp4));
+    const QString outPath = OutputPaths::claim(outDir + outputName(inPath, toMp4), inPath);
     m_inPath = inPath;
     m_outPath = outPath;
     m_ending->setInput(inPath);
@@ -136,15 +139,37 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     }
     if (!QFile::exists(inPath)) {
         Tool::writeLog("file not exist");
-        // Told after the call has returned, as every other end of a run is.
-        QTimer::singleShot(0, this, [this] { m_ending->fail("input missing"); });
+        failLater("input missing");
         return outPath;
     }
+    if (!QFileInfo(inPath).isFile()) { // a pipe or a device would hold ffmpeg, and never end
+        failLater("the input is not a plain file");
+        return outPath;
+    }
+    // ffmpeg writes under a name of the job's own; the result takes the output's name once it is whole.
+    const QString folder = TempFolder::jobFolder("video");
+    if (folder.isEmpty()) {
+        failLater("cannot make a folder in " + PlatformConstants::tempFolder());
+        return outPath;
+    }
+    m_ending->addIntermediate(folder);
+    m_written = folder + "/video." + QFileInfo(outPath).suffix().toLower();
     const ToolCommand command =
-        ffmpegCommand(m_ffmpegPath, inPath, outPath, codecFor(inPath, toMp4), param.crf, targetSize(param));
-    m_ending->writerStarts(m_ffmpeg);
+        ffmpegCommand(m_ffmpegPath, inPath, m_written, codecFor(inPath, toMp4), param.crf, targetSize(param));
     m_ffmpeg->start(command);
     return outPath;
+}
+
+int VideoCompressCore::keptAudioStreams(const QString& inPath)
+{
+    // Without a choice of its own ffmpeg keeps one audio stream, when there is one.
+    return qMin(getAudioStreamCount(inPath), 1);
+}
+
+void VideoCompressCore::failLater(const QString& reason)
+{
+    // Told after the call has returned, as every other end of a run is.
+    QTimer::singleShot(0, this, [this, reason] { m_ending->fail(reason); });
 }
 
 VideoInfo VideoCompressCore::videoInfo(const QString& path)
@@ -276,14 +301,19 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
         return;
     }
 
-    // A video kept in its container comes back no larger than it was given.
-    m_settler->settle("video", m_inPath, m_outPath);
+    // A whole video takes the output's name; one kept in its container comes back no larger than it
+    // was given.
+    const QString input = m_inPath;
+    const int audioStreams = keptAudioStreams(input);
+    m_settler->settle("video", input, m_written, m_outPath, [input, audioStreams](const QString& written) {
+        return ResultCheck::video(written, input, audioStreams);
+    });
 }
 
 void VideoCompressCore::onSettled(const SmallerResult& result)
 {
     if (result.failed()) {
-        m_ending->fail("cannot copy the input to " + m_outPath);
+        m_ending->fail(result.failure());
         return;
     }
     m_ending->succeed(static_cast<float>(result.rate()), progressFor(m_endFrame, true));

@@ -21,17 +21,18 @@ extern QString g_infoJsonPath;
 // Compresses one video through ffmpeg (constant-rate factor, scale filter, "-progress pipe:1")
 // and turns ffmpeg's progress blocks into Progress reports; also reads a video's facts.
 //
-// A missing input is logged ("file not exist") and reported as a failure without starting ffmpeg.
-// Reports: one (frame / frames, false, output, 0) per progress block, then exactly one final
-// report (JobEnding): (frame ratio, true, output, output size / input size) when ffmpeg has printed
-// its end block and exited cleanly, or (-1, false, "", 0) with the log line "video compress fail
-// <input>: <reason>" when it could not start, said "Error initializing", failed, crashed or stayed
-// silent for too long; ffmpeg is then stopped. A video kept in its container whose result is not
-// smaller than the input gets a copy of the input instead (SmallerResult), reported with rate 1.0; one
-// made into an MP4 from another container stays as made. A failed run removes only what ffmpeg wrote. The
-// output path comes from OutputPaths, so no two files of a run share one. cancel(), the destructor and
-// RunningTools::endAll end a running ffmpeg at once, remove its partial output and send no further
-// report.
+// A missing input is logged ("file not exist") and reported as a failure without starting ffmpeg, and
+// so is an input that is not a plain file. Reports: one (frame / frames, false, output, 0) per
+// progress block, then exactly one final report (JobEnding): (frame ratio, true, output, output size /
+// input size) when ffmpeg has printed its end block and exited cleanly and its result is whole
+// (ResultCheck::video), or (-1, false, "", 0) with the log line "video compress fail <input>: <reason>"
+// when it could not start, said "Error initializing", failed, crashed, stayed silent for too long or
+// left an incomplete result; ffmpeg is then stopped. ffmpeg writes into a folder of the job's own,
+// and only a whole result takes the output's name, so a failed or ended job leaves the output as it
+// was. A video kept in its container whose result is not smaller than the input gets a copy of the
+// input instead (SmallerResult), reported with rate 1.0; one made into an MP4 from another container
+// stays as made. The output path comes from OutputPaths. cancel(), the destructor and
+// RunningTools::endAll end a running ffmpeg at once, remove its files and send no further report.
 class VideoCompressCore : public QObject
 {
     Q_OBJECT
@@ -59,6 +60,9 @@ public:
     static ToolCommand ffmpegCommand(const QString& ffmpegPath, const QString& inPath, const QString& outPath,
                                      const QString& codec, int crf, const QSize& size);
 
+    // How many audio streams the result of `inPath` keeps.
+    static int keptAudioStreams(const QString& inPath);
+
     // How long ffmpeg may stay silent before it is taken as hung and stopped (default two minutes).
     void setStallTimeout(int milliseconds);
 
@@ -81,6 +85,7 @@ private:
     float progressFor(int frame, bool finished) const;
     void onFfmpegEnded(ToolProcess::End end, int exitCode);
     void onSettled(const SmallerResult& result);
+    void failLater(const QString& reason);
     void stopTools();
 
     QString m_ffmpegPath;
@@ -88,6 +93,7 @@ private:
     bool m_done = false;
     QString m_inPath;
     QString m_outPath;
+    QString m_written; // where ffmpeg writes, in the job's own folder
     int m_totalFrames = 0;
 
     JobEnding* m_ending = nullptr;

@@ -179,13 +179,17 @@ void MainWidget::addRowToKind(QListWidgetItem* item, ListItemWidget* row, const 
     m_rows[kind].append(row);
 }
 
-void MainWidget::addFile(const QString& path)
+void MainWidget::addFile(const QString& given)
 {
+    // A relative path (from the command line) would mean another file once the working folder changes,
+    // and could read as a tool's own syntax ("concat:x.mp4").
+    const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
     const QFileInfo info(path);
     const QString suffix = info.suffix();
     // A suffix of another kind (a name typed into the dialog, a command-line path) would leave a row
-    // in this list whose queue entry sits in another kind's queue.
-    if (kindOfSuffix(suffix) != m_kind) {
+    // in this list whose queue entry sits in another kind's queue. Only plain files are taken: a pipe
+    // or a device would hold whatever reads it.
+    if (kindOfSuffix(suffix) != m_kind || !info.isFile()) {
         showUnsupportedFormat();
         return;
     }

@@ -285,7 +285,8 @@ void MainWidget::compressPDF(const QString& path, int* index)
     auto* engine = new DocCompressCore(compressionTool, docTool, this);
     m_running.insert(row, engine);
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
-    const QString output = OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).fileName());
+    const QString output =
+        OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).fileName(), path);
     int quality = ui.rbMin->isChecked() ? 10 : 90;
     // The document tool takes 1 to 100; the field lets three digits through, as the image quality's.
     if (!ui.lineEditQuality_2->text().isEmpty())
@@ -313,7 +314,7 @@ void MainWidget::compressOffice(const QString& path, int* index, int kind, const
     m_running.insert(row, engine);
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
     const QString output =
-        OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension);
+        OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension, path);
     if (ui.rbMax->isChecked())
         engine->compress(path, output, ClarityFirst);
     else if (ui.rbMin->isChecked())

@@ -1,7 +1,15 @@
 #include <QDir>
 #include <QtTest>
 
+#include "JsonParsing.h"
 #include "OutputPaths.h"
+#include "TestFolder.h"
+
+namespace
+{
+// An input that is not on the disk: nothing is recorded for it.
+const QString kInput = "/in/x.png";
+} // namespace
 
 // The output paths of one run: a free path stays as it is, a taken one gets a number before its
 // extension, and no output takes the path of a queued input.
@@ -18,6 +26,8 @@ private slots:
     void samePathWrittenDifferentlyIsOnePath();
     void resetStartsANewRun();
     void releasedPathIsGivenAgain();
+    void fileThereIsReplacedOnlyWhenRecordedForTheInput_data();
+    void fileThereIsReplacedOnlyWhenRecordedForTheInput();
 };
 
 void TestOutputPaths::init()
@@ -54,54 +64,118 @@ void TestOutputPaths::numbered()
 void TestOutputPaths::clashesGetTheNextFreeNumber()
 {
     // "x.1.png" and "x.2.png" both want "c_x.png"; a third, "x.3.png", wants it too.
-    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x.png"));
-    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x_2.png"));
-    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x_3.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x.png", kInput), QString("/out/c_x.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x.png", kInput), QString("/out/c_x_2.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x.png", kInput), QString("/out/c_x_3.png"));
     // A name that happens to be a numbered one is taken in its own right.
-    QCOMPARE(OutputPaths::claim("/out/c_x_4.png"), QString("/out/c_x_4.png"));
-    QCOMPARE(OutputPaths::claim("/out/c_x.png"), QString("/out/c_x_5.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x_4.png", kInput), QString("/out/c_x_4.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_x.png", kInput), QString("/out/c_x_5.png"));
     // Other names and other folders are not touched.
-    QCOMPARE(OutputPaths::claim("/out/c_y.png"), QString("/out/c_y.png"));
-    QCOMPARE(OutputPaths::claim("/other/c_x.png"), QString("/other/c_x.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_y.png", kInput), QString("/out/c_y.png"));
+    QCOMPARE(OutputPaths::claim("/other/c_x.png", kInput), QString("/other/c_x.png"));
 }
 
 void TestOutputPaths::queuedInputsAreNeverGiven()
 {
     // "a.png" and "c_a.png" are both queued: a.png's output would replace the other input.
     OutputPaths::protect({"/in/a.png", "/in/c_a.png", "/in/c_a_2.png"});
-    QCOMPARE(OutputPaths::claim("/in/c_a.png"), QString("/in/c_a_3.png"));
-    QCOMPARE(OutputPaths::claim("/in/c_c_a.png"), QString("/in/c_c_a.png"));
+    QCOMPARE(OutputPaths::claim("/in/c_a.png", kInput), QString("/in/c_a_3.png"));
+    QCOMPARE(OutputPaths::claim("/in/c_c_a.png", kInput), QString("/in/c_c_a.png"));
 }
 
 void TestOutputPaths::samePathWrittenDifferentlyIsOnePath()
 {
     const QString current = QDir::currentPath();
-    QCOMPARE(OutputPaths::claim(current + "/sub/../c_z.png"), current + "/sub/../c_z.png");
-    QCOMPARE(OutputPaths::claim(current + "//c_z.png"), current + "//c_z_2.png");
-    QCOMPARE(OutputPaths::claim("c_z.png"), QString("c_z_3.png"));
+    QCOMPARE(OutputPaths::claim(current + "/sub/../c_z.png", kInput), current + "/sub/../c_z.png");
+    QCOMPARE(OutputPaths::claim(current + "//c_z.png", kInput), current + "//c_z_2.png");
+    QCOMPARE(OutputPaths::claim("c_z.png", kInput), QString("c_z_3.png"));
     // This file system tells case apart.
-    QCOMPARE(OutputPaths::claim(current + "/C_Z.png"), current + "/C_Z.png");
+    QCOMPARE(OutputPaths::claim(current + "/C_Z.png", kInput), current + "/C_Z.png");
 }
 
 void TestOutputPaths::resetStartsANewRun()
 {
     OutputPaths::protect({"/in/a.png"});
-    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_a.png", kInput), QString("/out/c_a.png"));
     OutputPaths::reset();
     // The next run writes its results under the same names again.
-    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
-    QCOMPARE(OutputPaths::claim("/in/a.png"), QString("/in/a.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_a.png", kInput), QString("/out/c_a.png"));
+    QCOMPARE(OutputPaths::claim("/in/a.png", kInput), QString("/in/a.png"));
 }
 
 void TestOutputPaths::releasedPathIsGivenAgain()
 {
-    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
-    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a_2.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_a.png", kInput), QString("/out/c_a.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_a.png", kInput), QString("/out/c_a_2.png"));
     // A job that writes its output again gives its name back first and gets the same name.
     OutputPaths::release("/out/c_a.png");
-    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_a.png", kInput), QString("/out/c_a.png"));
     // The other job keeps its own name: the next one is still numbered past it.
-    QCOMPARE(OutputPaths::claim("/out/c_a.png"), QString("/out/c_a_3.png"));
+    QCOMPARE(OutputPaths::claim("/out/c_a.png", kInput), QString("/out/c_a_3.png"));
+}
+
+void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput_data()
+{
+    QTest::addColumn<QString>("there");    // what is at "out/c_a.png": "file", "dangling link", "folder"
+    QTest::addColumn<QString>("recorded"); // which input history.json gives it as output of, if any
+    QTest::addColumn<QString>("spelled");  // the output folder as the claim spells it
+    QTest::addColumn<bool>("replaced");
+
+    QTest::newRow("the user's own file") << "file"
+                                         << ""
+                                         << "out" << false;
+    QTest::newRow("the earlier result of this input") << "file"
+                                                      << "in/a.png"
+                                                      << "out" << true;
+    QTest::newRow("recorded through a link to the folder") << "file"
+                                                           << "in/a.png"
+                                                           << "link-to-out" << true;
+    QTest::newRow("input recorded through a link to its folder") << "file"
+                                                                 << "link-to-in/a.png"
+                                                                 << "out" << true;
+    QTest::newRow("the result of another input") << "file"
+                                                 << "in/a.jpg"
+                                                 << "out" << false;
+    QTest::newRow("a dangling link") << "dangling link"
+                                     << ""
+                                     << "out" << false;
+    QTest::newRow("a folder, even one recorded") << "folder"
+                                                 << "in/a.png"
+                                                 << "out" << false;
+}
+
+void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput()
+{
+    QFETCH(QString, there);
+    QFETCH(QString, recorded);
+    QFETCH(QString, spelled);
+    QFETCH(bool, replaced);
+
+    TestFolder folder; // current: history.json is read from here
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkpath("in") && QDir(folder.path()).mkpath("out"));
+    QVERIFY(QFile::link(folder.filePath("out"), folder.filePath("link-to-out")));
+    QVERIFY(QFile::link(folder.filePath("in"), folder.filePath("link-to-in")));
+    for (const QString name : {"in/a.png", "in/a.jpg"}) {
+        QFile input(folder.filePath(name));
+        QVERIFY(input.open(QIODevice::WriteOnly) && input.write("picture") > 0);
+    }
+    const QString result = folder.filePath("out/c_a.png");
+    if (there == "file") {
+        QFile file(result);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("someone's") > 0);
+    } else if (there == "dangling link") {
+        QVERIFY(QFile::link(folder.filePath("nowhere.png"), result));
+    } else {
+        QVERIFY(QDir().mkpath(result));
+    }
+    QVERIFY(JsonParsing::initHistory());
+    if (!recorded.isEmpty())
+        QVERIFY(JsonParsing::addHistory(1, "2026-01-01", folder.filePath(recorded), result));
+
+    const QString wanted = folder.filePath(spelled + "/c_a.png");
+    const QString expected = replaced ? wanted : folder.filePath(spelled + "/c_a_2.png");
+    QCOMPARE(OutputPaths::claim(wanted, folder.filePath("in/a.png")), expected);
 }
 
 QTEST_GUILESS_MAIN(TestOutputPaths)

@@ -23,7 +23,7 @@ private slots:
     void sameFormat();
     void settle_data();
     void settle();
-    void failedCopyLeavesNothing();
+    void failedCopyKeepsTheEarlierResult();
     void oneFileAsBothIsLeftAlone();
 
 private:
@@ -143,9 +143,12 @@ void SmallerResultTest::settle()
         inputBytes[i] = char(i * 31 % 251);
     const QByteArray outputBytes(outputSize, 'o');
     QVERIFY(write(path(input), inputBytes));
-    QVERIFY(write(path(output), outputBytes));
+    QVERIFY(QDir(m_dir->path()).mkpath("job"));
+    const QString written = path("job/written." + QFileInfo(output).suffix());
+    QVERIFY(write(written, outputBytes));
+    QVERIFY(write(path(output), "an earlier result"));
 
-    const SmallerResult result = SmallerResult::settle("image", path(input), path(output));
+    const SmallerResult result = SmallerResult::settle("image", path(input), written, path(output));
     QCOMPARE(result.outcome(), outcome);
     QVERIFY(!result.failed());
     if (outcome == SmallerResult::Outcome::Copied) {
@@ -161,23 +164,28 @@ void SmallerResultTest::settle()
         QCOMPARE(read(path(output)), outputBytes);
         QCOMPARE(TestEnv::logLines(), QStringList());
     }
-    // The input is untouched, and no passing file stays beside the output.
+    // The input is untouched, the written file is gone, and no passing file stays beside the output.
     QCOMPARE(read(path(input)), inputBytes);
+    QVERIFY(!QFileInfo::exists(written));
     QStringList expected{input, output};
     expected.sort();
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), expected);
 }
 
-void SmallerResultTest::failedCopyLeavesNothing()
+void SmallerResultTest::failedCopyKeepsTheEarlierResult()
 {
     // The input went while the tool ran: there is nothing to compare with, nor to copy.
-    QVERIFY(write(path("c_x.png"), QByteArray(500, 'o')));
-    const SmallerResult result = SmallerResult::settle("image", path("x.png"), path("c_x.png"));
+    QVERIFY(write(path("c_x.png"), "an earlier result"));
+    QVERIFY(write(path("written.png"), QByteArray(500, 'o')));
+    const SmallerResult result =
+        SmallerResult::settle("image", path("x.png"), path("written.png"), path("c_x.png"));
     QVERIFY(result.failed());
     QCOMPARE(result.outcome(), SmallerResult::Outcome::Failed);
     QCOMPARE(result.rate(), 0.0);
-    QVERIFY(!QFileInfo::exists(path("c_x.png")));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(result.failure(), "cannot copy the input to " + path("c_x.png"));
+    QCOMPARE(read(path("c_x.png")), QByteArray("an earlier result"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"c_x.png", "written.png"}));
     // The caller tells the failure in its own words.
     QCOMPARE(TestEnv::logLines(), QStringList());
 }
@@ -186,9 +194,10 @@ void SmallerResultTest::oneFileAsBothIsLeftAlone()
 {
     const QByteArray bytes(700, 'x');
     QVERIFY(write(path("x.pdf"), bytes));
-    const SmallerResult result = SmallerResult::settle("pdf", path("x.pdf"), m_dir->path() + "/./x.pdf");
-    QCOMPARE(result.outcome(), SmallerResult::Outcome::AsMade);
-    QCOMPARE(result.rate(), 1.0);
+    QVERIFY(write(path("written.pdf"), "small"));
+    const SmallerResult result =
+        SmallerResult::settle("pdf", path("x.pdf"), path("written.pdf"), m_dir->path() + "/./x.pdf");
+    QCOMPARE(result.outcome(), SmallerResult::Outcome::Failed);
     QCOMPARE(read(path("x.pdf")), bytes);
     QCOMPARE(TestEnv::logLines(), QStringList());
 }

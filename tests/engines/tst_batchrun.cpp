@@ -195,7 +195,7 @@ QString TestBatchRun::startPdf(const QString& input, Outcome* outcome)
                 outcome->output = path;
             });
     const QString output =
-        OutputPaths::claim(QFileInfo(input).absolutePath() + "/c_" + QFileInfo(input).fileName());
+        OutputPaths::claim(QFileInfo(input).absolutePath() + "/c_" + QFileInfo(input).fileName(), input);
     engine->compressPdf(input, output, 50);
     return output;
 }

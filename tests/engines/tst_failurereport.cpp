@@ -12,6 +12,8 @@
 
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
+#include "JsonParsing.h"
+#include "Kind.h"
 #include "OutputPaths.h"
 #include "PDFCompressCore.h"
 #include "PdfFactory.h"
@@ -57,6 +59,7 @@ void TestFailureReport::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     TestEnv::isolate(m_dir);
+    QVERIFY(QDir::setCurrent(m_dir.path())); // the history is kept here
     VX_REQUIRE_TOOL("ffmpeg");
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
     QVERIFY(QDir().mkpath(m_dir.path() + "/out"));
@@ -207,12 +210,14 @@ void TestFailureReport::failureKeepsAnEarlierResult()
     } else {
         QVERIFY(SampleFiles::makeCorrupt(input));
     }
-    // What an earlier run made of the file: the job never gets as far as writing over it.
+    // What an earlier run made of the file, as the history records it: the job is to replace it, but
+    // never gets as far as that.
     const QString earlier = folder + "c_" + file;
     QFile result(earlier);
     QVERIFY(result.open(QIODevice::WriteOnly));
     QVERIFY(result.write("the earlier result") > 0);
     result.close();
+    QVERIFY(JsonParsing::initHistory() && JsonParsing::addHistory(Kind::Image, "2026-01-01", input, earlier));
 
     const Job job = start(engine, input, folder, pdfQuality);
     QTRY_VERIFY_WITH_TIMEOUT(!job.spy->isEmpty() && ProgressReport::isFinal(job.spy->last()), 60000);

@@ -1,7 +1,8 @@
 // Jobs that end before their time, through the real engines and tools: ended by the program's
 // close (RunningTools::endAll), by their engine going, by the pool's stop, by a kill from outside
 // or by a time-out. Each is over at once, leaves no tool running, no partial output and no
-// intermediate file, never touches its input, and sends no report after it was ended.
+// intermediate file, never touches its input or the earlier result of a run before, and sends no
+// report after it was ended.
 //
 // The tools of a job are held still (SIGSTOP) or sleep for a minute before the job is ended, so
 // none can end by itself: whatever ends them is the code under test, and every wait below is for an
@@ -29,6 +30,8 @@
 #include "DocConvert.h"
 #include "FrozenProcesses.h"
 #include "ImageCompressCore.h"
+#include "JsonParsing.h"
+#include "Kind.h"
 #include "OutputPaths.h"
 #include "PathManager.h"
 #include "PdfFactory.h"
@@ -52,6 +55,18 @@ QByteArray bytesOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// An earlier run's result of `input` at `output`, as the history records it; returns its bytes.
+QByteArray recordEarlierResult(const QString& input, const QString& output)
+{
+    const QByteArray bytes = "the result of an earlier run of " + input.toUtf8();
+    QFile file(output);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QByteArray();
+    if (!JsonParsing::initHistory() || !JsonParsing::addHistory(Kind::Image, "2026-01-01", input, output))
+        return QByteArray();
+    return bytes;
 }
 
 // The process id at the start of the first "pid: arguments" line that mentions `text` and `also`.
@@ -124,14 +139,14 @@ private slots:
 
     void longPdfEndsAtOnce_data();
     void longPdfEndsAtOnce();
-    void pdfEndedDuringItsMergeLeavesOnlyTheInput_data();
-    void pdfEndedDuringItsMergeLeavesOnlyTheInput();
+    void pdfEndedDuringItsMergeKeepsTheEarlierResult_data();
+    void pdfEndedDuringItsMergeKeepsTheEarlierResult();
     void garbageLegacyDocumentFailsFast();
     void conversionTimedOutLeavesNothing();
     void conversionEndedLeavesNothing_data();
     void conversionEndedLeavesNothing();
-    void endedVideoLeavesNoOutput_data();
-    void endedVideoLeavesNoOutput();
+    void endedVideoKeepsTheEarlierResult_data();
+    void endedVideoKeepsTheEarlierResult();
     void endedImageJobLeavesNothing_data();
     void endedImageJobLeavesNothing();
     void endedDocumentCompressionLeavesNothing();
@@ -155,6 +170,7 @@ void TestJobEnding::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     TestEnv::isolate(m_dir);
+    QVERIFY(QDir::setCurrent(m_dir.path())); // the history is kept here
     VX_REQUIRE_TOOL("soffice");
     VX_REQUIRE_TOOL("ffmpeg");
     VX_REQUIRE_TOOL("pngquant");
@@ -291,20 +307,22 @@ void TestJobEnding::longPdfEndsAtOnce()
     QVERIFY(barrier.allHeld());
 }
 
-void TestJobEnding::pdfEndedDuringItsMergeLeavesOnlyTheInput_data()
+void TestJobEnding::pdfEndedDuringItsMergeKeepsTheEarlierResult_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("the engine goes") << "destroyed";
     QTest::newRow("the program closes") << "endAll";
 }
 
-void TestJobEnding::pdfEndedDuringItsMergeLeavesOnlyTheInput()
+void TestJobEnding::pdfEndedDuringItsMergeKeepsTheEarlierResult()
 {
     QFETCH(QString, how);
     const QString folder = m_dir.path() + "/merge " + how;
     QVERIFY(QDir().mkpath(folder));
     const QString input = folder + "/manual.pdf";
     QVERIFY(QFile::copy(m_longPdf, input));
+    const QByteArray earlier = recordEarlierResult(input, folder + "/c_manual.pdf");
+    QVERIFY(!earlier.isEmpty());
     auto engine = std::make_unique<DocCompressCore>(PlatformConstants::compressionToolPath(),
                                                     PlatformConstants::docToolPath(false), nullptr);
     QSignalSpy spy(engine.get(), &DocCompressCore::sig_sendProgress);
@@ -316,7 +334,7 @@ void TestJobEnding::pdfEndedDuringItsMergeLeavesOnlyTheInput()
     // Ended once the merge has begun to write (beside the output, or in the job's work folder), with
     // no event handled in between, so that the merge's end cannot come first.
     const auto writing = [&] {
-        return QDir(folder).entryList(QDir::Files | QDir::Hidden).size() > 1 ||
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden).size() > 2 ||
                TestEnv::entriesUnder(PathManager::instance()->tempDir())
                        .filter(QRegExp("/saved\\.pdf$"))
                        .size() > 0;
@@ -333,8 +351,9 @@ void TestJobEnding::pdfEndedDuringItsMergeLeavesOnlyTheInput()
 
     verifyNothingLeft();
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList{"manual.pdf"});
+             QStringList({"c_manual.pdf", "manual.pdf"}));
     QCOMPARE(bytesOf(input), bytesOf(m_longPdf));
+    QCOMPARE(bytesOf(folder + "/c_manual.pdf"), earlier);
     if (engine)
         QVERIFY(!ProgressReport::hasFinal(spy));
 }
@@ -448,7 +467,7 @@ void TestJobEnding::conversionEndedLeavesNothing()
     QVERIFY(!QFileInfo::exists(output));
 }
 
-void TestJobEnding::endedVideoLeavesNoOutput_data()
+void TestJobEnding::endedVideoKeepsTheEarlierResult_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("reported");
@@ -458,23 +477,25 @@ void TestJobEnding::endedVideoLeavesNoOutput_data()
     QTest::newRow("the engine goes") << "destroyed" << false;
 }
 
-void TestJobEnding::endedVideoLeavesNoOutput()
+void TestJobEnding::endedVideoKeepsTheEarlierResult()
 {
     QFETCH(QString, how);
     QFETCH(bool, reported);
+    const QString output = m_dir.path() + "/in/c_long clip.mp4";
+    const QByteArray earlier = recordEarlierResult(m_longClip, output);
+    QVERIFY(!earlier.isEmpty());
     auto engine = std::make_unique<VideoCompressCore>(PlatformConstants::ffmpegPath(), nullptr);
     QSignalSpy spy(engine.get(), &VideoCompressCore::sig_sendProgress);
-    const QString output = engine->compress(m_longClip, true, m_dir.path() + "/in/", {1280, 720, 1.0f, 28});
-    QCOMPARE(output, m_dir.path() + "/in/c_long clip.mp4");
-    // ffmpeg is writing the output; held still, it cannot finish first.
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && QFileInfo(output).size() > 0, kToolStartsWithinMs);
-    FrozenProcesses ffmpeg(output, "ffmpeg");
-    QCOMPARE(ffmpeg.hold(), 1);
+    // The run again replaces its own earlier result, once its new one is whole.
+    QCOMPARE(engine->compress(m_longClip, true, m_dir.path() + "/in/", {1280, 720, 1.0f, 28}), output);
+    // ffmpeg is at work; held still, it cannot finish first.
+    FrozenProcesses ffmpeg(m_longClip, "ffmpeg");
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && ffmpeg.hold() == 1, kToolStartsWithinMs);
     QVERIFY(!ProgressReport::isFinal(spy.last()));
     const int reportsBefore = spy.size();
 
     if (how == "kill")
-        ::kill(pid_t(pidOf(output, "ffmpeg")), SIGKILL);
+        ::kill(pid_t(pidOf(m_longClip, "ffmpeg")), SIGKILL);
     else if (how == "cancel")
         engine->cancel();
     else if (how == "endAll")
@@ -482,7 +503,7 @@ void TestJobEnding::endedVideoLeavesNoOutput()
     else
         engine.reset();
     verifyNothingLeft();
-    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(output), kEndedWithinMs);
+    QCOMPARE(bytesOf(output), earlier);
     if (!engine)
         return;
     if (reported) {
@@ -494,6 +515,7 @@ void TestJobEnding::endedVideoLeavesNoOutput()
         QVERIFY(!spy.wait(1000));
         QCOMPARE(spy.size(), reportsBefore);
     }
+    QCOMPARE(bytesOf(output), earlier);
 }
 
 void TestJobEnding::endedImageJobLeavesNothing_data()
@@ -547,6 +569,8 @@ void TestJobEnding::endedImageJobLeavesNothing()
         engine->setScaleSize(160, 120);
     engine->setKeepFormat(true);
     const QString outDir = m_dir.path() + "/in/";
+    const QByteArray earlier = recordEarlierResult(input, outDir + "c_picture." + suffix);
+    QVERIFY(!earlier.isEmpty());
     const QString output =
         suffix == "png" ? engine->compressPng(input, outDir, 10, 80) : engine->compressJpg(input, outDir, 70);
     QCOMPARE(output, outDir + "c_picture." + suffix);
@@ -560,7 +584,7 @@ void TestJobEnding::endedImageJobLeavesNothing()
     else
         engine.reset();
     verifyNothingLeft();
-    QVERIFY(!QFileInfo::exists(output));
+    QCOMPARE(bytesOf(output), earlier);
     QCOMPARE(bytesOf(input), before);
     if (engine) {
         // No tick can come any more, and nothing came that reads as the end.
@@ -585,15 +609,18 @@ void TestJobEnding::endedDocumentCompressionLeavesNothing()
     file.write("PK stands in for a package; the tool never reads it");
     file.close();
     const QString output = m_dir.path() + "/in/c_letter.docx";
+    const QByteArray earlier = recordEarlierResult(input, output);
+    QVERIFY(!earlier.isEmpty());
     DocCompressCore engine(tool, PlatformConstants::docToolPath(false));
     QSignalSpy spy(&engine, &DocCompressCore::sig_sendProgress);
     engine.compress(input, output, Smallest);
     QVERIFY(QFileInfo(engine.jobFolder()).isDir());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(output).size() > 0, kToolStartsWithinMs);
+    // The tool writes in the job's folder, never at the output.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(engine.jobFolder() + "/result.docx").size() > 0, kToolStartsWithinMs);
 
     engine.cancel();
     verifyNothingLeft();
-    QVERIFY(!QFileInfo::exists(output));
+    QCOMPARE(bytesOf(output), earlier);
     QCOMPARE(engine.jobFolder(), QString());
     QVERIFY(!spy.wait(1200));
     for (const QList<QVariant>& report : spy)

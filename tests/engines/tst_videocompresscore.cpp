@@ -40,6 +40,13 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("cannot read " + path.toUtf8());
 }
 
+// Shell lines for a stand-in for ffmpeg that leave a copy of `video` where ffmpeg writes (the argument
+// before "-y"), as a real run leaves a whole result there.
+QByteArray writesCopyOf(const QString& video)
+{
+    return "for a; do [ \"$a\" = -y ] && out=$prev; prev=$a; done; cp '" + video.toUtf8() + "' \"$out\"\n";
+}
+
 // A stand-in for ffmpeg: a shell script that prints `body`'s output whatever it is given.
 QString makeScript(const QTemporaryDir& dir, const QString& name, const QByteArray& body)
 {
@@ -101,6 +108,7 @@ void VideoCompressCoreTest::initTestCase()
           QString("two.dots.avi"), QString::fromUtf8("视频 样本.mp4")})
         QVERIFY2(makeClip(m_dir.filePath(name)), qPrintable(name));
     m_clip = m_dir.filePath("clip.mp4");
+    QVERIFY(QDir(m_dir.path()).mkpath("fake")); // where the stand-ins' results go
 }
 
 void VideoCompressCoreTest::init()
@@ -305,22 +313,24 @@ void VideoCompressCoreTest::scriptedOutput_data()
     QTest::addColumn<QStringList>("log");
 
     const QString fail = "video compress fail %1: ";
+    // The stand-in's result is a copy of the input, so not smaller: the input is kept.
+    const QStringList kept{"video compress %1: the result is not smaller, kept a copy"};
     QTest::newRow("two blocks in one read")
         << QByteArray("printf 'frame=5\\nprogress=continue\\nframe=25\\nprogress=end\\n'")
-        << QList<float>{0.2f, 1.0f} << QList<bool>{false, true} << QStringList();
+        << QList<float>{0.2f, 1.0f} << QList<bool>{false, true} << kept;
     QTest::newRow("end marker split between reads")
         << QByteArray(
                "printf 'frame=20\\nprogress=continue\\nframe=25\\nprogress=e'; sleep 0.3; printf 'nd\\n'")
-        << QList<float>{0.8f, 1.0f} << QList<bool>{false, true} << QStringList();
+        << QList<float>{0.8f, 1.0f} << QList<bool>{false, true} << kept;
     QTest::newRow("marker text in an echoed file name")
         << QByteArray(
                "printf \"Input #0, mov, from 'a=end.mp4':\\n\" >&2; sleep 0.2; "
                "printf 'frame=10\\nprogress=continue\\n'; sleep 0.2; printf 'frame=25\\nprogress=end\\n'")
-        << QList<float>{0.4f, 1.0f} << QList<bool>{false, true} << QStringList();
+        << QList<float>{0.4f, 1.0f} << QList<bool>{false, true} << kept;
     QTest::newRow("status line frame with blanks")
         << QByteArray("printf 'frame=   12 fps=0.0\\r'; sleep 0.2; printf 'progress=continue\\n'; sleep 0.2; "
                       "printf 'frame=25\\nprogress=end\\n'")
-        << QList<float>{0.0f, 1.0f} << QList<bool>{false, true} << QStringList();
+        << QList<float>{0.0f, 1.0f} << QList<bool>{false, true} << kept;
     QTest::newRow("end then a failing exit")
         << QByteArray("printf 'frame=25\\nprogress=end\\n'; exit 1") << QList<float>{-1.0f}
         << QList<bool>{false} << QStringList{fail + "exit code 1"};
@@ -343,7 +353,7 @@ void VideoCompressCoreTest::scriptedOutput()
     QFETCH(QList<float>, progress);
     QFETCH(QList<bool>, stat);
     QFETCH(QStringList, log);
-    const QString program = makeScript(m_dir, "fake-ffmpeg", script);
+    const QString program = makeScript(m_dir, "fake-ffmpeg", writesCopyOf(m_clip) + script);
     QVERIFY(!program.isEmpty());
 
     VideoCompressCore engine(program, nullptr);
@@ -391,9 +401,12 @@ void VideoCompressCoreTest::unknownFrameCountGivesFiniteProgress()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("not a video\n");
     file.close();
-    const QString program =
-        makeScript(m_dir, "fake-ffmpeg",
-                   "printf 'frame=7\\nprogress=continue\\n'; sleep 0.2; printf 'frame=14\\nprogress=end\\n'");
+    const QString silent = m_dir.filePath("silent.mp4");
+    QVERIFY(SampleFiles::makeClip(silent, {"-an"})); // a text file has no sound to keep
+    const QString program = makeScript(
+        m_dir, "fake-ffmpeg",
+        writesCopyOf(silent) +
+            "printf 'frame=7\\nprogress=continue\\n'; sleep 0.2; printf 'frame=14\\nprogress=end\\n'");
 
     VideoCompressCore engine(program, nullptr);
     QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);

@@ -1,0 +1,158 @@
+#include "ResultCheck.h"
+
+#include <cmath>
+
+#include <zip.h>
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+
+#include "MediaInfoQueries.h"
+#include "QPdfDocument.h"
+
+namespace
+{
+// A duration that differs by no more than this share, or this many milliseconds, is the same.
+const double kDurationShare = 0.02;
+const double kDurationSlackMs = 1000.0;
+// A JPEG of more pixels than this is decoded at an eighth of its size: the whole coded data is still
+// read through, with far less memory.
+const qint64 kFullDecodePixels = 16 * 1024 * 1024;
+
+QByteArray lastBytes(const QString& path, qint64 count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const qint64 size = file.size();
+    file.seek(qMax<qint64>(0, size - count));
+    return file.read(count);
+}
+
+QByteArray firstBytes(const QString& path, qint64 count)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(count) : QByteArray();
+}
+
+bool isJpeg(const QByteArray& head)
+{
+    return head.startsWith("\xFF\xD8");
+}
+
+bool isPng(const QByteArray& head)
+{
+    return head.startsWith("\x89PNG\r\n\x1A\n");
+}
+
+QString sizeText(const QSize& size)
+{
+    return QString("%1x%2").arg(size.width()).arg(size.height());
+}
+
+// Reads one part of an open package to its end: the library checks its CRC on the way.
+bool partReadsBack(zip_t* archive, zip_uint64_t index)
+{
+    zip_file_t* part = zip_fopen_index(archive, index, 0);
+    if (!part)
+        return false;
+    char buffer[64 * 1024];
+    zip_int64_t read = 0;
+    while ((read = zip_fread(part, buffer, sizeof buffer)) > 0) {
+    }
+    return zip_fclose(part) == 0 && read == 0;
+}
+} // namespace
+
+QString ResultCheck::video(const QString& result, const QString& input, int audioStreams)
+{
+    if (getVideoStreamCount(result) < 1)
+        return "no video stream";
+    const int audio = getAudioStreamCount(result);
+    if (audio != audioStreams)
+        return QString("%1 audio streams instead of %2").arg(audio).arg(audioStreams);
+    const double wanted = getMediaDuration(input);
+    if (wanted <= 0) // the input's length is unknown: nothing to hold the result to
+        return QString();
+    const double duration = getMediaDuration(result);
+    if (std::fabs(duration - wanted) > qMax(wanted * kDurationShare, kDurationSlackMs))
+        return QString("it lasts %1 ms instead of %2 ms").arg(qint64(duration)).arg(qint64(wanted));
+    return QString();
+}
+
+QString ResultCheck::gif(const QString& result, int wanted)
+{
+    // A decoder shows the frames of a cut-off GIF that it could read; the trailer byte tells.
+    if (lastBytes(result, 1) != ";")
+        return "the GIF has no trailer";
+    QImageReader reader(result, "gif");
+    int frames = 0;
+    while (reader.canRead()) {
+        if (reader.read().isNull())
+            return QString("frame %1 does not decode (%2)").arg(frames + 1).arg(reader.errorString());
+        ++frames;
+    }
+    if (frames < 1 || (wanted > 0 && frames != wanted))
+        return QString("%1 frames instead of %2").arg(frames).arg(qMax(wanted, 1));
+    return QString();
+}
+
+QString ResultCheck::picture(const QString& result, const QSize& size)
+{
+    const QString end = pictureEnd(result);
+    if (!end.isEmpty())
+        return end;
+    QImageReader reader(result);
+    reader.setDecideFormatFromContent(true);
+    const QSize found = reader.size();
+    if (found != size)
+        return QString("it is %1 instead of %2").arg(sizeText(found), sizeText(size));
+    if (reader.format() == "jpeg" && qint64(size.width()) * size.height() > kFullDecodePixels)
+        reader.setScaledSize(QSize(qMax(1, size.width() / 8), qMax(1, size.height() / 8)));
+    if (reader.read().isNull())
+        return "it does not decode (" + reader.errorString() + ")";
+    return QString();
+}
+
+QString ResultCheck::pictureEnd(const QString& result)
+{
+    // A decoder shows a cut-off picture with its lower part grey; the file's last bytes tell.
+    const QByteArray head = firstBytes(result, 8);
+    if (isJpeg(head))
+        return lastBytes(result, 2) == "\xFF\xD9" ? QString() : QString("the JPEG has no end marker");
+    if (isPng(head)) {
+        const QByteArray end("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+        return lastBytes(result, 12) == end ? QString() : QString("the PNG has no end chunk");
+    }
+    return "neither a JPEG nor a PNG";
+}
+
+QString ResultCheck::pdf(const QString& result, int pages)
+{
+    if (!lastBytes(result, 1024).contains("%%EOF"))
+        return "the PDF has no end-of-file marker";
+    QPdfDocument document(result, nullptr);
+    if (!document.open())
+        return "the PDF does not open";
+    if (document.pageCount() != pages)
+        return QString("%1 pages instead of %2").arg(document.pageCount()).arg(pages);
+    return QString();
+}
+
+QString ResultCheck::package(const QString& result)
+{
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(result).constData(), ZIP_CHECKCONS | ZIP_RDONLY, &error);
+    if (!archive)
+        return "the package does not open";
+    const zip_int64_t parts = zip_get_num_entries(archive, 0);
+    QString wanting = parts > 0 ? QString() : QString("the package is empty");
+    for (zip_int64_t index = 0; index < parts && wanting.isEmpty(); ++index) {
+        if (!partReadsBack(archive, zip_uint64_t(index)))
+            wanting =
+                QString("part %1 of the package does not read back").arg(zip_get_name(archive, index, 0));
+    }
+    zip_discard(archive);
+    return wanting;
+}

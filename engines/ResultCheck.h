@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+// Whether a finished result is whole, by its kind: each check reads the written file through, as a
+// player or viewer would, and names what is wrong with it, or gives an empty text when it is whole.
+// A tool that runs out of disk space, or is stopped half-way, may still end as if it had succeeded;
+// its result is then cut off, and these checks are what keeps it from taking the output's name. Any
+// thread: ResultSettler runs them on its own.
+class ResultCheck
+{
+public:
+    // A video: the media-information library finds its video stream and `audioStreams` audio streams,
+    // and it lasts as long as `input` does (within 2 %, or within 1 s for a short one).
+    static QString video(const QString& result, const QString& input, int audioStreams);
+    // A GIF: every frame decodes, and there are `frames` of them (at least one when `frames` is unknown,
+    // 0 or less).
+    static QString gif(const QString& result, int frames);
+    // A JPG or PNG: it is complete and decodes at `size`.
+    static QString picture(const QString& result, const QSize& size);
+    // A PDF: it is complete and opens with `pages` pages.
+    static QString pdf(const QString& result, int pages);
+    // A .docx or .pptx: a ZIP package whose every part reads back.
+    static QString package(const QString& result);
+
+private:
+    static QString pictureEnd(const QString& result);
+};

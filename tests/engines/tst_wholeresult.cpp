@@ -1,0 +1,392 @@
+// A result takes its name only when it is whole, and replaces only what this program wrote for the
+// same input: a full disk, a link at the result's name, an input that is not a plain file and a
+// program killed outright each leave the user's files as they were. Every kind, through the real
+// engines and tools, on files the test makes.
+#include <csignal>
+#include <memory>
+
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "DocCompressCore.h"
+#include "ImageCompressCore.h"
+#include "JsonParsing.h"
+#include "Kind.h"
+#include "OutputPaths.h"
+#include "PathManager.h"
+#include "PdfFactory.h"
+#include "PlatformConstants.h"
+#include "ProgressReport.h"
+#include "ResultCheck.h"
+#include "SampleFiles.h"
+#include "TestEnv.h"
+#include "ThreadPool.h"
+#include "Tool.h"
+#include "VideoCompressCore.h"
+
+namespace
+{
+const int kJobEndsWithinMs = 120000;
+// Set in the copy of this program that the killed-program test starts and kills: the clip, and the
+// folder for the copy's log.
+const char* const kChildClip = "VX_WHOLE_RESULT_CHILD_CLIP";
+const char* const kChildData = "VX_WHOLE_RESULT_CHILD_DATA";
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("cannot read " + path.toUtf8());
+}
+
+bool write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+// The name the engines give the result of "x.<suffix>".
+QString resultName(const QString& suffix)
+{
+    return "c_x." + suffix;
+}
+} // namespace
+
+class TestWholeResult : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void cutOffResultIsRefused_data();
+    void cutOffResultIsRefused();
+    void fullDiskKeepsTheEarlierResult_data();
+    void fullDiskKeepsTheEarlierResult();
+    void linkAtTheResultNameIsNeverFollowed_data();
+    void linkAtTheResultNameIsNeverFollowed();
+    void pipeAsInputFailsAtOnce_data();
+    void pipeAsInputFailsAtOnce();
+    void killedProgramLeavesNothingUnderTheResultName();
+
+private:
+    static void kinds();
+    // A copy of the sample of `suffix` as "<folder>/x.<suffix>".
+    QString input(const QString& folder, const QString& suffix) const;
+    // Starts the job of `input` as the window does, writing into `outDir`; the engine is the job's.
+    std::unique_ptr<QObject> start(const QString& input, const QString& outDir, QSignalSpy** spy) const;
+    // The earlier result of `input` at `output`, as the history records it; returns its bytes.
+    static QByteArray recordEarlierResult(const QString& input, const QString& output);
+    bool mountTmpfs(const QString& folder, const QString& size);
+    void runChildJob();
+
+    QTemporaryDir m_dir;
+    QString m_samples;
+};
+
+void TestWholeResult::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    if (qEnvironmentVariableIsSet(kChildClip)) { // the child runs one job, on the clip it is given
+        g_AppDataPath = qEnvironmentVariable(kChildData);
+        QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
+        return;
+    }
+    TestEnv::isolate(m_dir);
+    QVERIFY(QDir::setCurrent(m_dir.path())); // the history is kept here
+    QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
+    for (const char* tool : {"ffmpeg", "pngquant", "convert", "gifsicle", "mkfifo", "mount"})
+        VX_REQUIRE_TOOL(tool);
+    ThreadPool::instance()->start(2);
+    m_samples = m_dir.filePath("samples");
+    QVERIFY(QDir().mkpath(m_samples));
+    for (const QString suffix : {"mp4", "gif", "png", "jpg", "pdf", "docx", "pptx"})
+        QVERIFY2(SampleFiles::make(m_samples + "/x." + suffix, m_dir.filePath("work")), qPrintable(suffix));
+}
+
+void TestWholeResult::cleanupTestCase()
+{
+    ThreadPool::instance()->stop();
+}
+
+void TestWholeResult::init()
+{
+    OutputPaths::reset();
+    QFile::remove(Tool::logFilePath());
+}
+
+void TestWholeResult::kinds()
+{
+    QTest::addColumn<QString>("suffix");
+    for (const QString suffix : {"mp4", "gif", "png", "jpg", "pdf", "docx", "pptx"})
+        QTest::newRow(qPrintable(suffix)) << suffix;
+}
+
+QString TestWholeResult::input(const QString& folder, const QString& suffix) const
+{
+    const QString path = folder + "/x." + suffix;
+    QDir().mkpath(folder);
+    return QFile::copy(m_samples + "/x." + suffix, path) ? path : QString();
+}
+
+std::unique_ptr<QObject> TestWholeResult::start(const QString& input, const QString& outDir,
+                                                QSignalSpy** spy) const
+{
+    const QString suffix = QFileInfo(input).suffix();
+    std::unique_ptr<QObject> engine;
+    if (suffix == "mp4") {
+        auto* video = new VideoCompressCore(PlatformConstants::ffmpegPath(), nullptr);
+        engine.reset(video);
+        *spy = new QSignalSpy(video, &VideoCompressCore::sig_sendProgress);
+        const VideoInfo info = VideoCompressCore(nullptr).videoInfo(input);
+        video->compress(input, false, outDir, {info.width, info.height, 1.0f, 28});
+    } else if (suffix == "gif" || suffix == "png" || suffix == "jpg") {
+        auto* image = new ImageCompressCore(PlatformConstants::pngquantPath(),
+                                            PlatformConstants::convertProgram(), nullptr);
+        engine.reset(image);
+        *spy = new QSignalSpy(image, &ImageCompressCore::sig_sendProgress);
+        image->setKeepFormat(true);
+        if (suffix == "gif")
+            image->compressGif(input, outDir, 80);
+        else if (suffix == "png")
+            image->compressPng(input, outDir, 10, 80);
+        else
+            image->compressJpg(input, outDir, 60);
+    } else {
+        auto* document = new DocCompressCore(PlatformConstants::compressionToolPath(),
+                                             PlatformConstants::docToolPath(false));
+        engine.reset(document);
+        *spy = new QSignalSpy(document, &DocCompressCore::sig_sendProgress);
+        const QString output = OutputPaths::claim(outDir + resultName(suffix), input);
+        if (suffix == "pdf")
+            document->compressPdf(input, output, 50);
+        else
+            document->compress(input, output, Smallest);
+    }
+    (*spy)->setParent(engine.get());
+    return engine;
+}
+
+QByteArray TestWholeResult::recordEarlierResult(const QString& input, const QString& output)
+{
+    const QByteArray bytes = "the result of an earlier run of " + input.toUtf8();
+    if (!write(output, bytes) || !JsonParsing::initHistory() ||
+        !JsonParsing::addHistory(Kind::Image, "2026-01-01", input, output))
+        return QByteArray();
+    return bytes;
+}
+
+bool TestWholeResult::mountTmpfs(const QString& folder, const QString& size)
+{
+    QDir().mkpath(folder);
+    QByteArray said;
+    return TestEnv::runTool("mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", folder}, &said) == 0;
+}
+
+void TestWholeResult::cutOffResultIsRefused_data()
+{
+    kinds();
+}
+
+void TestWholeResult::cutOffResultIsRefused()
+{
+    // A tool that runs out of disk space may still end well, with its file cut off where the space
+    // ended: such a file reads as wanting, the whole one as whole.
+    QFETCH(QString, suffix);
+    const QString whole = m_samples + "/x." + suffix;
+    const QString cut = m_dir.filePath("cut." + suffix);
+    const QByteArray bytes = bytesOf(whole);
+    QVERIFY(write(cut, bytes.left(bytes.size() / 2)));
+    const auto check = [suffix, whole](const QString& result) {
+        if (suffix == "mp4")
+            return ResultCheck::video(result, whole, 1);
+        if (suffix == "gif")
+            return ResultCheck::gif(result, QImageReader(whole).imageCount());
+        if (suffix == "png" || suffix == "jpg")
+            return ResultCheck::picture(result, QImageReader(whole).size());
+        if (suffix == "pdf")
+            return ResultCheck::pdf(result, PdfFactory::pageCount(whole));
+        return ResultCheck::package(result);
+    };
+    QCOMPARE(check(whole), QString());
+    QVERIFY(!check(cut).isEmpty());
+}
+
+void TestWholeResult::fullDiskKeepsTheEarlierResult_data()
+{
+    kinds();
+}
+
+void TestWholeResult::fullDiskKeepsTheEarlierResult()
+{
+    QFETCH(QString, suffix);
+    const QString in = input(m_dir.filePath("full/" + suffix), suffix);
+    QVERIFY(!in.isEmpty());
+    // The result folder: a small file system, its earlier result of this input, then full.
+    const QString folder = m_dir.filePath("full/" + suffix + "/out");
+    if (!mountTmpfs(folder, "1m")) {
+        if (qEnvironmentVariableIsSet("CI"))
+            QFAIL("cannot mount a tmpfs (run as root)");
+        QSKIP("mounting a tmpfs needs root");
+    }
+    const auto unmount = qScopeGuard([folder] { TestEnv::runTool("umount", {"-l", folder}); });
+    const QString output = folder + "/" + resultName(suffix);
+    const QByteArray earlier = recordEarlierResult(in, output);
+    QVERIFY(!earlier.isEmpty());
+    QFile filler(folder + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(64 * 1024, 'f')) > 0 && filler.flush()) {
+    }
+    filler.close();
+    const QStringList before = entries(folder);
+
+    QSignalSpy* spy = nullptr;
+    const std::unique_ptr<QObject> engine = start(in, folder + "/", &spy);
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(*spy), kJobEndsWithinMs);
+    QCOMPARE(ProgressReport::last(*spy).progress, -1.0f);
+    QCOMPARE(entries(folder), before);
+    QCOMPARE(bytesOf(output), earlier);
+    QCOMPARE(TestEnv::logLines().filter(" compress fail " + in + ": ").size(), 1);
+}
+
+void TestWholeResult::linkAtTheResultNameIsNeverFollowed_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("target"); // what the link at the result's name points at
+    QTest::addColumn<bool>("ours");      // the history gives the link's name as this input's result
+    for (const QString suffix : {"mp4", "gif", "png", "jpg", "pdf", "docx", "pptx"}) {
+        QTest::newRow(qPrintable(suffix + ", to an unrelated file")) << suffix << "notes.txt" << false;
+        QTest::newRow(qPrintable(suffix + ", to the input")) << suffix << "x." + suffix << false;
+        QTest::newRow(qPrintable(suffix + ", to the input, as an earlier result"))
+            << suffix << "x." + suffix << true;
+    }
+}
+
+void TestWholeResult::linkAtTheResultNameIsNeverFollowed()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, target);
+    QFETCH(bool, ours);
+    const QString folder = m_dir.filePath(QString("link/%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+    const QString in = input(folder, suffix);
+    QVERIFY(!in.isEmpty());
+    QVERIFY(write(folder + "/notes.txt", "the user's notes"));
+    const QString name = folder + "/" + resultName(suffix);
+    QVERIFY(QFile::link(folder + "/" + target, name));
+    if (ours)
+        QVERIFY(JsonParsing::initHistory() && JsonParsing::addHistory(Kind::Image, "2026-01-01", in, name));
+    const QByteArray targetBytes = bytesOf(folder + "/" + target);
+
+    QSignalSpy* spy = nullptr;
+    const std::unique_ptr<QObject> engine = start(in, folder + "/", &spy);
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(*spy), kJobEndsWithinMs);
+    const ProgressReport end = ProgressReport::last(*spy);
+    QVERIFY2(end.stat, qPrintable(TestEnv::logLines().join('\n')));
+    // The file the link points at is as it was; the result is a plain file of its own.
+    QCOMPARE(bytesOf(folder + "/" + target), targetBytes);
+    const QFileInfo result(end.filePath);
+    QVERIFY(result.isFile() && !result.isSymLink());
+    if (ours) {
+        QCOMPARE(end.filePath, name); // the link is replaced, not followed
+    } else {
+        QCOMPARE(end.filePath, folder + "/c_x_2." + suffix); // the link is the user's and stays
+        QCOMPARE(QFileInfo(name).symLinkTarget(), folder + "/" + target);
+    }
+}
+
+void TestWholeResult::pipeAsInputFailsAtOnce_data()
+{
+    kinds();
+}
+
+void TestWholeResult::pipeAsInputFailsAtOnce()
+{
+    QFETCH(QString, suffix);
+    const QString folder = m_dir.filePath("pipe/" + suffix);
+    QVERIFY(QDir().mkpath(folder));
+    const QString pipe = folder + "/x." + suffix;
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+
+    QSignalSpy* spy = nullptr;
+    const std::unique_ptr<QObject> engine = start(pipe, folder + "/", &spy);
+    // Nothing opens the pipe, which would wait for a writer that never comes.
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(*spy), 1000);
+    QCOMPARE(ProgressReport::last(*spy).progress, -1.0f);
+    QVERIFY(TestEnv::logLines().last().endsWith(pipe + ": the input is not a plain file"));
+    QCOMPARE(entries(folder), QStringList("x." + suffix));
+}
+
+void TestWholeResult::killedProgramLeavesNothingUnderTheResultName()
+{
+    if (qEnvironmentVariableIsSet(kChildClip)) {
+        runChildJob();
+        return;
+    }
+    // A clip that takes ffmpeg seconds, compressed by a copy of this program, which is killed
+    // outright once ffmpeg is at work.
+    const QString folder = m_dir.filePath("killed");
+    QVERIFY(QDir().mkpath(folder));
+    const QString clip = folder + "/long.mp4";
+    QCOMPARE(TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                         "testsrc2=size=1280x720:rate=25:duration=30", "-pix_fmt", "yuv420p",
+                                         "-c:v", "libx264", "-preset", "ultrafast", clip}),
+             0);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kChildClip, clip);
+    environment.insert(kChildData, m_dir.filePath("child-data"));
+    // What the killed copy leaves in its temporary folders goes with this test's folder.
+    environment.insert("VX_TEMP_DIR", m_dir.filePath("child-temp/"));
+    environment.insert("TMPDIR", m_dir.filePath("child-temp"));
+    QVERIFY(QDir().mkpath(m_dir.filePath("child-temp")));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"killedProgramLeavesNothingUnderTheResultName"});
+    QVERIFY(child.waitForStarted(30000));
+    QByteArray said;
+    const auto atWork = [&] {
+        said += child.readAll();
+        return said.contains("ffmpeg is at work") || child.state() == QProcess::NotRunning;
+    };
+    QVERIFY2(QTest::qWaitFor(atWork, kJobEndsWithinMs), said.constData());
+    QVERIFY2(child.state() == QProcess::Running, said.constData());
+    ::kill(pid_t(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished(30000));
+    // The ffmpeg the child left behind goes on in the child's own folder; it is stopped here.
+    for (const QString& line : TestEnv::processesMentioning(clip))
+        ::kill(pid_t(line.section(':', 0, 0).toLongLong()), SIGKILL);
+    QTRY_COMPARE_WITH_TIMEOUT(TestEnv::processesMentioning(clip), QStringList(), 30000);
+    QCOMPARE(entries(folder), QStringList("long.mp4"));
+}
+
+void TestWholeResult::runChildJob()
+{
+    const QString clip = qEnvironmentVariable(kChildClip);
+    VideoCompressCore engine(PlatformConstants::ffmpegPath(), nullptr);
+    QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
+    engine.compress(clip, false, QFileInfo(clip).path() + "/", {1280, 720, 1.0f, 28});
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), kJobEndsWithinMs);
+    QVERIFY(!ProgressReport::hasFinal(spy));
+    std::printf("ffmpeg is at work\n");
+    std::fflush(stdout);
+    // Killed long before this ends.
+    QVERIFY(!QTest::qWaitFor([&spy] { return ProgressReport::hasFinal(spy); }, kJobEndsWithinMs));
+}
+
+QTEST_MAIN(TestWholeResult)
+#include "tst_wholeresult.moc"
