@@ -53,13 +53,28 @@ void StartUp::applyCommandLine(MainWidget& window, int argc, char** argv)
     } else if (argument == "--pdf") {
         window.showKindPage(MainWidget::PdfPage);
     } else {
-        QString path = QString::fromLocal8Bit(argv[1]);
-        path.remove('"');
+        const QString path = commandLinePath(QString::fromLocal8Bit(argv[1]));
         if (QFile::exists(path))
             window.openFile(path);
         else
             window.show();
     }
+}
+
+QString StartUp::commandLinePath(const QString& argument)
+{
+    // A double quote is legal in a file name: the quotes of the context-menu entry are only the
+    // ones around the whole path.
+    if (QFile::exists(argument))
+        return argument;
+    if (argument.size() >= 2 && argument.startsWith('"') && argument.endsWith('"')) {
+        const QString unquoted = argument.mid(1, argument.size() - 2);
+        if (QFile::exists(unquoted))
+            return unquoted;
+    }
+    QString path = argument;
+    path.remove('"');
+    return path;
 }
 
 int StartUp::run(int argc, char** argv)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class MainWidget;
 
 // The program's start-up and shut-down, in their fixed order.
@@ -14,4 +16,8 @@ public:
     static void ensureTextLocale();
     // Applies the first command-line argument: a page option or a file to open.
     static void applyCommandLine(MainWidget& window, int argc, char** argv);
+    // The file a command-line argument names: the argument as given when that file exists, else
+    // without one pair of surrounding double quotes when that one exists, else with every double
+    // quote removed.
+    static QString commandLinePath(const QString& argument);
 };

@@ -66,6 +66,8 @@ private slots:
     void pageOptions();
     void quotedExistingPathOpensItsKind();
     void quoteInsideThePathIsRemoved();
+    void nameWithQuotesOpens_data();
+    void nameWithQuotesOpens();
     void nonAsciiPathOpens();
     void missingPathShowsHomePage();
     void workerCount_data();
@@ -130,6 +132,28 @@ void TestStartUp::quoteInsideThePathIsRemoved()
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
     QCOMPARE(shownKind(window), int(Kind::Word));
     QCOMPARE(window.queue(Kind::Word), QStringList{document});
+}
+
+void TestStartUp::nameWithQuotesOpens_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("quoted");
+    QTest::newRow("quote in the name, bare") << "say \"hi\".pdf" << false;
+    QTest::newRow("quote in the name, in quotes") << "say \"hi\".pdf" << true;
+    QTest::newRow("plain name, in quotes") << "plain notes.pdf" << true;
+}
+
+void TestStartUp::nameWithQuotesOpens()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, quoted);
+    const QString document = m_dir->path() + '/' + name;
+    touch(document);
+    MainWidget window;
+    Argv argv({quoted ? '"' + document + '"' : document});
+    StartUp::applyCommandLine(window, argv.argc(), argv.argv());
+    QCOMPARE(shownKind(window), int(Kind::Pdf));
+    QCOMPARE(window.queue(Kind::Pdf), QStringList{document});
 }
 
 void TestStartUp::nonAsciiPathOpens()

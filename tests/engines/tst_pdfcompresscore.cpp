@@ -49,6 +49,8 @@ private slots:
     void mergeThatCannotStartFailsOnce();
     void keepsTheWholeDocument_data();
     void keepsTheWholeDocument();
+    void keepsLayersNotesAndRestrictions_data();
+    void keepsLayersNotesAndRestrictions();
     void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
@@ -408,6 +410,49 @@ void TestPdfCompressCore::keepsTheWholeDocument()
     QCOMPARE(PdfFactory::xmpMetadata(output), PdfFactory::xmpMetadata(input));
     QCOMPARE(PdfFactory::openView(output), PdfFactory::openView(input));
     QVERIFY(PdfFactory::objectsInStreams(output) > 0);
+}
+
+void TestPdfCompressCore::keepsLayersNotesAndRestrictions_data()
+{
+    QTest::addColumn<QString>("feature");
+    QTest::newRow("layer off by default") << "layers";
+    QTest::newRow("12 notes with popups") << "notes";
+    QTest::newRow("owner password forbids printing") << "owner";
+}
+
+void TestPdfCompressCore::keepsLayersNotesAndRestrictions()
+{
+    QFETCH(QString, feature);
+    VX_REQUIRE_TOOL("qpdf");
+    // 12 pages: three ranges, whose layers, notes and encryption must come back as one.
+    const QString input = m_dir.filePath(QString("carried %1/exam.pdf").arg(feature));
+    QVERIFY(QDir().mkpath(QFileInfo(input).path()));
+    PdfFactory::Options options;
+    options.pages = 12;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 400;
+    options.layers = feature == "layers";
+    options.notes = feature == "notes" ? 12 : 0;
+    options.ownerPassword = feature == "owner" ? "owner" : "";
+    QVERIFY(PdfFactory::write(input, options));
+    const QString output = m_dir.filePath(QString("carried %1/c_exam.pdf").arg(feature));
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 4);
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    // Rebuilt from the compressed ranges, not a copy of the input.
+    QVERIFY(QFileInfo(output).size() < QFileInfo(input).size());
+    QCOMPARE(PdfFactory::pageCount(output), 12);
+    QCOMPARE(PdfFactory::layers(output), PdfFactory::layers(input));
+    QCOMPARE(PdfFactory::layers(output).filter(" off: 1 2 3 4 5 6 7 8 9 10 11 12").size(),
+             feature == "layers" ? 1 : 0);
+    QCOMPARE(PdfFactory::notesWithPopups(output), feature == "notes" ? 12 : 0);
+    QByteArray inputEncryption;
+    QByteArray outputEncryption;
+    QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", input}, &inputEncryption), 0);
+    QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", output}, &outputEncryption), 0);
+    QCOMPARE(outputEncryption, inputEncryption);
+    QCOMPARE(outputEncryption.contains("print high resolution: not allowed"), feature == "owner");
 }
 
 void TestPdfCompressCore::resultNeverLargerThanInput()

@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 extern "C" {
@@ -67,57 +68,243 @@ void drawText(QPainter& painter, const QRect& area, int page, int lines)
     }
 }
 
-bool addOutlineAndLock(const QString& path, const PdfFactory::Options& options)
+pdf_obj* addStream(fz_context* context, pdf_document* document, const char* text)
+{
+    fz_buffer* buffer = fz_new_buffer_from_copied_data(context, reinterpret_cast<const unsigned char*>(text),
+                                                       std::strlen(text));
+    pdf_obj* stream = nullptr;
+    fz_var(stream);
+    fz_try(context)
+    {
+        stream = pdf_add_stream(context, document, buffer, nullptr, 0);
+    }
+    fz_always(context)
+    {
+        fz_drop_buffer(context, buffer);
+    }
+    fz_catch(context)
+    {
+        fz_rethrow(context);
+    }
+    return stream;
+}
+
+// Draws a box in each of the layers on every page, the page's own drawing kept apart by q/Q.
+void drawInLayers(fz_context* context, pdf_document* document, pdf_obj* answers, pdf_obj* questions)
+{
+    pdf_obj* save = addStream(context, document, "q\n");
+    pdf_obj* boxes = nullptr;
+    fz_var(boxes);
+    fz_try(context)
+    {
+        boxes = addStream(context, document,
+                          "\nQ /OC /Answers BDC 1 0 0 rg 40 40 160 60 re f EMC"
+                          " /OC /Questions BDC 0 0 1 rg 240 40 160 60 re f EMC\n");
+        for (int page = 0; page < pdf_count_pages(context, document); ++page) {
+            pdf_obj* object = pdf_lookup_page_obj(context, document, page);
+            pdf_obj* resources = pdf_dict_get_inheritable(context, object, PDF_NAME(Resources));
+            if (!resources)
+                resources = pdf_dict_put_dict(context, object, PDF_NAME(Resources), 1);
+            pdf_obj* properties = pdf_dict_get(context, resources, PDF_NAME(Properties));
+            if (!properties)
+                properties = pdf_dict_put_dict(context, resources, PDF_NAME(Properties), 2);
+            pdf_dict_puts(context, properties, "Answers", answers);
+            pdf_dict_puts(context, properties, "Questions", questions);
+            pdf_obj* old = pdf_dict_get(context, object, PDF_NAME(Contents));
+            pdf_obj* contents = pdf_new_array(context, document, 4);
+            pdf_array_push(context, contents, save);
+            if (pdf_is_array(context, old)) {
+                for (int i = 0; i < pdf_array_len(context, old); ++i)
+                    pdf_array_push(context, contents, pdf_array_get(context, old, i));
+            } else {
+                pdf_array_push(context, contents, old);
+            }
+            pdf_array_push(context, contents, boxes);
+            pdf_dict_put_drop(context, object, PDF_NAME(Contents), contents);
+        }
+    }
+    fz_always(context)
+    {
+        pdf_drop_obj(context, boxes);
+        pdf_drop_obj(context, save);
+    }
+    fz_catch(context)
+    {
+        fz_rethrow(context);
+    }
+}
+
+// Layer "Answers", off by default, and layer "Questions", on.
+void addLayers(fz_context* context, pdf_document* document)
+{
+    pdf_obj* answers = pdf_add_new_dict(context, document, 2);
+    pdf_obj* questions = nullptr;
+    fz_var(questions);
+    fz_try(context)
+    {
+        questions = pdf_add_new_dict(context, document, 2);
+        pdf_dict_put(context, answers, PDF_NAME(Type), PDF_NAME(OCG));
+        pdf_dict_put_text_string(context, answers, PDF_NAME(Name), "Answers");
+        pdf_dict_put(context, questions, PDF_NAME(Type), PDF_NAME(OCG));
+        pdf_dict_put_text_string(context, questions, PDF_NAME(Name), "Questions");
+        pdf_obj* root = pdf_dict_get(context, pdf_trailer(context, document), PDF_NAME(Root));
+        pdf_obj* properties = pdf_dict_put_dict(context, root, PDF_NAME(OCProperties), 2);
+        pdf_obj* layers = pdf_dict_put_array(context, properties, PDF_NAME(OCGs), 2);
+        pdf_array_push(context, layers, answers);
+        pdf_array_push(context, layers, questions);
+        pdf_obj* view = pdf_dict_put_dict(context, properties, PDF_NAME(D), 4);
+        pdf_dict_put_text_string(context, view, PDF_NAME(Name), "Exam");
+        pdf_obj* order = pdf_dict_put_array(context, view, PDF_NAME(Order), 2);
+        pdf_array_push(context, order, questions);
+        pdf_array_push(context, order, answers);
+        pdf_array_push(context, pdf_dict_put_array(context, view, PDF_NAME(ON), 1), questions);
+        pdf_array_push(context, pdf_dict_put_array(context, view, PDF_NAME(OFF), 1), answers);
+        drawInLayers(context, document, answers, questions);
+    }
+    fz_always(context)
+    {
+        pdf_drop_obj(context, questions);
+        pdf_drop_obj(context, answers);
+    }
+    fz_catch(context)
+    {
+        fz_rethrow(context);
+    }
+}
+
+// A sticky note and its pop-up window on page, at height y.
+void addNote(fz_context* context, pdf_document* document, pdf_obj* page, float y, int number)
+{
+    pdf_obj* annotations = pdf_dict_get(context, page, PDF_NAME(Annots));
+    if (!annotations)
+        annotations = pdf_dict_put_array(context, page, PDF_NAME(Annots), 2);
+    pdf_obj* note = pdf_add_new_dict(context, document, 6);
+    pdf_obj* popup = nullptr;
+    fz_var(popup);
+    fz_try(context)
+    {
+        popup = pdf_add_new_dict(context, document, 6);
+        char text[32];
+        fz_snprintf(text, sizeof text, "Note %d", number);
+        pdf_dict_put(context, note, PDF_NAME(Type), PDF_NAME(Annot));
+        pdf_dict_put(context, note, PDF_NAME(Subtype), PDF_NAME(Text));
+        pdf_dict_put_rect(context, note, PDF_NAME(Rect), fz_make_rect(500, y, 520, y + 20));
+        pdf_dict_put_text_string(context, note, PDF_NAME(Contents), text);
+        pdf_dict_put(context, note, PDF_NAME(P), page);
+        pdf_dict_put(context, note, PDF_NAME(Popup), popup);
+        pdf_dict_put(context, popup, PDF_NAME(Type), PDF_NAME(Annot));
+        pdf_dict_put(context, popup, PDF_NAME(Subtype), PDF_NAME(Popup));
+        pdf_dict_put_rect(context, popup, PDF_NAME(Rect), fz_make_rect(320, y - 100, 500, y));
+        pdf_dict_put(context, popup, PDF_NAME(P), page);
+        pdf_dict_put(context, popup, PDF_NAME(Parent), note);
+        pdf_dict_put_bool(context, popup, PDF_NAME(Open), 0);
+        pdf_array_push(context, annotations, note);
+        pdf_array_push(context, annotations, popup);
+    }
+    fz_always(context)
+    {
+        pdf_drop_obj(context, popup);
+        pdf_drop_obj(context, note);
+    }
+    fz_catch(context)
+    {
+        fz_rethrow(context);
+    }
+}
+
+// Sticky notes on the pages in turn.
+void addNotes(fz_context* context, pdf_document* document, int count)
+{
+    const int pages = pdf_count_pages(context, document);
+    for (int i = 0; i < count; ++i)
+        addNote(context, document, pdf_lookup_page_obj(context, document, i % pages),
+                700 - 40 * float(i / pages), i + 1);
+}
+
+void addOutline(fz_context* context, pdf_document* document, int every)
+{
+    fz_outline_iterator* iterator = pdf_new_outline_iterator(context, document);
+    fz_try(context)
+    {
+        const int pages = pdf_count_pages(context, document);
+        for (int page = 0; page < pages; page += every) {
+            char title[64];
+            fz_snprintf(title, sizeof title, "Chapter %d", page / every + 1);
+            char* uri = pdf_format_link_uri(context, fz_make_link_dest_xyz(0, page, 0, 0, 0));
+            fz_outline_item item = {title, uri, 1};
+            fz_outline_iterator_insert(context, iterator, &item);
+            fz_free(context, uri);
+            if (page + 1 < pages) {
+                fz_outline_iterator_prev(context, iterator);
+                fz_outline_iterator_down(context, iterator);
+                fz_snprintf(title, sizeof title, "Section %d.1", page / every + 1);
+                uri = pdf_format_link_uri(context, fz_make_link_dest_xyz(0, page + 1, 0, 0, 0));
+                fz_outline_item child = {title, uri, 0};
+                fz_outline_iterator_insert(context, iterator, &child);
+                fz_free(context, uri);
+                fz_outline_iterator_up(context, iterator);
+                fz_outline_iterator_next(context, iterator);
+            }
+        }
+    }
+    fz_always(context)
+    {
+        fz_drop_outline_iterator(context, iterator);
+    }
+    fz_catch(context)
+    {
+        fz_rethrow(context);
+    }
+}
+
+void setEncryption(const PdfFactory::Options& options, pdf_write_options* write)
+{
+    const QByteArray user = options.userPassword.toUtf8();
+    const QByteArray owner = options.ownerPassword.toUtf8();
+    if (!user.isEmpty()) {
+        write->do_encrypt = PDF_ENCRYPT_AES_256;
+        fz_strlcpy(write->upwd_utf8, user.constData(), sizeof write->upwd_utf8);
+        fz_strlcpy(write->opwd_utf8, user.constData(), sizeof write->opwd_utf8);
+    } else if (!owner.isEmpty()) {
+        // Revision 4, whose key also depends on the document's identifier.
+        write->do_encrypt = PDF_ENCRYPT_AES_128;
+        fz_strlcpy(write->opwd_utf8, owner.constData(), sizeof write->opwd_utf8);
+        write->permissions = ~(PDF_PERM_PRINT | PDF_PERM_PRINT_HQ);
+    }
+}
+
+bool needsExtras(const PdfFactory::Options& options)
+{
+    return options.bookmarkEvery > 0 || !options.userPassword.isEmpty() || !options.ownerPassword.isEmpty() ||
+           options.layers || options.notes > 0;
+}
+
+bool addExtras(const QString& path, const PdfFactory::Options& options)
 {
     fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
     if (!context)
         return false;
     const QByteArray name = path.toUtf8();
-    const QByteArray password = options.userPassword.toUtf8();
     pdf_document* document = nullptr;
-    fz_outline_iterator* iterator = nullptr;
     volatile bool ok = true;
     fz_var(document);
-    fz_var(iterator);
     fz_try(context)
     {
         document = pdf_open_document(context, name.constData());
-        if (options.bookmarkEvery > 0) {
-            iterator = pdf_new_outline_iterator(context, document);
-            const int pages = pdf_count_pages(context, document);
-            for (int page = 0; page < pages; page += options.bookmarkEvery) {
-                char title[64];
-                fz_snprintf(title, sizeof title, "Chapter %d", page / options.bookmarkEvery + 1);
-                char* uri = pdf_format_link_uri(context, fz_make_link_dest_xyz(0, page, 0, 0, 0));
-                fz_outline_item item = {title, uri, 1};
-                fz_outline_iterator_insert(context, iterator, &item);
-                fz_free(context, uri);
-                if (page + 1 < pages) {
-                    fz_outline_iterator_prev(context, iterator);
-                    fz_outline_iterator_down(context, iterator);
-                    fz_snprintf(title, sizeof title, "Section %d.1", page / options.bookmarkEvery + 1);
-                    uri = pdf_format_link_uri(context, fz_make_link_dest_xyz(0, page + 1, 0, 0, 0));
-                    fz_outline_item child = {title, uri, 0};
-                    fz_outline_iterator_insert(context, iterator, &child);
-                    fz_free(context, uri);
-                    fz_outline_iterator_up(context, iterator);
-                    fz_outline_iterator_next(context, iterator);
-                }
-            }
-        }
+        if (options.bookmarkEvery > 0)
+            addOutline(context, document, options.bookmarkEvery);
+        if (options.layers)
+            addLayers(context, document);
+        if (options.notes > 0)
+            addNotes(context, document, options.notes);
         pdf_write_options write = pdf_default_write_options;
         write.do_garbage = 1;
         write.do_compress = 1;
-        if (!password.isEmpty()) {
-            write.do_encrypt = PDF_ENCRYPT_AES_256;
-            fz_strlcpy(write.upwd_utf8, password.constData(), sizeof write.upwd_utf8);
-            fz_strlcpy(write.opwd_utf8, password.constData(), sizeof write.opwd_utf8);
-        }
-        pdf_save_document(context, document, (name + ".locked").constData(), &write);
+        setEncryption(options, &write);
+        pdf_save_document(context, document, (name + ".extras").constData(), &write);
     }
     fz_always(context)
     {
-        fz_drop_outline_iterator(context, iterator);
         pdf_drop_document(context, document);
     }
     fz_catch(context)
@@ -128,7 +315,7 @@ bool addOutlineAndLock(const QString& path, const PdfFactory::Options& options)
     if (!ok)
         return false;
     QFile::remove(path);
-    return QFile::rename(path + ".locked", path);
+    return QFile::rename(path + ".extras", path);
 }
 
 template <class Reader> bool withDocument(const QString& path, Reader reader)
@@ -211,8 +398,8 @@ bool PdfFactory::write(const QString& path, const Options& options)
         }
         painter.end();
     }
-    if (options.bookmarkEvery > 0 || !options.userPassword.isEmpty())
-        return addOutlineAndLock(path, options);
+    if (needsExtras(options))
+        return addExtras(path, options);
     return QFile::exists(path);
 }
 
@@ -889,6 +1076,98 @@ int PdfFactory::objectsInStreams(const QString& path)
             pdf_xref_entry* entry = pdf_get_xref_entry(context, document, number);
             if (entry && entry->type == 'o')
                 ++count;
+        }
+    });
+    return count;
+}
+
+namespace
+{
+bool sameObject(fz_context* context, pdf_obj* a, pdf_obj* b)
+{
+    return pdf_is_indirect(context, a) && pdf_is_indirect(context, b) &&
+           pdf_to_num(context, a) == pdf_to_num(context, b);
+}
+
+bool holdsObject(fz_context* context, pdf_obj* array, pdf_obj* object)
+{
+    for (int i = 0; i < pdf_array_len(context, array); ++i) {
+        if (sameObject(context, pdf_array_get(context, array, i), object))
+            return true;
+    }
+    return false;
+}
+
+// The names in a layer order (nested arrays flattened, their labels left out).
+void collectOrder(fz_context* context, pdf_obj* order, int depth, QStringList* names)
+{
+    for (int i = 0; depth < 32 && i < pdf_array_len(context, order); ++i) {
+        pdf_obj* item = pdf_array_get(context, order, i);
+        if (pdf_is_array(context, item))
+            collectOrder(context, item, depth + 1, names);
+        else if (pdf_is_dict(context, item))
+            names->append(QString::fromUtf8(pdf_dict_get_text_string(context, item, PDF_NAME(Name))));
+    }
+}
+} // namespace
+
+QStringList PdfFactory::layers(const QString& path)
+{
+    QStringList lines;
+    withDocument(path, [&](fz_context* context, pdf_document* document) {
+        pdf_obj* properties = pdf_dict_getp(context, pdf_trailer(context, document), "Root/OCProperties");
+        pdf_obj* all = pdf_dict_get(context, properties, PDF_NAME(OCGs));
+        pdf_obj* view = pdf_dict_get(context, properties, PDF_NAME(D));
+        const bool baseOff =
+            pdf_name_eq(context, pdf_dict_get(context, view, PDF_NAME(BaseState)), PDF_NAME(OFF));
+        const int pages = pdf_count_pages(context, document);
+        for (int i = 0; i < pdf_array_len(context, all); ++i) {
+            pdf_obj* layer = pdf_array_get(context, all, i);
+            const bool off = baseOff
+                                 ? !holdsObject(context, pdf_dict_get(context, view, PDF_NAME(ON)), layer)
+                                 : holdsObject(context, pdf_dict_get(context, view, PDF_NAME(OFF)), layer);
+            QString line = QString::fromUtf8(pdf_dict_get_text_string(context, layer, PDF_NAME(Name))) +
+                           (off ? " off:" : " on:");
+            for (int page = 0; page < pages; ++page) {
+                pdf_obj* resources = pdf_dict_get_inheritable(
+                    context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Resources));
+                pdf_obj* used = pdf_dict_get(context, resources, PDF_NAME(Properties));
+                for (int k = 0; k < pdf_dict_len(context, used); ++k) {
+                    if (sameObject(context, pdf_dict_get_val(context, used, k), layer)) {
+                        line += ' ' + QString::number(page + 1);
+                        break;
+                    }
+                }
+            }
+            lines.append(line);
+        }
+        QStringList order;
+        collectOrder(context, pdf_dict_get(context, view, PDF_NAME(Order)), 0, &order);
+        if (view)
+            lines.append(QString("view %1: %2")
+                             .arg(QString::fromUtf8(pdf_dict_get_text_string(context, view, PDF_NAME(Name))),
+                                  order.join(' ')));
+    });
+    return lines;
+}
+
+int PdfFactory::notesWithPopups(const QString& path)
+{
+    int count = 0;
+    withDocument(path, [&](fz_context* context, pdf_document* document) {
+        const int pages = pdf_count_pages(context, document);
+        for (int page = 0; page < pages; ++page) {
+            pdf_obj* annotations =
+                pdf_dict_get(context, pdf_lookup_page_obj(context, document, page), PDF_NAME(Annots));
+            for (int i = 0; i < pdf_array_len(context, annotations); ++i) {
+                pdf_obj* note = pdf_array_get(context, annotations, i);
+                pdf_obj* popup = pdf_dict_get(context, note, PDF_NAME(Popup));
+                if (pdf_name_eq(context, pdf_dict_get(context, note, PDF_NAME(Subtype)), PDF_NAME(Text)) &&
+                    pdf_name_eq(context, pdf_dict_get(context, popup, PDF_NAME(Subtype)), PDF_NAME(Popup)) &&
+                    sameObject(context, pdf_dict_get(context, popup, PDF_NAME(Parent)), note) &&
+                    holdsObject(context, annotations, popup))
+                    ++count;
+            }
         }
     });
     return count;

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 // Makes PDF inputs for tests and benchmarks: pages of text (an embedded font), of photographs
-// (generated, distinct per page) or both, with optional bookmarks, document title and password.
+// (generated, distinct per page) or both, with optional bookmarks, document title, password,
+// layers and sticky notes.
 class PdfFactory
 {
 public:
@@ -19,6 +20,10 @@ public:
         QString title;         // document information /Title when not empty
         int bookmarkEvery = 0; // a chapter bookmark every n pages, each with one child on its next page
         QString userPassword;  // locks the file when not empty
+        // Without a user password: the file opens without one, but printing is not allowed.
+        QString ownerPassword;
+        bool layers = false; // a box in layer "Answers" (off by default) and one in "Questions", every page
+        int notes = 0;       // sticky notes (/Text with its /Popup), spread over the pages
     };
 
     // False when the file could not be written.
@@ -61,6 +66,11 @@ public:
     static QString openView(const QString& path);
     // The text of every page, as MuPDF extracts it.
     static QStringList pageTexts(const QString& path);
+    // The optional content as "name on|off: pages" (pages from 1 whose resources refer to that very
+    // layer object), in the order of the catalog's list of layers.
+    static QStringList layers(const QString& path);
+    // Notes whose /Popup is a popup annotation of the same page whose /Parent is the note.
+    static int notesWithPopups(const QString& path);
     // Objects stored inside object streams (0 for a file without them).
     static int objectsInStreams(const QString& path);
 

@@ -42,6 +42,8 @@ private slots:
     void pagesKeepTheirTransparencyGroup();
     void mergeStoresFontsOfAnotherProducerOnce();
     void readsTreesWhoseKidsLoop();
+    void rangesKeepLayersNotesAndRestrictions_data();
+    void rangesKeepLayersNotesAndRestrictions();
 
 private:
     int runDocTool(const QStringList& arguments, QString* error = nullptr);
@@ -970,6 +972,73 @@ void TestDocToolPdf::readsTreesWhoseKidsLoop()
              QStringList({"alpha -> page 1 Fit", "beta -> page 2 Fit", "gamma -> page 4 XYZ 0 800 0"}));
     QCOMPARE(PdfFactory::pageLabels(cut), QStringList({"ii", "iii", "7", "8", "9"}));
     QCOMPARE(PdfFactory::linkTargets(cut), QStringList({"2: page 4 XYZ 0 800 0"}));
+}
+
+void TestDocToolPdf::rangesKeepLayersNotesAndRestrictions_data()
+{
+    QTest::addColumn<QString>("feature");
+    QTest::addColumn<QStringList>("layers");
+    QTest::addColumn<int>("notes");
+    QTest::addColumn<bool>("printable");
+
+    const QString everyPage = " 1 2 3 4 5 6 7 8 9 10 11 12";
+    QTest::newRow("layer off by default")
+        << "layers"
+        << QStringList(
+               {"Answers off:" + everyPage, "Questions on:" + everyPage, "view Exam: Questions Answers"})
+        << 0 << true;
+    QTest::newRow("12 notes with popups") << "notes" << QStringList() << 12 << true;
+    QTest::newRow("owner password forbids printing") << "owner" << QStringList() << 0 << false;
+}
+
+void TestDocToolPdf::rangesKeepLayersNotesAndRestrictions()
+{
+    QFETCH(QString, feature);
+    QFETCH(QStringList, layers);
+    QFETCH(int, notes);
+    QFETCH(bool, printable);
+    VX_REQUIRE_TOOL("qpdf");
+
+    PdfFactory::Options options;
+    options.pages = 12;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 400;
+    options.layers = feature == "layers";
+    options.notes = feature == "notes" ? 12 : 0;
+    options.ownerPassword = feature == "owner" ? "owner" : "";
+    const QString input = makePdf(feature + " carried.pdf", options);
+    QVERIFY(!input.isEmpty());
+    QCOMPARE(PdfFactory::layers(input), layers);
+    QCOMPARE(PdfFactory::notesWithPopups(input), notes);
+    QByteArray inputEncryption;
+    QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", input}, &inputEncryption), 0);
+    QCOMPARE(inputEncryption.contains("print high resolution: not allowed"), !printable);
+
+    // Cut in ranges of 5 pages, each compressed, then merged: as the engine does.
+    QStringList parts;
+    for (int first = 1; first <= 12; first += 5) {
+        const QString split = m_dir.filePath(QString("%1_%2s.pdf").arg(feature).arg(first));
+        parts << m_dir.filePath(QString("%1_%2.pdf").arg(feature).arg(first));
+        QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + split,
+                             QString("-pageRange=%1-%2").arg(first).arg(qMin(first + 4, 12))}),
+                 0);
+        QCOMPARE(runDocTool(
+                     {"-type=3", "-subtype=2", "-input=" + split, "-output=" + parts.last(), "-quality=30"}),
+                 0);
+    }
+    const QString output = m_dir.filePath(feature + " carried merged.pdf");
+    QString error;
+    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}, &error),
+             0);
+    QCOMPARE(error, QString());
+    QCOMPARE(PdfFactory::pageCount(output), 12);
+    QVERIFY(QFileInfo(output).size() < QFileInfo(input).size());
+    QCOMPARE(PdfFactory::layers(output), layers);
+    QCOMPARE(PdfFactory::notesWithPopups(output), notes);
+    QCOMPARE(PdfFactory::annotations(output), PdfFactory::annotations(input));
+    QByteArray outputEncryption;
+    QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", output}, &outputEncryption), 0);
+    QCOMPARE(outputEncryption, inputEncryption);
 }
 
 QTEST_MAIN(TestDocToolPdf)

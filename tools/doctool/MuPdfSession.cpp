@@ -82,6 +82,8 @@ void MuPdfSession::savePdf(pdf_document* document, const QString& path, Merging 
     options.do_compress = 1;
     options.do_compress_images = 1;
     options.do_compress_fonts = 1;
+    // Written plain: the packing puts the encryption on (PdfCompactWriter).
+    options.do_encrypt = PDF_ENCRYPT_NONE;
     run([&] { pdf_save_document(m_context, document, name, &options); });
 }
 

@@ -43,7 +43,7 @@ public:
     pdf_document* openPdf(const QString& path);
     // Who stores identical objects once: the save itself, or a PdfDeduplicator run before it.
     enum class Merging { OnSave, Done };
-    // Saves with unused objects dropped and streams compressed.
+    // Saves with unused objects dropped and streams compressed, not encrypted.
     void savePdf(pdf_document* document, const QString& path, Merging merging = Merging::OnSave);
     // The page count of the PDF at path, or -1 when it cannot be opened.
     int pageCountOf(const QString& path);

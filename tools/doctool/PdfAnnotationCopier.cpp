@@ -16,8 +16,8 @@ struct Placement {
     PdfAnnotationCopier::Purpose purpose;
 };
 
-// Copies one annotation and returns its new reference, or null for one that stays behind. Must run
-// inside a guard.
+// Copies one annotation and returns its new reference, or null for one that stays behind. A
+// pop-up goes with its note (copyPopup), not on its own. Must run inside a guard.
 pdf_obj* copyAnnotation(fz_context* context, const Placement& place, pdf_obj* annotation)
 {
     pdf_obj* subtype = pdf_dict_get(context, annotation, PDF_NAME(Subtype));
@@ -76,6 +76,42 @@ pdf_obj* copyAnnotation(fz_context* context, const Placement& place, pdf_obj* an
     return reference;
 }
 
+// Copies the pop-up window of note for its copy, each pointing at the other, and lists it in
+// copied. Must run inside a guard.
+void copyPopup(fz_context* context, const Placement& place, pdf_obj* note, pdf_obj* copiedNote,
+               pdf_obj* copied)
+{
+    pdf_obj* popup = pdf_dict_get(context, note, PDF_NAME(Popup));
+    if (!pdf_name_eq(context, pdf_dict_get(context, popup, PDF_NAME(Subtype)), PDF_NAME(Popup)))
+        return;
+    pdf_obj* bare = pdf_copy_dict(context, pdf_resolve_indirect(context, popup));
+    pdf_obj* moved = nullptr;
+    pdf_obj* reference = nullptr;
+    fz_var(moved);
+    fz_var(reference);
+    fz_try(context)
+    {
+        pdf_dict_del(context, bare, PDF_NAME(P));
+        pdf_dict_del(context, bare, PDF_NAME(Parent));
+        moved = pdf_graft_mapped_object(context, place.map, bare);
+        pdf_dict_put(context, moved, PDF_NAME(P), place.targetPage);
+        pdf_dict_put(context, moved, PDF_NAME(Parent), copiedNote);
+        reference = pdf_add_object(context, place.target, moved);
+        pdf_dict_put(context, copiedNote, PDF_NAME(Popup), reference);
+        pdf_array_push(context, copied, reference);
+    }
+    fz_always(context)
+    {
+        pdf_drop_obj(context, reference);
+        pdf_drop_obj(context, moved);
+        pdf_drop_obj(context, bare);
+    }
+    fz_catch(context)
+    {
+        fz_rethrow(context);
+    }
+}
+
 void copyPageAnnotations(fz_context* context, Placement place, int page)
 {
     pdf_obj* annotations =
@@ -88,9 +124,12 @@ void copyPageAnnotations(fz_context* context, Placement place, int page)
     fz_try(context)
     {
         for (int i = 0; i < count; ++i) {
-            pdf_obj* reference = copyAnnotation(context, place, pdf_array_get(context, annotations, i));
-            if (reference)
-                pdf_array_push_drop(context, copied, reference);
+            pdf_obj* annotation = pdf_array_get(context, annotations, i);
+            pdf_obj* reference = copyAnnotation(context, place, annotation);
+            if (!reference)
+                continue;
+            pdf_array_push_drop(context, copied, reference);
+            copyPopup(context, place, annotation, reference, copied);
         }
         if (pdf_array_len(context, copied) > 0)
             pdf_dict_put(context, place.targetPage, PDF_NAME(Annots), copied);

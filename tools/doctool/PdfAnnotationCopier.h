@@ -4,9 +4,9 @@
 
 #include "MuPdfSession.h"
 
-// Carries the annotations of copied pages into the new document. Form fields (they belong to the
-// document's form, which is not copied) and pop-up notes stay behind; links within the document
-// are rewritten to lead to the copied pages.
+// Carries the annotations of copied pages into the new document. Form fields stay behind (they
+// belong to the document's form, which is not copied); a note's pop-up window goes with it, each
+// pointing at the other again; links within the document are rewritten to lead to the copied pages.
 class PdfAnnotationCopier
 {
 public:

@@ -44,6 +44,13 @@ QByteArray sourceKeyOf(const QString& path)
     return hash.result().toHex();
 }
 
+// path when its document is encrypted (it opened, so without a password): the result keeps that
+// encryption. Empty otherwise.
+QString encryptedPath(const pdf_document* document, const QString& path)
+{
+    return document->crypt ? path : QString();
+}
+
 // Replaces the output with a plain copy of the input, whose pages were counted when it was read; the
 // copy goes through its passing name, so no half file remains.
 void copyInstead(const QString& input, const QString& output)
@@ -93,7 +100,7 @@ bool PdfCommands::extractPages(const QString& input, const QString& output, cons
         }
         PdfPageCopier copier(session);
         copier.cut(source.get(), first - 1, last - 1, sourceKeyOf(input));
-        copier.save(output);
+        copier.save(output, encryptedPath(source.get(), input));
     } catch (const std::exception& failure) {
         *error = QString::fromUtf8(failure.what());
         return false;
@@ -119,7 +126,8 @@ bool PdfCommands::compress(const QString& input, const QString& output, const QS
         session.run([&] { pages = pdf_count_pages(session.context(), document.get()); });
         PdfImageRecompressor(session, level).run(document.get());
         PdfPrivateData::remove(session, document.get());
-        PdfFileWriter::save(session, document.get(), output, pages);
+        PdfFileWriter::save(session, document.get(), output, pages, false,
+                            encryptedPath(document.get(), input));
         // Never hand back more bytes than were given.
         if (QFileInfo(output).size() >= QFileInfo(input).size())
             copyInstead(input, output);
@@ -141,11 +149,16 @@ bool PdfCommands::merge(const QStringList& inputs, const QString& output, QStrin
     try {
         MuPdfSession session;
         PdfPageCopier copier(session);
+        // The first encrypted input lends the result its encryption: the parts of one document all
+        // have the same.
+        QString encryptedLike;
         for (const QString& input : inputs) {
             PdfDocumentHolder source(session.context(), session.openPdf(input));
+            if (encryptedLike.isEmpty())
+                encryptedLike = encryptedPath(source.get(), input);
             copier.append(source.get());
         }
-        copier.save(output);
+        copier.save(output, encryptedLike);
     } catch (const std::exception& failure) {
         *error = QString::fromUtf8(failure.what());
         return false;

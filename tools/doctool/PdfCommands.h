@@ -6,7 +6,9 @@
 class DocToolArguments;
 
 // "-type=3": "-subtype=3" cuts "-pageRange=" out of "-input=", "-subtype=2" compresses at
-// "-quality=", "-subtype=1" merges the '*'-separated inputs, each into "-output=".
+// "-quality=", "-subtype=1" merges the '*'-separated inputs, each into "-output=". An encrypted
+// input that opens without a password (an owner's restrictions alone) gives its encryption to the
+// output; one that needs a password is refused.
 class PdfCommands
 {
 public:

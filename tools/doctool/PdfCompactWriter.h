@@ -9,6 +9,8 @@
 class PdfCompactWriter
 {
 public:
-    // Writes the PDF at from as to; throws std::runtime_error with the reason.
-    static void rewrite(const QString& from, const QString& to);
+    // Writes the PDF at from as to; throws std::runtime_error with the reason. With encryptedLike,
+    // an encrypted PDF that opens without a password, to is encrypted as that one is: the same
+    // owner password and permissions.
+    static void rewrite(const QString& from, const QString& to, const QString& encryptedLike = QString());
 };

@@ -11,7 +11,7 @@
 #include "PdfDeduplicator.h"
 
 void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QString& path,
-                         int expectedPages, bool compact)
+                         int expectedPages, bool compact, const QString& encryptedLike)
 {
     // Both stages are written in the system's temporary folder (the engines point it at the job's
     // own), never beside the output, so a run that is killed leaves nothing there.
@@ -30,8 +30,13 @@ void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QS
     }
     QString result = packed;
     try {
-        PdfCompactWriter::rewrite(written, packed);
+        PdfCompactWriter::rewrite(written, packed, encryptedLike);
     } catch (const std::exception& error) {
+        // An owner's restrictions are not given up for the sake of a result.
+        if (!encryptedLike.isEmpty())
+            throw std::runtime_error(QString("cannot write %1 encrypted as %2: %3")
+                                         .arg(path, encryptedLike, error.what())
+                                         .toStdString());
         // MuPDF's own file is whole and valid, only larger: better that than no result.
         std::fprintf(stderr, "cannot pack %s into object streams: %s\n", qPrintable(path), error.what());
         result = written;

@@ -12,9 +12,10 @@ class PdfFileWriter
 {
 public:
     // `compact`: also store chains of identical objects once (see PdfDeduplicator); for documents
-    // put together from several sources.
+    // put together from several sources. `encryptedLike`: the encrypted PDF whose encryption (owner
+    // password and permissions) the result takes; empty for none.
     static void save(MuPdfSession& session, pdf_document* document, const QString& path, int expectedPages,
-                     bool compact = false);
+                     bool compact = false, const QString& encryptedLike = QString());
     // Same check for a file already written at temporaryPath, then moved to path.
     static void commit(MuPdfSession& session, const QString& temporaryPath, const QString& path,
                        int expectedPages);

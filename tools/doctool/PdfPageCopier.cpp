@@ -3,6 +3,7 @@
 #include <map>
 
 #include "PdfFileWriter.h"
+#include "PdfOptionalContent.h"
 
 namespace
 {
@@ -59,7 +60,7 @@ void PdfPageCopier::cut(pdf_document* source, int first, int last, const QByteAr
         m_cut = PdfCutRecord::ofDocument(m_session, source, m_target, sourceKey);
         m_cut.first = first;
         m_cut.last = last;
-        copyPages(source, first, last, PdfAnnotationCopier::Purpose::Cut);
+        copyPages(source, first, last, PdfAnnotationCopier::Purpose::Cut, true);
     } catch (...) {
         pdf_drop_page_tree(context, source);
         throw;
@@ -85,7 +86,10 @@ void PdfPageCopier::append(pdf_document* part)
         facts.labels = PdfPageLabels::load(m_session, part);
         m_session.run([&] { PdfDestination::resolveOpenAction(context, part, &facts.openView); });
         facts.openView = mappedDestination(facts.openView, shift);
-        copyPages(part, 0, facts.count - 1, PdfAnnotationCopier::Purpose::Merge);
+        // Cuts of one document carry the same layers: the first one's stand for all, and the copies
+        // that the others' pages refer to are stored once with them when saved.
+        copyPages(part, 0, facts.count - 1, PdfAnnotationCopier::Purpose::Merge,
+                  !facts.carries || !carriedBefore(facts.record.source));
     } catch (...) {
         pdf_drop_page_tree(context, part);
         throw;
@@ -94,7 +98,17 @@ void PdfPageCopier::append(pdf_document* part)
     m_parts.push_back(std::move(facts));
 }
 
-void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose)
+bool PdfPageCopier::carriedBefore(const QByteArray& source) const
+{
+    for (const Part& part : m_parts) {
+        if (part.carries && part.record.source == source)
+            return true;
+    }
+    return false;
+}
+
+void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose,
+                              bool withLayers)
 {
     fz_context* context = m_session.context();
     pdf_graft_map* map = nullptr;
@@ -108,6 +122,8 @@ void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnno
             }
         });
         PdfAnnotationCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, purpose);
+        if (withLayers)
+            PdfOptionalContent::copy(m_session, map, source, m_target);
         if (!m_hasMetadata)
             copyMetadata(source, map);
     } catch (...) {
@@ -232,7 +248,7 @@ void PdfPageCopier::writeOpenView()
     });
 }
 
-void PdfPageCopier::save(const QString& path)
+void PdfPageCopier::save(const QString& path, const QString& encryptedLike)
 {
     if (m_isCut)
         finishCut();
@@ -242,5 +258,5 @@ void PdfPageCopier::save(const QString& path)
     m_destinations.write(m_session, m_target);
     m_labels.write(m_session, m_target);
     writeOpenView();
-    PdfFileWriter::save(m_session, m_target, path, m_pageCount, m_parts.size() > 1);
+    PdfFileWriter::save(m_session, m_target, path, m_pageCount, m_parts.size() > 1, encryptedLike);
 }

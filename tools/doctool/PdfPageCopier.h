@@ -13,7 +13,8 @@
 // (every page of several documents, in order). Every source gets one graft map, so a resource that
 // its pages share is copied once; saving stores objects with identical content once, so resources
 // shared across sources (fonts, images) end up once in the result as well. The first source's
-// document information and XMP metadata are carried over.
+// document information and XMP metadata are carried over, and every source's layers (optional
+// content), those of cuts of one document once.
 //
 // A cut keeps, for the range alone, the bookmarks, named destinations, links and page labels that
 // lead into it, and carries those of the whole document beside them (PdfCutRecord). A merge of
@@ -32,8 +33,9 @@ public:
     void cut(pdf_document* source, int first, int last, const QByteArray& sourceKey);
     // The merge: appends every page of part.
     void append(pdf_document* part);
-    // Saves the result and checks that it opens with every page.
-    void save(const QString& path);
+    // Saves the result and checks that it opens with every page; encrypted as encryptedLike when
+    // that is given (PdfFileWriter).
+    void save(const QString& path, const QString& encryptedLike = QString());
 
 private:
     struct Part {
@@ -47,7 +49,11 @@ private:
         PdfDestination openView;
     };
 
-    void copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose);
+    // withLayers: also carry the source's optional content (PdfOptionalContent).
+    void copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose,
+                   bool withLayers);
+    // Whether a part appended before carries a cut of the whole document named source.
+    bool carriedBefore(const QByteArray& source) const;
     void copyMetadata(pdf_document* source, pdf_graft_map* map);
     void finishCut();
     void finishMerge();
