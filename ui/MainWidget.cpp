@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QRegExpValidator>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -299,6 +300,9 @@ void MainWidget::saveSettings(KindSettings& out)
     out.toSourceDir = ui.rbOutDir->isChecked();
     out.keepFormat = ui.rbOrigin->isChecked();
     out.scale = ui.lineEditScale->text().toInt();
+    out.outputDir = ui.labelPath->text();
+    out.strength = ui.sliderCompVal->value();
+    out.pdfQuality = ui.lineEditQuality_2->text();
 }
 
 void MainWidget::restoreSettings(const KindSettings& in)
@@ -320,12 +324,29 @@ void MainWidget::restoreSettings(const KindSettings& in)
     else
         ui.rbFormat->setChecked(true);
     ui.lineEditScale->setText(QString::number(in.scale));
+    ui.labelPath->setText(in.outputDir);
+    ui.labelPath->setToolTip(in.outputDir);
+    {
+        // Showing a kind's strength is no option change.
+        const QSignalBlocker quiet(ui.sliderCompVal);
+        ui.sliderCompVal->setValue(in.strength);
+    }
+    ui.label_21->setText(QString::number(ui.sliderCompVal->value()) + "%");
+    ui.lineEditQuality_2->setText(in.pdfQuality);
 }
 
 void MainWidget::saveKindSettings(const int& kind)
 {
     m_queueIndex[kind] = 0;
     saveSettings(m_settings[kind]);
+}
+
+void MainWidget::saveShownSettings()
+{
+    // The shown page's widgets hold its kind's latest options, also those set without an option
+    // action; before any kind's page was shown they hold no kind's options.
+    if (ui.stackedWidget->currentIndex() == 1)
+        saveSettings(m_settings[m_kind]);
 }
 
 void MainWidget::slot_checkWH(bool check)

@@ -100,6 +100,7 @@ private:
     void saveSettings(KindSettings& out);
     void restoreSettings(const KindSettings& in);
     void saveKindSettings(const int& kind);
+    void saveShownSettings();
     QListWidget* listOf(int kind) const;
 
     // Intake.
@@ -114,13 +115,14 @@ private:
     static QStringList nameFilters(int kind);
     static QString representativeSuffix(int kind);
 
-    // Queue.
-    void compressVideo(const QString& path, int* index);
-    void compressImage(const QString& path, int* index);
-    void compressPDF(const QString& path, int* index);
-    void compressPPT(const QString& path, int* index);
-    void compressWord(const QString& path, int* index);
-    void compressOffice(const QString& path, int* index, int kind, const QString& extension);
+    // Queue. A start step takes the options of the file's own kind, never the shown page's widgets.
+    void compressVideo(const QString& path, int* index, const KindSettings& settings);
+    void compressImage(const QString& path, int* index, const KindSettings& settings);
+    void compressPDF(const QString& path, int* index, const KindSettings& settings);
+    void compressPPT(const QString& path, int* index, const KindSettings& settings);
+    void compressWord(const QString& path, int* index, const KindSettings& settings);
+    void compressOffice(const QString& path, int* index, const KindSettings& settings, int kind,
+                        const QString& extension);
     void pushKind(int kind);
     bool runHasWork() const;
     void endRun();
@@ -131,7 +133,6 @@ private:
     void forgetRow(int kind, ListItemWidget* row);
     void beginRun();
     void failUnstarted(int kind, int index, const QString& reason);
-    QString outputFolderFor(const QString& path) const;
     void giveBackSlotsOf(int kind);
     int dotNetVersion();
 

@@ -217,6 +217,8 @@ void MainWidget::slot_changeOutputDir()
     ui.labelPath->setText(text);
     ui.labelPath->setToolTip(text);
     ui.labelPath->repaint();
+    // The shown kind's own folder: its next start writes every file there.
+    saveKindSettings(m_kind);
 }
 
 void MainWidget::slot_closeProgram()

@@ -6,7 +6,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QPixmap>
+#include <QImageReader>
 #include <QRegExp>
 #include <QTimer>
 
@@ -33,6 +33,17 @@ QString folderOf(const QString& path)
 {
     return QFileInfo(path).absoluteDir().absolutePath() + "/";
 }
+
+QString outputFolder(const QString& path, const KindSettings& settings)
+{
+    if (!settings.toSourceDir && !settings.outputDir.isEmpty())
+        return settings.outputDir;
+    return folderOf(path);
+}
+
+// pngquant's lower bound of quality, lowered to a smaller upper one: a range whose minimum lies
+// above its maximum makes it fail.
+const int kPngMinimumQuality = 10;
 
 } // namespace
 
@@ -143,21 +154,23 @@ void MainWidget::dispatch(int kind, int* index)
     m_running.insert(row, nullptr);
     row->setStarted();
     const QString path = m_queue[kind].at(*index);
+    saveShownSettings();
+    const KindSettings settings = m_settings[kind];
     switch (kind) {
     case Kind::Video:
-        compressVideo(path, index);
+        compressVideo(path, index, settings);
         break;
     case Kind::Image:
-        compressImage(path, index);
+        compressImage(path, index, settings);
         break;
     case Kind::PowerPoint:
-        compressPPT(path, index);
+        compressPPT(path, index, settings);
         break;
     case Kind::Pdf:
-        compressPDF(path, index);
+        compressPDF(path, index, settings);
         break;
     default:
-        compressWord(path, index);
+        compressWord(path, index, settings);
         break;
     }
 }
@@ -209,27 +222,20 @@ void MainWidget::forgetRow(int kind, ListItemWidget* row)
     m_outputOf.remove(row);
 }
 
-QString MainWidget::outputFolderFor(const QString& path) const
-{
-    if (ui.rbNewOutDir->isChecked() && !ui.labelPath->text().isEmpty())
-        return ui.labelPath->text();
-    return folderOf(path);
-}
-
-void MainWidget::compressVideo(const QString& path, int* index)
+void MainWidget::compressVideo(const QString& path, int* index, const KindSettings& settings)
 {
     ListItemWidget* row = m_rows[Kind::Video].at(*index);
     auto* engine = new VideoCompressCore(PlatformConstants::ffmpegPath(), this);
     m_running.insert(row, engine);
     connect(engine, &VideoCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
-    const bool toMp4 = ui.rbFormat->isChecked();
+    const bool toMp4 = !settings.keepFormat;
     VideoCompressParam param;
     param.width = row->sourceWidth();
     param.height = row->sourceHeight();
-    param.scale = float(ui.lineEditScale->text().toDouble() / 100);
-    param.crf = ui.sliderCompVal->value() * 7 / 100 + 24;
+    param.scale = float(double(settings.scale) / 100);
+    param.crf = settings.strength * 7 / 100 + 24;
     m_lastDir = folderOf(path);
-    m_outputDir = outputFolderFor(path);
+    m_outputDir = outputFolder(path, settings);
     if (param.width <= 0 || param.height <= 0) {
         failUnstarted(Kind::Video, *index, "the video's size cannot be read");
         recordDispatch(Kind::Video, *index, path, QString());
@@ -239,36 +245,39 @@ void MainWidget::compressVideo(const QString& path, int* index)
     recordDispatch(Kind::Video, *index, path, output);
 }
 
-void MainWidget::compressImage(const QString& path, int* index)
+void MainWidget::compressImage(const QString& path, int* index, const KindSettings& settings)
 {
     ListItemWidget* row = m_rows[Kind::Image].at(*index);
     auto* engine =
         new ImageCompressCore(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), this);
     m_running.insert(row, engine);
     connect(engine, &ImageCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
-    const QPixmap image(path);
-    int width = image.width();
-    int height = image.height();
-    const float scale = ui.lineEditScale->text().toFloat() / 100;
+    // The header's size only: decoding the picture on the window's thread to learn it would hold the
+    // window, and a picture may declare a size far beyond the memory it takes on disk.
+    const QSize size = QImageReader(path).size();
+    int width = size.width();
+    int height = size.height();
+    const float scale = float(settings.scale) / 100;
+    // 清晰度 and the typed size are no kind's options: they are read as each picture starts.
     if (ui.rbSetWH->isChecked()) {
         width = ui.lineEditImageWidth->text().toInt();
         height = ui.lineEditImageHeight->text().toInt();
     }
     engine->setScaleSize(int(float(width) * scale), int(float(height) * scale));
     const int quality = qMin(ui.lineEditQuality->text().toInt(), 100);
-    m_outputDir = outputFolderFor(path);
+    m_outputDir = outputFolder(path, settings);
     const QString suffix = QFileInfo(path).suffix().toLower();
     QString output;
-    if (image.isNull()) {
+    if (!size.isValid()) {
         failUnstarted(Kind::Image, *index, "the image cannot be read");
-    } else if (ui.rbFormat->isChecked()) {
+    } else if (!settings.keepFormat) {
         output = engine->compressJpg(path, m_outputDir, quality);
-    } else if (ui.rbOrigin->isChecked() && (suffix == "jpg" || suffix == "bmp")) {
+    } else if (suffix == "jpg" || suffix == "bmp") {
         engine->setKeepFormat(true);
         output = engine->compressJpg(path, m_outputDir, quality);
-    } else if (ui.rbOrigin->isChecked() && suffix == "png") {
+    } else if (suffix == "png") {
         engine->setKeepFormat(true);
-        output = engine->compressPng(path, m_outputDir, 10, quality);
+        output = engine->compressPng(path, m_outputDir, qMin(kPngMinimumQuality, quality), quality);
     } else if (suffix == "gif") {
         output = engine->compressGif(path, m_outputDir, quality);
     } else {
@@ -277,7 +286,7 @@ void MainWidget::compressImage(const QString& path, int* index)
     recordDispatch(Kind::Image, *index, path, output);
 }
 
-void MainWidget::compressPDF(const QString& path, int* index)
+void MainWidget::compressPDF(const QString& path, int* index, const KindSettings& settings)
 {
     ListItemWidget* row = m_rows[Kind::Pdf].at(*index);
     const QString compressionTool = PlatformConstants::compressionToolPath();
@@ -286,26 +295,27 @@ void MainWidget::compressPDF(const QString& path, int* index)
     m_running.insert(row, engine);
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
     const QString output =
-        OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).fileName(), path);
-    int quality = ui.rbMin->isChecked() ? 10 : 90;
+        OutputPaths::claim(outputFolder(path, settings) + "c_" + QFileInfo(path).fileName(), path);
+    int quality = settings.mode == Smallest ? 10 : 90;
     // The document tool takes 1 to 100; the field lets three digits through, as the image quality's.
-    if (!ui.lineEditQuality_2->text().isEmpty())
-        quality = qMin(ui.lineEditQuality_2->text().toInt(), 100);
+    if (!settings.pdfQuality.isEmpty())
+        quality = qMin(settings.pdfQuality.toInt(), 100);
     engine->compressPdf(path, output, quality);
     recordDispatch(Kind::Pdf, *index, path, output);
 }
 
-void MainWidget::compressPPT(const QString& path, int* index)
+void MainWidget::compressPPT(const QString& path, int* index, const KindSettings& settings)
 {
-    compressOffice(path, index, Kind::PowerPoint, ".pptx");
+    compressOffice(path, index, settings, Kind::PowerPoint, ".pptx");
 }
 
-void MainWidget::compressWord(const QString& path, int* index)
+void MainWidget::compressWord(const QString& path, int* index, const KindSettings& settings)
 {
-    compressOffice(path, index, Kind::Word, ".docx");
+    compressOffice(path, index, settings, Kind::Word, ".docx");
 }
 
-void MainWidget::compressOffice(const QString& path, int* index, int kind, const QString& extension)
+void MainWidget::compressOffice(const QString& path, int* index, const KindSettings& settings, int kind,
+                                const QString& extension)
 {
     ListItemWidget* row = m_rows[kind].at(*index);
     const QString compressionTool = PlatformConstants::compressionToolPath();
@@ -313,14 +323,10 @@ void MainWidget::compressOffice(const QString& path, int* index, int kind, const
     auto* engine = new DocCompressCore(compressionTool, docTool, this);
     m_running.insert(row, engine);
     connect(engine, &DocCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
-    const QString output =
-        OutputPaths::claim(outputFolderFor(path) + "c_" + QFileInfo(path).baseName() + extension, path);
-    if (ui.rbMax->isChecked())
-        engine->compress(path, output, ClarityFirst);
-    else if (ui.rbMin->isChecked())
-        engine->compress(path, output, Smallest);
-    else if (ui.rbNormal->isChecked())
-        engine->compress(path, output, Normal);
+    const QString output = OutputPaths::claim(
+        outputFolder(path, settings) + "c_" + QFileInfo(path).baseName() + extension, path);
+    if (settings.mode == ClarityFirst || settings.mode == Smallest || settings.mode == Normal)
+        engine->compress(path, output, CompressLevel(settings.mode));
     else
         failUnstarted(kind, *index, "no compression level chosen");
     recordDispatch(kind, *index, path, output);

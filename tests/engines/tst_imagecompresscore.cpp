@@ -181,6 +181,11 @@ void TestImageCompressCore::compresses_data()
     QTest::newRow("png name with blank, quotes, non-ASCII")
         << "图片 文件夹/照片 \"引号\" ü.png" << Png << true << QSize(200, 100) << 80
         << "c_照片 \"引号\" ü.png" << QSize(200, 100) << QByteArray("png") << 1 << false;
+    // The window's lower bound of 10 comes down to a smaller quality.
+    for (int low : {1, 5, 9}) {
+        QTest::addRow("png quality %d", low) << "photo.png" << Png << true << none << low << "c_photo.png"
+                                             << QSize(320, 240) << QByteArray("png") << 1 << false;
+    }
     QTest::newRow("png name like an option") << "-h.png" << Png << true << none << 80 << "c_-h.png"
                                              << QSize(320, 240) << QByteArray("png") << 1 << false;
     QTest::newRow("jpg") << "photo.jpg" << Jpg << true << none << 60 << "c_photo.jpg" << QSize(320, 240)
@@ -248,7 +253,8 @@ void TestImageCompressCore::compresses()
     if (scale.isValid())
         engine.setScaleSize(scale.width(), scale.height());
 
-    const QString returned = start(engine, operation, inPath, m_outDir, 10, quality);
+    const int minQuality = qMin(10, quality);
+    const QString returned = start(engine, operation, inPath, m_outDir, minQuality, quality);
     const bool bmpKept = keep && outName.endsWith(".bmp");
     QCOMPARE(returned, outPath);
     waitForEnd(engine, spy);
@@ -283,9 +289,9 @@ void TestImageCompressCore::compresses()
     const QString toolInput = scale.isValid() ? scaled : inPath;
     QStringList expected;
     if (operation == Png) {
-        expected << QString("start compress %1: \"%2\" --quality 10-%3 -f \"%1\" -o \"%4c_%5.png\"")
-                        .arg(toolInput, m_pngquant, QString::number(quality), m_tempDir,
-                             QString::number(number));
+        expected << QString("start compress %1: \"%2\" --quality %3-%4 -f \"%1\" -o \"%5c_%6.png\"")
+                        .arg(toolInput, m_pngquant, QString::number(minQuality), QString::number(quality),
+                             m_tempDir, QString::number(number));
         // The engine's temporary folder, private to its owner.
         const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |

@@ -1,11 +1,13 @@
 // How the queue behaves around a run: failures, refusals while it runs, reruns, option changes,
-// clearing a running list, a chosen output folder and which kinds a run takes, with the real
-// engines and tools.
+// clearing a running list, a chosen output folder, which kinds a run takes and whose options each
+// file takes, with the real engines and tools.
 #include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QHash>
+#include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -47,6 +49,14 @@ QTimer* dispatchTick(QWidget& window)
     return nullptr;
 }
 
+// Chooses `folder` with 更改路径 on the shown page; returns how many dialogs were answered.
+int chooseOutputFolder(QWidget& window, const QString& folder)
+{
+    ModalAnswerer answerer(ModalAnswerer::chooseFolder(folder));
+    QTest::mouseClick(window.findChild<QPushButton*>("btnChangeDir"), Qt::LeftButton);
+    return answerer.answered();
+}
+
 QStringList repeated(const QString& text, int count)
 {
     QStringList texts;
@@ -76,6 +86,7 @@ private slots:
     void chosenOutputFolder();
     void suffixOfNoKindIsRefused();
     void runTakesOnlyTheStartedKinds();
+    void eachFileTakesItsOwnKindsOptions();
 
 private:
     UrlRecorder m_urls; // nothing is opened for real
@@ -317,22 +328,18 @@ void TestQueueControl::chosenOutputFolder()
     QVERIFY(SampleFiles::make(picture, m_dir->path()));
     QVERIFY(SampleFiles::make(pdf, m_dir->path()));
     const QString chosen = m_dir->filePath("chosen folder");
+    const QString second = m_dir->filePath("second");
     QVERIFY(QDir().mkpath(chosen));
+    QVERIFY(QDir().mkpath(second));
     MainWidget window;
     window.show();
     WindowDriver driver(window);
     driver.addFiles({picture, pdf});
-    driver.showKind(Kind::Image);
-    QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
-    {
-        ModalAnswerer answerer(ModalAnswerer::chooseFolder(chosen));
-        QTest::mouseClick(window.findChild<QPushButton*>("btnChangeDir"), Qt::LeftButton);
-        QCOMPARE(answerer.answered(), 1);
-    }
-    // The chosen folder serves every kind whose output option says so.
+    // Each kind writes into the folder chosen on its own page.
     for (int kind : {Kind::Image, Kind::Pdf}) {
         driver.showKind(kind);
         QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
+        QCOMPARE(chooseOutputFolder(window, chosen), 1);
         driver.pressStart();
         QVERIFY(driver.waitForRunEnd(60000));
         QCOMPARE(driver.states(kind), QStringList{"已完成"});
@@ -342,6 +349,15 @@ void TestQueueControl::chosenOutputFolder()
     QVERIFY(!QFileInfo::exists(m_dir->filePath("source/c_picture.png")));
     QCOMPARE(JsonParsing::readHistory(Kind::Pdf, "history.json").value(0).value(2),
              chosen + "/c_document.pdf");
+
+    // Another folder is an option change of the shown kind: its next start writes there.
+    driver.showKind(Kind::Image);
+    QCOMPARE(chooseOutputFolder(window, second), 1);
+    driver.pressStart();
+    QVERIFY(driver.waitForRunEnd(60000));
+    QCOMPARE(driver.states(Kind::Image), QStringList{"已完成"});
+    QVERIFY(QFileInfo::exists(second + "/c_picture.png"));
+    QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 2);
 }
 
 void TestQueueControl::suffixOfNoKindIsRefused()
@@ -396,6 +412,54 @@ void TestQueueControl::runTakesOnlyTheStartedKinds()
     QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 4);
     QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 5);
     QCOMPARE(driver.buttonText(), QString("开始压缩"));
+}
+
+void TestQueueControl::eachFileTakesItsOwnKindsOptions()
+{
+    QVERIFY(QDir().mkpath(m_dir->filePath("videos")));
+    QVERIFY(QDir().mkpath(m_dir->filePath("pictures")));
+    const QString picked = m_dir->filePath("picked");
+    QVERIFY(QDir().mkpath(picked));
+    QStringList videos;
+    for (int i = 0; i < 3; ++i) {
+        videos << m_dir->filePath(QString("videos/clip%1.mkv").arg(i));
+        QVERIFY(SampleFiles::makeClip(videos.last()));
+    }
+    const QString picture = m_dir->filePath("pictures/drawing.png");
+    QVERIFY(SampleFiles::make(picture, m_dir->path()));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles(videos);
+    driver.addFiles({picture});
+    // The picture page: JPG, half the size, into a folder of its own. The video page keeps its
+    // format, its size and the source folder.
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbFormat"), Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QRadioButton*>("rbNewOutDir"), Qt::LeftButton);
+    QCOMPARE(chooseOutputFolder(window, picked), 1);
+    auto* scale = window.findChild<QLineEdit*>("lineEditScale");
+    scale->selectAll();
+    QTest::keyClicks(scale, "50");
+
+    // Started on their page, the videos are handed out while the picture page is shown.
+    driver.showKind(Kind::Video);
+    driver.pressStart();
+    driver.showKind(Kind::Image);
+    QVERIFY(driver.waitForRunEnd(240000));
+    QCOMPARE(driver.states(Kind::Video), repeated("已完成", 3));
+    for (const QString& video : videos)
+        QVERIFY2(QFileInfo::exists(m_dir->filePath("videos/c_" + QFileInfo(video).fileName())),
+                 qPrintable(video));
+    QCOMPARE(QDir(picked).entryList(QDir::Files), QStringList());
+
+    // And the picture the other way round.
+    driver.pressStart();
+    driver.showKind(Kind::Video);
+    QVERIFY(driver.waitForRunEnd(120000));
+    QCOMPARE(driver.states(Kind::Image), QStringList{"已完成"});
+    QCOMPARE(QImage(picture).size(), QSize(320, 240));
+    QCOMPARE(QImage(picked + "/c_drawing.jpg").size(), QSize(160, 120));
+    QCOMPARE(QDir(m_dir->filePath("pictures")).entryList({"c_*"}, QDir::Files), QStringList());
 }
 
 QTEST_MAIN(TestQueueControl)

@@ -1,14 +1,19 @@
 // What the window's start steps hand to the engines, seen in what the real tools make of it: the
 // video strength, the image and PDF quality and the image size, the output names, and the image
 // tick's log line.
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QImageReader>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QtEndian>
 #include <QtTest>
 
+#include "EngineWatch.h"
 #include "JsonParsing.h"
 #include "Kind.h"
 #include "MainWidget.h"
@@ -49,6 +54,34 @@ bool commandLogged(const QString& part)
     return false;
 }
 
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header declares `width` x `height` pixels while the file holds a few bytes: an 8 x 8
+// picture with the size in its header (and the header's checksum) written anew.
+bool writeDeclaredSize(const QString& path, int width, int height)
+{
+    QImage small(8, 8, QImage::Format_Grayscale8);
+    small.fill(0);
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !small.save(&buffer, "PNG") || png.mid(12, 4) != "IHDR")
+        return false;
+    qToBigEndian(quint32(width), png.data() + 16);
+    qToBigEndian(quint32(height), png.data() + 20);
+    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
+}
+
 QString logLineStartingWith(const QString& start)
 {
     for (const QString& line : TestEnv::logLines()) {
@@ -75,6 +108,7 @@ private slots:
     void imageQualityIsCappedAt100();
     void pdfQualityIsCappedAt100();
     void customSizeIsScaled();
+    void pictureSizeComesFromTheHeader();
     void documentOutputNames();
     void imageTickLogsTheQueue();
 
@@ -157,6 +191,7 @@ void TestStartSteps::imageQualityIsCappedAt100_data()
     QTest::addColumn<int>("quality");
     QTest::newRow("150") << "150" << 100;
     QTest::newRow("75") << "75" << 75;
+    QTest::newRow("5, below pngquant's minimum") << "5" << 5;
     QTest::newRow("empty") << "" << 0;
 }
 
@@ -176,10 +211,12 @@ void TestStartSteps::imageQualityIsCappedAt100()
     runToTheEnd(driver);
     QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
 
-    // Both tools are given the capped level: convert as its quality, pngquant as its upper bound.
+    // Both tools are given the capped level: convert as its quality, pngquant as its upper bound,
+    // with a lower bound of 10 that never lies above it.
     const QString level = QString::number(quality);
+    const QString range = QString::number(qMin(10, quality)) + "-" + level;
     QVERIFY2(commandLogged(" -quality " + level + "% "), qPrintable(TestEnv::logLines().join('\n')));
-    QVERIFY2(commandLogged(" --quality 10-" + level + " "), qPrintable(TestEnv::logLines().join('\n')));
+    QVERIFY2(commandLogged(" --quality " + range + " "), qPrintable(TestEnv::logLines().join('\n')));
     // A real level is what the JPEG holds (ImageMagick takes 0 for its own default).
     if (quality > 0) {
         QCOMPARE(driver.states(Kind::Image), QStringList({"已完成", "已完成"}));
@@ -230,6 +267,30 @@ void TestStartSteps::customSizeIsScaled()
     runToTheEnd(driver);
     QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
     QCOMPARE(QImage(m_dir->filePath("c_large.jpg")).size(), QSize(400, 300));
+}
+
+void TestStartSteps::pictureSizeComesFromTheHeader()
+{
+    // Decoded, the picture would take gigabytes; its header alone gives the engine its size.
+    const QString picture = m_dir->filePath("declared.png");
+    QVERIFY(writeDeclaredSize(picture, 30000, 30000));
+    QCOMPARE(QImageReader(picture).size(), QSize(30000, 30000));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    EngineWatch watch(window);
+    QStringList resizes;
+    watch.onReport([&resizes](QObject* engine, float progress, bool stat, const QString&) {
+        if (!stat && progress >= 0)
+            return;
+        for (const QProcess* tool : engine->findChildren<QProcess*>()) {
+            if (tool->arguments().value(0) == "-resize")
+                resizes << tool->arguments().value(1);
+        }
+    });
+    driver.addFiles({picture});
+    runToTheEnd(driver);
+    QCOMPARE(resizes, QStringList{"30000x30000!"});
 }
 
 void TestStartSteps::documentOutputNames()
