@@ -90,6 +90,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void everyKindEndToEnd();
+    void usersFileKeptOwnResultReplaced();
 
 private:
     UrlRecorder m_urls; // nothing is opened for real
@@ -195,6 +196,42 @@ void TestQueueEndToEnd::everyKindEndToEnd()
     QVERIFY2(driver.mostEnginesAtOnce() <= 4, qPrintable(QString::number(driver.mostEnginesAtOnce())));
     QVERIFY(driver.mostEnginesAtOnce() >= 2);
     QCOMPARE(window.freeTaskSlots(), 4);
+}
+
+void TestQueueEndToEnd::usersFileKeptOwnResultReplaced()
+{
+    // "c_my photo.jpg" is a photo of the user's own that happens to have the result's name.
+    const QString folder = m_dir->filePath("own names");
+    QVERIFY(QDir().mkpath(folder));
+    const QString input = folder + "/my photo.jpg";
+    QVERIFY(SampleFiles::make(input, m_dir->path()));
+    QVERIFY(SampleFiles::make(folder + "/c_my photo.png", m_dir->path()));
+    QVERIFY(QFile::rename(folder + "/c_my photo.png", folder + "/c_my photo.jpg"));
+    QFile users(folder + "/c_my photo.jpg");
+    QVERIFY(users.open(QIODevice::ReadOnly));
+    const QByteArray usersBytes = users.readAll();
+    users.close();
+
+    // Two sessions of the program, each running the photo once.
+    for (int session = 1; session <= 2; ++session) {
+        MainWidget window;
+        window.show();
+        WindowDriver driver(window);
+        driver.showKind(Kind::Image);
+        driver.addFiles({input});
+        driver.pressStart();
+        QVERIFY(driver.waitForRunEnd(120000));
+        QCOMPARE(driver.states(Kind::Image), QStringList("已完成"));
+        // The user's file stays; the result is numbered, and the second run replaces its own.
+        QVERIFY(users.open(QIODevice::ReadOnly));
+        QCOMPARE(users.readAll(), usersBytes);
+        users.close();
+        QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").last().value(2),
+                 folder + "/c_my photo_2.jpg");
+        QVERIFY(!QImage(folder + "/c_my photo_2.jpg").isNull());
+        QCOMPARE(QDir(folder).entryList(QDir::Files),
+                 QStringList({"c_my photo.jpg", "c_my photo_2.jpg", "my photo.jpg"}));
+    }
 }
 
 QTEST_MAIN(TestQueueEndToEnd)
