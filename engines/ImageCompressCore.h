@@ -30,8 +30,10 @@ extern const QString g_gifsiclePath;
 // picture made into a JPG stays as made. The output path comes from OutputPaths, so no two files of a run
 // share one. pngquant and convert write into the temporary folder under the engine's own numbered
 // names, and convert reads a link of such a name, so no file name is ever read as the tool's own
-// syntax; gifsicle writes the output itself. Whatever the end, the job's intermediate files (scaled
-// copy, link, the tools' results) are removed; a failed job removes only what it wrote at the output
+// syntax; gifsicle writes the output itself. convert runs with the job's own ImageMagick limits
+// (MagickPolicy), so a picture with a side over 16,000 pixels is taken too, and lays what was
+// transparent on white, as a JPEG holds no transparency. Whatever the end, the job's intermediate files
+// (scaled copy, link, the tools' results) are removed; a failed job removes only what it wrote at the output
 // (an earlier result it never replaced stays). cancel(), the destructor and RunningTools::endAll end a
 // running job at once the same way and send no further report.
 class ImageCompressCore : public QObject
@@ -71,6 +73,7 @@ private:
     bool tempFolderReady();
     QString numberedTempPath(const QString& suffix) const;
     QString convertInput(const QString& inPath);
+    bool policyReady();
     bool placeOutput(const QString& written, bool move);
     void onSettled(const SmallerResult& result);
     void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
@@ -97,4 +100,5 @@ private:
     ResultSettler* m_settler; // the last step: never larger than the input
     QString m_convertOutPath; // convert's result, before it takes the output's name
     QString m_toolOutput;     // the file the running tool writes
+    QString m_policyFolder;   // convert's own limits (MagickPolicy), made for the job
 };
