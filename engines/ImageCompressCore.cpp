@@ -8,6 +8,7 @@
 
 #include "ImageScale.h"
 #include "JobEnding.h"
+#include "MagickPolicy.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
 #include "ResultCheck.h"
@@ -109,6 +110,8 @@ QString ImageCompressCore::compressPng(const QString& inPath, const QString& out
     m_ending->addIntermediate(written);
 
     if (m_scaleFirst) {
+        if (!policyReady())
+            return m_outPath;
         scaleThen(false, [this, written, minQuality, maxQuality](const QString& scaled) {
             runPngquant(scaled, written, minQuality, maxQuality);
         });
@@ -131,7 +134,7 @@ QString ImageCompressCore::compressJpg(const QString& inPath, const QString& out
     m_inPath = inPath;
     m_outPath = output;
     m_ending->setOutput(output);
-    if (!tempFolderReady())
+    if (!tempFolderReady() || !policyReady())
         return m_outPath;
     // convert reads "%d", "%o", "%x" ... in an output name as its own escapes: it writes a numbered
     // name in the temporary folder, which then takes the output's name.
@@ -201,6 +204,19 @@ bool ImageCompressCore::tempFolderReady()
     return false;
 }
 
+bool ImageCompressCore::policyReady()
+{
+    const QString folder = imageTempDir() + "magick_" + QString::number(m_number);
+    m_ending->addIntermediate(folder);
+    if (!MagickPolicy::write(folder)) {
+        m_timer->stop();
+        failLater("cannot write " + folder + "/policy.xml");
+        return false;
+    }
+    m_policyFolder = folder;
+    return true;
+}
+
 QString ImageCompressCore::numberedTempPath(const QString& suffix) const
 {
     return imageTempDir() + "c_" + QString::number(m_number) + '.' + suffix;
@@ -227,6 +243,7 @@ void ImageCompressCore::scaleThen(bool byGifsicle, const std::function<void(cons
 {
     m_scale = new ImageScale(m_convertPath, g_gifsiclePath, this);
     m_scale->setTimeLimit(m_timeLimitMs);
+    m_scale->setPolicyFolder(m_policyFolder);
     ImageScale* scale = m_scale;
     connect(m_scale, &ImageScale::sig_scaleFinished, this, [this, scale, run](const QString& scaled) {
         m_scale = nullptr;
@@ -269,11 +286,14 @@ void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const
         QString("%1 -quality %2 %3  %4")
             .arg(Tool::quote(m_convertPath), level, Tool::quote(inPath), Tool::quote(outPath));
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
-    start(ToolCommand(
-              PlatformConstants::findProgram(m_convertPath),
-              {"-quality", level, ToolCommand::fileArgument(inPath), ToolCommand::fileArgument(outPath)},
-              text),
-          outPath);
+    // A JPEG has no transparency: what was transparent is laid on white, not on whatever colour the
+    // transparent pixels carry (black, for most programs).
+    QStringList arguments{"-quality", level, ToolCommand::fileArgument(inPath)};
+    arguments += {"-background", "white", "-alpha", "remove", "-alpha", "off"};
+    arguments += ToolCommand::fileArgument(outPath);
+    if (!m_policyFolder.isEmpty())
+        MagickPolicy::apply(m_tool->process(), m_policyFolder);
+    start(ToolCommand(PlatformConstants::findProgram(m_convertPath), arguments, text), outPath);
 }
 
 void ImageCompressCore::runGifsicle(const QString& inPath, const QString& outPath, const int& quality)

@@ -33,9 +33,11 @@ extern const QString g_gifsiclePath;
 // path comes from OutputPaths. Every tool writes into the temporary folder under the engine's own
 // numbered names, and convert reads a link of such a name, so no file name is ever read as the tool's
 // own syntax; only a whole result takes the output's name, so a failed or ended job leaves the output
-// as it was. Whatever the end, the job's intermediate files (scaled copy, link, the tools' results)
-// are removed. cancel(), the destructor and RunningTools::endAll end a running job at once the same
-// way and send no further report.
+// as it was. convert runs with the job's own ImageMagick limits (MagickPolicy), so a picture with a
+// side over 16,000 pixels is taken too, and lays what was transparent on white, as a JPEG holds no
+// transparency. Whatever the end, the job's intermediate files (scaled copy, link, the tools'
+// results, the limits) are removed. cancel(), the destructor and RunningTools::endAll end a running
+// job at once the same way and send no further report.
 class ImageCompressCore : public QObject
 {
     Q_OBJECT
@@ -73,6 +75,7 @@ private:
     bool tempFolderReady();
     QString numberedTempPath(const QString& suffix) const;
     QString convertInput(const QString& inPath);
+    bool policyReady();
     void onSettled(const SmallerResult& result);
     void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
     void start(const ToolCommand& command, const QString& writes);
@@ -98,4 +101,5 @@ private:
     QString m_toolOutput;     // the file the running tool writes, in the temporary folder
     QSize m_resultSize;       // the size of a whole result
     int m_inputFrames = 1;    // the frames of the input, which a whole GIF result keeps
+    QString m_policyFolder;   // convert's own limits (MagickPolicy), made for the job
 };

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "MagickPolicy.h"
 #include "PlatformConstants.h"
 #include "Tool.h"
 #include "ToolCommand.h"
@@ -47,6 +48,8 @@ void ImageScale::scaleByConvert(const QString& inPath, const QString& tempDir, c
     const QString text =
         QString("%1 -resize %2! %3 %4")
             .arg(Tool::quote(m_convertPath), size, Tool::quote(inPath), Tool::quote(m_outPath));
+    if (!m_policyFolder.isEmpty())
+        MagickPolicy::apply(m_tool->process(), m_policyFolder);
     m_tool->start(ToolCommand(
         PlatformConstants::findProgram(m_convertPath),
         {"-resize", size + '!', ToolCommand::fileArgument(inPath), ToolCommand::fileArgument(m_outPath)},

@@ -24,6 +24,8 @@ public:
     void scaleByConvert(const QString& inPath, const QString& tempDir, const int& width, const int& height);
     void scaleByGifsicle(const QString& inPath, const QString& tempDir, const int& width, const int& height);
 
+    // convert reads its limits from the policy.xml in `folder` (MagickPolicy); unset, the system's.
+    void setPolicyFolder(const QString& folder) { m_policyFolder = folder; }
     // Longest time a resize may run before it is stopped and reported as failed.
     void setTimeLimit(int msecs) { m_tool->setTimeLimit(msecs); }
     void cancel();
@@ -46,6 +48,7 @@ private:
     ToolProcess* m_tool;
 
     QString m_failure;
+    QString m_policyFolder;
     int m_number;
     bool m_ended;
 };

@@ -49,6 +49,13 @@ private:
     locale_t m_previous = locale_t(nullptr);
 };
 
+// One value of stream `number` of `stream`, by parameter name, as text.
+QString valueOf(MediaInfo& info, MediaInfoDLL::stream_t stream, size_t number, const wchar_t* parameter)
+{
+    return QString::fromStdWString(
+        info.Get(stream, number, parameter, MediaInfoDLL::Info_Text, MediaInfoDLL::Info_Name));
+}
+
 // Opens `path` on a fresh handle and asks stream 0 of `stream` for each parameter by name, as text.
 QStringList queryValues(const QString& path, MediaInfoDLL::stream_t stream,
                         std::initializer_list<const wchar_t*> parameters)
@@ -57,23 +64,18 @@ QStringList queryValues(const QString& path, MediaInfoDLL::stream_t stream,
     MediaInfo info;
     info.Open(path.toStdWString());
     QStringList values;
-    for (const wchar_t* parameter : parameters) {
-        // Get's text lives only until the next call: the wrapper copies it into a std::wstring.
-        values.append(QString::fromStdWString(
-            info.Get(stream, 0, parameter, MediaInfoDLL::Info_Text, MediaInfoDLL::Info_Name)));
-    }
+    // Get's text lives only until the next call: the wrapper copies it into a std::wstring.
+    for (const wchar_t* parameter : parameters)
+        values.append(valueOf(info, stream, 0, parameter));
     info.Close();
     return values;
 }
 
-int streamCount(const QString& path, MediaInfoDLL::stream_t stream)
+// Degrees of a rotation text ("90.000", "-90"), brought into 0 to 359; 0 when there is none.
+int rotationOf(const QString& text)
 {
-    const Utf8CharacterType utf8;
-    MediaInfo info;
-    info.Open(path.toStdWString());
-    const size_t count = info.Count_Get(stream);
-    info.Close();
-    return int(count);
+    const int degrees = qRound(text.toDouble());
+    return (degrees % 360 + 360) % 360;
 }
 
 bool streamForKind(int kind, MediaInfoDLL::stream_t* stream)
@@ -123,12 +125,23 @@ int getFrameCount(const QString& path)
     return queryValues(path, MediaInfoDLL::Stream_Video, {L"FrameCount"}).at(0).toInt(nullptr, 10);
 }
 
-int getVideoStreamCount(const QString& path)
+MediaStreams getMediaStreams(const QString& path)
 {
-    return streamCount(path, MediaInfoDLL::Stream_Video);
-}
-
-int getAudioStreamCount(const QString& path)
-{
-    return streamCount(path, MediaInfoDLL::Stream_Audio);
+    const Utf8CharacterType utf8;
+    MediaInfo info;
+    info.Open(path.toStdWString());
+    MediaStreams streams;
+    streams.rotation = rotationOf(valueOf(info, MediaInfoDLL::Stream_Video, 0, L"Rotation"));
+    streams.bitDepth = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"BitDepth").toInt(nullptr, 10);
+    streams.videoCount = int(info.Count_Get(MediaInfoDLL::Stream_Video));
+    streams.audioCount = int(info.Count_Get(MediaInfoDLL::Stream_Audio));
+    const size_t texts = info.Count_Get(MediaInfoDLL::Stream_Text);
+    for (size_t i = 0; i < texts; ++i) {
+        // Captions inside the video stream have an ID of the form "<video ID>-<service>".
+        if (valueOf(info, MediaInfoDLL::Stream_Text, i, L"ID").contains('-'))
+            continue;
+        streams.subtitleFormats.append(valueOf(info, MediaInfoDLL::Stream_Text, i, L"Format"));
+    }
+    info.Close();
+    return streams;
 }

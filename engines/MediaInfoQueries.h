@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // Single facts of a media file read through the MediaInfo library, which is loaded at run time.
 // Each call opens its own handle and closes it again; nothing is cached. Whatever cannot be read
@@ -17,6 +18,16 @@ QString getMediaFormat(const QString& path, int kind);
 bool isHevc(const QString& path);
 // Number of frames of video stream 0.
 int getFrameCount(const QString& path);
-// Number of video streams and of audio streams; 0 and 0 when the file cannot be read.
-int getVideoStreamCount(const QString& path);
-int getAudioStreamCount(const QString& path);
+
+// What a file's streams hold beyond its picture size: what the video engine's command depends on.
+struct MediaStreams {
+    int rotation = 0;            // of video stream 0, in degrees 0 to 359, as the library states it
+    int bitDepth = 0;            // bits per sample of video stream 0
+    int videoCount = 0;          // video streams (a cover picture counts as one)
+    int audioCount = 0;          // sound tracks
+    QStringList subtitleFormats; // the format of each subtitle track the container holds, in order
+};
+
+// The streams of `path`, read with one handle. Captions carried inside the video stream are no
+// subtitle tracks of the container, so they are not listed.
+MediaStreams getMediaStreams(const QString& path);

@@ -67,9 +67,10 @@ bool partReadsBack(zip_t* archive, zip_uint64_t index)
 
 QString ResultCheck::video(const QString& result, const QString& input, int audioStreams)
 {
-    if (getVideoStreamCount(result) < 1)
+    const MediaStreams streams = getMediaStreams(result);
+    if (streams.videoCount < 1)
         return "no video stream";
-    const int audio = getAudioStreamCount(result);
+    const int audio = streams.audioCount;
     if (audio != audioStreams)
         return QString("%1 audio streams instead of %2").arg(audio).arg(audioStreams);
     const double wanted = getMediaDuration(input);

@@ -28,6 +28,48 @@ QString firstConfigLocation()
 
 // ffmpeg prints a progress block about every half second; two minutes of silence means it hangs.
 const int kDefaultStallTimeoutMs = 120000;
+
+// Sound tracks of `tracks` that the container holds: an FLV file holds a single one.
+int audioTracksHeld(const QString& container, int tracks)
+{
+    return container == "flv" ? qMin(tracks, 1) : tracks;
+}
+
+// Subtitles that ffmpeg can turn into MP4's and MOV's own text subtitles ("mov_text"); the
+// picture subtitles of discs (PGS, VobSub, DVB) cannot be.
+bool isTextSubtitle(const QString& format)
+{
+    static const QStringList textFormats{"UTF-8", "ASS", "SSA", "SubRip", "Timed Text", "WebVTT"};
+    return textFormats.contains(format, Qt::CaseInsensitive) ||
+           format.contains("WEBVTT", Qt::CaseInsensitive);
+}
+
+// Positions among the source's subtitle tracks of those the container holds: all of them in a
+// Matroska file, the text ones in MP4 and MOV, none in AVI, WMV and FLV.
+QList<int> subtitlesHeld(const QString& container, const QStringList& formats)
+{
+    QList<int> held;
+    for (int i = 0; i < formats.size(); ++i) {
+        if (container == "mkv" ||
+            ((container == "mp4" || container == "mov") && isTextSubtitle(formats.at(i))))
+            held.append(i);
+    }
+    return held;
+}
+
+// One log line for each kind of track the output's container cannot hold.
+void logLeftOut(const QString& inPath, const QString& container, const MediaStreams& streams)
+{
+    const auto logOne = [&](int held, int all, const QString& kind) {
+        if (held < all)
+            Tool::writeLog(QString("video compress %1: left out %2 of %3 %4 tracks, which %5 cannot hold")
+                               .arg(inPath, QString::number(all - held), QString::number(all), kind,
+                                    container.toUpper()));
+    };
+    logOne(audioTracksHeld(container, streams.audioCount), streams.audioCount, "sound");
+    logOne(subtitlesHeld(container, streams.subtitleFormats).size(), streams.subtitleFormats.size(),
+           "subtitle");
+}
 } // namespace
 
 QString g_infoJsonPath = firstConfigLocation() + "/Vornix/info.json";
@@ -96,18 +138,66 @@ QSize VideoCompressCore::targetSize(const VideoCompressParam& param)
     return QSize(width, height);
 }
 
+QSize VideoCompressCore::targetSize(const VideoCompressParam& param, int rotation)
+{
+    if (rotation != 90 && rotation != 270)
+        return targetSize(param);
+    VideoCompressParam upright = param;
+    upright.width = param.height;
+    upright.height = param.width;
+    return targetSize(upright);
+}
+
+QString VideoCompressCore::containerFor(const QString& inPath, bool toMp4)
+{
+    return toMp4 ? QString("mp4") : QFileInfo(inPath).suffix().toLower();
+}
+
+int VideoCompressCore::keptAudioStreams(const QString& inPath, bool toMp4)
+{
+    return audioTracksHeld(containerFor(inPath, toMp4), getMediaStreams(inPath).audioCount);
+}
+
+QStringList VideoCompressCore::streamArguments(const QString& container, const QString& codec,
+                                               const MediaStreams& streams)
+{
+    // "V" is a video stream that is no cover picture: the first one is the film.
+    QStringList arguments{"-map", "0:V:0", "-map", container == "flv" ? "0:a:0?" : "0:a?"};
+    if (container == "mkv") {
+        arguments += {"-map", "0:s?", "-c:s", "copy"};
+    } else {
+        const QList<int> subtitles = subtitlesHeld(container, streams.subtitleFormats);
+        for (int index : subtitles)
+            arguments += {"-map", QString("0:s:%1?").arg(index)};
+        if (!subtitles.isEmpty())
+            arguments += {"-c:s", "mov_text"};
+    }
+    // Given by hand, the container's metadata keeps its recorded date (creation_time), which ffmpeg
+    // leaves out of the metadata it copies by itself.
+    arguments += {"-map_metadata", "0"};
+    // Each frame keeps its own time: a variable frame rate is not filled up to a fixed one.
+    arguments += {"-fps_mode", "passthrough"};
+    // Players decode 4:2:0; 4:4:4 and RGB sources (screen recordings) would otherwise stay so.
+    arguments += {"-pix_fmt", streams.bitDepth > 8 ? "yuv420p10le" : "yuv420p"};
+    // ffmpeg tags HEVC in MP4 and MOV "hev1", which Apple's players refuse.
+    if (codec == "libx265" && (container == "mp4" || container == "mov"))
+        arguments += {"-tag:v", "hvc1"};
+    return arguments;
+}
+
 ToolCommand VideoCompressCore::ffmpegCommand(const QString& ffmpegPath, const QString& inPath,
                                              const QString& outPath, const QString& codec, int crf,
-                                             const QSize& size)
+                                             const QSize& size, const QStringList& choices)
 {
     const QString crfText = QString::number(crf);
     const QString widthText = QString::number(size.width());
     const QString heightText = QString::number(size.height());
     const QString scale = QString("scale=%1:%2").arg(widthText, heightText);
 
-    const QStringList arguments{"-i",      inPath,      "-vcodec", codec, "-crf",      crfText,
-                                "-vf",     scale,       "-acodec", "aac", "-threads",  "5",
-                                "-preset", "ultrafast", outPath,   "-y",  "-progress", "pipe:1"};
+    const QStringList arguments =
+        QStringList{"-i",  inPath,    "-vcodec", codec,      "-crf", crfText,   "-vf",
+                    scale, "-acodec", "aac",     "-threads", "5",    "-preset", "ultrafast"} +
+        choices + QStringList{outPath, "-y", "-progress", "pipe:1"};
     // One pass of arg(), so that a "%" in a path is never taken for a place holder.
     const QString text = QString("%1 -i %2 -vcodec " + codec +
                                  " -crf %3 -vf \"scale=%4:%5\" -acodec aac -threads 5 -preset ultrafast %6"
@@ -154,22 +244,27 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     }
     m_ending->addIntermediate(folder);
     m_written = folder + "/video." + QFileInfo(outPath).suffix().toLower();
-    const ToolCommand command =
-        ffmpegCommand(m_ffmpegPath, inPath, m_written, codecFor(inPath, toMp4), param.crf, targetSize(param));
+    m_toMp4 = toMp4;
+    const ToolCommand command = commandFor(inPath, toMp4, m_written, param);
     m_ffmpeg->start(command);
     return outPath;
-}
-
-int VideoCompressCore::keptAudioStreams(const QString& inPath)
-{
-    // Without a choice of its own ffmpeg keeps one audio stream, when there is one.
-    return qMin(getAudioStreamCount(inPath), 1);
 }
 
 void VideoCompressCore::failLater(const QString& reason)
 {
     // Told after the call has returned, as every other end of a run is.
     QTimer::singleShot(0, this, [this, reason] { m_ending->fail(reason); });
+}
+
+ToolCommand VideoCompressCore::commandFor(const QString& inPath, bool toMp4, const QString& outPath,
+                                          const VideoCompressParam& param) const
+{
+    const MediaStreams streams = getMediaStreams(inPath);
+    const QString codec = codecFor(inPath, toMp4);
+    const QString container = containerFor(inPath, toMp4);
+    logLeftOut(inPath, container, streams);
+    return ffmpegCommand(m_ffmpegPath, inPath, outPath, codec, param.crf, targetSize(param, streams.rotation),
+                         streamArguments(container, codec, streams));
 }
 
 VideoInfo VideoCompressCore::videoInfo(const QString& path)
@@ -279,7 +374,8 @@ float VideoCompressCore::progressFor(int frame, bool finished) const
 {
     if (m_totalFrames <= 0) // frame count unknown: no ratio to give
         return finished ? 1.0f : 0.0f;
-    return static_cast<float>(static_cast<double>(frame) / m_totalFrames);
+    // The library's frame count of a variable-rate stream may be an estimate: never past the end.
+    return static_cast<float>(qMin(1.0, static_cast<double>(frame) / m_totalFrames));
 }
 
 void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
@@ -304,7 +400,7 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
     // A whole video takes the output's name; one kept in its container comes back no larger than it
     // was given.
     const QString input = m_inPath;
-    const int audioStreams = keptAudioStreams(input);
+    const int audioStreams = keptAudioStreams(input, m_toMp4);
     m_settler->settle("video", input, m_written, m_outPath, [input, audioStreams](const QString& written) {
         return ResultCheck::video(written, input, audioStreams);
     });

@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 
+#include "MediaInfoQueries.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
 #include "VideoCompressParam.h"
@@ -20,6 +21,12 @@ extern QString g_infoJsonPath;
 
 // Compresses one video through ffmpeg (constant-rate factor, scale filter, "-progress pipe:1")
 // and turns ffmpeg's progress blocks into Progress reports; also reads a video's facts.
+//
+// The result holds the source's main picture as it is shown (a rotation of 90 or 270 degrees turns
+// the target size), every sound track (an FLV one only), the subtitle tracks its container holds
+// (one log line names how many were left out), the container's metadata with its recorded date, and
+// every frame at its own time; its pixels are 4:2:0 (10 bits from a deeper source), and HEVC in MP4 or
+// MOV is tagged "hvc1". Progress never passes 1.
 //
 // A missing input is logged ("file not exist") and reported as a failure without starting ffmpeg, and
 // so is an input that is not a plain file. Reports: one (frame / frames, false, output, 0) per
@@ -56,12 +63,23 @@ public:
     // Source size times scale, truncated; when either side is not a multiple of 10, both are
     // raised by 10 minus their remainder.
     static QSize targetSize(const VideoCompressParam& param);
-    // The ffmpeg run: program and arguments, and the command text they stand for.
+    // The same for the picture as it is shown: ffmpeg turns a video stored with a rotation of 90 or
+    // 270 degrees upright, so its width and height change places first.
+    static QSize targetSize(const VideoCompressParam& param, int rotation);
+    // The output's container: "mp4" when converting to MP4, else the input's suffix in lower case.
+    static QString containerFor(const QString& inPath, bool toMp4);
+    // How many sound tracks the command keeps of `inPath`: all of them (an FLV holds one at most).
+    static int keptAudioStreams(const QString& inPath, bool toMp4);
+    // The output choices for a source of `streams`: the main picture, every sound track, the subtitle
+    // tracks the container holds, the container's metadata, frames passed on as they are timed,
+    // 4:2:0 pixels (10 bits for a deeper source) and, for HEVC in MP4 or MOV, the "hvc1" tag.
+    static QStringList streamArguments(const QString& container, const QString& codec,
+                                       const MediaStreams& streams);
+    // The ffmpeg run: program and arguments, and the command text they stand for. `choices` go
+    // before the output in the arguments; the text keeps its form without them.
     static ToolCommand ffmpegCommand(const QString& ffmpegPath, const QString& inPath, const QString& outPath,
-                                     const QString& codec, int crf, const QSize& size);
-
-    // How many audio streams the result of `inPath` keeps.
-    static int keptAudioStreams(const QString& inPath);
+                                     const QString& codec, int crf, const QSize& size,
+                                     const QStringList& choices = QStringList());
 
     // How long ffmpeg may stay silent before it is taken as hung and stopped (default two minutes).
     void setStallTimeout(int milliseconds);
@@ -78,6 +96,8 @@ public slots:
 private:
     enum class Marker { None, Continue, End, Error };
 
+    ToolCommand commandFor(const QString& inPath, bool toMp4, const QString& outPath,
+                           const VideoCompressParam& param) const;
     int parseFrame(const QByteArray& chunk);
     static Marker markerOf(const QByteArray& line);
     void consumeLines(bool atExit);
@@ -94,6 +114,7 @@ private:
     QString m_inPath;
     QString m_outPath;
     QString m_written; // where ffmpeg writes, in the job's own folder
+    bool m_toMp4 = false;
     int m_totalFrames = 0;
 
     JobEnding* m_ending = nullptr;

@@ -44,6 +44,8 @@ private slots:
     void init();
     void compresses_data();
     void compresses();
+    void keepsWhatThePictureShows_data();
+    void keepsWhatThePictureShows();
     void ticksWhileTheToolRunsThenReportsOnce();
     void ticksStopJustAboveOne();
     void enginesBuiltAheadKeepTheirTemporaryFilesApart();
@@ -100,6 +102,24 @@ void TestImageCompressCore::initTestCase()
                                "5", "plasma:", "-set", "delay", "10", "-loop", "0", input("anim.gif")}),
              0);
     QCOMPARE(QImageReader(input("anim.gif")).imageCount(), 3);
+
+    // The photo with its left part transparent, where its pixels are black as most programs leave them.
+    QImage clear = photo.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < clear.height(); ++y) {
+        for (int x = 0; x < 120; ++x)
+            clear.setPixel(x, y, qRgba(0, 0, 0, 0));
+    }
+    QVERIFY(clear.save(input("clear.png"), "PNG"));
+    QCOMPARE(TestEnv::runTool("convert", {input("clear.png"), input("clear.gif")}), 0);
+    // A panorama wider than Debian's ImageMagick takes by default (16,000 pixels).
+    QImage panorama(20000, 400, QImage::Format_RGB32);
+    QPainter tiles(&panorama);
+    for (int x = 0; x < panorama.width(); x += photo.width()) {
+        for (int y = 0; y < panorama.height(); y += photo.height())
+            tiles.drawImage(x, y, photo);
+    }
+    tiles.end();
+    QVERIFY(panorama.save(input("panorama.jpg"), "JPEG", 95));
 
     for (const char* name : {"empty.png", "empty.jpg", "empty.gif"}) {
         QFile file(input(name));
@@ -316,6 +336,48 @@ void TestImageCompressCore::compresses()
     QCOMPARE(TestEnv::logLines(), expected);
 }
 
+void TestImageCompressCore::keepsWhatThePictureShows_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("clear"); // a point that was transparent, white in the result; null: none
+
+    QTest::newRow("transparent png to jpg, white there")
+        << "clear.png" << false << QSize(320, 240) << QPoint(40, 120);
+    QTest::newRow("transparent gif to jpg, white there")
+        << "clear.gif" << false << QSize(320, 240) << QPoint(40, 120);
+    QTest::newRow("20000x400 jpg kept") << "panorama.jpg" << true << QSize(20000, 400) << QPoint();
+}
+
+void TestImageCompressCore::keepsWhatThePictureShows()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, keep);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, clear);
+    const QString inPath = input(file);
+
+    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(keep);
+    engine.setScaleSize(size.width(), size.height()); // the picture's own size, as the window asks
+    const QString outPath = engine.compressJpg(inPath, m_outDir, 70);
+    waitForEnd(engine, spy);
+
+    QVERIFY2(ProgressReport::last(spy).stat, qPrintable(TestEnv::logLines().join('\n')));
+    // A real encode, not the copy of the input that a result no smaller would give way to.
+    QVERIFY(QFileInfo(outPath).size() < QFileInfo(inPath).size());
+    QImageReader reader(outPath);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.size(), size);
+    if (clear.isNull())
+        return;
+    const QColor shown = reader.read().pixelColor(clear);
+    QVERIFY2(shown.red() > 245 && shown.green() > 245 && shown.blue() > 245, qPrintable(shown.name()));
+}
+
 void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()
 {
     // pngquant waits until two one-second ticks have shown, then does its work.
@@ -422,9 +484,9 @@ void TestImageCompressCore::failureIsReportedOnce_data()
         << "photo.png" << Png << ""
         << "/nonexistent/convert" << QSize(10, 10) << 10 << 80 << "" << 0
         << QStringList{fail + "cannot resize: cannot start /nonexistent/convert"};
-    QTest::newRow("resize refused over 16K") << "photo.jpg" << Jpg << ""
-                                             << "convert" << QSize(17000, 10) << 10 << 80 << "" << 0
-                                             << QStringList{fail + "cannot resize: exit code 1"};
+    QTest::newRow("resize beyond what JPEG holds") << "photo.jpg" << Jpg << ""
+                                                   << "convert" << QSize(70000, 10) << 10 << 80 << "" << 0
+                                                   << QStringList{fail + "cannot resize: exit code 1"};
     QTest::newRow("pngquant quality unreachable (99)")
         << "photo.png" << Png << ""
         << "convert" << none << 99 << 100 << "" << 0 << QStringList{fail + "exit code 99"};

@@ -1,7 +1,11 @@
 #include <cmath>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -32,6 +36,62 @@ QString probeVideo(const QString& path)
                                        "stream=codec_name,width,height", "-of", "csv=p=0", path},
                                       &output);
     return code == 0 ? QString::fromUtf8(output).trimmed() : QString("ffprobe exit %1").arg(code);
+}
+
+// A source made by ffmpeg from `arguments` (inputs and codecs) into `path`; each stream losslessly
+// coded or raw, so that a compressed result is always smaller.
+bool makeSource(const QString& path, const QStringList& arguments)
+{
+    return TestEnv::runTool("ffmpeg", QStringList{"-v", "error", "-y"} + arguments + QStringList{path}) == 0;
+}
+
+// What a player sees in a video: "audio" and "subtitle" (track counts), "creation_time", and of the
+// picture "pix_fmt", "tag", "sar" (pixel shape) and "aspect" (displayed width / height, rotation and
+// pixel shape applied).
+QMap<QString, QString> probeFacts(const QString& path)
+{
+    QByteArray output;
+    TestEnv::runTool("ffprobe",
+                     {"-v", "error", "-show_entries",
+                      "stream=codec_type,codec_tag_string,pix_fmt,width,height,sample_aspect_ratio:"
+                      "stream_side_data=rotation:format_tags=creation_time",
+                      "-of", "json", path},
+                     &output);
+    const QJsonObject root = QJsonDocument::fromJson(output).object();
+    QMap<QString, QString> facts{{"audio", "0"}, {"subtitle", "0"}};
+    facts["creation_time"] = root["format"].toObject()["tags"].toObject()["creation_time"].toString();
+    for (const QJsonValue& value : root["streams"].toArray()) {
+        const QJsonObject stream = value.toObject();
+        const QString type = stream["codec_type"].toString();
+        if (type != "video") {
+            facts[type] = QString::number(facts.value(type).toInt() + 1);
+            continue;
+        }
+        facts["pix_fmt"] = stream["pix_fmt"].toString();
+        facts["tag"] = stream["codec_tag_string"].toString();
+        facts["sar"] = stream["sample_aspect_ratio"].toString("1:1");
+        const QStringList sar = facts["sar"].split(':');
+        const double shape =
+            sar.value(0).toDouble() > 0 ? sar.value(0).toDouble() / sar.value(1).toDouble() : 1.0;
+        double width = stream["width"].toDouble() * shape;
+        double height = stream["height"].toDouble();
+        for (const QJsonValue& side : stream["side_data_list"].toArray()) {
+            if (qAbs(side.toObject()["rotation"].toInt()) % 180 == 90)
+                std::swap(width, height);
+        }
+        facts["aspect"] = QString::number(height > 0 ? width / height : 0.0, 'f', 4);
+    }
+    return facts;
+}
+
+int countFrames(const QString& path)
+{
+    QByteArray output;
+    TestEnv::runTool("ffprobe",
+                     {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                      "stream=nb_read_frames", "-of", "csv=p=0", path},
+                     &output);
+    return output.trimmed().toInt();
 }
 
 QByteArray readAll(const QString& path)
@@ -76,6 +136,11 @@ private slots:
     void compress_data();
     void compress();
 
+    void streamArguments_data();
+    void streamArguments();
+    void keepsWhatTheSourceHolds_data();
+    void keepsWhatTheSourceHolds();
+
     void corruptInputFailsOnce();
     void missingInputFailsOnce();
     void missingFfmpegFailsOnce();
@@ -109,6 +174,40 @@ void VideoCompressCoreTest::initTestCase()
         QVERIFY2(makeClip(m_dir.filePath(name)), qPrintable(name));
     m_clip = m_dir.filePath("clip.mp4");
     QVERIFY(QDir(m_dir.path()).mkpath("fake")); // where the stand-ins' results go
+
+    // Sources of the kinds people have: a portrait phone video (stored landscape, turned by its
+    // rotation), a film with two sound tracks and a subtitle, a dated clip, a variable frame rate,
+    // screen recordings in 4:4:4.
+    const QStringList picture{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=1"};
+    const QStringList lossless{"-c:v", "libx264", "-qp", "0"};
+    QFile subtitle(m_dir.filePath("one.srt"));
+    QVERIFY(subtitle.open(QIODevice::WriteOnly));
+    subtitle.write("1\n00:00:00,000 --> 00:00:00,800\nHello\n");
+    subtitle.close();
+    QVERIFY(
+        makeSource(m_dir.filePath("landscape.mp4"),
+                   QStringList{"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25:duration=1"} + lossless));
+    QVERIFY(makeSource(m_dir.filePath("portrait.mp4"), {"-i", m_dir.filePath("landscape.mp4"), "-c", "copy",
+                                                        "-metadata:s:v:0", "rotate=90"}));
+    QVERIFY(makeSource(m_dir.filePath("tracks.mkv"),
+                       picture +
+                           QStringList{"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-f", "lavfi",
+                                       "-i", "sine=frequency=660:duration=1", "-i", m_dir.filePath("one.srt"),
+                                       "-map", "0", "-map", "1", "-map", "2", "-map", "3"} +
+                           lossless + QStringList{"-c:a", "pcm_s16le", "-c:s", "srt"}));
+    QVERIFY(makeSource(m_dir.filePath("dated.mp4"),
+                       picture + lossless +
+                           QStringList{"-metadata", "creation_time=2021-05-01T10:20:30.000000Z"}));
+    // 180 frames: 90 at 30 per second, then 90 at 5 per second.
+    QVERIFY(
+        makeSource(m_dir.filePath("variable.mp4"),
+                   QStringList{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30", "-frames:v", "180", "-vf",
+                               "setpts='if(lt(N,90),N/30,3+(N-90)/5)/TB'", "-fps_mode", "passthrough"} +
+                       lossless));
+    QVERIFY(
+        makeSource(m_dir.filePath("screen444.mkv"), picture + lossless + QStringList{"-pix_fmt", "yuv444p"}));
+    QVERIFY(makeSource(m_dir.filePath("screen444-10bit.mkv"),
+                       picture + lossless + QStringList{"-pix_fmt", "yuv444p10le"}));
 }
 
 void VideoCompressCoreTest::init()
@@ -133,13 +232,17 @@ void VideoCompressCoreTest::targetSize_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<float>("scale");
+    QTest::addColumn<int>("rotation");
     QTest::addColumn<QSize>("expected");
-    QTest::newRow("one side off, both raised") << 1000 << 563 << 1.0f << QSize(1010, 570);
-    QTest::newRow("1280x720 at 0.7") << 1280 << 720 << 0.7f << QSize(900, 510);
-    QTest::newRow("1920x1080 at 0.5 unchanged") << 1920 << 1080 << 0.5f << QSize(960, 540);
-    QTest::newRow("1920x1080 at 0.7") << 1920 << 1080 << 0.7f << QSize(1350, 760);
-    QTest::newRow("unknown size stays 0") << 0 << 0 << 0.8f << QSize(0, 0);
-    QTest::newRow("160x120 at 0.7") << 160 << 120 << 0.7f << QSize(120, 90);
+    QTest::newRow("one side off, both raised") << 1000 << 563 << 1.0f << 0 << QSize(1010, 570);
+    QTest::newRow("1280x720 at 0.7") << 1280 << 720 << 0.7f << 0 << QSize(900, 510);
+    QTest::newRow("1920x1080 at 0.5 unchanged") << 1920 << 1080 << 0.5f << 0 << QSize(960, 540);
+    QTest::newRow("1920x1080 at 0.7") << 1920 << 1080 << 0.7f << 0 << QSize(1350, 760);
+    QTest::newRow("unknown size stays 0") << 0 << 0 << 0.8f << 0 << QSize(0, 0);
+    QTest::newRow("160x120 at 0.7") << 160 << 120 << 0.7f << 0 << QSize(120, 90);
+    QTest::newRow("rotated 90: sides change places") << 640 << 360 << 0.5f << 90 << QSize(180, 320);
+    QTest::newRow("rotated 270 at 0.7") << 1920 << 1080 << 0.7f << 270 << QSize(760, 1350);
+    QTest::newRow("rotated 180: as stored") << 1280 << 720 << 0.7f << 180 << QSize(900, 510);
 }
 
 void VideoCompressCoreTest::targetSize()
@@ -147,12 +250,15 @@ void VideoCompressCoreTest::targetSize()
     QFETCH(int, width);
     QFETCH(int, height);
     QFETCH(float, scale);
+    QFETCH(int, rotation);
     QFETCH(QSize, expected);
     VideoCompressParam param;
     param.width = width;
     param.height = height;
     param.scale = scale;
-    QCOMPARE(VideoCompressCore::targetSize(param), expected);
+    QCOMPARE(VideoCompressCore::targetSize(param, rotation), expected);
+    if (rotation == 0) // no rotation: the size as it always was
+        QCOMPARE(VideoCompressCore::targetSize(param), expected);
 }
 
 void VideoCompressCoreTest::commandTextAndArguments()
@@ -169,6 +275,12 @@ void VideoCompressCoreTest::commandTextAndArguments()
     QCOMPARE(command.arguments(),
              (QStringList{"-i", in, "-vcodec", "libx264", "-crf", "27", "-vf", "scale=900:510", "-acodec",
                           "aac", "-threads", "5", "-preset", "ultrafast", out, "-y", "-progress", "pipe:1"}));
+
+    // The output choices go before the output; the logged text keeps its form.
+    const ToolCommand chosen = VideoCompressCore::ffmpegCommand("/opt/ff/ffmpeg", in, out, "libx264", 27,
+                                                                QSize(900, 510), {"-map", "0:V:0"});
+    QCOMPARE(chosen.text(), command.text());
+    QCOMPARE(chosen.arguments().mid(14, 3), (QStringList{"-map", "0:V:0", out}));
 }
 
 void VideoCompressCoreTest::compress_data()
@@ -245,6 +357,122 @@ void VideoCompressCoreTest::compress()
 
     QCOMPARE(probeVideo(out), QString("%1,120,90").arg(codec));
     QCOMPARE(TestEnv::logLines(), QStringList());
+}
+
+void VideoCompressCoreTest::streamArguments_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QString>("codec");
+    QTest::addColumn<int>("bitDepth");
+    QTest::addColumn<int>("audio");
+    QTest::addColumn<QStringList>("subtitles");
+    QTest::addColumn<QStringList>("expected");
+
+    const QStringList tail{"-map_metadata", "0", "-fps_mode", "passthrough", "-pix_fmt"};
+    QTest::newRow("mkv: every subtitle as it is")
+        << "mkv"
+        << "libx265" << 8 << 2 << QStringList{"PGS", "UTF-8"}
+        << QStringList{"-map", "0:V:0", "-map", "0:a?", "-map", "0:s?", "-c:s", "copy"} + tail +
+               QStringList{"yuv420p"};
+    QTest::newRow("mp4: text subtitles only, tagged hvc1")
+        << "mp4"
+        << "libx265" << 10 << 2 << QStringList{"PGS", "UTF-8", "ASS"}
+        << QStringList{"-map",   "0:V:0", "-map",   "0:a?", "-map",
+                       "0:s:1?", "-map",  "0:s:2?", "-c:s", "mov_text"} +
+               tail + QStringList{"yuv420p10le", "-tag:v", "hvc1"};
+    QTest::newRow("mov: picture subtitles left out")
+        << "mov"
+        << "libx265" << 8 << 1 << QStringList{"VobSub"}
+        << QStringList{"-map", "0:V:0", "-map", "0:a?"} + tail + QStringList{"yuv420p", "-tag:v", "hvc1"};
+    QTest::newRow("flv: one sound track")
+        << "flv"
+        << "libx264" << 8 << 2 << QStringList()
+        << QStringList{"-map", "0:V:0", "-map", "0:a:0?"} + tail + QStringList{"yuv420p"};
+    QTest::newRow("avi: no subtitles, no tag")
+        << "avi"
+        << "libx264" << 12 << 2 << QStringList{"UTF-8"}
+        << QStringList{"-map", "0:V:0", "-map", "0:a?"} + tail + QStringList{"yuv420p10le"};
+}
+
+void VideoCompressCoreTest::streamArguments()
+{
+    QFETCH(QString, container);
+    QFETCH(QString, codec);
+    QFETCH(int, bitDepth);
+    QFETCH(int, audio);
+    QFETCH(QStringList, subtitles);
+    QFETCH(QStringList, expected);
+    MediaStreams streams;
+    streams.bitDepth = bitDepth;
+    streams.audioCount = audio;
+    streams.subtitleFormats = subtitles;
+    QCOMPARE(VideoCompressCore::streamArguments(container, codec, streams), expected);
+}
+
+void VideoCompressCoreTest::keepsWhatTheSourceHolds_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<bool>("toMp4");
+    QTest::addColumn<QStringList>("expected"); // "fact=value" as probeFacts gives it; "frames=n" within 10 %
+
+    QTest::newRow("portrait phone video stays portrait")
+        << "portrait.mp4" << false << QStringList{"aspect=0.5625", "sar=1:1"};
+    QTest::newRow("landscape video stays landscape")
+        << "landscape.mp4" << false << QStringList{"aspect=1.7778", "sar=1:1"};
+    QTest::newRow("mkv keeps both sound tracks and the subtitle")
+        << "tracks.mkv" << false << QStringList{"audio=2", "subtitle=1"};
+    QTest::newRow("mp4 made from it keeps them too")
+        << "tracks.mkv" << true << QStringList{"audio=2", "subtitle=1"};
+    QTest::newRow("recorded date kept")
+        << "dated.mp4" << false << QStringList{"creation_time=2021-05-01T10:20:30.000000Z"};
+    QTest::newRow("variable frame rate keeps its frames")
+        << "variable.mp4" << false << QStringList{"frames=180"};
+    QTest::newRow("4:4:4 made into mp4 plays")
+        << "screen444.mkv" << true << QStringList{"pix_fmt=yuv420p", "tag=hvc1"};
+    QTest::newRow("10-bit 4:4:4 stays 10-bit")
+        << "screen444-10bit.mkv" << true << QStringList{"pix_fmt=yuv420p10le", "tag=hvc1"};
+}
+
+void VideoCompressCoreTest::keepsWhatTheSourceHolds()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, toMp4);
+    QFETCH(QStringList, expected);
+    const QString in = m_dir.filePath(input);
+    const QString outDir =
+        m_dir.filePath(QString("keeps-%1/").arg(QTest::currentDataTag()).replace(' ', '-'));
+    QVERIFY(QDir().mkpath(outDir));
+
+    VideoCompressCore engine(PlatformConstants::ffmpegPath(), nullptr);
+    QSignalSpy spy(&engine, &VideoCompressCore::sig_sendProgress);
+    const QString out = engine.compress(in, toMp4, outDir, paramFor(in, 0.5f, 28));
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), 60000);
+
+    QVERIFY(ProgressReport::last(spy).stat);
+    for (int i = 0; i < spy.size(); ++i)
+        QVERIFY2(ProgressReport::at(spy, i).progress <= 1.0f,
+                 qPrintable(QString::number(ProgressReport::at(spy, i).progress)));
+    // A real encode, not the copy of the input that a result no smaller would give way to.
+    QVERIFY2(QFileInfo(out).size() < QFileInfo(in).size(),
+             qPrintable(QString::number(QFileInfo(out).size())));
+    QVERIFY(ProgressReport::last(spy).rate < 1.0f);
+    QCOMPARE(TestEnv::logLines(), QStringList());
+
+    const QMap<QString, QString> facts = probeFacts(out);
+    for (const QString& fact : expected) {
+        const QString key = fact.section('=', 0, 0);
+        const QString value = fact.section('=', 1);
+        if (key == "frames") {
+            const int frames = countFrames(out);
+            QVERIFY2(qAbs(frames - value.toInt()) <= value.toInt() / 10, qPrintable(QString::number(frames)));
+        } else if (key == "aspect") {
+            // The sides are raised to multiples of 10, which bends the aspect a little.
+            QVERIFY2(qAbs(facts.value(key).toDouble() - value.toDouble()) < 0.03,
+                     qPrintable(facts.value(key)));
+        } else {
+            QCOMPARE(facts.value(key), value);
+        }
+    }
 }
 
 void VideoCompressCoreTest::corruptInputFailsOnce()
