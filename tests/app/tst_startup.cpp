@@ -69,6 +69,7 @@ private slots:
     void nameWithQuotesOpens_data();
     void nameWithQuotesOpens();
     void nonAsciiPathOpens();
+    void relativePathIsMadeAbsolute();
     void missingPathShowsHomePage();
     void workerCount_data();
     void workerCount();
@@ -165,6 +166,17 @@ void TestStartUp::nonAsciiPathOpens()
     StartUp::applyCommandLine(window, argv.argc(), argv.argv());
     QCOMPARE(shownKind(window), int(Kind::PowerPoint));
     QCOMPARE(window.queue(Kind::PowerPoint), QStringList{slides});
+}
+
+void TestStartUp::relativePathIsMadeAbsolute()
+{
+    // Given relative to the working folder, which holds the history; kept relative, ffmpeg would read
+    // the name as its own "concat:" syntax.
+    touch(m_dir->path() + "/concat:clip.mp4");
+    MainWidget window;
+    Argv argv({"concat:clip.mp4"});
+    StartUp::applyCommandLine(window, argv.argc(), argv.argv());
+    QCOMPARE(window.queue(Kind::Video), QStringList{m_dir->path() + "/concat:clip.mp4"});
 }
 
 void TestStartUp::missingPathShowsHomePage()
