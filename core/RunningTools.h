@@ -7,7 +7,7 @@
 
 // Every tool process the program is running, on the GUI thread and on the pool's workers, and the one
 // entry that ends them all at once when the program closes. Every job answers sig_endAll through its
-// JobEnding (tools killed, partial output and intermediate files removed, no further report); what
+// JobEnding (tools killed, intermediate files removed, no further report); what
 // is still registered after that is killed as a whole process group. Thread-safe, except endAll,
 // which belongs to the GUI thread.
 class RunningTools : public QObject

@@ -42,7 +42,7 @@ public:
     void compress(QString inputPath, QString outputPath, const CompressLevel& level);
     void compressPdf(QString inputPath, QString outputPath, const int& quality);
 
-    // Ends the job now: tools killed, intermediate files and partial output removed, no more reports.
+    // Ends the job now: tools killed, intermediate files removed, the output as it was, no more reports.
     void cancel();
 
     // "%1 %2 %3 L" with the tool path and the two file paths quoted, L the level digit.

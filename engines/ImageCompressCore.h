@@ -56,7 +56,7 @@ public:
     // Longest time one tool run (and one resize) may take before it is stopped and reported as failed.
     void setTimeLimit(int msecs) { m_timeLimitMs = msecs; }
 
-    // Ends the job now: tools killed, intermediate files and partial output removed, no more reports.
+    // Ends the job now: tools killed, intermediate files removed, the output as it was, no more reports.
     void cancel();
 
 signals:

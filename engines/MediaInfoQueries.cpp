@@ -133,6 +133,8 @@ MediaStreams getMediaStreams(const QString& path)
     MediaStreams streams;
     streams.rotation = rotationOf(valueOf(info, MediaInfoDLL::Stream_Video, 0, L"Rotation"));
     streams.bitDepth = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"BitDepth").toInt(nullptr, 10);
+    streams.duration = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"Duration").toDouble();
+    streams.frameCount = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"FrameCount").toInt(nullptr, 10);
     streams.videoCount = int(info.Count_Get(MediaInfoDLL::Stream_Video));
     streams.audioCount = int(info.Count_Get(MediaInfoDLL::Stream_Audio));
     const size_t texts = info.Count_Get(MediaInfoDLL::Stream_Text);

@@ -19,10 +19,13 @@ bool isHevc(const QString& path);
 // Number of frames of video stream 0.
 int getFrameCount(const QString& path);
 
-// What a file's streams hold beyond its picture size: what the video engine's command depends on.
+// What a file's streams hold beyond its picture size: what the video engine's command depends on, and
+// what a whole result of it must hold.
 struct MediaStreams {
     int rotation = 0;            // of video stream 0, in degrees 0 to 359, as the library states it
     int bitDepth = 0;            // bits per sample of video stream 0
+    double duration = 0;         // of video stream 0, in milliseconds, as getMediaDuration gives it
+    int frameCount = 0;          // of video stream 0, as getFrameCount gives it
     int videoCount = 0;          // video streams (a cover picture counts as one)
     int audioCount = 0;          // sound tracks
     QStringList subtitleFormats; // the format of each subtitle track the container holds, in order

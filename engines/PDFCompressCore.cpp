@@ -154,7 +154,8 @@ void PDFCompressCore::onSplitFinished()
 
 void PDFCompressCore::merge()
 {
-    m_merged = m_workDir + "/merged.pdf";
+    const QString folder = m_workDir.isEmpty() ? PathManager::instance()->tempDir() : m_workDir;
+    m_merged = folder + "/merged.pdf";
     m_merge = new ToolProcess(this);
     m_merge->setTimeLimit(kMergeBaseTimeoutMs + kMergePerPageTimeoutMs * m_pageCount);
     connect(m_merge, &ToolProcess::ended, this, [this](ToolProcess::End end) {
@@ -178,7 +179,7 @@ void PDFCompressCore::merge()
         tool, {"-type=3", "-subtype=1", "-input=" + m_partPaths.join('*'), "-output=" + m_merged}, text);
     // The document tool merges into the work folder, its temporary folder too; the merged file takes
     // the output's name once it is whole.
-    command.setTempFolder(m_workDir);
+    command.setTempFolder(folder);
     m_merge->start(command);
 }
 

@@ -12,8 +12,9 @@ class ResultCheck
 {
 public:
     // A video: the media-information library finds its video stream and `audioStreams` audio streams,
-    // and it lasts as long as `input` does (within 2 %, or within 1 s for a short one).
-    static QString video(const QString& result, const QString& input, int audioStreams);
+    // and it lasts `duration` milliseconds, as its source did (within 2 %, or within 1 s for a short
+    // one; a source of unknown length, 0, holds it to nothing).
+    static QString video(const QString& result, double duration, int audioStreams);
     // A GIF: every frame decodes, and there are `frames` of them (at least one when `frames` is unknown,
     // 0 or less).
     static QString gif(const QString& result, int frames);

@@ -153,11 +153,6 @@ QString VideoCompressCore::containerFor(const QString& inPath, bool toMp4)
     return toMp4 ? QString("mp4") : QFileInfo(inPath).suffix().toLower();
 }
 
-int VideoCompressCore::keptAudioStreams(const QString& inPath, bool toMp4)
-{
-    return audioTracksHeld(containerFor(inPath, toMp4), getMediaStreams(inPath).audioCount);
-}
-
 QStringList VideoCompressCore::streamArguments(const QString& container, const QString& codec,
                                                const MediaStreams& streams)
 {
@@ -216,7 +211,6 @@ void VideoCompressCore::setStallTimeout(int milliseconds)
 QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, const QString& outDir,
                                     const VideoCompressParam& param)
 {
-    m_totalFrames = getFrameCount(inPath);
     const QString outPath = OutputPaths::claim(outDir + outputName(inPath, toMp4), inPath);
     m_inPath = inPath;
     m_outPath = outPath;
@@ -244,8 +238,12 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     }
     m_ending->addIntermediate(folder);
     m_written = folder + "/video." + QFileInfo(outPath).suffix().toLower();
-    m_toMp4 = toMp4;
-    const ToolCommand command = commandFor(inPath, toMp4, m_written, param);
+    // One read of the source's facts serves the progress, the command and the check of the result.
+    const MediaStreams source = getMediaStreams(inPath);
+    m_totalFrames = source.frameCount;
+    m_sourceDuration = source.duration;
+    m_keptAudio = audioTracksHeld(containerFor(inPath, toMp4), source.audioCount);
+    const ToolCommand command = commandFor(inPath, toMp4, m_written, param, source);
     m_ffmpeg->start(command);
     return outPath;
 }
@@ -257,9 +255,8 @@ void VideoCompressCore::failLater(const QString& reason)
 }
 
 ToolCommand VideoCompressCore::commandFor(const QString& inPath, bool toMp4, const QString& outPath,
-                                          const VideoCompressParam& param) const
+                                          const VideoCompressParam& param, const MediaStreams& streams) const
 {
-    const MediaStreams streams = getMediaStreams(inPath);
     const QString codec = codecFor(inPath, toMp4);
     const QString container = containerFor(inPath, toMp4);
     logLeftOut(inPath, container, streams);
@@ -399,11 +396,12 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
 
     // A whole video takes the output's name; one kept in its container comes back no larger than it
     // was given.
-    const QString input = m_inPath;
-    const int audioStreams = keptAudioStreams(input, m_toMp4);
-    m_settler->settle("video", input, m_written, m_outPath, [input, audioStreams](const QString& written) {
-        return ResultCheck::video(written, input, audioStreams);
-    });
+    const double duration = m_sourceDuration;
+    const int audioStreams = m_keptAudio;
+    m_settler->settle("video", m_inPath, m_written, m_outPath,
+                      [duration, audioStreams](const QString& written) {
+                          return ResultCheck::video(written, duration, audioStreams);
+                      });
 }
 
 void VideoCompressCore::onSettled(const SmallerResult& result)

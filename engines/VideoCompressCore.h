@@ -68,8 +68,6 @@ public:
     static QSize targetSize(const VideoCompressParam& param, int rotation);
     // The output's container: "mp4" when converting to MP4, else the input's suffix in lower case.
     static QString containerFor(const QString& inPath, bool toMp4);
-    // How many sound tracks the command keeps of `inPath`: all of them (an FLV holds one at most).
-    static int keptAudioStreams(const QString& inPath, bool toMp4);
     // The output choices for a source of `streams`: the main picture, every sound track, the subtitle
     // tracks the container holds, the container's metadata, frames passed on as they are timed,
     // 4:2:0 pixels (10 bits for a deeper source) and, for HEVC in MP4 or MOV, the "hvc1" tag.
@@ -84,7 +82,8 @@ public:
     // How long ffmpeg may stay silent before it is taken as hung and stopped (default two minutes).
     void setStallTimeout(int milliseconds);
 
-    // Ends a running compression now: ffmpeg killed, its partial output removed, no more reports.
+    // Ends a running compression now: ffmpeg killed, its files removed, the output as it was, no more
+    // reports.
     void cancel();
 
 signals:
@@ -97,7 +96,7 @@ private:
     enum class Marker { None, Continue, End, Error };
 
     ToolCommand commandFor(const QString& inPath, bool toMp4, const QString& outPath,
-                           const VideoCompressParam& param) const;
+                           const VideoCompressParam& param, const MediaStreams& streams) const;
     int parseFrame(const QByteArray& chunk);
     static Marker markerOf(const QByteArray& line);
     void consumeLines(bool atExit);
@@ -113,8 +112,9 @@ private:
     bool m_done = false;
     QString m_inPath;
     QString m_outPath;
-    QString m_written; // where ffmpeg writes, in the job's own folder
-    bool m_toMp4 = false;
+    QString m_written;           // where ffmpeg writes, in the job's own folder
+    double m_sourceDuration = 0; // what a whole result lasts, in milliseconds
+    int m_keptAudio = 0;         // the sound tracks a whole result holds
     int m_totalFrames = 0;
 
     JobEnding* m_ending = nullptr;
