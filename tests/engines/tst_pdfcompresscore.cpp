@@ -427,14 +427,7 @@ void TestPdfCompressCore::keepsLayersNotesAndRestrictions()
     // 12 pages: three ranges, whose layers, notes and encryption must come back as one.
     const QString input = m_dir.filePath(QString("carried %1/exam.pdf").arg(feature));
     QVERIFY(QDir().mkpath(QFileInfo(input).path()));
-    PdfFactory::Options options;
-    options.pages = 12;
-    options.content = PdfFactory::Content::Mixed;
-    options.imageWidth = 400;
-    options.layers = feature == "layers";
-    options.notes = feature == "notes" ? 12 : 0;
-    options.ownerPassword = feature == "owner" ? "owner" : "";
-    QVERIFY(PdfFactory::write(input, options));
+    QVERIFY(PdfFactory::write(input, PdfFactory::carrying(feature)));
     const QString output = m_dir.filePath(QString("carried %1/c_exam.pdf").arg(feature));
 
     const QList<ProgressReport> reports = runEngine(input, output, 30);

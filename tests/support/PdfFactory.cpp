@@ -1151,6 +1151,18 @@ QStringList PdfFactory::layers(const QString& path)
     return lines;
 }
 
+PdfFactory::Options PdfFactory::carrying(const QString& feature)
+{
+    Options options;
+    options.pages = 12;
+    options.content = Content::Mixed;
+    options.imageWidth = 400;
+    options.layers = feature == "layers";
+    options.notes = feature == "notes" ? 12 : 0;
+    options.ownerPassword = feature == "owner" ? "owner" : "";
+    return options;
+}
+
 int PdfFactory::notesWithPopups(const QString& path)
 {
     int count = 0;

@@ -28,6 +28,9 @@ public:
 
     // False when the file could not be written.
     static bool write(const QString& path, const Options& options);
+    // Twelve pages of text and pictures (so that a rewrite is smaller) that carry one `feature`:
+    // "layers", "notes" (twelve, each with its popup) or "owner" (an owner password, no printing).
+    static Options carrying(const QString& feature);
     // Adds to the PDF at path what real manuals carry: a three-level outline of chapters that
     // start every chapterPages pages (sections and subsections inside; several kinds of view; some
     // open, some closed; one web bookmark), named destinations (a name tree and the old /Dests

@@ -999,14 +999,7 @@ void TestDocToolPdf::rangesKeepLayersNotesAndRestrictions()
     QFETCH(bool, printable);
     VX_REQUIRE_TOOL("qpdf");
 
-    PdfFactory::Options options;
-    options.pages = 12;
-    options.content = PdfFactory::Content::Mixed;
-    options.imageWidth = 400;
-    options.layers = feature == "layers";
-    options.notes = feature == "notes" ? 12 : 0;
-    options.ownerPassword = feature == "owner" ? "owner" : "";
-    const QString input = makePdf(feature + " carried.pdf", options);
+    const QString input = makePdf(feature + " carried.pdf", PdfFactory::carrying(feature));
     QVERIFY(!input.isEmpty());
     QCOMPARE(PdfFactory::layers(input), layers);
     QCOMPARE(PdfFactory::notesWithPopups(input), notes);
