@@ -286,10 +286,11 @@ void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const
         QString("%1 -quality %2 %3  %4")
             .arg(Tool::quote(m_convertPath), level, Tool::quote(inPath), Tool::quote(outPath));
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
-    // A JPEG has no transparency: what was transparent is laid on white, not on whatever colour the
-    // transparent pixels carry (black, for most programs).
+    // A JPEG has no transparency: the picture is laid on white, not on whatever colour the transparent
+    // pixels carry (black, for most programs), and on its whole canvas, as a viewer shows it: a GIF's
+    // first frame may cover only part of it.
     QStringList arguments{"-quality", level, ToolCommand::fileArgument(inPath)};
-    arguments += {"-background", "white", "-alpha", "remove", "-alpha", "off"};
+    arguments += {"-background", "white", "-flatten"};
     arguments += ToolCommand::fileArgument(outPath);
     if (!m_policyFolder.isEmpty())
         MagickPolicy::apply(m_tool->process(), m_policyFolder);

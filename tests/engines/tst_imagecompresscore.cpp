@@ -120,6 +120,11 @@ void TestImageCompressCore::initTestCase()
     }
     tiles.end();
     QVERIFY(panorama.save(input("panorama.jpg"), "JPEG", 95));
+    // An animation whose first frame covers only part of its 200 x 150 canvas, as a viewer shows it.
+    QCOMPARE(TestEnv::runTool("convert", {"-seed", "3", "-size", "100x80", "plasma:", "-set", "page",
+                                          "200x150+30+20", "-seed", "4", "-size", "200x150", "plasma:",
+                                          "-set", "page", "200x150+0+0", "-loop", "0", input("partial.gif")}),
+             0);
 
     for (const char* name : {"empty.png", "empty.jpg", "empty.gif"}) {
         QFile file(input(name));
@@ -348,6 +353,8 @@ void TestImageCompressCore::keepsWhatThePictureShows_data()
     QTest::newRow("transparent gif to jpg, white there")
         << "clear.gif" << false << QSize(320, 240) << QPoint(40, 120);
     QTest::newRow("20000x400 jpg kept") << "panorama.jpg" << true << QSize(20000, 400) << QPoint();
+    QTest::newRow("gif whose first frame covers part of it, to jpg")
+        << "partial.gif" << false << QSize(200, 150) << QPoint(170, 130);
 }
 
 void TestImageCompressCore::keepsWhatThePictureShows()
