@@ -1,8 +1,11 @@
 #include "FilePlacement.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -43,6 +46,63 @@ bool FilePlacement::copy(const QString& from, const QString& to, const std::atom
         return true;
     QFile::remove(passing);
     return false;
+}
+
+FilePlacement::NewName FilePlacement::moveToNew(const QString& from, const QString& to,
+                                                const std::atomic_bool* stop)
+{
+    if (renameToNew(from, to))
+        return NewName::Placed;
+    if (errno == EEXIST)
+        return NewName::Taken;
+    if (errno != EXDEV)
+        return NewName::Failed;
+    const NewName copied = copyToNew(from, to, stop);
+    if (copied == NewName::Placed)
+        QFile::remove(from);
+    return copied;
+}
+
+FilePlacement::NewName FilePlacement::copyToNew(const QString& from, const QString& to,
+                                                const std::atomic_bool* stop)
+{
+    const QString passing = passingName(to);
+    if (!writeCopy(from, passing, stop)) {
+        QFile::remove(passing);
+        return NewName::Failed;
+    }
+    if (renameToNew(passing, to))
+        return NewName::Placed;
+    const NewName outcome = errno == EEXIST ? NewName::Taken : NewName::Failed;
+    QFile::remove(passing);
+    return outcome;
+}
+
+bool FilePlacement::renameToNew(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+#if defined(Q_OS_LINUX)
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    // A file system without a no-replace rename: a hard link fails on a taken name just as well.
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return true;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP)
+        return false;
+    // Nor hard links (FAT): the look and the rename are two steps there.
+    struct stat status {
+    };
+    if (::lstat(target.constData(), &status) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return renameOver(from, to);
 }
 
 bool FilePlacement::renameOver(const QString& from, const QString& to)

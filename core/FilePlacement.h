@@ -15,6 +15,12 @@
 class FilePlacement
 {
 public:
+    enum class NewName {
+        Placed, // the file is at the new name
+        Taken,  // something stood at the name already and was left as it was; `from` is still there
+        Failed  // nothing was placed; `from` is still there
+    };
+
     // Moves `from` onto `to`, replacing what `to` held. False when it could not: `to` as it was,
     // `from` still there, no passing file left. `stop` as for copy, which a move across file systems is.
     static bool move(const QString& from, const QString& to, const std::atomic_bool* stop = nullptr);
@@ -23,6 +29,11 @@ public:
     // up at the next chunk, without its last flush to the disk, and returns false as well.
     static bool copy(const QString& from, const QString& to, const std::atomic_bool* stop = nullptr);
 
+    // As move and copy, but `to` is taken only where nothing is: what stands there, even a file that
+    // appeared a moment ago (another program's), is never replaced.
+    static NewName moveToNew(const QString& from, const QString& to, const std::atomic_bool* stop = nullptr);
+    static NewName copyToNew(const QString& from, const QString& to, const std::atomic_bool* stop = nullptr);
+
     // "<path>.<pid>.tmp": where the process `pid` writes `path` before the file is complete.
     static QString passingName(const QString& path, qint64 pid);
     // The passing name of this process.
@@ -30,5 +41,8 @@ public:
 
 private:
     static bool renameOver(const QString& from, const QString& to);
+    // Renames without replacing; errno tells why not (EEXIST: the name is taken, EXDEV: another file
+    // system).
+    static bool renameToNew(const QString& from, const QString& to);
     static bool writeCopy(const QString& from, const QString& to, const std::atomic_bool* stop);
 };

@@ -1,12 +1,18 @@
 #include "JsonParsing.h"
 
+#include <mutex>
+
 #include <json/reader.h>
 #include <json/writer.h>
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include "FileIdentity.h"
+#include "FileLock.h"
+#include "HistoryWriter.h"
 #include "JsonQt.h"
 #include "Kind.h"
 #include "Tool.h"
@@ -76,6 +82,67 @@ bool canAppend(const Json::Value& root, const QString& key)
     return member.isNull() || member.isArray();
 }
 
+// How the history file read for a change.
+struct Loaded {
+    bool opened = true;
+    bool parsed = true;
+    QString errorText;
+};
+
+// The history as last read or written by this program, with the identity of the file it is: while
+// the file keeps that identity (no other program wrote it), a change starts from this root instead of
+// reading and parsing the whole file again.
+struct HistoryCache {
+    std::mutex mutex;
+    QString file;
+    FileIdentity identity;
+    Json::Value root;
+};
+
+HistoryCache& historyCache()
+{
+    // Never destroyed: the writer's thread may still finish its last change while the program exits.
+    static HistoryCache* cache = new HistoryCache;
+    return *cache;
+}
+
+QString historyLockPath()
+{
+    return QFileInfo(Tool::logFilePath()).absolutePath() + "/history.lock";
+}
+
+// Runs `change` on the root of `fileName` and writes it back whole, under the lock between programs.
+// `change` sees how the file read and returns false to leave it as it is.
+bool changeFile(const QString& fileName, const std::function<bool(Json::Value&, const Loaded&)>& change)
+{
+    const FileLock lock(historyLockPath());
+    if (!lock.isLocked()) {
+        Tool::writeLog("history json fail: cannot lock " + historyLockPath());
+        return false;
+    }
+    HistoryCache& cache = historyCache();
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    const QString file = QFileInfo(fileName).absoluteFilePath();
+    const FileIdentity now = FileIdentity::of(file);
+    Loaded loaded;
+    if (!now.isValid() || file != cache.file || now != cache.identity) {
+        cache.file = file;
+        cache.identity = FileIdentity();
+        cache.root = Json::Value();
+        loaded.parsed = loadJson(file, cache.root, &loaded.opened, &loaded.errorText);
+        if (loaded.parsed)
+            cache.identity = now;
+    }
+    if (!change(cache.root, loaded))
+        return false;
+    if (!writeRoot(file, cache.root)) {
+        cache.identity = FileIdentity(); // the disk holds the old content
+        return false;
+    }
+    cache.identity = FileIdentity::of(file);
+    return true;
+}
+
 QString memberText(const Json::Value& object, const QString& key)
 {
     if (!JsonQt::contains(object, key))
@@ -101,6 +168,8 @@ JsonParsing::JsonParsing(QObject* parent)
 
 bool JsonParsing::initHistory()
 {
+    // Under the lock: another window may be writing its first entries into a file it just made.
+    const FileLock lock(historyLockPath());
     if (QFile::exists(kHistoryFile))
         return true;
     Json::Value root(Json::objectValue);
@@ -111,30 +180,35 @@ bool JsonParsing::initHistory()
 
 bool JsonParsing::addHistory(const int& kind, QString date, QString inFilePath, QString outFilePath)
 {
-    bool opened = false;
-    Json::Value root;
-    QString errorText;
-    const bool parsed = loadJson(kHistoryFile, root, &opened, &errorText);
-    if (!opened)
-        return false;
-    if (!parsed) {
-        qDebug().noquote() << errorText;
-        return false;
-    }
-
-    const QString key = Kind::historyKey(kind);
-    if (!key.isEmpty()) {
+    return changeHistory([&](Json::Value& root) {
+        const QString key = Kind::historyKey(kind);
+        if (key.isEmpty())
+            return true;
         if (!canAppend(root, key)) {
             qDebug().noquote() << QString("history json has no %1 array").arg(key);
             return false;
         }
         appendEntry(root, key, date, inFilePath, outFilePath);
-    }
-    return writeRoot(kHistoryFile, root);
+        return true;
+    });
+}
+
+bool JsonParsing::changeHistory(const std::function<bool(Json::Value& root)>& change)
+{
+    return changeFile(kHistoryFile, [&change](Json::Value& root, const Loaded& loaded) {
+        if (!loaded.opened)
+            return false;
+        if (!loaded.parsed) {
+            qDebug().noquote() << loaded.errorText;
+            return false;
+        }
+        return change(root);
+    });
 }
 
 QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
 {
+    HistoryWriter::instance().flush();
     bool opened = false;
     Json::Value root;
     QString errorText;
@@ -150,42 +224,30 @@ QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
     return readEntries(root, key);
 }
 
-QList<QStringList> JsonParsing::allHistory()
-{
-    bool opened = false;
-    Json::Value root;
-    QString errorText;
-    if (!loadJson(kHistoryFile, root, &opened, &errorText))
-        return QList<QStringList>();
-    QList<QStringList> entries;
-    for (int kind = 0; kind < Kind::Count; ++kind)
-        entries += readEntries(root, Kind::historyKey(kind));
-    return entries;
-}
-
 void JsonParsing::clearHistory(QString fileName, const int& kind)
 {
-    bool opened = false;
-    Json::Value root;
-    QString errorText;
-    const bool parsed = loadJson(fileName, root, &opened, &errorText);
-    if (!opened)
-        Tool::writeLog("parsing history json fail: can not open file");
-    if (!parsed) {
-        Tool::writeLog("parsing history json fail: " + errorText);
-        // Whatever the reader left is at best a part of the file: writing it back would throw
-        // away the other kinds' entries.
-        return;
-    }
-    if (!root.isObject() && !root.isNull()) {
-        Tool::writeLog("parsing history json fail: not a history object");
-        return;
-    }
-
-    const QString key = Kind::historyKey(kind);
-    if (!key.isEmpty())
-        JsonQt::at(root, key) = Json::Value(Json::arrayValue);
-    if (!writeRoot(fileName, root))
+    HistoryWriter::instance().flush();
+    bool changed = false;
+    const bool written = changeFile(fileName, [&changed, kind](Json::Value& root, const Loaded& loaded) {
+        if (!loaded.opened)
+            Tool::writeLog("parsing history json fail: can not open file");
+        if (!loaded.parsed) {
+            Tool::writeLog("parsing history json fail: " + loaded.errorText);
+            // Whatever the reader left is at best a part of the file: writing it back would throw
+            // away the other kinds' entries.
+            return false;
+        }
+        if (!root.isObject() && !root.isNull()) {
+            Tool::writeLog("parsing history json fail: not a history object");
+            return false;
+        }
+        const QString key = Kind::historyKey(kind);
+        if (!key.isEmpty())
+            JsonQt::at(root, key) = Json::Value(Json::arrayValue);
+        changed = true;
+        return true;
+    });
+    if (changed && !written)
         Tool::writeLog("clear history json file fail");
 }
 
@@ -248,6 +310,23 @@ QList<QStringList> JsonParsing::readEntries(const Json::Value& root, const QStri
                                    memberText(entry, "outFilePath")});
     }
     return entries;
+}
+
+void JsonParsing::replaceOutput(Json::Value& root, const QString& key, const QString& input,
+                                const QString& from, const QString& to)
+{
+    if (!root.isObject() || !JsonQt::contains(root, key))
+        return;
+    Json::Value& array = JsonQt::at(root, key);
+    if (!array.isArray())
+        return;
+    for (Json::ArrayIndex i = array.size(); i-- > 0;) {
+        Json::Value& entry = array[i];
+        if (memberText(entry, "inFilePath") == input && memberText(entry, "outFilePath") == from) {
+            entry["outFilePath"] = JsonQt::fromQString(to);
+            return;
+        }
+    }
 }
 
 void JsonParsing::appendEntry(Json::Value& root, const QString& key, QString date, QString inFilePath,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -16,6 +18,10 @@
 // (kind index 0 video, 1 image, 2 ppt, 3 pdf, 4 word), each holding {"date", "inFilePath",
 // "outFilePath"} entries, oldest first. It is written in the local 8-bit code page and replaced
 // as a whole through a temporary file, so an interrupted write leaves the previous file intact.
+// Several programs may share it: every change is made under a lock held between programs (FileLock,
+// "history.lock" beside the log), so none is lost, and the content last read or written is kept
+// while the file stays as it was, so a long history is not read again for every entry. The window
+// hands its entries to HistoryWriter, which writes them on a thread of its own.
 class JsonParsing : public QObject
 {
     Q_OBJECT
@@ -28,11 +34,13 @@ public:
     // Appends one entry to the kind's array of "history.json". False when the file is missing,
     // unreadable, not a history file or cannot be written; the file is then left as it was.
     static bool addHistory(const int& kind, QString date, QString inFilePath, QString outFilePath);
-    // The kind's entries of `fileName`, each as [date, inFilePath, outFilePath].
+    // Runs `change` on the root of "history.json" and writes the root back whole, all under the lock
+    // between programs; `change` returns false to leave the file as it is. False when the file is
+    // missing, unreadable or not a history object, or cannot be written; the file is then left as it was.
+    static bool changeHistory(const std::function<bool(Json::Value& root)>& change);
+    // The kind's entries of `fileName`, each as [date, inFilePath, outFilePath]. Entries that this
+    // program handed to HistoryWriter are written first.
     static QList<QStringList> readHistory(const int& kind, QString fileName);
-    // The entries of every kind in "history.json", each as [date, inFilePath, outFilePath]; none, and
-    // nothing logged, when the file is missing or cannot be read.
-    static QList<QStringList> allHistory();
     // Empties the kind's array of `fileName`; a file that cannot be read is left as it is.
     static void clearHistory(QString fileName, const int& kind);
     // Fills `info` from a MediaInfo JSON report; false (and `info` untouched) when the file is
@@ -41,6 +49,9 @@ public:
 
     // The entries of the array member `key` of `root`; anything but an array gives none.
     static QList<QStringList> readEntries(const Json::Value& root, const QString& key);
+    // Names `to` as the output of the latest entry of `key` that gives `from` as the output of `input`.
+    static void replaceOutput(Json::Value& root, const QString& key, const QString& input,
+                              const QString& from, const QString& to);
     // Appends one entry to the member `key` of `root` (a missing member becomes an array).
     static void appendEntry(Json::Value& root, const QString& key, QString date, QString inFilePath,
                             QString outFilePath);

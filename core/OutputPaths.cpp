@@ -2,20 +2,25 @@
 
 #include <QFileInfo>
 
-#include "JsonParsing.h"
 #include "PathKey.h"
+#include "PlacedResults.h"
 
+QMutex OutputPaths::s_mutex;
 QSet<QString> OutputPaths::s_claimed;
 QSet<QString> OutputPaths::s_protected;
+QHash<QString, QString> OutputPaths::s_wanted;
 
 void OutputPaths::reset()
 {
+    QMutexLocker locker(&s_mutex);
     s_claimed.clear();
     s_protected.clear();
+    s_wanted.clear();
 }
 
 void OutputPaths::protect(const QStringList& inputs)
 {
+    QMutexLocker locker(&s_mutex);
     for (const QString& input : inputs) {
         s_protected.insert(PathKey::of(input));
         // A queued link protects the file it stands for as well.
@@ -27,16 +32,35 @@ void OutputPaths::protect(const QStringList& inputs)
 
 QString OutputPaths::claim(const QString& wanted, const QString& input)
 {
+    QMutexLocker locker(&s_mutex);
+    return claimLocked(wanted, input);
+}
+
+QString OutputPaths::claimLocked(const QString& wanted, const QString& input)
+{
     QString path = wanted;
     for (int number = 2; !isFreeFor(path, input); ++number)
         path = numbered(wanted, number);
-    s_claimed.insert(PathKey::of(path));
+    const QString key = PathKey::of(path);
+    s_claimed.insert(key);
+    s_wanted.insert(key, wanted);
     return path;
 }
 
 void OutputPaths::release(const QString& path)
 {
-    s_claimed.remove(PathKey::of(path));
+    QMutexLocker locker(&s_mutex);
+    const QString key = PathKey::of(path);
+    s_claimed.remove(key);
+    s_wanted.remove(key);
+}
+
+QString OutputPaths::next(const QString& taken, const QString& input)
+{
+    QMutexLocker locker(&s_mutex);
+    const QString key = PathKey::of(taken);
+    s_claimed.insert(key);
+    return claimLocked(s_wanted.value(key, taken), input);
 }
 
 QString OutputPaths::numbered(const QString& path, int number)
@@ -58,23 +82,5 @@ bool OutputPaths::isFreeFor(const QString& path, const QString& input)
     const QFileInfo there(path);
     if (!there.exists() && !there.isSymLink())
         return true;
-    return (there.isFile() || there.isSymLink()) && isRecordedOutputOf(path, input);
-}
-
-bool OutputPaths::isRecordedOutputOf(const QString& path, const QString& input)
-{
-    const QString inputFile = QFileInfo(input).canonicalFilePath();
-    if (inputFile.isEmpty())
-        return false;
-    const QString name = QFileInfo(path).fileName();
-    const QString key = PathKey::of(path);
-    const QList<QStringList> entries = JsonParsing::allHistory();
-    for (const QStringList& entry : entries) {
-        // The name first: resolving the folders of every record would cost a long history dearly.
-        if (entry.size() < 3 || QFileInfo(entry.at(2)).fileName().compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (PathKey::of(entry.at(2)) == key && QFileInfo(entry.at(1)).canonicalFilePath() == inputFile)
-            return true;
-    }
-    return false;
+    return (there.isFile() || there.isSymLink()) && PlacedResults::holdsOwn(path, input);
 }

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "FilePlacement.h"
 #include "PathKey.h"
+#include "ResultPlacement.h"
 #include "Tool.h"
 
 namespace
@@ -21,16 +21,17 @@ SmallerResult::SmallerResult()
 {
 }
 
-SmallerResult::SmallerResult(Outcome outcome, double rate, const QString& failure)
+SmallerResult::SmallerResult(Outcome outcome, double rate, const QString& path, const QString& failure)
     : m_outcome(outcome)
     , m_rate(rate)
+    , m_path(path)
     , m_failure(failure)
 {
 }
 
 SmallerResult SmallerResult::failedFor(const QString& reason)
 {
-    return SmallerResult(Outcome::Failed, 0.0, reason);
+    return SmallerResult(Outcome::Failed, 0.0, QString(), reason);
 }
 
 double SmallerResult::rateOf(qint64 outputSize, qint64 inputSize)
@@ -51,15 +52,20 @@ SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPat
         return failedFor("the output would replace the input " + inputPath);
     const qint64 inputSize = QFileInfo(inputPath).size();
     const qint64 resultSize = QFileInfo(writtenPath).size();
+    QString failure;
     if (!sameFormat(inputPath, outputPath) || resultSize < inputSize) {
-        if (!FilePlacement::move(writtenPath, outputPath, stop))
-            return failedFor(QString("cannot move %1 to %2").arg(writtenPath, outputPath));
-        return SmallerResult(Outcome::AsMade, rateOf(resultSize, inputSize));
+        const QString placed = ResultPlacement::place(ResultPlacement::How::Move, writtenPath, inputPath,
+                                                      outputPath, stop, &failure);
+        if (placed.isEmpty())
+            return failedFor(failure);
+        return SmallerResult(Outcome::AsMade, rateOf(resultSize, inputSize), placed);
     }
 
-    if (!FilePlacement::copy(inputPath, outputPath, stop))
-        return failedFor("cannot copy the input to " + outputPath);
+    const QString placed = ResultPlacement::place(ResultPlacement::How::CopyInput, inputPath, inputPath,
+                                                  outputPath, stop, &failure);
+    if (placed.isEmpty())
+        return failedFor(failure);
     QFile::remove(writtenPath); // a result that is not smaller is no result
     Tool::writeLog(QString("%1 compress %2: the result is not smaller, kept a copy").arg(kind, inputPath));
-    return SmallerResult(Outcome::Copied, 1.0);
+    return SmallerResult(Outcome::Copied, 1.0, placed);
 }

@@ -10,7 +10,9 @@
 // than the file it was made from; one that is not is replaced by a copy of the input's own bytes, so
 // the user never gets back more than was given. A result in another format (a PNG made into a JPG, an
 // MKV into an MP4, a .doc into a .docx) is what was asked for and stays as made, whatever its size.
-// Either way the output's name holds what it held before or the whole new file (FilePlacement).
+// Either way the output's name holds what it held before or the whole new file (FilePlacement), and
+// only this program's own earlier result of the same input is ever replaced: anything else there stays
+// and the result takes the next free number (ResultPlacement). path() says where it went.
 class SmallerResult
 {
 public:
@@ -29,6 +31,8 @@ public:
     // failure.
     static SmallerResult settle(const QString& kind, const QString& inputPath, const QString& writtenPath,
                                 const QString& outputPath, const std::atomic_bool* stop = nullptr);
+    // Where the result was placed: the output's path or a numbered one beside it; empty after a failure.
+    const QString& path() const { return m_path; }
     // A result that was never placed, for `reason`.
     static SmallerResult failedFor(const QString& reason);
 
@@ -48,11 +52,13 @@ public:
     SmallerResult();
 
 private:
-    SmallerResult(Outcome outcome, double rate, const QString& failure = QString());
+    SmallerResult(Outcome outcome, double rate, const QString& path = QString(),
+                  const QString& failure = QString());
 
     static double rateOf(qint64 outputSize, qint64 inputSize);
 
     Outcome m_outcome;
     double m_rate;
+    QString m_path;
     QString m_failure;
 };

@@ -227,6 +227,9 @@ void DocCompressCore::onSettled(const SmallerResult& result)
         m_ending->fail(result.failure());
         return;
     }
+    // The name may have been taken by another program meanwhile: the report names the file written.
+    m_outputPath = result.path();
+    m_ending->setOutput(m_outputPath);
     m_ending->succeed(float(result.rate()));
 }
 

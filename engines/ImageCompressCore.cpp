@@ -1,5 +1,6 @@
 #include "ImageCompressCore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -23,13 +24,6 @@ const QString g_gifsiclePath = PlatformConstants::gifsicleProgram();
 
 namespace
 {
-// The image engine's temporary folder: this program's own subfolder of "C:/VxTemp/" (Windows),
-// with its trailing '/'.
-QString imageTempDir()
-{
-    return TempFolder::path();
-}
-
 // gifsicle's colour count for a quality in percent: all 256 colours from 100 on, else the share of 256.
 int colourCount(int quality)
 {
@@ -197,8 +191,15 @@ bool ImageCompressCore::inputPresent(const QString& inPath)
 
 bool ImageCompressCore::tempFolderReady()
 {
-    if (!imageTempDir().isEmpty())
+    // Every file of the job, whatever a tool writes beside its output (the frames of an animation,
+    // ImageMagick's pixel cache), lies in the job's own folder and goes with it.
+    const QString base = TempFolder::path();
+    const QString folder = base + "image_" + QString::number(m_number);
+    if (!base.isEmpty() && QDir().mkpath(folder)) {
+        m_jobFolder = folder + '/';
+        m_ending->addIntermediate(folder);
         return true;
+    }
     m_timer->stop();
     failLater("cannot create a folder in " + PlatformConstants::tempFolder());
     return false;
@@ -206,8 +207,7 @@ bool ImageCompressCore::tempFolderReady()
 
 bool ImageCompressCore::policyReady()
 {
-    const QString folder = imageTempDir() + "magick_" + QString::number(m_number);
-    m_ending->addIntermediate(folder);
+    const QString folder = m_jobFolder + "magick";
     if (!MagickPolicy::write(folder)) {
         m_timer->stop();
         failLater("cannot write " + folder + "/policy.xml");
@@ -219,7 +219,7 @@ bool ImageCompressCore::policyReady()
 
 QString ImageCompressCore::numberedTempPath(const QString& suffix) const
 {
-    return imageTempDir() + "c_" + QString::number(m_number) + '.' + suffix;
+    return m_jobFolder + "c_" + QString::number(m_number) + '.' + suffix;
 }
 
 QString ImageCompressCore::convertInput(const QString& inPath)
@@ -227,8 +227,7 @@ QString ImageCompressCore::convertInput(const QString& inPath)
     // convert reads "*", "?" and "[n]" in an input name as its own syntax (a pattern that matches
     // every neighbour, a frame), and "%d" once a frame is chosen: a link of the engine's own naming in
     // the temporary folder leaves it nothing to misread.
-    const QString link =
-        imageTempDir() + "in_" + QString::number(m_number) + '.' + QFileInfo(inPath).suffix();
+    const QString link = m_jobFolder + "in_" + QString::number(m_number) + '.' + QFileInfo(inPath).suffix();
     QFile::remove(link);
     if (!QFile::link(QFileInfo(inPath).absoluteFilePath(), link)) {
         m_timer->stop();
@@ -255,9 +254,9 @@ void ImageCompressCore::scaleThen(bool byGifsicle, const std::function<void(cons
         run(scaled);
     });
     if (byGifsicle)
-        m_scale->scaleByGifsicle(m_inPath, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
+        m_scale->scaleByGifsicle(m_inPath, m_jobFolder, m_scaleSize.first, m_scaleSize.second);
     else if (const QString link = convertInput(m_inPath); !link.isEmpty())
-        m_scale->scaleByConvert(link, imageTempDir(), m_scaleSize.first, m_scaleSize.second);
+        m_scale->scaleByConvert(link, m_jobFolder, m_scaleSize.first, m_scaleSize.second);
 }
 
 void ImageCompressCore::runPngquant(const QString& inPath, const QString& outPath, const int& minQuality,
@@ -365,6 +364,9 @@ void ImageCompressCore::onSettled(const SmallerResult& result)
         m_ending->fail(result.failure());
         return;
     }
+    // The name may have been taken by another program meanwhile: the report names the file written.
+    m_outPath = result.path();
+    m_ending->setOutput(m_outPath);
     m_ending->succeed(float(result.rate()));
 }
 

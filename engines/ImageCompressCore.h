@@ -23,9 +23,9 @@ extern int g_imageEngineCount;
 extern const QString g_gifsiclePath;
 
 // Compresses one PNG, JPG, BMP or GIF file through pngquant, convert or gifsicle, first resizing it
-// into the program's own temporary folder (TempFolder) when a size is set. While the tool runs a
-// one-second timer steps a notional progress; the end is one report (JobEnding): (1.0, true, output,
-// output size / input size) when the tool wrote a whole result (ResultCheck: every frame of a GIF, a
+// when a size is set, in a folder of the job's own in the program's temporary folder (TempFolder). While the
+// tool runs a one-second timer steps a notional progress; the end is one report (JobEnding): (1.0, true,
+// output, output size / input size) when the tool wrote a whole result (ResultCheck: every frame of a GIF, a
 // JPG or PNG at its size), (-1.0, false, "", 0.0) with the log line "image compress fail <input>:
 // <reason>" when it did not, or when the input is missing or not a plain file. A result that keeps
 // the input's format and is not smaller than the input is replaced by a copy of the input
@@ -101,5 +101,6 @@ private:
     QString m_toolOutput;     // the file the running tool writes, in the temporary folder
     QSize m_resultSize;       // the size of a whole result
     int m_inputFrames = 1;    // the frames of the input, which a whole GIF result keeps
-    QString m_policyFolder;   // convert's own limits (MagickPolicy), made for the job
+    QString m_jobFolder;      // every file of the job, with its trailing '/'; goes with the job
+    QString m_policyFolder;   // convert's own limits and scratch space (MagickPolicy), in the job's folder
 };

@@ -38,5 +38,6 @@ void MagickPolicy::apply(QProcess* process, const QString& folder)
     const QString others = environment.value("MAGICK_CONFIGURE_PATH");
     environment.insert("MAGICK_CONFIGURE_PATH",
                        others.isEmpty() ? folder : folder + QDir::listSeparator() + others);
+    environment.insert("MAGICK_TEMPORARY_PATH", folder);
     process->setProcessEnvironment(environment);
 }

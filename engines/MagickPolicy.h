@@ -14,6 +14,8 @@ class MagickPolicy
 public:
     // Writes policy.xml into `folder`, made when missing; false when that fails.
     static bool write(const QString& folder);
-    // The tool started next on `process` reads the policy in `folder` before the system's.
+    // The tool started next on `process` reads the policy in `folder` before the system's, and keeps
+    // its scratch files (the pixel cache of a picture beyond the memory bound) there too, so that they
+    // go with the folder, also when the tool is killed.
     static void apply(QProcess* process, const QString& folder);
 };

@@ -410,5 +410,8 @@ void VideoCompressCore::onSettled(const SmallerResult& result)
         m_ending->fail(result.failure());
         return;
     }
+    // The name may have been taken by another program meanwhile: the report names the file written.
+    m_outPath = result.path();
+    m_ending->setOutput(m_outPath);
     m_ending->succeed(static_cast<float>(result.rate()), progressFor(m_endFrame, true));
 }

@@ -62,6 +62,7 @@ void ListItemWidget::setStarted()
     m_ui->labelStat->hide();
     m_ui->sliderProgress->setValue(0);
     m_ui->sliderProgress->show();
+    m_lastRunWrote = false;
     clearResult();
 }
 
@@ -70,6 +71,7 @@ void ListItemWidget::slot_setProgress(float progress, bool progressStat, QString
     setProgress(progress);
     if (progressStat) {
         m_outFilePath = outFilePath;
+        m_lastRunWrote = true;
         setFinished();
         qDebug() << "send finish";
         emit sig_compressFinsh();

@@ -31,6 +31,8 @@ public:
     // The row's file is sent to compression (again): the bar from 0, and no state, size or rate
     // until its new end.
     void setStarted();
+    // The file the last run wrote, when the last run ended with a result; empty otherwise.
+    QString writtenFile() const { return m_lastRunWrote ? m_outFilePath : QString(); }
 
 signals:
     void sig_remove(QListWidgetItem* item);
@@ -53,6 +55,7 @@ private:
 
     std::unique_ptr<Ui::ListItemWidget> m_ui;
     QString m_outFilePath;
+    bool m_lastRunWrote = false;
     QString m_filePath;
     QListWidgetItem* m_item;
     int m_sourceWidth;

@@ -10,12 +10,14 @@
 
 #include "DpiScale.h"
 #include "FormScaling.h"
+#include "HistoryWriter.h"
 #include "JsonParsing.h"
 #include "Kind.h"
 #include "ListItemWidget.h"
 #include "PlatformConstants.h"
 #include "QCustomUI.h"
 #include "QUser.h"
+#include "TempFolder.h"
 #include "Tool.h"
 
 namespace
@@ -44,7 +46,11 @@ MainWidget::MainWidget(QWidget* parent)
     initWidgets();
 }
 
-MainWidget::~MainWidget() = default;
+MainWidget::~MainWidget()
+{
+    // The entries of the files sent off reach the history before the window goes.
+    HistoryWriter::instance().flush();
+}
 
 void MainWidget::initConnections()
 {
@@ -60,6 +66,7 @@ void MainWidget::initConnections()
     m_userHelp.preLogin();
     if (!QDir(PlatformConstants::tempFolder()).exists())
         PlatformConstants::makeTempFolder();
+    TempFolder::removeAbandoned();
     if (!QDir(g_AppDataPath).exists())
         Tool::makeDir(g_AppDataPath);
 

@@ -130,6 +130,7 @@ private:
     void dispatch(int kind, int* index);
     void dispatchEndedRedos(int kind);
     void recordDispatch(int kind, int index, const QString& path, const QString& output);
+    void noteWrittenFile(ListItemWidget* row);
     void forgetRow(int kind, ListItemWidget* row);
     void beginRun();
     void failUnstarted(int kind, int index, const QString& reason);

@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "DocCompressCore.h"
+#include "HistoryWriter.h"
 #include "ImageCompressCore.h"
-#include "JsonParsing.h"
 #include "Kind.h"
 #include "ListItemWidget.h"
 #include "OutputPaths.h"
@@ -179,7 +179,26 @@ void MainWidget::recordDispatch(int kind, int index, const QString& path, const 
 {
     if (!output.isEmpty())
         m_outputOf.insert(m_rows[kind].at(index), output);
-    JsonParsing::addHistory(kind, today(), path, output);
+    // Written on the history's own thread: a long history would hold the window for every file.
+    HistoryWriter::instance().append(kind, today(), path, output);
+}
+
+void MainWidget::noteWrittenFile(ListItemWidget* row)
+{
+    // A result finds its name taken when another program wrote there after the file was sent off: it
+    // went to the next free number, which the history then names too.
+    const QString sentOffAs = m_outputOf.value(row);
+    const QString written = row->writtenFile();
+    if (sentOffAs.isEmpty() || written.isEmpty() || written == sentOffAs)
+        return;
+    m_outputOf.insert(row, written);
+    for (int kind = 0; kind < Kind::Count; ++kind) {
+        const int index = m_rows[kind].indexOf(row);
+        if (index >= 0) {
+            HistoryWriter::instance().replaceOutput(kind, m_queue[kind].at(index), sentOffAs, written);
+            return;
+        }
+    }
 }
 
 void MainWidget::slot_compressQueue()
@@ -189,6 +208,7 @@ void MainWidget::slot_compressQueue()
     if (row && !m_running.contains(row))
         return;
     if (row) {
+        noteWrittenFile(row);
         if (QObject* engine = m_running.take(row))
             engine->deleteLater();
     }

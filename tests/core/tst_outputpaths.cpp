@@ -3,6 +3,7 @@
 
 #include "JsonParsing.h"
 #include "OutputPaths.h"
+#include "PlacedResults.h"
 #include "TestFolder.h"
 
 namespace
@@ -117,7 +118,7 @@ void TestOutputPaths::releasedPathIsGivenAgain()
 void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput_data()
 {
     QTest::addColumn<QString>("there");    // what is at "out/c_a.png": "file", "dangling link", "folder"
-    QTest::addColumn<QString>("recorded"); // which input history.json gives it as output of, if any
+    QTest::addColumn<QString>("recorded"); // which input it was placed for, if any; "history:" only sent off
     QTest::addColumn<QString>("spelled");  // the output folder as the claim spells it
     QTest::addColumn<bool>("replaced");
 
@@ -136,6 +137,12 @@ void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput_data()
     QTest::newRow("the result of another input") << "file"
                                                  << "in/a.jpg"
                                                  << "out" << false;
+    QTest::newRow("sent off for this input, never placed") << "file"
+                                                           << "history:in/a.png"
+                                                           << "out" << false;
+    QTest::newRow("the earlier result, changed since") << "changed file"
+                                                       << "in/a.png"
+                                                       << "out" << false;
     QTest::newRow("a dangling link") << "dangling link"
                                      << ""
                                      << "out" << false;
@@ -151,7 +158,7 @@ void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput()
     QFETCH(QString, spelled);
     QFETCH(bool, replaced);
 
-    TestFolder folder; // current: history.json is read from here
+    TestFolder folder; // the program's data folder, with the record of placed results, lies in it
     QVERIFY(folder.isValid());
     QVERIFY(QDir(folder.path()).mkpath("in") && QDir(folder.path()).mkpath("out"));
     QVERIFY(QFile::link(folder.filePath("out"), folder.filePath("link-to-out")));
@@ -161,7 +168,7 @@ void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput()
         QVERIFY(input.open(QIODevice::WriteOnly) && input.write("picture") > 0);
     }
     const QString result = folder.filePath("out/c_a.png");
-    if (there == "file") {
+    if (there.endsWith("file")) {
         QFile file(result);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("someone's") > 0);
     } else if (there == "dangling link") {
@@ -170,8 +177,16 @@ void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput()
         QVERIFY(QDir().mkpath(result));
     }
     QVERIFY(JsonParsing::initHistory());
-    if (!recorded.isEmpty())
-        QVERIFY(JsonParsing::addHistory(1, "2026-01-01", folder.filePath(recorded), result));
+    if (recorded.startsWith("history:")) {
+        // A job that failed is in the history all the same.
+        QVERIFY(JsonParsing::addHistory(1, "2026-01-01", folder.filePath(recorded.mid(8)), result));
+    } else if (!recorded.isEmpty()) {
+        QVERIFY(PlacedResults::record(result, folder.filePath(recorded)) || there == "folder");
+    }
+    if (there == "changed file") {
+        QFile file(result);
+        QVERIFY(file.open(QIODevice::Append) && file.write(", saved again by the user") > 0);
+    }
 
     const QString wanted = folder.filePath(spelled + "/c_a.png");
     const QString expected = replaced ? wanted : folder.filePath(spelled + "/c_a_2.png");

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "PlacedResults.h"
 #include "SmallerResult.h"
 #include "TestEnv.h"
 #include "Tool.h"
@@ -147,6 +148,7 @@ void SmallerResultTest::settle()
     const QString written = path("job/written." + QFileInfo(output).suffix());
     QVERIFY(write(written, outputBytes));
     QVERIFY(write(path(output), "an earlier result"));
+    QVERIFY(PlacedResults::record(path(output), path(input)));
 
     const SmallerResult result = SmallerResult::settle("image", path(input), written, path(output));
     QCOMPARE(result.outcome(), outcome);
@@ -182,7 +184,8 @@ void SmallerResultTest::failedCopyKeepsTheEarlierResult()
     QVERIFY(result.failed());
     QCOMPARE(result.outcome(), SmallerResult::Outcome::Failed);
     QCOMPARE(result.rate(), 0.0);
-    QCOMPARE(result.failure(), "cannot copy the input to " + path("c_x.png"));
+    // What stands at the name is not recorded as the result of an input that is not there.
+    QCOMPARE(result.failure(), "cannot copy the input to " + path("c_x_2.png"));
     QCOMPARE(read(path("c_x.png")), QByteArray("an earlier result"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList({"c_x.png", "written.png"}));

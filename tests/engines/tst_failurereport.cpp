@@ -12,11 +12,10 @@
 
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
-#include "JsonParsing.h"
-#include "Kind.h"
 #include "OutputPaths.h"
 #include "PDFCompressCore.h"
 #include "PdfFactory.h"
+#include "PlacedResults.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
 #include "SampleFiles.h"
@@ -210,14 +209,14 @@ void TestFailureReport::failureKeepsAnEarlierResult()
     } else {
         QVERIFY(SampleFiles::makeCorrupt(input));
     }
-    // What an earlier run made of the file, as the history records it: the job is to replace it, but
+    // What an earlier run made of the file, as the program placed it: the job is to replace it, but
     // never gets as far as that.
     const QString earlier = folder + "c_" + file;
     QFile result(earlier);
     QVERIFY(result.open(QIODevice::WriteOnly));
     QVERIFY(result.write("the earlier result") > 0);
     result.close();
-    QVERIFY(JsonParsing::initHistory() && JsonParsing::addHistory(Kind::Image, "2026-01-01", input, earlier));
+    QVERIFY(PlacedResults::record(earlier, input));
 
     const Job job = start(engine, input, folder, pdfQuality);
     QTRY_VERIFY_WITH_TIMEOUT(!job.spy->isEmpty() && ProgressReport::isFinal(job.spy->last()), 60000);

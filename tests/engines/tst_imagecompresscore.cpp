@@ -16,10 +16,9 @@
 
 #include "ImageCompressCore.h"
 #include "ImageScale.h"
-#include "JsonParsing.h"
-#include "Kind.h"
 #include "OddNames.h"
 #include "OutputPaths.h"
+#include "PlacedResults.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
 #include "TempFolder.h"
@@ -257,22 +256,20 @@ void TestImageCompressCore::compresses()
         inPath = file;
     }
     const QString outPath = m_outDir + outName;
-    if (existing) { // this input's earlier result, as the history records it
+    if (existing) { // this input's earlier result, placed by the program
         QFile older(outPath);
         QVERIFY(older.open(QIODevice::WriteOnly));
         older.write("older result");
-        QVERIFY(JsonParsing::initHistory());
-        QVERIFY(JsonParsing::addHistory(Kind::Image, "2026-01-01", inPath, outPath));
+        older.close();
+        QVERIFY(PlacedResults::record(outPath, inPath));
     }
-    const auto forgetHistory = qScopeGuard([existing] {
-        if (existing)
-            QFile::remove("history.json");
-    });
 
     ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
     const int number = g_imageEngineCount;
+    // Every file of the job lies in the job's own folder.
+    const QString job = m_tempDir + QString("image_%1/").arg(number);
     const QString scaled =
-        m_tempDir + QString("scale_%1.%2").arg(g_imageScaleCount + 1).arg(QFileInfo(file).suffix());
+        job + QString("scale_%1.%2").arg(g_imageScaleCount + 1).arg(QFileInfo(file).suffix());
     QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
     engine.setKeepFormat(keep);
     if (scale.isValid())
@@ -316,7 +313,7 @@ void TestImageCompressCore::compresses()
     if (operation == Png) {
         expected << QString("start compress %1: \"%2\" --quality %3-%4 -f \"%1\" -o \"%5c_%6.png\"")
                         .arg(toolInput, m_pngquant, QString::number(minQuality), QString::number(quality),
-                             m_tempDir, QString::number(number));
+                             job, QString::number(number));
         // The engine's temporary folder, private to its owner.
         const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |
@@ -325,10 +322,10 @@ void TestImageCompressCore::compresses()
     } else if (operation == Jpg) {
         // convert reads a link of the engine's own name (or the scaled copy) and writes its JPEG in the
         // temporary folder, which then takes the output's name: no name is read as convert's syntax.
-        const QString link = m_tempDir + QString("in_%1.%2").arg(number).arg(QFileInfo(file).suffix());
+        const QString link = job + QString("in_%1.%2").arg(number).arg(QFileInfo(file).suffix());
         const QString converted = scale.isValid() ? scaled : link;
         const QString read = converted + (converted.endsWith(".gif") ? "[0]" : "");
-        const QString written = m_tempDir + QString("c_%1.jpg").arg(number);
+        const QString written = job + QString("c_%1.jpg").arg(number);
         expected << "jpg compress " + inPath
                  << QString("start compress %1: \"convert\" -quality %2% \"%1\"  \"%3\"")
                         .arg(read, QString::number(quality), written);
@@ -336,7 +333,7 @@ void TestImageCompressCore::compresses()
         const int colours = quality >= 100 ? 256 : 256 * quality / 100;
         // gifsicle writes in the temporary folder too; its result takes the output's name once whole.
         expected << QString("gifcomp\"gifsicle\" -O3 \"%1\" --colors %2 -o \"%3c_%4.gif\"")
-                        .arg(toolInput, QString::number(colours), m_tempDir, QString::number(number));
+                        .arg(toolInput, QString::number(colours), job, QString::number(number));
     }
     QCOMPARE(TestEnv::logLines(), expected);
 }
@@ -449,8 +446,8 @@ void TestImageCompressCore::enginesBuiltAheadKeepTheirTemporaryFilesApart()
     QCOMPARE(QImageReader(m_outDir + "c_flat.png").size(), QSize(300, 200));
     QCOMPARE(g_imageEngineCount, firstNumber + 1);
     // Each removed its own numbered result when it ended.
-    QVERIFY(!QFile::exists(m_tempDir + QString("c_%1.png").arg(firstNumber)));
-    QVERIFY(!QFile::exists(m_tempDir + QString("c_%1.png").arg(firstNumber + 1)));
+    QVERIFY(!QFileInfo::exists(m_tempDir + QString("image_%1").arg(firstNumber)));
+    QVERIFY(!QFileInfo::exists(m_tempDir + QString("image_%1").arg(firstNumber + 1)));
 }
 
 void TestImageCompressCore::failureIsReportedOnce_data()
@@ -559,13 +556,13 @@ void TestImageCompressCore::failureIsReportedOnce()
     const QString outDir = obstacle == "nofolder" ? m_run->filePath("no such folder") + '/' : m_outDir;
     const QString suffix = operation == Png ? ".png" : operation == Jpg ? ".jpg" : ".gif";
     const QString base = QFileInfo(file).baseName();
-    const QString jpgPath = m_tempDir + QString("c_%1.jpg").arg(g_imageEngineCount + 1);
+    const QString jpgPath = m_tempDir + QString("image_%1/c_%1.jpg").arg(g_imageEngineCount + 1);
     QString outPath = outDir + "c_" + base + suffix;
     if (operation == Jpg && file.endsWith(".bmp"))
         outPath = outDir + "c_" + base + ".bmp";
 
     ImageCompressCore engine(pngquant, convert, nullptr);
-    const QString tempOut = m_tempDir + QString("c_%1.png").arg(g_imageEngineCount);
+    const QString tempOut = m_tempDir + QString("image_%1/c_%1.png").arg(g_imageEngineCount);
     QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
     engine.setKeepFormat(true);
     if (timeLimit > 0)

@@ -30,11 +30,10 @@
 #include "DocConvert.h"
 #include "FrozenProcesses.h"
 #include "ImageCompressCore.h"
-#include "JsonParsing.h"
-#include "Kind.h"
 #include "OutputPaths.h"
 #include "PathManager.h"
 #include "PdfFactory.h"
+#include "PlacedResults.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
 #include "RunningTools.h"
@@ -57,14 +56,15 @@ QByteArray bytesOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// An earlier run's result of `input` at `output`, as the history records it; returns its bytes.
+// An earlier run's result of `input` at `output`, as the program placed it; returns its bytes.
 QByteArray recordEarlierResult(const QString& input, const QString& output)
 {
     const QByteArray bytes = "the result of an earlier run of " + input.toUtf8();
     QFile file(output);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return QByteArray();
-    if (!JsonParsing::initHistory() || !JsonParsing::addHistory(Kind::Image, "2026-01-01", input, output))
+    file.close();
+    if (!PlacedResults::record(output, input))
         return QByteArray();
     return bytes;
 }

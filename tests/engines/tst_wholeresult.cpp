@@ -19,12 +19,11 @@
 
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
-#include "JsonParsing.h"
-#include "Kind.h"
 #include "MediaInfoQueries.h"
 #include "OutputPaths.h"
 #include "PathManager.h"
 #include "PdfFactory.h"
+#include "PlacedResults.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
 #include "ResultCheck.h"
@@ -91,7 +90,7 @@ private:
     QString input(const QString& folder, const QString& suffix) const;
     // Starts the job of `input` as the window does, writing into `outDir`; the engine is the job's.
     std::unique_ptr<QObject> start(const QString& input, const QString& outDir, QSignalSpy** spy) const;
-    // The earlier result of `input` at `output`, as the history records it; returns its bytes.
+    // The earlier result of `input` at `output`, as the program placed it; returns its bytes.
     static QByteArray recordEarlierResult(const QString& input, const QString& output);
     bool mountTmpfs(const QString& folder, const QString& size);
     void runChildJob();
@@ -186,8 +185,7 @@ std::unique_ptr<QObject> TestWholeResult::start(const QString& input, const QStr
 QByteArray TestWholeResult::recordEarlierResult(const QString& input, const QString& output)
 {
     const QByteArray bytes = "the result of an earlier run of " + input.toUtf8();
-    if (!write(output, bytes) || !JsonParsing::initHistory() ||
-        !JsonParsing::addHistory(Kind::Image, "2026-01-01", input, output))
+    if (!write(output, bytes) || !PlacedResults::record(output, input))
         return QByteArray();
     return bytes;
 }
@@ -290,7 +288,7 @@ void TestWholeResult::linkAtTheResultNameIsNeverFollowed()
     const QString name = folder + "/" + resultName(suffix);
     QVERIFY(QFile::link(folder + "/" + target, name));
     if (ours)
-        QVERIFY(JsonParsing::initHistory() && JsonParsing::addHistory(Kind::Image, "2026-01-01", in, name));
+        QVERIFY(PlacedResults::record(name, in));
     const QByteArray targetBytes = bytesOf(folder + "/" + target);
 
     QSignalSpy* spy = nullptr;

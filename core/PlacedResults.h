@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include <QString>
+
+class FileLock;
+
+// What this program knows of its own results: for every result it placed, the result's path, the input
+// it was made from and the identity of the file placed there (FileIdentity). A result may replace the
+// file at its name only when this record holds that very file, unchanged, as the same input's result;
+// the history says which files were sent off, not what became of them. The record is one file in the
+// program's own data folder, "results.json" beside the log, so it does not depend on the folder the
+// program was started from, and emptying the history leaves it. Every program that places a result
+// does so under lock(), checks and writes the record in the same hold, and replaces the file whole in
+// one step. What was read is kept until the file changes, so a question costs a look-up. Any thread.
+class PlacedResults
+{
+public:
+    static QString filePath();
+
+    // Held by whoever checks, places and records a result; not locked when it could not be had in time.
+    static std::unique_ptr<FileLock> lock();
+    // Whether the file at `output` is the one this program placed there as `input`'s result, and has
+    // not changed since.
+    static bool holdsOwn(const QString& output, const QString& input);
+    // Records the file now at `output` as `input`'s result, under lock(). False when the record could
+    // not be written.
+    static bool record(const QString& output, const QString& input);
+};
