@@ -1,11 +1,14 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 #include <json/reader.h>
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTextCodec>
 #include <QtTest>
 
@@ -68,6 +71,7 @@ private slots:
     void history_nonAsciiPathsRoundTrip();
     void history_readsFileInLocalCodePage();
     void history_interruptedWriteKeepsOldFile();
+    void history_twoProgramsAddingAtOnceLoseNothing();
 
     void parseMediaInfo_readsAllFields();
     void parseMediaInfo_cases_data();
@@ -79,6 +83,20 @@ private:
 
 void JsonParsingTest::init()
 {
+    // A second program, started by history_twoProgramsAddingAtOnceLoseNothing, adds its entries to
+    // the history of the folder it is given and ends.
+    const QString shared = qEnvironmentVariable("VX_HISTORY_CHILD");
+    if (!shared.isEmpty()) {
+        QDir::setCurrent(shared);
+        g_AppDataPath = shared + "/appdata";
+        bool added = true;
+        for (int i = 0; i < 200; ++i)
+            added = JsonParsing::addHistory(Kind::Image, "2026-12-09",
+                                            QString("/p%1/%2.png").arg(getpid()).arg(i),
+                                            QString("/p%1/c_%2.jpg").arg(getpid()).arg(i)) &&
+                    added;
+        std::exit(added ? 0 : 1);
+    }
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir().mkpath(g_AppDataPath + "/Vornix"));
@@ -352,6 +370,24 @@ void JsonParsingTest::history_interruptedWriteKeepsOldFile()
     QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 20);
     QCOMPARE(QDir().entryList(QDir::Files), QStringList{"history.json"});
     QCOMPARE(TestEnv::logLines(), QStringList{"clear history json file fail"});
+}
+
+void JsonParsingTest::history_twoProgramsAddingAtOnceLoseNothing()
+{
+    QVERIFY(JsonParsing::initHistory());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VX_HISTORY_CHILD", QDir::currentPath());
+    std::vector<std::unique_ptr<QProcess>> programs;
+    for (int i = 0; i < 2; ++i) {
+        programs.push_back(std::make_unique<QProcess>());
+        programs.back()->setProcessEnvironment(environment);
+        programs.back()->start(QCoreApplication::applicationFilePath(), QStringList());
+    }
+    for (const auto& program : programs) {
+        QVERIFY(program->waitForFinished(120000));
+        QCOMPARE(program->exitCode(), 0);
+    }
+    QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 400);
 }
 
 void JsonParsingTest::parseMediaInfo_readsAllFields()

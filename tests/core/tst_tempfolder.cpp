@@ -1,5 +1,9 @@
 #include <cstdio>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -23,6 +27,7 @@ private slots:
     void isPrivateToThisProgram();
     void twoProgramsGetTwoFolders();
     void removeLeavesTheSharedFolderAndOthers();
+    void foldersOfEndedProgramsGo();
 
 private:
     QTemporaryDir m_dir;
@@ -101,6 +106,28 @@ void TestTempFolder::removeLeavesTheSharedFolderAndOthers()
     // Asked again, a fresh folder is made.
     const QString again = TempFolder::path();
     QVERIFY(QFileInfo(again).isDir());
+}
+
+void TestTempFolder::foldersOfEndedProgramsGo()
+{
+    const QString mine = TempFolder::path();
+    const QString shared = PlatformConstants::tempFolder();
+    // A killed program's folder (no process has its id), and one that a running program holds.
+    const QString ended = shared + "vx-999999999-ended/";
+    const QString running = shared + "vx-1-running/";
+    for (const QString& folder : {ended, running}) {
+        QVERIFY(QDir().mkpath(folder + "image_1"));
+        QFile left(folder + "image_1/magick-123");
+        QVERIFY(left.open(QIODevice::WriteOnly) && left.write("pixel cache") > 0);
+    }
+    const int held = ::open(QFile::encodeName(running).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+
+    QVERIFY(TempFolder::removeAbandoned() >= 1);
+    ::close(held);
+    QVERIFY(!QFileInfo::exists(ended));
+    QVERIFY(QFileInfo::exists(running + "image_1/magick-123"));
+    QVERIFY(QFileInfo(mine).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestTempFolder)

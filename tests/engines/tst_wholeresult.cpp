@@ -3,6 +3,7 @@
 // program killed outright each leave the user's files as they were. Every kind, through the real
 // engines and tools, on files the test makes.
 #include <csignal>
+#include <functional>
 #include <memory>
 
 #include <sys/stat.h>
@@ -19,6 +20,8 @@
 
 #include "DocCompressCore.h"
 #include "ImageCompressCore.h"
+#include "JsonParsing.h"
+#include "Kind.h"
 #include "MediaInfoQueries.h"
 #include "OutputPaths.h"
 #include "PathManager.h"
@@ -28,7 +31,9 @@
 #include "ProgressReport.h"
 #include "ResultCheck.h"
 #include "SampleFiles.h"
+#include "TempFolder.h"
 #include "TestEnv.h"
+#include "TestFolder.h"
 #include "ThreadPool.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
@@ -83,6 +88,9 @@ private slots:
     void pipeAsInputFailsAtOnce_data();
     void pipeAsInputFailsAtOnce();
     void killedProgramLeavesNothingUnderTheResultName();
+    void onlyTheProgramsOwnPlacedResultIsReplaced_data();
+    void onlyTheProgramsOwnPlacedResultIsReplaced();
+    void convertAtItsTimeLimitLeavesNoScratchFiles();
 
 private:
     static void kinds();
@@ -93,6 +101,10 @@ private:
     // The earlier result of `input` at `output`, as the program placed it; returns its bytes.
     static QByteArray recordEarlierResult(const QString& input, const QString& output);
     bool mountTmpfs(const QString& folder, const QString& size);
+    // Runs one picture job to its end, kept in its format or made into a JPG, and calls `meanwhile`
+    // once the job is under way; the end report.
+    static ProgressReport runPicture(const QString& input, bool toJpg,
+                                     const std::function<void()>& meanwhile = {});
     void runChildJob();
 
     QTemporaryDir m_dir;
@@ -385,6 +397,87 @@ void TestWholeResult::runChildJob()
     std::fflush(stdout);
     // Killed long before this ends.
     QVERIFY(!QTest::qWaitFor([&spy] { return ProgressReport::hasFinal(spy); }, kJobEndsWithinMs));
+}
+
+ProgressReport TestWholeResult::runPicture(const QString& input, bool toJpg,
+                                           const std::function<void()>& meanwhile)
+{
+    OutputPaths::reset();
+    ImageCompressCore engine(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(!toJpg);
+    const QString folder = QFileInfo(input).absolutePath() + '/';
+    if (toJpg || input.endsWith(".jpg"))
+        engine.compressJpg(input, folder, 60);
+    else
+        engine.compressPng(input, folder, 10, 80);
+    if (meanwhile)
+        meanwhile();
+    if (!QTest::qWaitFor([&spy] { return ProgressReport::hasFinal(spy); }, kJobEndsWithinMs))
+        return ProgressReport(0.0f, false, "no end", 0.0f);
+    return ProgressReport::last(spy);
+}
+
+void TestWholeResult::onlyTheProgramsOwnPlacedResultIsReplaced_data()
+{
+    QTest::addColumn<QString>("story");
+    QTest::newRow("a failed job's history names another input's result") << "failed first";
+    QTest::newRow("another program writes the name while the job runs") << "written meanwhile";
+    QTest::newRow("a run from another working folder, after the history is cleared") << "elsewhere";
+}
+
+void TestWholeResult::onlyTheProgramsOwnPlacedResultIsReplaced()
+{
+    QFETCH(QString, story);
+    const QString folder = m_dir.filePath("own/" + story).replace(' ', '_');
+    const QString png = input(folder, "png");
+    QVERIFY(!png.isEmpty());
+    if (story == "failed first") {
+        // x.png made into a JPG failed, but the history names c_x.jpg as its output all the same.
+        QVERIFY(JsonParsing::initHistory());
+        QVERIFY(JsonParsing::addHistory(Kind::Image, "2026-12-09", png, folder + "/c_x.jpg"));
+        const QString jpg = input(folder, "jpg");
+        QCOMPARE(runPicture(jpg, false).filePath, folder + "/c_x.jpg");
+        const QByteArray ofTheJpg = bytesOf(folder + "/c_x.jpg");
+        const ProgressReport end = runPicture(png, true);
+        QVERIFY(end.stat);
+        QCOMPARE(end.filePath, folder + "/c_x_2.jpg");
+        QCOMPARE(bytesOf(folder + "/c_x.jpg"), ofTheJpg);
+    } else if (story == "written meanwhile") {
+        const ProgressReport end =
+            runPicture(png, false, [folder] { write(folder + "/c_x.png", "another's"); });
+        QVERIFY(end.stat);
+        QCOMPARE(end.filePath, folder + "/c_x_2.png");
+        QCOMPARE(bytesOf(folder + "/c_x.png"), QByteArray("another's"));
+    } else {
+        QCOMPARE(runPicture(png, false).filePath, folder + "/c_x.png");
+        TestFolder elsewhere;
+        QVERIFY(elsewhere.isValid());
+        g_AppDataPath = m_dir.path() + "/appdata"; // the same program's data folder
+        QVERIFY(JsonParsing::initHistory());
+        JsonParsing::clearHistory("history.json", Kind::Image);
+        QCOMPARE(runPicture(png, false).filePath, folder + "/c_x.png");
+        QCOMPARE(entries(folder), QStringList({"c_x.png", "x.png"}));
+    }
+}
+
+void TestWholeResult::convertAtItsTimeLimitLeavesNoScratchFiles()
+{
+    // A 100-megapixel resize goes beyond ImageMagick's memory bound into its pixel cache on the disk.
+    const QString systemTemp = m_dir.filePath("system-temp");
+    QVERIFY(QDir().mkpath(systemTemp));
+    const auto restore = TestEnv::redirectSystemTemp(systemTemp);
+    const QString in = input(m_dir.filePath("scratch"), "jpg");
+    QVERIFY(!in.isEmpty());
+    ImageCompressCore engine(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setScaleSize(9999, 9999);
+    engine.setTimeLimit(1500);
+    engine.compressJpg(in, m_dir.filePath("scratch") + '/', 60);
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), kJobEndsWithinMs);
+    QCOMPARE(ProgressReport::last(spy).progress, -1.0f);
+    QCOMPARE(TestEnv::entriesUnder(systemTemp), QStringList());
+    QCOMPARE(TestEnv::entriesUnder(TempFolder::path()), QStringList());
 }
 
 QTEST_MAIN(TestWholeResult)
