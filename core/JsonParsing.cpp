@@ -334,11 +334,14 @@ void JsonParsing::appendEntry(Json::Value& root, const QString& key, QString dat
 {
     if (!canAppend(root, key))
         return;
-    Json::Value member = root.get(key.toStdString(), Json::Value());
     Json::Value entry(Json::objectValue);
     entry["date"] = JsonQt::fromQString(date);
     entry["inFilePath"] = JsonQt::fromQString(inFilePath);
     entry["outFilePath"] = JsonQt::fromQString(outFilePath);
+    // Appended where it stands: a copy of the whole array for every entry would make a long history
+    // cost the square of its length.
+    Json::Value& member = JsonQt::at(root, key);
+    if (member.isNull())
+        member = Json::Value(Json::arrayValue);
     member.append(entry);
-    JsonQt::at(root, key) = member;
 }
