@@ -58,7 +58,7 @@ QByteArray historyOf(int records)
 // A record of `records` placed results elsewhere, in the record's own form.
 QByteArray placedRecordOf(int records)
 {
-    Json::Value list(Json::arrayValue);
+    QByteArray lines;
     for (int i = 0; i < records; ++i) {
         Json::Value entry(Json::objectValue);
         entry["output"] = QString("/home/user/Videos/c_clip %1.mp4").arg(i).toStdString();
@@ -67,11 +67,9 @@ QByteArray placedRecordOf(int records)
         entry["inode"] = Json::Int64(100000 + i);
         entry["size"] = Json::Int64(1000000 + i);
         entry["modified"] = Json::Int64(1700000000000000000LL + i);
-        list.append(entry);
+        lines += QByteArray::fromStdString(Json::FastWriter().write(entry));
     }
-    Json::Value root(Json::objectValue);
-    root["results"] = list;
-    return QByteArray::fromStdString(Json::FastWriter().write(root));
+    return lines;
 }
 
 struct Run {

@@ -2,6 +2,9 @@
 
 #include <mutex>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <json/reader.h>
 #include <json/writer.h>
 
@@ -22,12 +25,15 @@ struct Placed {
     FileIdentity identity;
 };
 
-// The record as last read or written, and the identity of the file it came from: a file with another
-// identity was written by another program since, and is read again.
+// The record as far as it was read, and where: a record grows by one line per placed result, so
+// what another program added since is read from where the last read ended, and a file of another
+// identity (written anew) is read whole.
 struct Cache {
     std::mutex mutex;
     QString file;
-    FileIdentity fileIdentity;
+    qint64 inode = 0;
+    qint64 readUpTo = 0;
+    int lines = 0;
     QHash<QString, Placed> results; // by the output's PathKey
 };
 
@@ -43,45 +49,35 @@ QString inputKey(const QString& input)
     return QFileInfo(input).canonicalFilePath();
 }
 
-QHash<QString, Placed> parse(const QByteArray& bytes)
+QByteArray lineOf(const QString& output, const Placed& placed)
 {
-    QHash<QString, Placed> results;
-    Json::Value root;
+    Json::Value entry(Json::objectValue);
+    entry["output"] = output.toStdString();
+    entry["input"] = placed.input.toStdString();
+    entry["device"] = Json::Int64(placed.identity.device());
+    entry["inode"] = Json::Int64(placed.identity.inode());
+    entry["size"] = Json::Int64(placed.identity.size());
+    entry["modified"] = Json::Int64(placed.identity.modifiedNs());
+    return QByteArray::fromStdString(Json::FastWriter().write(entry)); // one line, with its line feed
+}
+
+// Takes the complete lines of `bytes` into the cache; a later line of one output replaces an earlier
+// one, and a line cut short (a program killed as it wrote) is passed over.
+void takeLines(Cache& cached, const QByteArray& bytes)
+{
     Json::Reader reader;
-    if (!reader.parse(bytes.toStdString(), root, false) || !root.isObject())
-        return results;
-    const Json::Value list = root.get("results", Json::Value());
-    if (!list.isArray())
-        return results;
-    for (const Json::Value& entry : list) {
-        if (!entry.isObject())
+    for (const QByteArray& line : bytes.split('\n')) {
+        Json::Value entry;
+        if (line.isEmpty() || !reader.parse(line.toStdString(), entry, false) || !entry.isObject())
             continue;
+        ++cached.lines;
         const QString output = QString::fromStdString(entry.get("output", "").asString());
         const FileIdentity identity(entry.get("device", 0).asInt64(), entry.get("inode", 0).asInt64(),
                                     entry.get("size", 0).asInt64(), entry.get("modified", 0).asInt64());
         if (!output.isEmpty() && identity.isValid())
-            results.insert(output,
-                           Placed{QString::fromStdString(entry.get("input", "").asString()), identity});
+            cached.results.insert(
+                output, Placed{QString::fromStdString(entry.get("input", "").asString()), identity});
     }
-    return results;
-}
-
-QByteArray serialise(const QHash<QString, Placed>& results)
-{
-    Json::Value list(Json::arrayValue);
-    for (auto it = results.constBegin(); it != results.constEnd(); ++it) {
-        Json::Value entry(Json::objectValue);
-        entry["output"] = it.key().toStdString();
-        entry["input"] = it.value().input.toStdString();
-        entry["device"] = Json::Int64(it.value().identity.device());
-        entry["inode"] = Json::Int64(it.value().identity.inode());
-        entry["size"] = Json::Int64(it.value().identity.size());
-        entry["modified"] = Json::Int64(it.value().identity.modifiedNs());
-        list.append(entry);
-    }
-    Json::Value root(Json::objectValue);
-    root["results"] = list;
-    return QByteArray::fromStdString(Json::FastWriter().write(root));
 }
 
 // Brings the cache up to the file on the disk; the cache's mutex is held.
@@ -89,18 +85,45 @@ void refresh(Cache& cached)
 {
     const QString file = PlacedResults::filePath();
     const FileIdentity now = FileIdentity::of(file);
-    if (file == cached.file && now == cached.fileIdentity)
+    const bool grown = file == cached.file && now.inode() == cached.inode && now.size() >= cached.readUpTo;
+    if (!grown) {
+        cached.file = file;
+        cached.inode = now.inode();
+        cached.readUpTo = 0;
+        cached.lines = 0;
+        cached.results.clear();
+    }
+    if (!now.isValid() || now.size() == cached.readUpTo)
         return;
     QFile source(file);
-    cached.results = source.open(QIODevice::ReadOnly) ? parse(source.readAll()) : QHash<QString, Placed>();
-    cached.file = file;
-    cached.fileIdentity = now;
+    if (!source.open(QIODevice::ReadOnly) || !source.seek(cached.readUpTo))
+        return;
+    QByteArray added = source.readAll();
+    added.truncate(added.lastIndexOf('\n') + 1); // a line still being written is read next time
+    takeLines(cached, added);
+    cached.readUpTo += added.size();
+}
+
+// Writes the record anew with one line per result, in one step, once most of its lines are old.
+void compact(Cache& cached)
+{
+    if (cached.lines < 2 * cached.results.size() + 1000)
+        return;
+    QByteArray bytes;
+    for (auto it = cached.results.constBegin(); it != cached.results.constEnd(); ++it)
+        bytes += lineOf(it.key(), it.value());
+    QSaveFile file(cached.file);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+        cached.inode = FileIdentity::of(cached.file).inode();
+        cached.readUpTo = bytes.size();
+        cached.lines = cached.results.size();
+    }
 }
 } // namespace
 
 QString PlacedResults::filePath()
 {
-    return QFileInfo(Tool::logFilePath()).absolutePath() + "/results.json";
+    return QFileInfo(Tool::logFilePath()).absolutePath() + "/results.jsonl";
 }
 
 std::unique_ptr<FileLock> PlacedResults::lock()
@@ -123,20 +146,25 @@ bool PlacedResults::holdsOwn(const QString& output, const QString& input)
 
 bool PlacedResults::record(const QString& output, const QString& input)
 {
-    const FileIdentity identity = FileIdentity::of(output);
-    if (!identity.isValid())
+    const Placed placed{inputKey(input), FileIdentity::of(output)};
+    if (!placed.identity.isValid())
         return false;
     Cache& cached = cache();
     std::lock_guard<std::mutex> guard(cached.mutex);
     refresh(cached);
-    cached.results.insert(PathKey::of(output), Placed{inputKey(input), identity});
-    QSaveFile file(cached.file);
-    const QByteArray bytes = serialise(cached.results);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit()) {
-        cached.fileIdentity = FileIdentity(); // read again next time: the disk holds the old record
+    // One line, added in one write: a kill leaves the record as it was or with the whole line.
+    const QString key = PathKey::of(output);
+    const QByteArray line = lineOf(key, placed);
+    const int fd =
+        ::open(QFile::encodeName(cached.file).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
         return false;
-    }
-    cached.fileIdentity = FileIdentity::of(cached.file);
+    const bool written =
+        ::write(fd, line.constData(), size_t(line.size())) == line.size() && ::fdatasync(fd) == 0;
+    ::close(fd);
+    if (!written)
+        return false;
+    refresh(cached);
+    compact(cached);
     return true;
 }

@@ -10,10 +10,12 @@ class FileLock;
 // it was made from and the identity of the file placed there (FileIdentity). A result may replace the
 // file at its name only when this record holds that very file, unchanged, as the same input's result;
 // the history says which files were sent off, not what became of them. The record is one file in the
-// program's own data folder, "results.json" beside the log, so it does not depend on the folder the
-// program was started from, and emptying the history leaves it. Every program that places a result
-// does so under lock(), checks and writes the record in the same hold, and replaces the file whole in
-// one step. What was read is kept until the file changes, so a question costs a look-up. Any thread.
+// program's own data folder, "results.jsonl" beside the log, so it does not depend on the folder the
+// program was started from, and emptying the history leaves it: one JSON object per line, a result
+// per line, a later line of one output standing for it. Every program that places a result does so
+// under lock(), checks and adds its line in the same hold, in one write; once most lines are old the
+// record is written anew, whole, in one step. What was read is kept, and only what another program
+// added since is read, so a question costs a look-up however long the record. Any thread.
 class PlacedResults
 {
 public:
