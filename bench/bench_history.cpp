@@ -104,10 +104,10 @@ Run sendOff(const QString& folder, int pictures, int records)
     driver.addFiles(paths);
 
     QElapsedTimer sinceTick;
+    QElapsedTimer clock;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout,
                      [&] { run.longestPauseMs = qMax(run.longestPauseMs, sinceTick.restart()); });
-    QElapsedTimer clock;
     clock.start();
     sinceTick.start();
     ticker.start(10);
