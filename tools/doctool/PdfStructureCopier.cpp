@@ -1,12 +1,9 @@
 #include "PdfStructureCopier.h"
 
 #include <set>
-#include <vector>
 
-#include <QByteArray>
-#include <QRegularExpression>
-
-#include "PdfTreeWalker.h"
+#include "PdfConformanceClaim.h"
+#include "PdfParentTree.h"
 
 namespace
 {
@@ -286,134 +283,17 @@ void uniteElement(Copy* copy, pdf_obj* held, pdf_obj* added, int depth)
     }
 }
 
-int finalElement(Copy* copy, int number)
+// The target element that a source element became (after uniting), or -1 for one left out.
+int targetElement(const Copy* copy, int number)
 {
-    for (auto found = copy->replaced.find(number); found != copy->replaced.end();
-         found = copy->replaced.find(number))
-        number = found->second;
-    return number;
-}
-
-// The target element that a source element became, or -1 for one left out.
-int targetElement(Copy* copy, pdf_obj* element)
-{
-    const auto found = copy->elements.find(pdf_to_num(copy->context, element));
-    return element && found != copy->elements.end() ? finalElement(copy, found->second) : -1;
-}
-
-pdf_obj* elementReference(Copy* copy, int number)
-{
-    return number < 0 ? PDF_NULL : pdf_new_indirect(copy->context, copy->target, number, 0);
-}
-
-// A parent-tree value (an element, or an array of them by marked-content number) for the target:
-// the copies, null for elements left out. A new reference.
-pdf_obj* mappedValue(Copy* copy, pdf_obj* value)
-{
-    fz_context* context = copy->context;
-    if (!pdf_is_array(context, value))
-        return elementReference(copy, targetElement(copy, value));
-    std::vector<int> numbers;
-    for (int i = 0; i < pdf_array_len(context, value); ++i)
-        numbers.push_back(targetElement(copy, pdf_array_get(context, value, i)));
-    const int* number = numbers.data();
-    const int count = int(numbers.size());
-    pdf_obj* result = pdf_new_array(context, copy->target, count);
-    fz_try(context)
-    {
-        for (int i = 0; i < count; ++i)
-            pdf_array_push_drop(context, result, elementReference(copy, number[i]));
-    }
-    fz_catch(context)
-    {
-        pdf_drop_obj(context, result);
-        fz_rethrow(context);
-    }
+    const auto found = copy->elements.find(number);
+    if (number <= 0 || found == copy->elements.end())
+        return -1;
+    int result = found->second;
+    for (auto replaced = copy->replaced.find(result); replaced != copy->replaced.end();
+         replaced = copy->replaced.find(result))
+        result = replaced->second;
     return result;
-}
-
-struct ParentTree {
-    const std::map<int, pdf_obj*>* source; // key -> value in the source
-    std::map<int, pdf_obj*> added;         // key -> value for the target (owned)
-    int offset = 0;                        // of the target's keys from the source's
-};
-
-// Gives holder (the target copy of something with content in source's tree under key) its key
-// and the tree its value.
-void addKey(Copy* copy, ParentTree* tree, pdf_obj* holder, const char* name, pdf_obj* key)
-{
-    fz_context* context = copy->context;
-    if (!pdf_is_int(context, key))
-        return;
-    const int number = pdf_to_int(context, key);
-    const auto found = tree->source->find(number);
-    if (found == tree->source->end() || tree->added.count(number + tree->offset))
-        return;
-    pdf_dict_puts_drop(context, holder, name, pdf_new_int(context, number + tree->offset));
-    tree->added[number + tree->offset] = mappedValue(copy, found->second);
-}
-
-// The form XObjects with structure that the resources use, to the depth a hostile file allows.
-void addXObjectKeys(Copy* copy, ParentTree* tree, pdf_obj* resources, int depth, std::set<int>* seen)
-{
-    fz_context* context = copy->context;
-    pdf_obj* xobjects = pdf_dict_get(context, resources, PDF_NAME(XObject));
-    for (int i = 0; depth < 8 && i < pdf_dict_len(context, xobjects); ++i) {
-        pdf_obj* xobject = pdf_dict_get_val(context, xobjects, i);
-        if (!seen->insert(pdf_to_num(context, xobject)).second)
-            continue;
-        pdf_obj* key = pdf_dict_get(context, xobject, PDF_NAME(StructParents));
-        if (pdf_is_int(context, key)) {
-            pdf_obj* copied = pdf_graft_mapped_object(context, copy->map, xobject);
-            fz_try(context)
-            {
-                addKey(copy, tree, copied, "StructParents", key);
-            }
-            fz_always(context)
-            {
-                pdf_drop_obj(context, copied);
-            }
-            fz_catch(context)
-            {
-                fz_rethrow(context);
-            }
-        }
-        addXObjectKeys(copy, tree, pdf_dict_get(context, xobject, PDF_NAME(Resources)), depth + 1, seen);
-    }
-}
-
-// Writes the target's parent tree flat: its entries so far, then the added ones.
-void writeParentTree(Copy* copy, pdf_obj* root, ParentTree* tree)
-{
-    fz_context* context = copy->context;
-    pdf_obj* held = pdf_dict_get(context, pdf_dict_gets(context, root, "ParentTree"), PDF_NAME(Nums));
-    std::map<int, pdf_obj*> all;
-    for (int i = 0; i + 1 < pdf_array_len(context, held); i += 2)
-        all[pdf_array_get_int(context, held, i)] = pdf_array_get(context, held, i + 1);
-    for (const auto& entry : tree->added)
-        all.insert(entry);
-    pdf_obj* nums = pdf_new_array(context, copy->target, 2 * int(all.size()));
-    fz_try(context)
-    {
-        for (const auto& entry : all) {
-            pdf_array_push_int(context, nums, entry.first);
-            pdf_array_push(context, nums, entry.second);
-        }
-        pdf_obj* parentTree = pdf_new_dict(context, copy->target, 1);
-        pdf_dict_put(context, parentTree, PDF_NAME(Nums), nums);
-        pdf_dict_puts_drop(context, root, "ParentTree",
-                           pdf_add_object_drop(context, copy->target, parentTree));
-        pdf_dict_puts_drop(context, root, "ParentTreeNextKey",
-                           pdf_new_int(context, all.empty() ? 0 : all.rbegin()->first + 1));
-    }
-    fz_always(context)
-    {
-        pdf_drop_obj(context, nums);
-    }
-    fz_catch(context)
-    {
-        fz_rethrow(context);
-    }
 }
 
 // Adds the entries of source's dictionary under key that target's lacks (a role or class map).
@@ -452,13 +332,13 @@ pdf_obj* targetRoot(Copy* copy)
     return pdf_dict_gets(context, catalog, "StructTreeRoot");
 }
 
-void copyTree(Copy* copy, pdf_document* source, ParentTree* tree, bool unite)
+void copyTree(Copy* copy, pdf_document* source, PdfParentTree* tree, bool unite)
 {
     fz_context* context = copy->context;
     pdf_obj* sourceRoot = structRootOf(context, source);
     pdf_obj* root = targetRoot(copy);
     if (!unite)
-        tree->offset = pdf_to_int(context, pdf_dict_gets(context, root, "ParentTreeNextKey"));
+        tree->setOffset(pdf_to_int(context, pdf_dict_gets(context, root, "ParentTreeNextKey")));
     pdf_obj* topKids = kidArray(context, copy->target, root);
     pdf_obj* sourceKids = pdf_dict_gets(context, sourceRoot, "K");
     const int count = pdf_is_array(context, sourceKids) ? pdf_array_len(context, sourceKids)
@@ -492,9 +372,8 @@ void copyTree(Copy* copy, pdf_document* source, ParentTree* tree, bool unite)
         pdf_obj* to = pdf_new_indirect(context, copy->target, page.second, 0);
         fz_try(context)
         {
-            addKey(copy, tree, to, "StructParents", pdf_dict_get(context, from, PDF_NAME(StructParents)));
-            addXObjectKeys(copy, tree, pdf_dict_get_inheritable(context, from, PDF_NAME(Resources)), 0,
-                           &seen);
+            tree->addKey(to, "StructParents", pdf_dict_get(context, from, PDF_NAME(StructParents)));
+            tree->addXObjectKeys(pdf_dict_get_inheritable(context, from, PDF_NAME(Resources)), &seen);
         }
         fz_always(context)
         {
@@ -511,7 +390,7 @@ void copyTree(Copy* copy, pdf_document* source, ParentTree* tree, bool unite)
         pdf_obj* to = pdf_new_indirect(context, copy->target, annotation.second, 0);
         fz_try(context)
         {
-            addKey(copy, tree, to, "StructParent", pdf_dict_get(context, from, PDF_NAME(StructParent)));
+            tree->addKey(to, "StructParent", pdf_dict_get(context, from, PDF_NAME(StructParent)));
         }
         fz_always(context)
         {
@@ -523,18 +402,9 @@ void copyTree(Copy* copy, pdf_document* source, ParentTree* tree, bool unite)
             fz_rethrow(context);
         }
     }
-    writeParentTree(copy, root, tree);
+    tree->write(root);
 }
 
-// Takes back a claim of PDF/A conformance from XMP metadata: pdfaid properties, as attributes or
-// as elements.
-QByteArray withoutConformance(const QByteArray& xmp)
-{
-    QString text = QString::fromUtf8(xmp);
-    text.remove(QRegularExpression("\\s*pdfaid:\\w+\\s*=\\s*(\"[^\"]*\"|'[^']*')"));
-    text.remove(QRegularExpression("<pdfaid:(\\w+)>[^<]*</pdfaid:\\1>"));
-    return text.toUtf8();
-}
 } // namespace
 
 void PdfStructureCopier::copy(MuPdfSession& session, pdf_graft_map* map, pdf_document* source, int first,
@@ -562,60 +432,24 @@ void PdfStructureCopier::copy(MuPdfSession& session, pdf_graft_map* map, pdf_doc
     });
     if (!tagged)
         return;
-    std::map<int, pdf_obj*> sourceEntries;
-    ParentTree tree;
-    tree.source = &sourceEntries;
+    PdfParentTree tree(context, map, target, [&copy](int element) { return targetElement(&copy, element); });
     try {
-        for (const PdfTreeWalker::Pair& pair :
-             PdfTreeWalker::pairs(session, parentTree, PdfTreeWalker::Kind::Numbers))
-            session.run([&] { sourceEntries[pdf_to_int(context, pair.key)] = pair.value; });
+        tree.load(session, parentTree);
         session.run([&] { copyTree(&copy, source, &tree, unite); });
     } catch (const std::exception&) {
-        for (const auto& entry : tree.added)
-            pdf_drop_obj(context, entry.second);
         dropStructure(session, target);
-        return;
     }
-    for (const auto& entry : tree.added)
-        pdf_drop_obj(context, entry.second);
 }
 
 void PdfStructureCopier::dropStructure(MuPdfSession& session, pdf_document* target)
 {
     fz_context* context = session.context();
-    QByteArray xmp;
-    pdf_obj* metadata = nullptr;
     session.run([&] {
         pdf_obj* catalog = catalogOf(context, target);
         pdf_dict_dels(context, catalog, "StructTreeRoot");
         pdf_dict_dels(context, catalog, "MarkInfo");
-        metadata = pdf_dict_get(context, catalog, PDF_NAME(Metadata));
     });
-    if (!metadata)
-        return;
-    fz_buffer* buffer = nullptr;
-    session.run([&] { buffer = pdf_load_stream(context, metadata); });
-    unsigned char* data = nullptr;
-    const size_t length = fz_buffer_storage(context, buffer, &data);
-    xmp = withoutConformance(QByteArray(reinterpret_cast<const char*>(data), int(length)));
-    fz_drop_buffer(context, buffer);
-    buffer = nullptr;
-    session.run([&] {
-        buffer = fz_new_buffer_from_copied_data(
-            context, reinterpret_cast<const unsigned char*>(xmp.constData()), size_t(xmp.size()));
-        fz_try(context)
-        {
-            pdf_update_stream(context, target, metadata, buffer, 0);
-        }
-        fz_always(context)
-        {
-            fz_drop_buffer(context, buffer);
-        }
-        fz_catch(context)
-        {
-            fz_rethrow(context);
-        }
-    });
+    PdfConformanceClaim::withdraw(session, target);
 }
 
 void PdfStructureCopier::removeMarks(MuPdfSession& session, pdf_document* target)
