@@ -153,6 +153,29 @@ void uniteField(Copy* copy, pdf_obj* held, pdf_obj* added, int depth)
     }
 }
 
+// Adds the fonts of source's form that the target's lacks by name: another document's fields name
+// their own in their default appearance.
+void addFonts(Copy* copy, pdf_obj* sourceForm, pdf_obj* form)
+{
+    fz_context* context = copy->context;
+    pdf_obj* fonts = pdf_dict_getp(context, sourceForm, "DR/Font");
+    if (!pdf_is_dict(context, fonts))
+        return;
+    pdf_obj* resources = pdf_dict_get(context, form, PDF_NAME(DR));
+    if (!pdf_is_dict(context, resources))
+        resources = pdf_dict_put_dict(context, form, PDF_NAME(DR), 1);
+    pdf_obj* held = pdf_dict_get(context, resources, PDF_NAME(Font));
+    if (!pdf_is_dict(context, held))
+        held = pdf_dict_put_dict(context, resources, PDF_NAME(Font), pdf_dict_len(context, fonts));
+    for (int i = 0; i < pdf_dict_len(context, fonts); ++i) {
+        pdf_obj* name = pdf_dict_get_key(context, fonts, i);
+        if (!pdf_dict_get(context, held, name))
+            pdf_dict_put_drop(
+                context, held, name,
+                pdf_graft_mapped_object(context, copy->map, pdf_dict_get_val(context, fonts, i)));
+    }
+}
+
 // The target's form, made from source's (without its fields) when target has none; a source's
 // NeedAppearances carries over either way.
 pdf_obj* targetForm(Copy* copy, pdf_obj* sourceForm)
@@ -163,6 +186,7 @@ pdf_obj* targetForm(Copy* copy, pdf_obj* sourceForm)
     if (pdf_is_dict(context, form)) {
         if (pdf_to_bool(context, pdf_dict_gets(context, sourceForm, "NeedAppearances")))
             pdf_dict_puts_drop(context, form, "NeedAppearances", PDF_TRUE);
+        addFonts(copy, sourceForm, form);
         return form;
     }
     pdf_obj* bare = pdf_copy_dict(context, pdf_resolve_indirect(context, sourceForm));

@@ -3,9 +3,8 @@
 #include "MuPdfSession.h"
 
 // The document-level name trees that belong to the whole document, not to pages: its attached
-// files (/EmbeddedFiles, the way e-invoices carry their data) and its JavaScript. Every cut carries
-// them whole, grafted through the map of its pages; a merge unites them by name, the first of equal
-// names kept, so the cuts of one document give them back once.
+// files (/EmbeddedFiles, the way e-invoices carry their data) and its JavaScript, grafted whole
+// through the map of the pages. A merge unites them by name, the first of equal names kept.
 class PdfNameTrees
 {
 public:

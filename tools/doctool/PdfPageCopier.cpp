@@ -133,7 +133,10 @@ void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnno
             PdfOptionalContent::copy(m_session, map, source, m_target);
         if (!m_hasMetadata)
             copyMetadata(source, map);
-        PdfNameTrees::copy(m_session, map, source, m_target);
+        // Like bookmarks that lead to no page, the document's attachments and scripts go with the
+        // first range only: a cut of each range would carry every attached file again.
+        if (purpose == PdfAnnotationCopier::Purpose::Merge || first == 0)
+            PdfNameTrees::copy(m_session, map, source, m_target);
         PdfStructureCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, annotations,
                                  purpose, unite);
     } catch (...) {
