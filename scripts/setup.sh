@@ -17,6 +17,8 @@ packages=(
   # tools the engines drive
   ffmpeg pngquant imagemagick gifsicle qpdf ghostscript
   libreoffice-writer-nogui libreoffice-impress-nogui
+  # the tests' second PDF renderer, to compare pictures drawn from a source and its result
+  poppler-utils
   # display, fonts and locales
   fonts-wqy-microhei xvfb xauth locales
   # the scripted screenshot sessions: clicks, a compositor and a desktop background

@@ -11,6 +11,7 @@
 #include "PDFCompressTask.h"
 #include "PDFSpliter.h"
 #include "PathManager.h"
+#include "PdfCarriedFeatures.h"
 #include "PdfFactory.h"
 #include "ProgressReport.h"
 #include "TestEnv.h"
@@ -418,6 +419,9 @@ void TestPdfCompressCore::keepsLayersNotesAndRestrictions_data()
     QTest::newRow("layer off by default") << "layers";
     QTest::newRow("12 notes with popups") << "notes";
     QTest::newRow("owner password forbids printing") << "owner";
+    QTest::newRow("filled form") << "form";
+    QTest::newRow("attached files") << "attachments";
+    QTest::newRow("tagged structure") << "tagged";
 }
 
 void TestPdfCompressCore::keepsLayersNotesAndRestrictions()
@@ -440,6 +444,9 @@ void TestPdfCompressCore::keepsLayersNotesAndRestrictions()
     QCOMPARE(PdfFactory::layers(output).filter(" off: 1 2 3 4 5 6 7 8 9 10 11 12").size(),
              feature == "layers" ? 1 : 0);
     QCOMPARE(PdfFactory::notesWithPopups(output), feature == "notes" ? 12 : 0);
+    QCOMPARE(PdfCarriedFeatures::describe(output, feature), PdfCarriedFeatures::describe(input, feature));
+    QCOMPARE(PdfCarriedFeatures::describe(output, feature).isEmpty(),
+             PdfFactory::carrying(feature).carried.isEmpty());
     QByteArray inputEncryption;
     QByteArray outputEncryption;
     QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", input}, &inputEncryption), 0);

@@ -1,5 +1,6 @@
 #include "PdfFactory.h"
 
+#include "PdfCarriedFeatures.h"
 #include "TestEnv.h"
 
 #include <cmath>
@@ -398,8 +399,10 @@ bool PdfFactory::write(const QString& path, const Options& options)
         }
         painter.end();
     }
-    if (needsExtras(options))
-        return addExtras(path, options);
+    if (needsExtras(options) && !addExtras(path, options))
+        return false;
+    if (!options.carried.isEmpty())
+        return PdfCarriedFeatures::add(path, options.carried);
     return QFile::exists(path);
 }
 
@@ -1160,6 +1163,8 @@ PdfFactory::Options PdfFactory::carrying(const QString& feature)
     options.layers = feature == "layers";
     options.notes = feature == "notes" ? 12 : 0;
     options.ownerPassword = feature == "owner" ? "owner" : "";
+    if (!options.layers && options.notes == 0 && options.ownerPassword.isEmpty())
+        options.carried = feature;
     return options;
 }
 

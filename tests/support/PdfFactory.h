@@ -24,12 +24,14 @@ public:
         QString ownerPassword;
         bool layers = false; // a box in layer "Answers" (off by default) and one in "Questions", every page
         int notes = 0;       // sticky notes (/Text with its /Popup), spread over the pages
+        QString carried;     // a feature of PdfCarriedFeatures::add, at least 11 pages
     };
 
     // False when the file could not be written.
     static bool write(const QString& path, const Options& options);
     // Twelve pages of text and pictures (so that a rewrite is smaller) that carry one `feature`:
-    // "layers", "notes" (twelve, each with its popup) or "owner" (an owner password, no printing).
+    // "layers", "notes" (twelve, each with its popup), "owner" (an owner password, no printing), or
+    // one of PdfCarriedFeatures ("form", "attachments", "tagged", "cmyk", "icc-cmyk").
     static Options carrying(const QString& feature);
     // Adds to the PDF at path what real manuals carry: a three-level outline of chapters that
     // start every chapterPages pages (sections and subsections inside; several kinds of view; some

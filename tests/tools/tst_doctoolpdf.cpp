@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 
@@ -10,11 +11,13 @@ extern "C" {
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 
+#include "PdfCarriedFeatures.h"
 #include "PdfFactory.h"
 #include "TestEnv.h"
 
@@ -44,9 +47,14 @@ private slots:
     void readsTreesWhoseKidsLoop();
     void rangesKeepLayersNotesAndRestrictions_data();
     void rangesKeepLayersNotesAndRestrictions();
+    void rangesKeepTheColoursOfPictures();
 
 private:
     int runDocTool(const QStringList& arguments, QString* error = nullptr);
+    // Cuts input in ranges of rangePages, compresses each at quality and merges them into output,
+    // as the engine does; the merge's error goes to *error.
+    bool cutCompressMerge(const QString& input, const QString& output, int rangePages, int quality,
+                          QString* error);
     QString makePdf(const QString& name, const PdfFactory::Options& options);
 
     QTemporaryDir m_dir;
@@ -72,6 +80,26 @@ int TestDocToolPdf::runDocTool(const QStringList& arguments, QString* error)
     if (error)
         *error = QString::fromUtf8(process.readAllStandardError()).trimmed();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool TestDocToolPdf::cutCompressMerge(const QString& input, const QString& output, int rangePages,
+                                      int quality, QString* error)
+{
+    const int pages = PdfFactory::pageCount(input);
+    const QString name = QFileInfo(output).completeBaseName();
+    QStringList parts;
+    for (int first = 1; first <= pages; first += rangePages) {
+        const QString split = m_dir.filePath(QString("%1_%2s.pdf").arg(name).arg(first));
+        parts << m_dir.filePath(QString("%1_%2.pdf").arg(name).arg(first));
+        if (runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + split,
+                        QString("-pageRange=%1-%2").arg(first).arg(qMin(first + rangePages - 1, pages))}) !=
+                0 ||
+            runDocTool({"-type=3", "-subtype=2", "-input=" + split, "-output=" + parts.last(),
+                        QString("-quality=%1").arg(quality)}) != 0)
+            return false;
+    }
+    return runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}, error) ==
+           0;
 }
 
 QString TestDocToolPdf::makePdf(const QString& name, const PdfFactory::Options& options)
@@ -980,15 +1008,21 @@ void TestDocToolPdf::rangesKeepLayersNotesAndRestrictions_data()
     QTest::addColumn<QStringList>("layers");
     QTest::addColumn<int>("notes");
     QTest::addColumn<bool>("printable");
+    QTest::addColumn<int>("carriedLines"); // of PdfCarriedFeatures::describe, for the input
 
     const QString everyPage = " 1 2 3 4 5 6 7 8 9 10 11 12";
     QTest::newRow("layer off by default")
         << "layers"
         << QStringList(
                {"Answers off:" + everyPage, "Questions on:" + everyPage, "view Exam: Questions Answers"})
-        << 0 << true;
-    QTest::newRow("12 notes with popups") << "notes" << QStringList() << 12 << true;
-    QTest::newRow("owner password forbids printing") << "owner" << QStringList() << 0 << false;
+        << 0 << true << 0;
+    QTest::newRow("12 notes with popups") << "notes" << QStringList() << 12 << true << 0;
+    QTest::newRow("owner password forbids printing") << "owner" << QStringList() << 0 << false << 0;
+    // NeedAppearances and six fields; two files and one annotation's; six lines of the catalog and
+    // the document, 4 chapters and 24 elements.
+    QTest::newRow("filled form") << "form" << QStringList() << 0 << true << 7;
+    QTest::newRow("attached files") << "attachments" << QStringList() << 0 << true << 3;
+    QTest::newRow("tagged structure") << "tagged" << QStringList() << 0 << true << 35;
 }
 
 void TestDocToolPdf::rangesKeepLayersNotesAndRestrictions()
@@ -997,10 +1031,12 @@ void TestDocToolPdf::rangesKeepLayersNotesAndRestrictions()
     QFETCH(QStringList, layers);
     QFETCH(int, notes);
     QFETCH(bool, printable);
+    QFETCH(int, carriedLines);
     VX_REQUIRE_TOOL("qpdf");
 
     const QString input = makePdf(feature + " carried.pdf", PdfFactory::carrying(feature));
     QVERIFY(!input.isEmpty());
+    QCOMPARE(PdfCarriedFeatures::describe(input, feature).size(), carriedLines);
     QCOMPARE(PdfFactory::layers(input), layers);
     QCOMPARE(PdfFactory::notesWithPopups(input), notes);
     QByteArray inputEncryption;
@@ -1008,30 +1044,85 @@ void TestDocToolPdf::rangesKeepLayersNotesAndRestrictions()
     QCOMPARE(inputEncryption.contains("print high resolution: not allowed"), !printable);
 
     // Cut in ranges of 5 pages, each compressed, then merged: as the engine does.
-    QStringList parts;
-    for (int first = 1; first <= 12; first += 5) {
-        const QString split = m_dir.filePath(QString("%1_%2s.pdf").arg(feature).arg(first));
-        parts << m_dir.filePath(QString("%1_%2.pdf").arg(feature).arg(first));
-        QCOMPARE(runDocTool({"-type=3", "-subtype=3", "-input=" + input, "-output=" + split,
-                             QString("-pageRange=%1-%2").arg(first).arg(qMin(first + 4, 12))}),
-                 0);
-        QCOMPARE(runDocTool(
-                     {"-type=3", "-subtype=2", "-input=" + split, "-output=" + parts.last(), "-quality=30"}),
-                 0);
-    }
     const QString output = m_dir.filePath(feature + " carried merged.pdf");
     QString error;
-    QCOMPARE(runDocTool({"-type=3", "-subtype=1", "-input=" + parts.join('*'), "-output=" + output}, &error),
-             0);
+    QVERIFY(cutCompressMerge(input, output, 5, 30, &error));
     QCOMPARE(error, QString());
     QCOMPARE(PdfFactory::pageCount(output), 12);
     QVERIFY(QFileInfo(output).size() < QFileInfo(input).size());
     QCOMPARE(PdfFactory::layers(output), layers);
     QCOMPARE(PdfFactory::notesWithPopups(output), notes);
     QCOMPARE(PdfFactory::annotations(output), PdfFactory::annotations(input));
+    QCOMPARE(PdfCarriedFeatures::describe(output, feature), PdfCarriedFeatures::describe(input, feature));
+    if (feature == "form") {
+        // The typed name is still drawn on its page, by the widget's appearance.
+        VX_REQUIRE_TOOL("pdftotext");
+        QByteArray text;
+        QCOMPARE(TestEnv::runTool("pdftotext", {"-f", "1", "-l", "1", output, "-"}, &text), 0);
+        QVERIFY(text.contains("Zhang Wei"));
+    }
     QByteArray outputEncryption;
     QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", output}, &outputEncryption), 0);
     QCOMPARE(outputEncryption, inputEncryption);
+}
+
+namespace
+{
+// Page 1 of the PDF at path as poppler draws it, at 50 dpi.
+QImage renderedByPoppler(const QString& path)
+{
+    const QString prefix = path + "-page";
+    if (TestEnv::runTool("pdftoppm",
+                         {"-r", "50", "-f", "1", "-l", "1", "-singlefile", "-png", path, prefix}) != 0)
+        return QImage();
+    return QImage(prefix + ".png").convertToFormat(QImage::Format_RGB888);
+}
+
+// Peak signal-to-noise ratio in dB of two images of equal size; 0 for images that cannot be held
+// against each other.
+double psnr(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || a.size() != b.size())
+        return 0;
+    double squares = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* p = a.constScanLine(y);
+        const uchar* q = b.constScanLine(y);
+        for (int x = 0; x < a.width() * 3; ++x)
+            squares += double(p[x] - q[x]) * double(p[x] - q[x]);
+    }
+    const double mean = squares / (double(a.width()) * a.height() * 3);
+    return mean > 0 ? 10 * std::log10(255.0 * 255.0 / mean) : 99;
+}
+} // namespace
+
+void TestDocToolPdf::rangesKeepTheColoursOfPictures()
+{
+    VX_REQUIRE_TOOL("pdftoppm");
+    // The same photographs in RGB, in DeviceCMYK and in CMYK with a printer's profile, each
+    // compressed alike: drawn by poppler, each result must stay as close to its source as RGB does.
+    QMap<QString, double> scores;
+    for (const QString space : {"rgb", "cmyk", "icc-cmyk"}) {
+        PdfFactory::Options options = PdfFactory::carrying(space);
+        options.pages = 4;
+        options.carried = space == "rgb" ? QString() : space;
+        const QString input = makePdf(space + " pictures.pdf", options);
+        QVERIFY(!input.isEmpty());
+        const QString output = m_dir.filePath(space + " pictures merged.pdf");
+        QString error;
+        QVERIFY2(cutCompressMerge(input, output, 2, 50, &error), qPrintable(error));
+        QVERIFY(QFileInfo(output).size() < QFileInfo(input).size());
+        int jpegs = 0;
+        QCOMPARE(PdfFactory::imageCount(output, &jpegs), 4);
+        QCOMPARE(jpegs, 4);
+        QCOMPARE(PdfCarriedFeatures::describe(output, space), PdfCarriedFeatures::describe(input, space));
+        scores[space] = psnr(renderedByPoppler(input), renderedByPoppler(output));
+    }
+    QVERIFY2(scores["rgb"] > 30, qPrintable(QString::number(scores["rgb"])));
+    for (const QString space : {"cmyk", "icc-cmyk"})
+        QVERIFY2(
+            scores[space] > scores["rgb"] - 3,
+            qPrintable(QString("%1: %2 dB, RGB %3 dB").arg(space).arg(scores[space]).arg(scores["rgb"])));
 }
 
 QTEST_MAIN(TestDocToolPdf)

@@ -3,6 +3,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -134,6 +135,49 @@ bool encodeInto(const QImage* image, int quality, const QByteArray* iccProfile, 
     jpeg_destroy_compress(&info);
     return true;
 }
+
+// CMYK from two planes of equal size: C, M and Y in an RGB888 image, K in a grey one. The values go
+// in as they are, with no Adobe marker, so no reader takes them for the inverted ones that marker
+// stands for.
+bool encodeCmykInto(const QImage* cmy, const QImage* black, int quality, unsigned char** buffer,
+                    unsigned long* length, std::vector<JSAMPLE>* row)
+{
+    jpeg_compress_struct info;
+    ErrorManager errors;
+    installErrorManager(&info, &errors);
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, buffer, length);
+    info.image_width = JDIMENSION(cmy->width());
+    info.image_height = JDIMENSION(cmy->height());
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    info.write_Adobe_marker = FALSE;
+    jpeg_set_quality(&info, quality, TRUE);
+    info.optimize_coding = TRUE;
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        const int y = int(info.next_scanline);
+        const uchar* three = cmy->constScanLine(y);
+        const uchar* one = black->constScanLine(y);
+        for (int x = 0; x < cmy->width(); ++x) {
+            JSAMPLE* pixel = row->data() + size_t(x) * 4;
+            pixel[0] = three[x * 3];
+            pixel[1] = three[x * 3 + 1];
+            pixel[2] = three[x * 3 + 2];
+            pixel[3] = one[x];
+        }
+        JSAMPROW line = row->data();
+        jpeg_write_scanlines(&info, &line, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
 } // namespace
 
 QImage JpegCodec::decode(const QByteArray& data, int minLongSide, QSize* fullSize, QByteArray* iccProfile)
@@ -157,6 +201,22 @@ QByteArray JpegCodec::encode(const QImage& image, int quality, const QByteArray&
     unsigned long length = 0;
     const bool ok = encodeInto(&source, qBound(1, quality, 100), &iccProfile, scan == Scan::Progressive,
                                &buffer, &length);
+    QByteArray result;
+    if (ok)
+        result = QByteArray(reinterpret_cast<const char*>(buffer), int(length));
+    std::free(buffer);
+    return result;
+}
+
+QByteArray JpegCodec::encodeCmyk(const QImage& cmy, const QImage& black, int quality)
+{
+    if (cmy.format() != QImage::Format_RGB888 || black.format() != QImage::Format_Grayscale8 ||
+        cmy.size() != black.size() || cmy.isNull())
+        return QByteArray();
+    std::vector<JSAMPLE> row(size_t(cmy.width()) * 4);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    const bool ok = encodeCmykInto(&cmy, &black, qBound(1, quality, 100), &buffer, &length, &row);
     QByteArray result;
     if (ok)
         result = QByteArray(reinterpret_cast<const char*>(buffer), int(length));

@@ -20,4 +20,8 @@ public:
     // scans are a little smaller; baseline ones are quicker to write. Returns empty data on failure.
     static QByteArray encode(const QImage& image, int quality, const QByteArray& iccProfile,
                              Scan scan = Scan::Progressive);
+    // Baseline CMYK JPEG, uninverted, from C, M and Y in an RGB888 image and K in a Grayscale8 image
+    // of the same size (Qt has no four-channel format that scales without taking one for alpha).
+    // Returns empty data on failure.
+    static QByteArray encodeCmyk(const QImage& cmy, const QImage& black, int quality);
 };

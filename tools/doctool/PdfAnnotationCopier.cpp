@@ -14,15 +14,16 @@ struct Placement {
     int targetFirst;
     pdf_obj* targetPage;
     PdfAnnotationCopier::Purpose purpose;
+    std::map<int, int>* copied;
 };
 
 // Copies one annotation and returns its new reference, or null for one that stays behind. A
-// pop-up goes with its note (copyPopup), not on its own. Must run inside a guard.
+// pop-up goes with its note (copyPopup), not on its own; a widget leaves its field behind for
+// PdfFormCopier. Must run inside a guard.
 pdf_obj* copyAnnotation(fz_context* context, const Placement& place, pdf_obj* annotation)
 {
     pdf_obj* subtype = pdf_dict_get(context, annotation, PDF_NAME(Subtype));
-    if (!pdf_is_dict(context, annotation) || pdf_name_eq(context, subtype, PDF_NAME(Widget)) ||
-        pdf_name_eq(context, subtype, PDF_NAME(Popup)))
+    if (!pdf_is_dict(context, annotation) || pdf_name_eq(context, subtype, PDF_NAME(Popup)))
         return nullptr;
     const bool carried = pdf_dict_gets(context, annotation, PdfCutRecord::kLinkKey) != nullptr;
     // A carried link of a cut that is cut again would lead into the wrong document.
@@ -46,7 +47,6 @@ pdf_obj* copyAnnotation(fz_context* context, const Placement& place, pdf_obj* an
         pdf_dict_del(context, bare, PDF_NAME(Popup));
         pdf_dict_del(context, bare, PDF_NAME(Parent));
         pdf_dict_del(context, bare, PDF_NAME(IRT));
-        pdf_dict_del(context, bare, PDF_NAME(StructParent));
         if (internal) {
             pdf_dict_del(context, bare, PDF_NAME(Dest));
             pdf_dict_del(context, bare, PDF_NAME(A));
@@ -63,6 +63,8 @@ pdf_obj* copyAnnotation(fz_context* context, const Placement& place, pdf_obj* an
         }
         pdf_dict_put(context, moved, PDF_NAME(P), place.targetPage);
         reference = pdf_add_object(context, place.target, moved);
+        if (pdf_to_num(context, annotation) > 0)
+            (*place.copied)[pdf_to_num(context, annotation)] = pdf_to_num(context, reference);
     }
     fz_always(context)
     {
@@ -171,10 +173,11 @@ void resolvePage(fz_context* context, pdf_document* target, int page, const std:
 } // namespace
 
 void PdfAnnotationCopier::copy(MuPdfSession& session, pdf_graft_map* map, pdf_document* source, int first,
-                               int last, pdf_document* target, int targetFirst, Purpose purpose)
+                               int last, pdf_document* target, int targetFirst, Purpose purpose,
+                               std::map<int, int>* copied)
 {
     fz_context* context = session.context();
-    const Placement place{map, source, first, last, target, targetFirst, nullptr, purpose};
+    const Placement place{map, source, first, last, target, targetFirst, nullptr, purpose, copied};
     for (int page = first; page <= last; ++page)
         session.run([&] { copyPageAnnotations(context, place, page); });
 }

@@ -1,5 +1,6 @@
 #include "PdfImageRecompressor.h"
 
+#include <cstring>
 #include <set>
 
 #include <QImage>
@@ -22,6 +23,68 @@ bool isEligible(fz_context* context, pdf_obj* image, const std::set<int>& softMa
     if (softMasks.count(pdf_to_num(context, image)))
         return false;
     return true;
+}
+
+int channelsOf(fz_context* context, pdf_obj* name)
+{
+    if (pdf_name_eq(context, name, PDF_NAME(DeviceGray)) || pdf_name_eq(context, name, PDF_NAME(G)) ||
+        !strcmp(pdf_to_name(context, name), "CalGray"))
+        return 1;
+    if (pdf_name_eq(context, name, PDF_NAME(DeviceRGB)) || pdf_name_eq(context, name, PDF_NAME(RGB)) ||
+        pdf_name_eq(context, name, PDF_NAME(CalRGB)))
+        return 3;
+    if (pdf_name_eq(context, name, PDF_NAME(DeviceCMYK)) || pdf_name_eq(context, name, PDF_NAME(CMYK)))
+        return 4;
+    return 0;
+}
+
+// The colour space a re-encoded picture is stored in, and its channel count: the picture's own (for
+// an indexed one, its base), when JPEG holds its samples as they are: grey, RGB or CMYK, plain,
+// calibrated or with an ICC profile. Null for the rest, spot colours (Separation, DeviceN) and Lab
+// above all, whose pictures keep their coding. Must run inside a guard.
+pdf_obj* jpegSpaceOf(fz_context* context, pdf_obj* space, int* channels)
+{
+    if (pdf_is_array(context, space) &&
+        pdf_name_eq(context, pdf_array_get(context, space, 0), PDF_NAME(Indexed)))
+        space = pdf_array_get(context, space, 1);
+    if (pdf_is_name(context, space)) {
+        *channels = channelsOf(context, space);
+        return *channels > 0 ? space : nullptr;
+    }
+    pdf_obj* family = pdf_array_get(context, space, 0);
+    if (pdf_name_eq(context, family, PDF_NAME(ICCBased))) {
+        const int n = pdf_dict_get_int(context, pdf_array_get(context, space, 1), PDF_NAME(N));
+        *channels = n == 1 || n == 3 || n == 4 ? n : 0;
+    } else {
+        *channels =
+            !strcmp(pdf_to_name(context, family), "CalGray") || pdf_name_eq(context, family, PDF_NAME(CalRGB))
+                ? channelsOf(context, family)
+                : 0;
+    }
+    return *channels > 0 ? space : nullptr;
+}
+
+// For a picture that names no colour space (JPEG 2000 carries its own): the device space of what
+// MuPDF decoded, or null.
+pdf_obj* deviceSpaceOf(fz_context* context, fz_pixmap* pixels, int* channels)
+{
+    fz_colorspace* space = fz_pixmap_colorspace(context, pixels);
+    *channels = 0;
+    if (!space)
+        return nullptr;
+    if (fz_colorspace_is_gray(context, space)) {
+        *channels = 1;
+        return PDF_NAME(DeviceGray);
+    }
+    if (fz_colorspace_is_rgb(context, space)) {
+        *channels = 3;
+        return PDF_NAME(DeviceRGB);
+    }
+    if (fz_colorspace_is_cmyk(context, space)) {
+        *channels = 4;
+        return PDF_NAME(DeviceCMYK);
+    }
+    return nullptr;
 }
 } // namespace
 
@@ -115,29 +178,33 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
 {
     fz_context* context = m_session.context();
     pdf_obj* object = nullptr;
+    pdf_obj* space = nullptr;
     fz_image* image = nullptr;
     fz_pixmap* decoded = nullptr;
-    fz_pixmap* converted = nullptr;
     int oldSize = 0;
-    bool gray = false;
+    int channels = 0;
 
-    // Decode to 8-bit grey or RGB, whatever the stored colour space and coding. The decoder is
+    // Decode to 8-bit samples in the colour space the picture is stored in again. The decoder is
     // asked for the target size, so JPEG pictures are decoded at a reduced scale where possible.
     const int longest = longestSideFor(m_quality);
     auto release = [&] {
-        fz_drop_pixmap(context, converted);
         fz_drop_pixmap(context, decoded);
         fz_drop_image(context, image);
+        pdf_drop_obj(context, space);
         pdf_drop_obj(context, object);
-        converted = nullptr;
         decoded = nullptr;
         image = nullptr;
+        space = nullptr;
         object = nullptr;
     };
     try {
         m_session.run([&] {
             object = pdf_new_indirect(context, document, number, 0);
             oldSize = pdf_dict_get_int(context, object, PDF_NAME(Length));
+            pdf_obj* stored = pdf_dict_get(context, object, PDF_NAME(ColorSpace));
+            space = pdf_keep_obj(context, jpegSpaceOf(context, stored, &channels));
+            if (stored && !space)
+                return; // spot colours, Lab: JPEG cannot hold them as they are
             image = pdf_load_image(context, document, object);
             // Every picture is decoded once: a cached copy of it (and of its decoded pixels, which
             // the cache keeps for as long as it holds the image) would only take fresh memory for
@@ -152,70 +219,101 @@ bool PdfImageRecompressor::recompress(pdf_document* document, int number)
             int width = 0;
             int height = 0;
             decoded = fz_get_pixmap_from_image(context, image, nullptr, &ctm, &width, &height);
-            fz_colorspace* space = fz_pixmap_colorspace(context, decoded);
-            const int alpha = fz_pixmap_alpha(context, decoded);
-            gray = space && fz_colorspace_is_gray(context, space) && !alpha;
-            const bool rgb = space && fz_colorspace_is_rgb(context, space) && !alpha;
-            if (!gray && !rgb)
-                converted = fz_convert_pixmap(context, decoded, fz_device_rgb(context), nullptr, nullptr,
-                                              fz_default_color_params, 0);
+            if (!space)
+                space = pdf_keep_obj(context, deviceSpaceOf(context, decoded, &channels));
         });
     } catch (...) {
         release();
         throw;
     }
+    // A picture with its own transparency, or one MuPDF decoded otherwise than it is stored, keeps
+    // its coding.
+    if (!space || !decoded || fz_pixmap_alpha(context, decoded) ||
+        fz_pixmap_colorants(context, decoded) != channels) {
+        release();
+        return false;
+    }
 
     // The pixels are read where MuPDF decoded them; they are released only after encoding.
     QByteArray jpeg;
-    int newWidth = 0;
-    int newHeight = 0;
+    QSize size;
     try {
-        fz_pixmap* pixels = converted ? converted : decoded;
-        const int width = fz_pixmap_width(context, pixels);
-        const int height = fz_pixmap_height(context, pixels);
-        const QImage view(fz_pixmap_samples(context, pixels), width, height,
-                          fz_pixmap_stride(context, pixels),
-                          gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-        // Smooth scaling may hand back a wider pixel format: bring it back to what JPEG stores.
-        const QImage picture =
-            qMax(width, height) > longest
-                ? view.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                      .convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888)
-                : view;
-        jpeg = JpegCodec::encode(picture, jpegQualityFor(m_quality), QByteArray(), JpegCodec::Scan::Baseline);
-        newWidth = picture.width();
-        newHeight = picture.height();
+        jpeg = encodeSamples(decoded, channels, &size);
     } catch (...) {
         release();
         throw;
     }
-    release();
+    fz_drop_pixmap(context, decoded);
+    decoded = nullptr;
 
-    if (jpeg.isEmpty() || (oldSize > 0 && jpeg.size() >= oldSize))
+    if (jpeg.isEmpty() || (oldSize > 0 && jpeg.size() >= oldSize)) {
+        release();
         return false;
+    }
 
     fz_buffer* buffer = nullptr;
     try {
         m_session.run([&] {
-            object = pdf_new_indirect(context, document, number, 0);
             buffer = fz_new_buffer_from_copied_data(
                 context, reinterpret_cast<const unsigned char*>(jpeg.constData()), size_t(jpeg.size()));
             pdf_update_stream(context, document, object, buffer, 1);
             pdf_dict_put(context, object, PDF_NAME(Filter), PDF_NAME(DCTDecode));
             pdf_dict_del(context, object, PDF_NAME(DecodeParms));
             pdf_dict_del(context, object, PDF_NAME(Decode));
-            pdf_dict_put_int(context, object, PDF_NAME(Width), newWidth);
-            pdf_dict_put_int(context, object, PDF_NAME(Height), newHeight);
+            pdf_dict_put_int(context, object, PDF_NAME(Width), size.width());
+            pdf_dict_put_int(context, object, PDF_NAME(Height), size.height());
             pdf_dict_put_int(context, object, PDF_NAME(BitsPerComponent), 8);
-            pdf_dict_put(context, object, PDF_NAME(ColorSpace),
-                         gray ? PDF_NAME(DeviceGray) : PDF_NAME(DeviceRGB));
+            pdf_dict_put(context, object, PDF_NAME(ColorSpace), space);
         });
     } catch (...) {
         fz_drop_buffer(context, buffer);
-        pdf_drop_obj(context, object);
+        release();
         throw;
     }
     fz_drop_buffer(context, buffer);
-    pdf_drop_obj(context, object);
+    release();
     return true;
+}
+
+QByteArray PdfImageRecompressor::encodeSamples(fz_pixmap* pixels, int channels, QSize* size) const
+{
+    fz_context* context = m_session.context();
+    const int width = fz_pixmap_width(context, pixels);
+    const int height = fz_pixmap_height(context, pixels);
+    const int stride = int(fz_pixmap_stride(context, pixels));
+    const unsigned char* samples = fz_pixmap_samples(context, pixels);
+    const int quality = jpegQualityFor(m_quality);
+    if (channels == 4) {
+        // Qt scales no four-channel format without taking one for alpha: C, M, Y and K go apart.
+        QImage cmy(width, height, QImage::Format_RGB888);
+        QImage black(width, height, QImage::Format_Grayscale8);
+        for (int y = 0; y < height; ++y) {
+            const unsigned char* from = samples + y * stride;
+            uchar* three = cmy.scanLine(y);
+            uchar* one = black.scanLine(y);
+            for (int x = 0; x < width; ++x) {
+                memcpy(three + x * 3, from + x * 4, 3);
+                one[x] = from[x * 4 + 3];
+            }
+        }
+        cmy = fitted(cmy);
+        black = fitted(black);
+        *size = cmy.size();
+        return JpegCodec::encodeCmyk(cmy, black, quality);
+    }
+    const QImage view(samples, width, height, stride,
+                      channels == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    const QImage picture = fitted(view);
+    *size = picture.size();
+    return JpegCodec::encode(picture, quality, QByteArray(), JpegCodec::Scan::Baseline);
+}
+
+QImage PdfImageRecompressor::fitted(const QImage& plane) const
+{
+    const int longest = longestSideFor(m_quality);
+    if (qMax(plane.width(), plane.height()) <= longest)
+        return plane;
+    // Smooth scaling may hand back a wider pixel format: bring it back to what JPEG stores.
+    return plane.scaled(longest, longest, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(plane.format());
 }

@@ -3,7 +3,10 @@
 #include <map>
 
 #include "PdfFileWriter.h"
+#include "PdfFormCopier.h"
+#include "PdfNameTrees.h"
 #include "PdfOptionalContent.h"
+#include "PdfStructureCopier.h"
 
 namespace
 {
@@ -60,7 +63,7 @@ void PdfPageCopier::cut(pdf_document* source, int first, int last, const QByteAr
         m_cut = PdfCutRecord::ofDocument(m_session, source, m_target, sourceKey);
         m_cut.first = first;
         m_cut.last = last;
-        copyPages(source, first, last, PdfAnnotationCopier::Purpose::Cut, true);
+        copyPages(source, first, last, PdfAnnotationCopier::Purpose::Cut, true, false);
     } catch (...) {
         pdf_drop_page_tree(context, source);
         throw;
@@ -88,8 +91,9 @@ void PdfPageCopier::append(pdf_document* part)
         facts.openView = mappedDestination(facts.openView, shift);
         // Cuts of one document carry the same layers: the first one's stand for all, and the copies
         // that the others' pages refer to are stored once with them when saved.
-        copyPages(part, 0, facts.count - 1, PdfAnnotationCopier::Purpose::Merge,
-                  !facts.carries || !carriedBefore(facts.record.source));
+        const bool sameWholeBefore = facts.carries && carriedBefore(facts.record.source);
+        copyPages(part, 0, facts.count - 1, PdfAnnotationCopier::Purpose::Merge, !sameWholeBefore,
+                  sameWholeBefore);
     } catch (...) {
         pdf_drop_page_tree(context, part);
         throw;
@@ -108,7 +112,7 @@ bool PdfPageCopier::carriedBefore(const QByteArray& source) const
 }
 
 void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose,
-                              bool withLayers)
+                              bool withLayers, bool unite)
 {
     fz_context* context = m_session.context();
     pdf_graft_map* map = nullptr;
@@ -121,11 +125,20 @@ void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnno
                              pdf_lookup_page_obj(context, m_target, m_pageCount + page - first));
             }
         });
-        PdfAnnotationCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, purpose);
+        std::map<int, int> annotations;
+        PdfAnnotationCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, purpose,
+                                  &annotations);
+        PdfFormCopier::copy(m_session, map, source, annotations, m_target, unite);
         if (withLayers)
             PdfOptionalContent::copy(m_session, map, source, m_target);
         if (!m_hasMetadata)
             copyMetadata(source, map);
+        // Like bookmarks that lead to no page, the document's attachments and scripts go with the
+        // first range only: a cut of each range would carry every attached file again.
+        if (purpose == PdfAnnotationCopier::Purpose::Merge || first == 0)
+            PdfNameTrees::copy(m_session, map, source, m_target);
+        PdfStructureCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, annotations,
+                                 purpose, unite);
     } catch (...) {
         pdf_drop_graft_map(context, map);
         throw;
@@ -150,13 +163,20 @@ void PdfPageCopier::copyMetadata(pdf_document* source, pdf_graft_map* map)
         }
         pdf_obj* sourceRoot = pdf_dict_get(context, pdf_trailer(context, source), PDF_NAME(Root));
         pdf_obj* targetRoot = pdf_dict_get(context, pdf_trailer(context, m_target), PDF_NAME(Root));
-        const char* keys[] = {"Metadata", "PageMode",          "PageLayout",
-                              "Lang",     "ViewerPreferences", "OutputIntents"};
+        const char* keys[] = {"Metadata",          "PageMode",      "PageLayout", "Lang",
+                              "ViewerPreferences", "OutputIntents", "AA",         "AF"};
         for (const char* key : keys) {
             pdf_obj* value = pdf_dict_gets(context, sourceRoot, key);
             if (value)
                 pdf_dict_puts_drop(context, targetRoot, key, pdf_graft_mapped_object(context, map, value));
         }
+        // An opening view is rebuilt for the pages (writeOpenView); an opening action of another
+        // kind (JavaScript) is kept as it is.
+        pdf_obj* action = pdf_dict_gets(context, sourceRoot, "OpenAction");
+        if (pdf_is_dict(context, action) &&
+            !pdf_name_eq(context, pdf_dict_get(context, action, PDF_NAME(S)), PDF_NAME(GoTo)))
+            pdf_dict_puts_drop(context, targetRoot, "OpenAction",
+                               pdf_graft_mapped_object(context, map, action));
     });
     m_hasMetadata = true;
 }
@@ -250,10 +270,12 @@ void PdfPageCopier::writeOpenView()
 
 void PdfPageCopier::save(const QString& path, const QString& encryptedLike)
 {
-    if (m_isCut)
+    if (m_isCut) {
         finishCut();
-    else
+    } else {
         finishMerge();
+        PdfStructureCopier::removeMarks(m_session, m_target);
+    }
     m_outline.write(m_session, m_target);
     m_destinations.write(m_session, m_target);
     m_labels.write(m_session, m_target);

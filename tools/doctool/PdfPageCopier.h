@@ -13,8 +13,9 @@
 // (every page of several documents, in order). Every source gets one graft map, so a resource that
 // its pages share is copied once; saving stores objects with identical content once, so resources
 // shared across sources (fonts, images) end up once in the result as well. The first source's
-// document information and XMP metadata are carried over, and every source's layers (optional
-// content), those of cuts of one document once.
+// document information, XMP metadata, document actions and associated files are carried over, and
+// every source's layers (optional content), those of cuts of one document once; its form fields,
+// attachments, JavaScript and structure tree (PdfFormCopier, PdfNameTrees, PdfStructureCopier).
 //
 // A cut keeps, for the range alone, the bookmarks, named destinations, links and page labels that
 // lead into it, and carries those of the whole document beside them (PdfCutRecord). A merge of
@@ -49,9 +50,11 @@ private:
         PdfDestination openView;
     };
 
-    // withLayers: also carry the source's optional content (PdfOptionalContent).
+    // withLayers: also carry the source's optional content (PdfOptionalContent). unite: source is a
+    // cut of the same document as a part before it, whose form fields and structure elements it
+    // continues.
     void copyPages(pdf_document* source, int first, int last, PdfAnnotationCopier::Purpose purpose,
-                   bool withLayers);
+                   bool withLayers, bool unite);
     // Whether a part appended before carries a cut of the whole document named source.
     bool carriedBefore(const QByteArray& source) const;
     void copyMetadata(pdf_document* source, pdf_graft_map* map);

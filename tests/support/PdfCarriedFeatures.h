@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What a PDF carries besides the drawing of its pages, added to a PDF that PdfFactory made and read
+// back in a form two files can be compared by: a filled form, attached files, a tagged structure
+// with document JavaScript, or pictures in CMYK.
+class PdfCarriedFeatures
+{
+public:
+    // Adds feature to the PDF at path (of at least 11 pages):
+    // "form": text fields ("name" Zhang Wei on page 1, "city" Hangzhou on page 6), a ticked check box
+    //   on page 11, a combo box set to Green on page 7, "address" with kids "street" on page 5 and
+    //   "zip" on page 6; each widget with its appearance, the form with NeedAppearances;
+    // "attachments": data.csv and photo.jpg in the names tree, note.txt in a file-attachment
+    //   annotation on page 8;
+    // "tagged": a structure tree (chapters of three pages, a heading and a paragraph with its
+    //   alternate text on every page, a role and a class map), /MarkInfo, /Lang, document
+    //   JavaScript and a JavaScript opening action;
+    // "cmyk" or "icc-cmyk": every picture stored again in DeviceCMYK, or in CMYK with Ghostscript's
+    //   ICC profile of a printer.
+    static bool add(const QString& path, const QString& feature);
+
+    // The feature as lines that hold where it is kept: every field reachable from the form, as
+    // "full.name=value (type) pages" with the pages of its widgets, which must be on their page
+    // and point at their field; the attachments as "name: size digest"; the structure tree as one
+    // line per element (type, page, marked-content numbers, each found again through the parent
+    // tree) with the role and class maps, /MarkInfo, /Lang and the JavaScript; the pictures' colour
+    // spaces ("rgb", "cmyk", "icc-cmyk"). Empty for other features and when the file cannot be read.
+    static QStringList describe(const QString& path, const QString& feature);
+};
