@@ -57,6 +57,17 @@ QList<int> subtitlesHeld(const QString& container, const QStringList& formats)
     return held;
 }
 
+// The smallest side, in pixels, that x265 takes ("Image size is too small").
+const int kX265SmallestSide = 16;
+
+// The output's time in a progress block ("out_time_us=3480000"), in milliseconds; 0 when it has none.
+double outTimeMs(const QByteArray& segment)
+{
+    static const QRegularExpression pattern("out_time_us=(\\d+)");
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(segment));
+    return match.hasMatch() ? match.captured(1).toDouble() / 1000 : 0;
+}
+
 // One log line for each kind of track the output's container cannot hold.
 void logLeftOut(const QString& inPath, const QString& container, const MediaStreams& streams)
 {
@@ -146,6 +157,14 @@ QSize VideoCompressCore::targetSize(const VideoCompressParam& param, int rotatio
     upright.width = param.height;
     upright.height = param.width;
     return targetSize(upright);
+}
+
+QSize VideoCompressCore::encodableSize(const QSize& size, const QString& codec)
+{
+    if (codec != "libx265")
+        return size;
+    const auto raised = [](int side) { return side > 0 ? qMax(side, kX265SmallestSide) : side; };
+    return QSize(raised(size.width()), raised(size.height()));
 }
 
 QString VideoCompressCore::containerFor(const QString& inPath, bool toMp4)
@@ -241,7 +260,8 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     // One read of the source's facts serves the progress, the command and the check of the result.
     const MediaStreams source = getMediaStreams(inPath);
     m_totalFrames = source.frameCount;
-    m_sourceDuration = source.duration;
+    m_sourceDuration = source.length;
+    m_sourceCutOff = source.truncated;
     m_keptAudio = audioTracksHeld(containerFor(inPath, toMp4), source.audioCount);
     const ToolCommand command = commandFor(inPath, toMp4, m_written, param, source);
     m_ffmpeg->start(command);
@@ -260,7 +280,8 @@ ToolCommand VideoCompressCore::commandFor(const QString& inPath, bool toMp4, con
     const QString codec = codecFor(inPath, toMp4);
     const QString container = containerFor(inPath, toMp4);
     logLeftOut(inPath, container, streams);
-    return ffmpegCommand(m_ffmpegPath, inPath, outPath, codec, param.crf, targetSize(param, streams.rotation),
+    const QSize size = encodableSize(targetSize(param, streams.rotation), codec);
+    return ffmpegCommand(m_ffmpegPath, inPath, outPath, codec, param.crf, size,
                          streamArguments(container, codec, streams));
 }
 
@@ -358,6 +379,7 @@ void VideoCompressCore::handleSegment(const QByteArray& segment, const QByteArra
         // full disk, a write error) is a failure, not a result.
         m_done = true;
         m_endFrame = frame;
+        m_endTimeMs = outTimeMs(segment);
         break;
     case Marker::Error:
         m_errorLine = QString::fromLocal8Bit(markerLine).trimmed();
@@ -396,7 +418,9 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
 
     // A whole video takes the output's name; one kept in its container comes back no larger than it
     // was given.
-    const double duration = m_sourceDuration;
+    // A source cut off (a recording whose battery ran out) is held to what plays of it: all that
+    // ffmpeg read.
+    const double duration = m_sourceCutOff && m_endTimeMs > 0 ? m_endTimeMs : m_sourceDuration;
     const int audioStreams = m_keptAudio;
     m_settler->settle("video", m_inPath, m_written, m_outPath,
                       [duration, audioStreams](const QString& written) {

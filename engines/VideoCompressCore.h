@@ -66,6 +66,9 @@ public:
     // The same for the picture as it is shown: ffmpeg turns a video stored with a rotation of 90 or
     // 270 degrees upright, so its width and height change places first.
     static QSize targetSize(const VideoCompressParam& param, int rotation);
+    // `size`, each side raised to the smallest that `codec` encodes (x265 refuses fewer than 16 pixels);
+    // a side of 0 (the source's own) stays.
+    static QSize encodableSize(const QSize& size, const QString& codec);
     // The output's container: "mp4" when converting to MP4, else the input's suffix in lower case.
     static QString containerFor(const QString& inPath, bool toMp4);
     // The output choices for a source of `streams`: the main picture, every sound track, the subtitle
@@ -114,12 +117,14 @@ private:
     QString m_outPath;
     QString m_written;           // where ffmpeg writes, in the job's own folder
     double m_sourceDuration = 0; // what a whole result lasts, in milliseconds
+    bool m_sourceCutOff = false; // the source ends before its header says: what ffmpeg read of it counts
     int m_keptAudio = 0;         // the sound tracks a whole result holds
     int m_totalFrames = 0;
 
     JobEnding* m_ending = nullptr;
     ResultSettler* m_settler = nullptr; // the last step: never larger than the input
     int m_endFrame = 0;                 // frame number of ffmpeg's end block
+    double m_endTimeMs = 0;             // the output's last time in ffmpeg's end block
     QString m_errorLine;                // ffmpeg's "Error initializing" line, once it has come
     QByteArray m_pending;               // output after the last line end
     QByteArray m_segment;               // lines since the last progress block
