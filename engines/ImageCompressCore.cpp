@@ -186,8 +186,9 @@ bool ImageCompressCore::inputPresent(const QString& inPath)
         // What a whole result holds, from the picture's header (and the frames of a GIF), now: the
         // input may change or go while the tool runs.
         QImageReader reader(inPath);
-        m_resultSize = m_scaleFirst ? QSize(m_scaleSize.first, m_scaleSize.second) : reader.size();
         m_inputTiming = reader.format() == "gif" ? GifTiming::of(inPath) : GifTiming();
+        m_resultSize = m_scaleFirst ? QSize(m_scaleSize.first, m_scaleSize.second) : reader.size();
+        m_inputFrames = reader.format() == "gif" ? reader.imageCount() : 1;
         return true;
     }
     m_inPath = inPath;
@@ -356,12 +357,13 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
     // whole, and one kept in its format comes back no larger than it was given (a BMP kept as a JPEG
     // under its ".bmp" name that is not smaller is replaced by the real BMP).
     const QString input = m_inPath;
+    const int frames = m_inputFrames;
     const GifTiming timing = m_inputTiming;
     const QSize size = m_resultSize;
     const bool animated = QFileInfo(m_toolOutput).suffix() == "gif";
     m_settler->settle(
-        "image", input, m_toolOutput, m_outPath, [animated, timing, size](const QString& written) {
-            return animated ? ResultCheck::gif(written, timing) : ResultCheck::picture(written, size);
+        "image", input, m_toolOutput, m_outPath, [animated, frames, timing, size](const QString& written) {
+            return animated ? ResultCheck::gif(written, frames, timing) : ResultCheck::picture(written, size);
         });
 }
 

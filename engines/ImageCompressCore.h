@@ -26,10 +26,10 @@ extern const QString g_gifsiclePath;
 // Compresses one PNG, JPG, BMP or GIF file through pngquant, convert or gifsicle, first resizing it
 // into the program's own temporary folder (TempFolder) when a size is set. While the tool runs a
 // one-second timer steps a notional progress; the end is one report (JobEnding): (1.0, true, output,
-// output size / input size) when the tool wrote a whole result (ResultCheck: every frame of a GIF,
-// shown for as long as the input's, a JPG or PNG at its size), (-1.0, false, "", 0.0) with the log line
-// "image compress fail <input>: <reason>" when it did not, or when the input is missing or not a plain file.
-// A result that keeps the input's format and is not smaller than the input is replaced by a copy of the input
+// output size / input size) when the tool wrote a whole result (ResultCheck: every frame of a GIF, a
+// JPG or PNG at its size), (-1.0, false, "", 0.0) with the log line "image compress fail <input>:
+// <reason>" when it did not, or when the input is missing or not a plain file. A result that keeps
+// the input's format and is not smaller than the input is replaced by a copy of the input
 // (SmallerResult) and reported with rate 1.0; a picture made into a JPG stays as made. The output
 // path comes from OutputPaths. Every tool writes into the temporary folder under the engine's own
 // numbered names, and convert reads a link of such a name, so no file name is ever read as the tool's
@@ -96,11 +96,12 @@ private:
 
     int m_timeLimitMs;
     int m_number;
+    GifTiming m_inputTiming; // how long the input's frames show, as a whole GIF result's do
     JobEnding* m_ending;
     ImageScale* m_scale;      // the running resize, if any
     ResultSettler* m_settler; // the last step: never larger than the input
     QString m_toolOutput;     // the file the running tool writes, in the temporary folder
     QSize m_resultSize;       // the size of a whole result
-    GifTiming m_inputTiming;  // how long the input's frames show, as a whole GIF result's do
+    int m_inputFrames = 1;    // the frames of the input, which a whole GIF result keeps
     QString m_policyFolder;   // convert's own limits (MagickPolicy), made for the job
 };

@@ -78,7 +78,7 @@ QString ResultCheck::video(const QString& result, double wanted, int audioStream
     return QString();
 }
 
-QString ResultCheck::gif(const QString& result, const GifTiming& source)
+QString ResultCheck::gif(const QString& result, int wanted, const GifTiming& source)
 {
     // A decoder shows the frames of a cut-off GIF that it could read; the trailer byte tells.
     if (lastBytes(result, 1) != ";")
@@ -92,13 +92,15 @@ QString ResultCheck::gif(const QString& result, const GifTiming& source)
     }
     if (frames < 1)
         return "0 frames instead of at least 1";
+    if (wanted > 0 && frames > wanted)
+        return QString("%1 frames instead of at most %2").arg(frames).arg(wanted);
     if (!source.isValid())
         return QString();
     const GifTiming timing = GifTiming::of(result);
     const int shown = timing.totalCentiseconds();
-    const int wanted = source.totalCentiseconds();
-    if (!timing.isValid() || qAbs(shown - wanted) >= qMax(1, source.shortestCentiseconds()))
-        return QString("it shows for %1 ms instead of %2 ms").arg(shown * 10).arg(wanted * 10);
+    const int sourceShown = source.totalCentiseconds();
+    if (!timing.isValid() || qAbs(shown - sourceShown) >= qMax(1, source.shortestCentiseconds()))
+        return QString("it shows for %1 ms instead of %2 ms").arg(shown * 10).arg(sourceShown * 10);
     return QString();
 }
 

@@ -18,10 +18,10 @@ public:
     // did (within 2 %, or within 1 s for a short one; a source of unknown length, 0, holds it to
     // nothing).
     static QString video(const QString& result, double duration, int audioStreams);
-    // A GIF: every frame decodes, there is at least one, and they show for as long as the source's
-    // frames did (`source`, when valid), within less than the source's shortest frame: gifsicle may
-    // merge equal frames into one.
-    static QString gif(const QString& result, const GifTiming& source);
+    // A GIF: every frame decodes, there is at least one and no more than `frames` (when known, above
+    // 0), and they show for as long as the source's frames did (`source`, when valid), within less
+    // than the source's shortest frame: gifsicle merges a frame shown twice in a row into one.
+    static QString gif(const QString& result, int frames, const GifTiming& source);
     // A JPG or PNG: it is complete and decodes at `size`.
     static QString picture(const QString& result, const QSize& size);
     // A PDF: it is complete and opens with `pages` pages.

@@ -29,6 +29,17 @@ QString firstConfigLocation()
 // ffmpeg prints a progress block about every half second; two minutes of silence means it hangs.
 const int kDefaultStallTimeoutMs = 120000;
 
+// The smallest side, in pixels, that x265 encodes ("Image size is too small"); x264 takes it too.
+const int kSmallestSide = 16;
+
+// The output's time in a progress block ("out_time_us=3480000"), in milliseconds; 0 when it has none.
+double outTimeMs(const QByteArray& segment)
+{
+    static const QRegularExpression pattern("out_time_us=(\\d+)");
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(segment));
+    return match.hasMatch() ? match.captured(1).toDouble() / 1000 : 0;
+}
+
 // Sound tracks of `tracks` that the container holds: an FLV file holds a single one.
 int audioTracksHeld(const QString& container, int tracks)
 {
@@ -55,17 +66,6 @@ QList<int> subtitlesHeld(const QString& container, const QStringList& formats)
             held.append(i);
     }
     return held;
-}
-
-// The smallest side, in pixels, that x265 takes ("Image size is too small").
-const int kX265SmallestSide = 16;
-
-// The output's time in a progress block ("out_time_us=3480000"), in milliseconds; 0 when it has none.
-double outTimeMs(const QByteArray& segment)
-{
-    static const QRegularExpression pattern("out_time_us=(\\d+)");
-    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(segment));
-    return match.hasMatch() ? match.captured(1).toDouble() / 1000 : 0;
 }
 
 // One log line for each kind of track the output's container cannot hold.
@@ -146,7 +146,9 @@ QSize VideoCompressCore::targetSize(const VideoCompressParam& param)
         width += 10 - width % 10;
         height += 10 - height % 10;
     }
-    return QSize(width, height);
+    // A tiny video (2 x 2) comes to 10 x 10, which x265 refuses.
+    const auto encodable = [](int side) { return side > 0 ? qMax(side, kSmallestSide) : side; };
+    return QSize(encodable(width), encodable(height));
 }
 
 QSize VideoCompressCore::targetSize(const VideoCompressParam& param, int rotation)
@@ -157,14 +159,6 @@ QSize VideoCompressCore::targetSize(const VideoCompressParam& param, int rotatio
     upright.width = param.height;
     upright.height = param.width;
     return targetSize(upright);
-}
-
-QSize VideoCompressCore::encodableSize(const QSize& size, const QString& codec)
-{
-    if (codec != "libx265")
-        return size;
-    const auto raised = [](int side) { return side > 0 ? qMax(side, kX265SmallestSide) : side; };
-    return QSize(raised(size.width()), raised(size.height()));
 }
 
 QString VideoCompressCore::containerFor(const QString& inPath, bool toMp4)
@@ -280,8 +274,7 @@ ToolCommand VideoCompressCore::commandFor(const QString& inPath, bool toMp4, con
     const QString codec = codecFor(inPath, toMp4);
     const QString container = containerFor(inPath, toMp4);
     logLeftOut(inPath, container, streams);
-    const QSize size = encodableSize(targetSize(param, streams.rotation), codec);
-    return ffmpegCommand(m_ffmpegPath, inPath, outPath, codec, param.crf, size,
+    return ffmpegCommand(m_ffmpegPath, inPath, outPath, codec, param.crf, targetSize(param, streams.rotation),
                          streamArguments(container, codec, streams));
 }
 

@@ -61,14 +61,12 @@ public:
     // libx264 for a kept WMV, FLV or AVI container, libx265 for everything else.
     static QString codecFor(const QString& inPath, bool toMp4);
     // Source size times scale, truncated; when either side is not a multiple of 10, both are
-    // raised by 10 minus their remainder.
+    // raised by 10 minus their remainder; a side below 16 pixels, the fewest x265 encodes, is raised
+    // to 16 (0, the source's own size, stays).
     static QSize targetSize(const VideoCompressParam& param);
     // The same for the picture as it is shown: ffmpeg turns a video stored with a rotation of 90 or
     // 270 degrees upright, so its width and height change places first.
     static QSize targetSize(const VideoCompressParam& param, int rotation);
-    // `size`, each side raised to the smallest that `codec` encodes (x265 refuses fewer than 16 pixels);
-    // a side of 0 (the source's own) stays.
-    static QSize encodableSize(const QSize& size, const QString& codec);
     // The output's container: "mp4" when converting to MP4, else the input's suffix in lower case.
     static QString containerFor(const QString& inPath, bool toMp4);
     // The output choices for a source of `streams`: the main picture, every sound track, the subtitle

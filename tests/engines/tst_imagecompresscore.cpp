@@ -46,7 +46,6 @@ private slots:
     void compresses();
     void keepsWhatThePictureShows_data();
     void keepsWhatThePictureShows();
-    void largestTypedSizeCompletes();
     void ticksWhileTheToolRunsThenReportsOnce();
     void ticksStopJustAboveOne();
     void enginesBuiltAheadKeepTheirTemporaryFilesApart();
@@ -384,21 +383,6 @@ void TestImageCompressCore::keepsWhatThePictureShows()
         return;
     const QColor shown = reader.read().pixelColor(clear);
     QVERIFY2(shown.red() > 245 && shown.green() > 245 && shown.blue() > 245, qPrintable(shown.name()));
-}
-
-void TestImageCompressCore::largestTypedSizeCompletes()
-{
-    // 9999 x 9999, the largest size the window's fields take: 100 megapixels, which the job's own
-    // ImageMagick limits keep in memory, where a cache on disk took minutes.
-    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
-    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
-    engine.setTimeLimit(120000);
-    engine.setScaleSize(9999, 9999);
-    // Made into a JPG, the result stays as made, however much larger than its source.
-    const QString outPath = engine.compressJpg(input("photo.bmp"), m_outDir, 50);
-    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(spy), 150000);
-    QVERIFY2(ProgressReport::last(spy).stat, qPrintable(TestEnv::logLines().join('\n')));
-    QCOMPARE(QImageReader(outPath).size(), QSize(9999, 9999));
 }
 
 void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()

@@ -226,7 +226,7 @@ void TestWholeResult::cutOffResultIsRefused()
         if (suffix == "mp4")
             return ResultCheck::video(result, getMediaStreams(whole).length, 1);
         if (suffix == "gif")
-            return ResultCheck::gif(result, GifTiming::of(whole));
+            return ResultCheck::gif(result, QImageReader(whole).imageCount(), GifTiming::of(whole));
         if (suffix == "png" || suffix == "jpg")
             return ResultCheck::picture(result, QImageReader(whole).size());
         if (suffix == "pdf")
