@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QTimer>
 
+#include "GifTiming.h"
 #include "ImageScale.h"
 #include "JobEnding.h"
 #include "MagickPolicy.h"
@@ -79,8 +80,9 @@ void ImageCompressCore::stopTools()
 
 void ImageCompressCore::setScaleSize(int width, int height)
 {
+    // A share of a tiny picture may come to no pixel at all, which no tool makes.
     m_scaleFirst = true;
-    m_scaleSize = qMakePair(width, height);
+    m_scaleSize = qMakePair(qMax(1, width), qMax(1, height));
 }
 
 void ImageCompressCore::setKeepFormat(const bool& keep)
@@ -178,6 +180,7 @@ bool ImageCompressCore::inputPresent(const QString& inPath)
         // What a whole result holds, from the picture's header (and the frames of a GIF), now: the
         // input may change or go while the tool runs.
         QImageReader reader(inPath);
+        m_inputTiming = reader.format() == "gif" ? GifTiming::of(inPath) : GifTiming();
         m_resultSize = m_scaleFirst ? QSize(m_scaleSize.first, m_scaleSize.second) : reader.size();
         m_inputFrames = reader.format() == "gif" ? reader.imageCount() : 1;
         return true;
@@ -278,7 +281,8 @@ void ImageCompressCore::runPngquant(const QString& inPath, const QString& outPat
 void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const int& quality)
 {
     // convert reads only the first frame of "name.gif[0]", so an animation becomes one still picture.
-    if (QFileInfo(inPath).suffix().toLower() == "gif")
+    const bool gif = QFileInfo(inPath).suffix().toLower() == "gif";
+    if (gif)
         inPath += "[0]";
     const QString level = QString::number(quality) + '%';
     const QString text =
@@ -287,8 +291,11 @@ void ImageCompressCore::runConvert(QString inPath, const QString& outPath, const
     Tool::writeLog(QString("start compress %1: %2").arg(inPath, text));
     // A JPEG has no transparency: the picture is laid on white, not on whatever colour the transparent
     // pixels carry (black, for most programs), and on its whole canvas, as a viewer shows it: a GIF's
-    // first frame may cover only part of it.
+    // first frame may cover only part of it. Other pictures are shown without the page offset that a
+    // crop leaves in a PNG, so their canvas is the picture itself.
     QStringList arguments{"-quality", level, ToolCommand::fileArgument(inPath)};
+    if (!gif)
+        arguments += "+repage";
     arguments += {"-background", "white", "-flatten"};
     arguments += ToolCommand::fileArgument(outPath);
     if (!m_policyFolder.isEmpty())
@@ -350,11 +357,12 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
     // under its ".bmp" name that is not smaller is replaced by the real BMP).
     const QString input = m_inPath;
     const int frames = m_inputFrames;
+    const GifTiming timing = m_inputTiming;
     const QSize size = m_resultSize;
     const bool animated = QFileInfo(m_toolOutput).suffix() == "gif";
     m_settler->settle(
-        "image", input, m_toolOutput, m_outPath, [animated, frames, size](const QString& written) {
-            return animated ? ResultCheck::gif(written, frames) : ResultCheck::picture(written, size);
+        "image", input, m_toolOutput, m_outPath, [animated, frames, timing, size](const QString& written) {
+            return animated ? ResultCheck::gif(written, frames, timing) : ResultCheck::picture(written, size);
         });
 }
 

@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+#include "GifTiming.h"
 #include "ToolProcess.h"
 
 class ImageScale;
@@ -95,6 +96,7 @@ private:
 
     int m_timeLimitMs;
     int m_number;
+    GifTiming m_inputTiming; // how long the input's frames show, as a whole GIF result's do
     JobEnding* m_ending;
     ImageScale* m_scale;      // the running resize, if any
     ResultSettler* m_settler; // the last step: never larger than the input

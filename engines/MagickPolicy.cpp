@@ -8,15 +8,20 @@
 namespace
 {
 // Sides of up to 2 billion pixels, so that the formats' own limits (65,500 for a JPEG) are the ones
-// that count; the area, memory, map and disk bounds are Debian's, and a picture beyond them ends convert
-// with an error instead of taking the machine's memory.
+// that count. A picture of 9999 x 9999, the largest size the window's fields take, holds 800 MB at
+// ImageMagick's 16 bits a sample, and flattening it takes a second such image: one lives in memory,
+// the other in a mapped file, where Debian's bounds (256 MiB, 512 MiB) sent both to a cache on disk
+// that took minutes. Four such jobs at once hold 4 GiB of memory, and mapped files that the system
+// may write out: a desktop of 8 GB keeps up. The area and disk bounds are
+// Debian's, and a picture beyond them ends convert with an error instead of taking the machine's
+// memory.
 const char kPolicy[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                        "<policymap>\n"
                        "  <policy domain=\"resource\" name=\"width\" value=\"2GP\"/>\n"
                        "  <policy domain=\"resource\" name=\"height\" value=\"2GP\"/>\n"
                        "  <policy domain=\"resource\" name=\"area\" value=\"128MP\"/>\n"
-                       "  <policy domain=\"resource\" name=\"memory\" value=\"256MiB\"/>\n"
-                       "  <policy domain=\"resource\" name=\"map\" value=\"512MiB\"/>\n"
+                       "  <policy domain=\"resource\" name=\"memory\" value=\"1GiB\"/>\n"
+                       "  <policy domain=\"resource\" name=\"map\" value=\"1GiB\"/>\n"
                        "  <policy domain=\"resource\" name=\"disk\" value=\"1GiB\"/>\n"
                        "</policymap>\n";
 } // namespace

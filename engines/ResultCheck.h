@@ -3,6 +3,8 @@
 #include <QSize>
 #include <QString>
 
+class GifTiming;
+
 // Whether a finished result is whole, by its kind: each check reads the written file through, as a
 // player or viewer would, and names what is wrong with it, or gives an empty text when it is whole.
 // A tool that runs out of disk space, or is stopped half-way, may still end as if it had succeeded;
@@ -12,12 +14,14 @@ class ResultCheck
 {
 public:
     // A video: the media-information library finds its video stream and `audioStreams` audio streams,
-    // and it lasts `duration` milliseconds, as its source did (within 2 %, or within 1 s for a short
-    // one; a source of unknown length, 0, holds it to nothing).
+    // does not find it cut off, and its longest stream lasts `duration` milliseconds, as its source's
+    // did (within 2 %, or within 1 s for a short one; a source of unknown length, 0, holds it to
+    // nothing).
     static QString video(const QString& result, double duration, int audioStreams);
-    // A GIF: every frame decodes, and there are `frames` of them (at least one when `frames` is unknown,
-    // 0 or less).
-    static QString gif(const QString& result, int frames);
+    // A GIF: every frame decodes, there is at least one and no more than `frames` (when known, above
+    // 0), and they show for as long as the source's frames did (`source`, when valid), within less
+    // than the source's shortest frame: gifsicle merges a frame shown twice in a row into one.
+    static QString gif(const QString& result, int frames, const GifTiming& source);
     // A JPG or PNG: it is complete and decodes at `size`.
     static QString picture(const QString& result, const QSize& size);
     // A PDF: it is complete and opens with `pages` pages.

@@ -29,6 +29,17 @@ QString firstConfigLocation()
 // ffmpeg prints a progress block about every half second; two minutes of silence means it hangs.
 const int kDefaultStallTimeoutMs = 120000;
 
+// The smallest side, in pixels, that x265 encodes ("Image size is too small"); x264 takes it too.
+const int kSmallestSide = 16;
+
+// The output's time in a progress block ("out_time_us=3480000"), in milliseconds; 0 when it has none.
+double outTimeMs(const QByteArray& segment)
+{
+    static const QRegularExpression pattern("out_time_us=(\\d+)");
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(segment));
+    return match.hasMatch() ? match.captured(1).toDouble() / 1000 : 0;
+}
+
 // Sound tracks of `tracks` that the container holds: an FLV file holds a single one.
 int audioTracksHeld(const QString& container, int tracks)
 {
@@ -135,7 +146,9 @@ QSize VideoCompressCore::targetSize(const VideoCompressParam& param)
         width += 10 - width % 10;
         height += 10 - height % 10;
     }
-    return QSize(width, height);
+    // A tiny video (2 x 2) comes to 10 x 10, which x265 refuses.
+    const auto encodable = [](int side) { return side > 0 ? qMax(side, kSmallestSide) : side; };
+    return QSize(encodable(width), encodable(height));
 }
 
 QSize VideoCompressCore::targetSize(const VideoCompressParam& param, int rotation)
@@ -241,7 +254,8 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     // One read of the source's facts serves the progress, the command and the check of the result.
     const MediaStreams source = getMediaStreams(inPath);
     m_totalFrames = source.frameCount;
-    m_sourceDuration = source.duration;
+    m_sourceDuration = source.length;
+    m_sourceCutOff = source.truncated;
     m_keptAudio = audioTracksHeld(containerFor(inPath, toMp4), source.audioCount);
     const ToolCommand command = commandFor(inPath, toMp4, m_written, param, source);
     m_ffmpeg->start(command);
@@ -358,6 +372,7 @@ void VideoCompressCore::handleSegment(const QByteArray& segment, const QByteArra
         // full disk, a write error) is a failure, not a result.
         m_done = true;
         m_endFrame = frame;
+        m_endTimeMs = outTimeMs(segment);
         break;
     case Marker::Error:
         m_errorLine = QString::fromLocal8Bit(markerLine).trimmed();
@@ -396,7 +411,9 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
 
     // A whole video takes the output's name; one kept in its container comes back no larger than it
     // was given.
-    const double duration = m_sourceDuration;
+    // A source cut off (a recording whose battery ran out) is held to what plays of it: all that
+    // ffmpeg read.
+    const double duration = m_sourceCutOff && m_endTimeMs > 0 ? m_endTimeMs : m_sourceDuration;
     const int audioStreams = m_keptAudio;
     m_settler->settle("video", m_inPath, m_written, m_outPath,
                       [duration, audioStreams](const QString& written) {

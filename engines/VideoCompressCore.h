@@ -61,7 +61,8 @@ public:
     // libx264 for a kept WMV, FLV or AVI container, libx265 for everything else.
     static QString codecFor(const QString& inPath, bool toMp4);
     // Source size times scale, truncated; when either side is not a multiple of 10, both are
-    // raised by 10 minus their remainder.
+    // raised by 10 minus their remainder; a side below 16 pixels, the fewest x265 encodes, is raised
+    // to 16 (0, the source's own size, stays).
     static QSize targetSize(const VideoCompressParam& param);
     // The same for the picture as it is shown: ffmpeg turns a video stored with a rotation of 90 or
     // 270 degrees upright, so its width and height change places first.
@@ -114,12 +115,14 @@ private:
     QString m_outPath;
     QString m_written;           // where ffmpeg writes, in the job's own folder
     double m_sourceDuration = 0; // what a whole result lasts, in milliseconds
+    bool m_sourceCutOff = false; // the source ends before its header says: what ffmpeg read of it counts
     int m_keptAudio = 0;         // the sound tracks a whole result holds
     int m_totalFrames = 0;
 
     JobEnding* m_ending = nullptr;
     ResultSettler* m_settler = nullptr; // the last step: never larger than the input
     int m_endFrame = 0;                 // frame number of ffmpeg's end block
+    double m_endTimeMs = 0;             // the output's last time in ffmpeg's end block
     QString m_errorLine;                // ffmpeg's "Error initializing" line, once it has come
     QByteArray m_pending;               // output after the last line end
     QByteArray m_segment;               // lines since the last progress block

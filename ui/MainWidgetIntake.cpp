@@ -72,14 +72,13 @@ void MainWidget::dragEnterEvent(QDragEnterEvent* event)
 
 void MainWidget::dropEvent(QDropEvent* event)
 {
-    QStringList supported = QString::fromLatin1(kDropSuffixes).split(' ');
-    supported += QString::fromLatin1(kDropSuffixes).toUpper().split(' ');
+    const QStringList supported = QString::fromLatin1(kDropSuffixes).split(' ');
     const QList<QUrl> urls = event->mimeData()->urls();
     for (const QUrl& url : urls) {
         const QString filePath = url.toLocalFile();
         const QFileInfo info(filePath);
         if (info.isFile()) {
-            if (supported.contains(info.suffix())) {
+            if (supported.contains(info.suffix().toLower())) {
                 switchPageBySuffix(info.suffix());
                 addFile(filePath);
                 ui.frameListHeader->show();
@@ -215,7 +214,7 @@ void MainWidget::showRowSize(ListItemWidget* row, int kind, const QString& path,
         VideoCompressCore probe(this);
         const VideoInfo info = probe.videoInfo(path);
         size = QSize(info.width, info.height);
-    } else if (kind == Kind::Image && QStringList{"jpg", "png", "gif", "bmp"}.contains(suffix)) {
+    } else if (kind == Kind::Image && QStringList{"jpg", "png", "gif", "bmp"}.contains(suffix.toLower())) {
         size = QImageReader(path).size();
     } else {
         return;

@@ -45,6 +45,15 @@ QString outputFolder(const QString& path, const KindSettings& settings)
 // above its maximum makes it fail.
 const int kPngMinimumQuality = 10;
 
+// What the pages open with in 宽高比 and 清晰度; an emptied field (read as 0) counts as these.
+const int kOpeningScale = 100;
+const int kOpeningQuality = 50;
+
+int orOpening(int value, int opening)
+{
+    return value > 0 ? value : opening;
+}
+
 } // namespace
 
 void MainWidget::slot_compressFile()
@@ -252,7 +261,7 @@ void MainWidget::compressVideo(const QString& path, int* index, const KindSettin
     VideoCompressParam param;
     param.width = row->sourceWidth();
     param.height = row->sourceHeight();
-    param.scale = float(double(settings.scale) / 100);
+    param.scale = float(double(orOpening(settings.scale, kOpeningScale)) / 100);
     param.crf = settings.strength * 7 / 100 + 24;
     m_lastDir = folderOf(path);
     m_outputDir = outputFolder(path, settings);
@@ -277,14 +286,14 @@ void MainWidget::compressImage(const QString& path, int* index, const KindSettin
     const QSize size = QImageReader(path).size();
     int width = size.width();
     int height = size.height();
-    const float scale = float(settings.scale) / 100;
+    const float scale = float(orOpening(settings.scale, kOpeningScale)) / 100;
     // 清晰度 and the typed size are no kind's options: they are read as each picture starts.
     if (ui.rbSetWH->isChecked()) {
         width = ui.lineEditImageWidth->text().toInt();
         height = ui.lineEditImageHeight->text().toInt();
     }
     engine->setScaleSize(int(float(width) * scale), int(float(height) * scale));
-    const int quality = qMin(ui.lineEditQuality->text().toInt(), 100);
+    const int quality = qMin(orOpening(ui.lineEditQuality->text().toInt(), kOpeningQuality), 100);
     m_outputDir = outputFolder(path, settings);
     const QString suffix = QFileInfo(path).suffix().toLower();
     QString output;

@@ -240,6 +240,7 @@ void VideoCompressCoreTest::targetSize_data()
     QTest::newRow("1920x1080 at 0.7") << 1920 << 1080 << 0.7f << 0 << QSize(1350, 760);
     QTest::newRow("unknown size stays 0") << 0 << 0 << 0.8f << 0 << QSize(0, 0);
     QTest::newRow("160x120 at 0.7") << 160 << 120 << 0.7f << 0 << QSize(120, 90);
+    QTest::newRow("2x2: 16x16, the fewest x265 encodes") << 2 << 2 << 1.0f << 0 << QSize(16, 16);
     QTest::newRow("rotated 90: sides change places") << 640 << 360 << 0.5f << 90 << QSize(180, 320);
     QTest::newRow("rotated 270 at 0.7") << 1920 << 1080 << 0.7f << 270 << QSize(760, 1350);
     QTest::newRow("rotated 180: as stored") << 1280 << 720 << 0.7f << 180 << QSize(900, 510);

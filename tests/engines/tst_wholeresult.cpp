@@ -2,6 +2,7 @@
 // same input: a full disk, a link at the result's name, an input that is not a plain file and a
 // program killed outright each leave the user's files as they were. Every kind, through the real
 // engines and tools, on files the test makes.
+#include <cmath>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QImageReader>
 #include <QProcess>
 #include <QScopeGuard>
@@ -19,6 +21,7 @@
 #include <QtTest>
 
 #include "DocCompressCore.h"
+#include "GifTiming.h"
 #include "ImageCompressCore.h"
 #include "JsonParsing.h"
 #include "Kind.h"
@@ -81,6 +84,8 @@ private slots:
 
     void cutOffResultIsRefused_data();
     void cutOffResultIsRefused();
+    void everyValidFilePasses_data();
+    void everyValidFilePasses();
     void fullDiskKeepsTheEarlierResult_data();
     void fullDiskKeepsTheEarlierResult();
     void linkAtTheResultNameIsNeverFollowed_data();
@@ -100,6 +105,10 @@ private:
     std::unique_ptr<QObject> start(const QString& input, const QString& outDir, QSignalSpy** spy) const;
     // The earlier result of `input` at `output`, as the program placed it; returns its bytes.
     static QByteArray recordEarlierResult(const QString& input, const QString& output);
+    // Makes the source that a row of everyValidFilePasses names, at `path`.
+    static bool makeSource(const QString& path);
+    // The length of what plays of the video at `path`: of a whole copy of it, in milliseconds.
+    double playedLength(const QString& path) const;
     bool mountTmpfs(const QString& folder, const QString& size);
     // Runs one picture job to its end, kept in its format or made into a JPG, and calls `meanwhile`
     // once the job is under way; the end report.
@@ -225,9 +234,9 @@ void TestWholeResult::cutOffResultIsRefused()
     QVERIFY(write(cut, bytes.left(bytes.size() / 2)));
     const auto check = [suffix, whole](const QString& result) {
         if (suffix == "mp4")
-            return ResultCheck::video(result, getMediaDuration(whole), 1);
+            return ResultCheck::video(result, getMediaStreams(whole).length, 1);
         if (suffix == "gif")
-            return ResultCheck::gif(result, QImageReader(whole).imageCount());
+            return ResultCheck::gif(result, QImageReader(whole).imageCount(), GifTiming::of(whole));
         if (suffix == "png" || suffix == "jpg")
             return ResultCheck::picture(result, QImageReader(whole).size());
         if (suffix == "pdf")
@@ -236,6 +245,124 @@ void TestWholeResult::cutOffResultIsRefused()
     };
     QCOMPARE(check(whole), QString());
     QVERIFY(!check(cut).isEmpty());
+}
+
+void TestWholeResult::everyValidFilePasses_data()
+{
+    QTest::addColumn<QString>("name"); // the source, made by makeSource
+    QTest::addColumn<QSize>("scale");  // the size asked for a picture (invalid: none)
+    QTest::addColumn<int>("quality");  // of a picture; a video is kept in its container at 0, else MP4
+    QTest::addColumn<QSize>("size");   // of the result (invalid: not checked)
+    QTest::newRow("GIF with a pause, quality 100") << "pause.gif" << QSize() << 100 << QSize(40, 30);
+    QTest::newRow("GIF with a pause, quality 30") << "pause.gif" << QSize() << 30 << QSize(40, 30);
+    QTest::newRow("PNG with a page offset, made into JPG") << "crop.png" << QSize() << 60 << QSize(120, 90);
+    // The share that the window asks of a 1 x 1 picture at 33 % comes to no pixel.
+    QTest::newRow("1x1 PNG at 33 %") << "dot.png" << QSize(int(1 * 0.33f), int(1 * 0.33f)) << 80
+                                     << QSize(1, 1);
+    QTest::newRow("WMV of 2 s picture, 6 s sound, made into MP4")
+        << "long sound.wmv" << QSize() << 1 << QSize();
+    QTest::newRow("MKV cut to 60 %") << "cut.mkv" << QSize() << 0 << QSize();
+    QTest::newRow("2x2 video, made into MP4") << "tiny.mkv" << QSize() << 1 << QSize(16, 16);
+}
+
+void TestWholeResult::everyValidFilePasses()
+{
+    // Files as cameras, editors and ImageMagick make them, each a whole result of what it shows.
+    QFETCH(QString, name);
+    QFETCH(QSize, scale);
+    QFETCH(int, quality);
+    QFETCH(QSize, size);
+    const QString folder = m_dir.filePath(QString("valid/%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+    QVERIFY(QDir().mkpath(folder));
+    const QString in = folder + "/" + name;
+    QVERIFY(makeSource(in));
+    const bool video = SampleFiles::videoSuffixes().contains(QFileInfo(name).suffix());
+
+    std::unique_ptr<QObject> engine;
+    QSignalSpy* spy = nullptr;
+    if (video) {
+        auto* job = new VideoCompressCore(PlatformConstants::ffmpegPath(), nullptr);
+        engine.reset(job);
+        spy = new QSignalSpy(job, &VideoCompressCore::sig_sendProgress);
+        const VideoInfo info = VideoCompressCore(nullptr).videoInfo(in);
+        job->compress(in, quality > 0, folder + "/", {info.width, info.height, 1.0f, 28});
+    } else {
+        auto* job = new ImageCompressCore(PlatformConstants::pngquantPath(),
+                                          PlatformConstants::convertProgram(), nullptr);
+        engine.reset(job);
+        spy = new QSignalSpy(job, &ImageCompressCore::sig_sendProgress);
+        job->setKeepFormat(true);
+        if (scale.isValid())
+            job->setScaleSize(scale.width(), scale.height());
+        if (name.endsWith(".gif"))
+            job->compressGif(in, folder + "/", quality);
+        else if (scale.isValid())
+            job->compressPng(in, folder + "/", 10, quality);
+        else
+            job->compressJpg(in, folder + "/", quality);
+    }
+    spy->setParent(engine.get());
+    QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::hasFinal(*spy), kJobEndsWithinMs);
+    const ProgressReport end = ProgressReport::last(*spy);
+    QVERIFY2(end.stat, qPrintable(TestEnv::logLines().join('\n')));
+    if (size.isValid())
+        QCOMPARE(video ? getMediaSize(end.filePath, 0) : QImageReader(end.filePath).size(), size);
+    if (name != "cut.mkv")
+        return;
+    // The result holds what plays of the source; cut off in its turn, it is refused.
+    const double played = playedLength(in);
+    QVERIFY2(std::fabs(getMediaStreams(end.filePath).length - played) < 200,
+             qPrintable(QString("%1 ms, %2 ms").arg(getMediaStreams(end.filePath).length).arg(played)));
+    const QString cut = folder + "/cut result.mkv";
+    const QByteArray bytes = bytesOf(end.filePath);
+    QVERIFY(write(cut, bytes.left(bytes.size() * 6 / 10)));
+    QCOMPARE(ResultCheck::video(cut, played, 1), QString("it is cut off"));
+}
+
+bool TestWholeResult::makeSource(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QString folder = QFileInfo(path).path();
+    const QStringList clip{"-v", "error", "-y", "-f", "lavfi", "-i"};
+    if (name == "pause.gif") // the same picture twice in a row, as editors make a pause
+        return TestEnv::runTool("convert", {"-size", "40x30", "xc:red", "xc:red", "xc:blue", "xc:blue",
+                                            "-set", "delay", "20", "-loop", "0", path}) == 0;
+    if (name == "crop.png") // cropped without +repage: 120 x 90 pixels on a 200 x 150 page
+        return TestEnv::runTool(
+                   "convert", {"-size", "200x150", "gradient:red-blue", "-crop", "120x90+30+20", path}) == 0;
+    if (name == "dot.png") {
+        QImage dot(1, 1, QImage::Format_RGB32);
+        dot.fill(Qt::red);
+        return dot.save(path);
+    }
+    if (name == "long sound.wmv")
+        return TestEnv::runTool("ffmpeg", clip + QStringList{"testsrc=size=160x120:rate=25:duration=2", "-f",
+                                                             "lavfi", "-i", "sine=duration=6", "-c:v", "wmv2",
+                                                             "-c:a", "wmav2", path}) == 0;
+    if (name == "tiny.mkv")
+        return TestEnv::runTool("ffmpeg",
+                                clip + QStringList{"testsrc=size=2x2:rate=25:duration=1", "-pix_fmt",
+                                                   "yuv420p", "-c:v", "libx264", path}) == 0;
+    // A 6 s recording of which only the first 60 % of its bytes were written: its header still
+    // promises 6 s.
+    const QString whole = folder + "/whole.mkv";
+    if (TestEnv::runTool("ffmpeg",
+                         clip + QStringList{"testsrc=size=160x120:rate=25:duration=6", "-f", "lavfi", "-i",
+                                            "sine=duration=6", "-pix_fmt", "yuv420p", "-c:v", "libx264",
+                                            "-preset", "ultrafast", "-c:a", "aac", whole}) != 0)
+        return false;
+    const QByteArray bytes = bytesOf(whole);
+    return QFile::remove(whole) && write(path, bytes.left(bytes.size() * 6 / 10));
+}
+
+double TestWholeResult::playedLength(const QString& path) const
+{
+    const QString copy = m_dir.filePath("played.mkv");
+    if (TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-i", path, "-c", "copy", copy}) != 0)
+        return -1;
+    const double length = getMediaStreams(copy).length;
+    QFile::remove(copy);
+    return length;
 }
 
 void TestWholeResult::fullDiskKeepsTheEarlierResult_data()

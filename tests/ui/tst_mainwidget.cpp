@@ -1,11 +1,13 @@
 #include <QDesktopServices>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -78,6 +80,7 @@ private slots:
     void optionChangeRewindsTheQueue_data();
     void optionChangeRewindsTheQueue();
     void rowPressShowsTheSourceSize();
+    void droppedEndingInAnyCaseIsTaken();
     void menuEntriesSayWhatTheyCannotDo();
     void maximiseAndRestore();
     void titleStripDrag();
@@ -552,6 +555,26 @@ void TestMainWidget::rowPressShowsTheSourceSize()
     // The width shown on the page comes back with it.
     QTest::mouseClick(child<QPushButton>(window, "btnPDFCompress"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(window, "btnImageCompress"), Qt::LeftButton);
+    QCOMPARE(child<QLabel>(window, "labelWidth")->text(), QString("64"));
+}
+
+void TestMainWidget::droppedEndingInAnyCaseIsTaken()
+{
+    // The add-file and add-folder dialogs take such a name; a drop takes it too.
+    MainWidget window;
+    window.show();
+    const QString picture = m_dir->filePath("Holiday.Jpg");
+    writeImage(picture, 64, 48);
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera2"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(picture)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    QCOMPARE(answerer.answered(), 0);
+    QCOMPARE(window.queue(Kind::Image), QStringList{picture});
     QCOMPARE(child<QLabel>(window, "labelWidth")->text(), QString("64"));
 }
 

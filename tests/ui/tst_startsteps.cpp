@@ -108,6 +108,7 @@ private slots:
     void imageQualityIsCappedAt100();
     void pdfQualityIsCappedAt100();
     void customSizeIsScaled();
+    void emptyScaleIsFullSize();
     void pictureSizeComesFromTheHeader();
     void documentOutputNames();
     void imageTickLogsTheQueue();
@@ -192,7 +193,7 @@ void TestStartSteps::imageQualityIsCappedAt100_data()
     QTest::newRow("150") << "150" << 100;
     QTest::newRow("75") << "75" << 75;
     QTest::newRow("5, below pngquant's minimum") << "5" << 5;
-    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("empty, as the page opens") << "" << 50;
 }
 
 void TestStartSteps::imageQualityIsCappedAt100()
@@ -217,11 +218,9 @@ void TestStartSteps::imageQualityIsCappedAt100()
     const QString range = QString::number(qMin(10, quality)) + "-" + level;
     QVERIFY2(commandLogged(" -quality " + level + "% "), qPrintable(TestEnv::logLines().join('\n')));
     QVERIFY2(commandLogged(" --quality " + range + " "), qPrintable(TestEnv::logLines().join('\n')));
-    // A real level is what the JPEG holds (ImageMagick takes 0 for its own default).
-    if (quality > 0) {
-        QCOMPARE(driver.states(Kind::Image), QStringList({"已完成", "已完成"}));
-        QCOMPARE(jpegQuality(m_dir->filePath("c_photo.jpg")), quality);
-    }
+    // A real level is what the JPEG holds.
+    QCOMPARE(driver.states(Kind::Image), QStringList({"已完成", "已完成"}));
+    QCOMPARE(jpegQuality(m_dir->filePath("c_photo.jpg")), quality);
 }
 
 void TestStartSteps::pdfQualityIsCappedAt100()
@@ -267,6 +266,21 @@ void TestStartSteps::customSizeIsScaled()
     runToTheEnd(driver);
     QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
     QCOMPARE(QImage(m_dir->filePath("c_large.jpg")).size(), QSize(400, 300));
+}
+
+void TestStartSteps::emptyScaleIsFullSize()
+{
+    // An emptied 宽高比 counts as the 100 the page opens with.
+    const QString picture = m_dir->filePath("photo.jpg");
+    QVERIFY(OoxmlPackage::photo(640, 480, 3).save(picture, "jpg", 95));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles({picture});
+    retype(window.findChild<QLineEdit*>("lineEditScale"), "");
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
+    QCOMPARE(QImage(m_dir->filePath("c_photo.jpg")).size(), QSize(640, 480));
 }
 
 void TestStartSteps::pictureSizeComesFromTheHeader()
