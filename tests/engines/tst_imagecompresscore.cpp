@@ -2,6 +2,7 @@
 #include <cmath>
 #include <memory>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,6 +47,9 @@ private slots:
     void compresses();
     void keepsWhatThePictureShows_data();
     void keepsWhatThePictureShows();
+    void turnedPhotoShowsTheTypedSize_data();
+    void turnedPhotoShowsTheTypedSize();
+    void animatedPngKeepsItsFrames();
     void ticksWhileTheToolRunsThenReportsOnce();
     void ticksStopJustAboveOne();
     void enginesBuiltAheadKeepTheirTemporaryFilesApart();
@@ -74,6 +78,8 @@ void TestImageCompressCore::initTestCase()
     VX_REQUIRE_TOOL("pngquant");
     VX_REQUIRE_TOOL("convert");
     VX_REQUIRE_TOOL("gifsicle");
+    VX_REQUIRE_TOOL("ffmpeg");
+    VX_REQUIRE_TOOL("ffprobe");
     QVERIFY(m_inputs.isValid());
     m_pngquant = PlatformConstants::pngquantPath();
 
@@ -125,6 +131,32 @@ void TestImageCompressCore::initTestCase()
                                           "200x150+30+20", "-seed", "4", "-size", "200x150", "plasma:",
                                           "-set", "page", "200x150+0+0", "-loop", "0", input("partial.gif")}),
              0);
+
+    // A phone photo: stored 640 x 480, red on its left, with EXIF orientation 6, so a viewer turns it
+    // a quarter clockwise and shows it 480 x 640, red on top.
+    QImage stored(640, 480, QImage::Format_RGB32);
+    stored.fill(Qt::blue);
+    QPainter halves(&stored);
+    halves.fillRect(0, 0, 320, 480, Qt::red);
+    halves.end();
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && stored.save(&buffer, "JPEG", 95));
+    // An EXIF segment right after the start marker, with one tag: orientation (0x0112) = 6.
+    const QByteArray exif("\xFF\xE1\x00\x22"
+                          "Exif\0\0MM\x00\x2A\x00\x00\x00\x08\x00\x01"
+                          "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00",
+                          36);
+    QFile turned(input("turned.jpg"));
+    QVERIFY(turned.open(QIODevice::WriteOnly));
+    turned.write(jpeg.left(2) + exif + jpeg.mid(2));
+    turned.close();
+    QVERIFY(QImageReader(input("turned.jpg")).transformation() == QImageIOHandler::TransformationRotate90);
+    // An animated PNG of 12 frames.
+    QCOMPARE(
+        TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=10",
+                                    "-frames:v", "12", "-plays", "0", "-f", "apng", input("moving.png")}),
+        0);
 
     for (const char* name : {"empty.png", "empty.jpg", "empty.gif"}) {
         QFile file(input(name));
@@ -383,6 +415,62 @@ void TestImageCompressCore::keepsWhatThePictureShows()
         return;
     const QColor shown = reader.read().pixelColor(clear);
     QVERIFY2(shown.red() > 245 && shown.green() > 245 && shown.blue() > 245, qPrintable(shown.name()));
+}
+
+void TestImageCompressCore::turnedPhotoShowsTheTypedSize_data()
+{
+    QTest::addColumn<QSize>("size"); // as typed: the size the user sees
+    QTest::newRow("typed 201x403") << QSize(201, 403);
+    QTest::newRow("its own size as shown") << QSize(480, 640);
+}
+
+void TestImageCompressCore::turnedPhotoShowsTheTypedSize()
+{
+    QFETCH(QSize, size);
+    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(true);
+    engine.setScaleSize(size.width(), size.height());
+    const QString outPath = engine.compressJpg(input("turned.jpg"), m_outDir, 80);
+    waitForEnd(engine, spy);
+    QVERIFY2(ProgressReport::last(spy).stat, qPrintable(TestEnv::logLines().join('\n')));
+
+    // As a viewer shows it: the typed size, upright (red on top).
+    QImageReader reader(outPath);
+    reader.setAutoTransform(true);
+    const QImage shown = reader.read();
+    QCOMPARE(shown.size(), size);
+    const QColor top = shown.pixelColor(size.width() / 2, size.height() / 4);
+    const QColor bottom = shown.pixelColor(size.width() / 2, size.height() * 3 / 4);
+    QVERIFY2(top.red() > 200 && top.blue() < 60, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
+}
+
+void TestImageCompressCore::animatedPngKeepsItsFrames()
+{
+    const QString inPath = input("moving.png");
+    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(true);
+    engine.setScaleSize(96, 64); // its own size, as the window asks
+    const QString outPath = engine.compressPng(inPath, m_outDir, 10, 50);
+    waitForEnd(engine, spy);
+
+    // pngquant keeps the first frame only: the animation comes back as it was.
+    QVERIFY(ProgressReport::last(spy).stat);
+    QCOMPARE(ProgressReport::last(spy).rate, 1.0f);
+    QByteArray frames;
+    QCOMPARE(TestEnv::runTool("ffprobe",
+                              {"-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames",
+                               "-of", "csv=p=0", outPath},
+                              &frames),
+             0);
+    QCOMPARE(frames.trimmed(), QByteArray("12"));
+    QCOMPARE(
+        TestEnv::logLines(),
+        (QStringList{QString("image compress %1: an animated PNG of 12 frames, which pngquant cannot keep")
+                         .arg(inPath),
+                     QString("image compress %1: the result is not smaller, kept a copy").arg(inPath)}));
 }
 
 void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()
