@@ -72,8 +72,8 @@ public:
     static QString containerFor(const QString& inPath, bool toMp4);
     // The output choices for a source of `streams`: the main picture, every sound track, the subtitle
     // tracks, cover pictures and attached files the container holds, the container's metadata, frames
-    // passed on as they are timed,
-    // 4:2:0 pixels (10 bits for a deeper source) and, for HEVC in MP4 or MOV, the "hvc1" tag.
+    // passed on as they are timed, 4:2:0 pixels (10 bits for a deeper source) and, for HEVC in MP4 or
+    // MOV, the "hvc1" tag.
     static QStringList streamArguments(const QString& container, const QString& codec,
                                        const MediaStreams& streams);
     // The ffmpeg run: program and arguments, and the command text they stand for. `choices` go

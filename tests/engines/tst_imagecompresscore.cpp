@@ -2,7 +2,6 @@
 #include <cmath>
 #include <memory>
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +22,7 @@
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
+#include "SampleFiles.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
 #include "Tool.h"
@@ -132,25 +132,7 @@ void TestImageCompressCore::initTestCase()
                                           "-set", "page", "200x150+0+0", "-loop", "0", input("partial.gif")}),
              0);
 
-    // A phone photo: stored 640 x 480, red on its left, with EXIF orientation 6, so a viewer turns it
-    // a quarter clockwise and shows it 480 x 640, red on top.
-    QImage stored(640, 480, QImage::Format_RGB32);
-    stored.fill(Qt::blue);
-    QPainter halves(&stored);
-    halves.fillRect(0, 0, 320, 480, Qt::red);
-    halves.end();
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    QVERIFY(buffer.open(QIODevice::WriteOnly) && stored.save(&buffer, "JPEG", 95));
-    // An EXIF segment right after the start marker, with one tag: orientation (0x0112) = 6.
-    const QByteArray exif("\xFF\xE1\x00\x22"
-                          "Exif\0\0MM\x00\x2A\x00\x00\x00\x08\x00\x01"
-                          "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00",
-                          36);
-    QFile turned(input("turned.jpg"));
-    QVERIFY(turned.open(QIODevice::WriteOnly));
-    turned.write(jpeg.left(2) + exif + jpeg.mid(2));
-    turned.close();
+    QVERIFY(SampleFiles::makeTurnedPhoto(input("turned.jpg")));
     QVERIFY(QImageReader(input("turned.jpg")).transformation() == QImageIOHandler::TransformationRotate90);
     // An animated PNG of 12 frames.
     QCOMPARE(
