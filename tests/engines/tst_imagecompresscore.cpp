@@ -22,6 +22,7 @@
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
+#include "ResultCheck.h"
 #include "SampleFiles.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
@@ -448,6 +449,9 @@ void TestImageCompressCore::animatedPngKeepsItsFrames()
                               &frames),
              0);
     QCOMPARE(frames.trimmed(), QByteArray("12"));
+    // The check of a PNG result holds it to the source's frames: one frame of twelve is no result.
+    QCOMPARE(ResultCheck::pngFrames(outPath, 12), QString());
+    QCOMPARE(ResultCheck::pngFrames(input("flat.png"), 12), QString("1 frames instead of 12"));
     QCOMPARE(
         TestEnv::logLines(),
         (QStringList{QString("image compress %1: an animated PNG of 12 frames, which pngquant cannot keep")
