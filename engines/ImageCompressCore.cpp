@@ -105,7 +105,9 @@ QString ImageCompressCore::compressPng(const QString& inPath, const QString& out
     const QString written = numberedTempPath("png");
     m_ending->addIntermediate(written);
 
-    if (m_scaleFirst) {
+    if (m_inputFrames > 1) {
+        keepAnimation();
+    } else if (m_scaleFirst) {
         if (!policyReady())
             return m_outPath;
         scaleThen(false, [this, written, minQuality, maxQuality](const QString& scaled) {
@@ -181,8 +183,15 @@ bool ImageCompressCore::inputPresent(const QString& inPath)
         // input may change or go while the tool runs.
         QImageReader reader(inPath);
         m_inputTiming = reader.format() == "gif" ? GifTiming::of(inPath) : GifTiming();
+        // A typed size is the size the picture shows at: one that its EXIF orientation turns by a
+        // quarter is stored the other way round, so its pixels are resized to the sides swapped and
+        // the kept orientation turns them upright again.
+        if (m_scaleFirst && reader.transformation().testFlag(QImageIOHandler::TransformationRotate90))
+            m_scaleSize = qMakePair(m_scaleSize.second, m_scaleSize.first);
         m_resultSize = m_scaleFirst ? QSize(m_scaleSize.first, m_scaleSize.second) : reader.size();
         m_inputFrames = reader.format() == "gif" ? reader.imageCount() : 1;
+        if (reader.format() == "png")
+            m_inputFrames = qMax(1, ResultCheck::pngFrameCount(inPath));
         return true;
     }
     m_inPath = inPath;
@@ -239,6 +248,24 @@ QString ImageCompressCore::convertInput(const QString& inPath)
     }
     m_ending->addIntermediate(link);
     return link;
+}
+
+void ImageCompressCore::keepAnimation()
+{
+    // pngquant and convert write the first frame of an animated PNG only: the animation comes back as
+    // it was, at its own size, through a link in the temporary folder that the settling step copies.
+    Tool::writeLog(QString("image compress %1: an animated PNG of %2 frames, which pngquant cannot keep")
+                       .arg(m_inPath)
+                       .arg(m_inputFrames));
+    const QString link = convertInput(m_inPath);
+    if (link.isEmpty())
+        return;
+    const QSize size = QImageReader(m_inPath).size();
+    const int frames = m_inputFrames;
+    m_settler->settle("image", m_inPath, link, m_outPath, [size, frames](const QString& written) {
+        const QString wanting = ResultCheck::picture(written, size);
+        return wanting.isEmpty() ? ResultCheck::pngFrames(written, frames) : wanting;
+    });
 }
 
 void ImageCompressCore::scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run)
@@ -359,10 +386,13 @@ void ImageCompressCore::onToolEnded(ToolProcess::End end, int exitCode)
     const int frames = m_inputFrames;
     const GifTiming timing = m_inputTiming;
     const QSize size = m_resultSize;
-    const bool animated = QFileInfo(m_toolOutput).suffix() == "gif";
+    const QString format = QFileInfo(m_toolOutput).suffix();
     m_settler->settle(
-        "image", input, m_toolOutput, m_outPath, [animated, frames, timing, size](const QString& written) {
-            return animated ? ResultCheck::gif(written, frames, timing) : ResultCheck::picture(written, size);
+        "image", input, m_toolOutput, m_outPath, [format, frames, timing, size](const QString& written) {
+            if (format == "gif")
+                return ResultCheck::gif(written, frames, timing);
+            const QString wanting = ResultCheck::picture(written, size);
+            return wanting.isEmpty() && format == "png" ? ResultCheck::pngFrames(written, frames) : wanting;
         });
 }
 

@@ -37,8 +37,9 @@ extern const QString g_gifsiclePath;
 // as it was. convert runs with the job's own ImageMagick limits (MagickPolicy), so a picture with a
 // side over 16,000 pixels is taken too, and lays what was transparent on white, as a JPEG holds no
 // transparency. Whatever the end, the job's intermediate files (scaled copy, link, the tools'
-// results, the limits) are removed. cancel(), the destructor and RunningTools::endAll end a running
-// job at once the same way and send no further report.
+// results, the limits) are removed. An animated PNG kept as PNG comes back as a copy of the input, as
+// pngquant and convert keep its first frame only. cancel(), the destructor and RunningTools::endAll end a
+// running job at once the same way and send no further report.
 class ImageCompressCore : public QObject
 {
     Q_OBJECT
@@ -46,6 +47,7 @@ public:
     ImageCompressCore(QString pngquantPath, QString convertPath, QObject* parent);
     ~ImageCompressCore() override;
 
+    // The size the result shows at, as a viewer turns it by its EXIF orientation.
     void setScaleSize(int width, int height);
     void setKeepFormat(const bool& keep);
 
@@ -78,6 +80,7 @@ private:
     QString convertInput(const QString& inPath);
     bool policyReady();
     void onSettled(const SmallerResult& result);
+    void keepAnimation();
     void scaleThen(bool byGifsicle, const std::function<void(const QString&)>& run);
     void start(const ToolCommand& command, const QString& writes);
     void failLater(const QString& reason);
@@ -102,7 +105,7 @@ private:
     ResultSettler* m_settler; // the last step: never larger than the input
     QString m_toolOutput;     // the file the running tool writes, in the temporary folder
     QSize m_resultSize;       // the size of a whole result
-    int m_inputFrames = 1;    // the frames of the input, which a whole GIF result keeps
+    int m_inputFrames = 1;    // the frames of the input, which a whole GIF or PNG result keeps
     QString m_jobFolder;      // every file of the job, with its trailing '/'; goes with the job
     QString m_policyFolder;   // convert's own limits and scratch space (MagickPolicy), in the job's folder
 };

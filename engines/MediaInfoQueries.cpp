@@ -158,6 +158,13 @@ MediaStreams getMediaStreams(const QString& path)
             continue;
         streams.subtitleFormats.append(valueOf(info, MediaInfoDLL::Stream_Text, i, L"Format"));
     }
+    streams.scanType = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"ScanType");
+    streams.scanOrder = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"ScanOrder");
+    streams.format = valueOf(info, MediaInfoDLL::Stream_General, 0, L"Format");
+    // One "Yes" per cover picture, and the attachments' file names, each list parted by " / ".
+    streams.coverCount = valueOf(info, MediaInfoDLL::Stream_General, 0, L"Cover").split(" / ").count("Yes");
+    const QString attachments = valueOf(info, MediaInfoDLL::Stream_General, 0, L"Attachments");
+    streams.attachmentCount = attachments.isEmpty() ? 0 : attachments.split(" / ").size();
     info.Close();
     return streams;
 }

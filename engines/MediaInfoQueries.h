@@ -31,6 +31,11 @@ struct MediaStreams {
     int videoCount = 0;          // video streams (a cover picture counts as one)
     int audioCount = 0;          // sound tracks
     QStringList subtitleFormats; // the format of each subtitle track the container holds, in order
+    QString scanType;            // of video stream 0: "Progressive", "Interlaced", "MBAFF", "Mixed"...
+    QString scanOrder;           // of video stream 0: "TFF", "BFF"... for an interlaced one
+    QString format;              // the container: "MPEG-4" (MP4 and MOV), "Matroska"...
+    int coverCount = 0;          // cover pictures (an MP4's or a Matroska file's)
+    int attachmentCount = 0;     // files attached to a Matroska file (fonts, cover pictures)
 };
 
 // The streams of `path`, read with one handle. Captions carried inside the video stream are no

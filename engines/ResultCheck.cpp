@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QtEndian>
 
 #include "GifTiming.h"
 #include "MediaInfoQueries.h"
@@ -119,6 +120,36 @@ QString ResultCheck::picture(const QString& result, const QSize& size)
     if (reader.read().isNull())
         return "it does not decode (" + reader.errorString() + ")";
     return QString();
+}
+
+QString ResultCheck::pngFrames(const QString& result, int frames)
+{
+    const int found = pngFrameCount(result);
+    return found == frames ? QString() : QString("%1 frames instead of %2").arg(found).arg(frames);
+}
+
+int ResultCheck::pngFrameCount(const QString& path)
+{
+    // The chunk headers only: an animated PNG says how many frames it has in its "acTL" chunk, which
+    // comes before the picture data; a still one has none.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !isPng(file.read(8)))
+        return 0;
+    while (true) {
+        const QByteArray header = file.read(8);
+        if (header.size() < 8)
+            return 1;
+        const QByteArray type = header.mid(4, 4);
+        if (type == "acTL") {
+            const QByteArray count = file.read(4);
+            return count.size() < 4 ? 0 : int(qFromBigEndian<quint32>(count.constData()));
+        }
+        if (type == "IDAT" || type == "IEND")
+            return 1;
+        const quint32 length = qFromBigEndian<quint32>(header.constData());
+        if (!file.seek(file.pos() + qint64(length) + 4)) // the data and its CRC
+            return 1;
+    }
 }
 
 QString ResultCheck::pictureEnd(const QString& result)

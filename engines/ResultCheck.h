@@ -24,6 +24,11 @@ public:
     static QString gif(const QString& result, int frames, const GifTiming& source);
     // A JPG or PNG: it is complete and decodes at `size`.
     static QString picture(const QString& result, const QSize& size);
+    // A PNG: it holds `frames` frames, as its source did (an animated PNG more than one).
+    static QString pngFrames(const QString& result, int frames);
+    // The frames of a PNG: those its animation control names, 1 for a still picture, 0 when the file
+    // is no PNG.
+    static int pngFrameCount(const QString& path);
     // A PDF: it is complete and opens with `pages` pages.
     static QString pdf(const QString& result, int pages);
     // A .docx or .pptx: a ZIP package whose every part reads back.

@@ -68,18 +68,52 @@ QList<int> subtitlesHeld(const QString& container, const QStringList& formats)
     return held;
 }
 
+// Cover pictures the output keeps: an MP4's or a MOV's in an MP4. ffmpeg writes none into MOV, and
+// reads a Matroska file's as pictures that it would write back as a video track.
+int coversHeld(const QString& container, const MediaStreams& streams)
+{
+    return container == "mp4" && streams.format == "MPEG-4" ? streams.coverCount : 0;
+}
+
+// Attached files that are no cover picture (the fonts of styled subtitles): a Matroska file's own.
+int filesAttached(const MediaStreams& streams)
+{
+    return qMax(0, streams.attachmentCount - streams.coverCount);
+}
+
+int filesHeld(const QString& container, const MediaStreams& streams)
+{
+    return container == "mkv" ? filesAttached(streams) : 0;
+}
+
+// The filter that makes an interlaced picture whole frames before it is scaled, in its field order,
+// so no frame mixes the two moments of its fields; empty for a progressive one.
+QString deinterlaceFilter(const MediaStreams& streams)
+{
+    static const QStringList interlaced{"Interlaced", "MBAFF", "PAFF", "Mixed"};
+    if (!interlaced.contains(streams.scanType, Qt::CaseInsensitive))
+        return QString();
+    const QString order = streams.scanOrder.toUpper();
+    const QString parity = order.startsWith("TFF") ? "tff" : order.startsWith("BFF") ? "bff" : "auto";
+    // A mixed one has progressive frames too, which stay as they are.
+    const QString frames = streams.scanType.compare("Mixed", Qt::CaseInsensitive) == 0 ? "interlaced" : "all";
+    return QString("yadif=parity=%1:deint=%2").arg(parity, frames);
+}
+
 // One log line for each kind of track the output's container cannot hold.
 void logLeftOut(const QString& inPath, const QString& container, const MediaStreams& streams)
 {
     const auto logOne = [&](int held, int all, const QString& kind) {
         if (held < all)
-            Tool::writeLog(QString("video compress %1: left out %2 of %3 %4 tracks, which %5 cannot hold")
+            Tool::writeLog(QString("video compress %1: left out %2 of %3 %4, which %5 cannot hold")
                                .arg(inPath, QString::number(all - held), QString::number(all), kind,
                                     container.toUpper()));
     };
-    logOne(audioTracksHeld(container, streams.audioCount), streams.audioCount, "sound");
+    logOne(audioTracksHeld(container, streams.audioCount), streams.audioCount, "sound tracks");
     logOne(subtitlesHeld(container, streams.subtitleFormats).size(), streams.subtitleFormats.size(),
-           "subtitle");
+           "subtitle tracks");
+    logOne(coversHeld(container, streams), streams.coverCount, "cover pictures");
+    logOne(filesHeld(container, streams), filesAttached(streams), "attached files");
 }
 } // namespace
 
@@ -180,6 +214,13 @@ QStringList VideoCompressCore::streamArguments(const QString& container, const Q
         if (!subtitles.isEmpty())
             arguments += {"-c:s", "mov_text"};
     }
+    // An MP4's cover pictures are the video streams of no track (ID 0); they follow the film, which
+    // alone is encoded, filtered and tagged (-c:v:0, -filter:v:0, -tag:v:0), as they are.
+    if (coversHeld(container, streams) > 0)
+        arguments += {"-map", "0:i:0?", "-c:v", "copy", "-c:v:0", codec};
+    // A Matroska file's attached files (the fonts its styled subtitles name) are copied.
+    if (container == "mkv")
+        arguments += {"-map", "0:t?"};
     // Given by hand, the container's metadata keeps its recorded date (creation_time), which ffmpeg
     // leaves out of the metadata it copies by itself.
     arguments += {"-map_metadata", "0"};
@@ -189,22 +230,25 @@ QStringList VideoCompressCore::streamArguments(const QString& container, const Q
     arguments += {"-pix_fmt", streams.bitDepth > 8 ? "yuv420p10le" : "yuv420p"};
     // ffmpeg tags HEVC in MP4 and MOV "hev1", which Apple's players refuse.
     if (codec == "libx265" && (container == "mp4" || container == "mov"))
-        arguments += {"-tag:v", "hvc1"};
+        arguments += {"-tag:v:0", "hvc1"};
     return arguments;
 }
 
 ToolCommand VideoCompressCore::ffmpegCommand(const QString& ffmpegPath, const QString& inPath,
                                              const QString& outPath, const QString& codec, int crf,
-                                             const QSize& size, const QStringList& choices)
+                                             const QSize& size, const QStringList& choices,
+                                             const QString& deinterlace)
 {
     const QString crfText = QString::number(crf);
     const QString widthText = QString::number(size.width());
     const QString heightText = QString::number(size.height());
     const QString scale = QString("scale=%1:%2").arg(widthText, heightText);
+    const QString filters = deinterlace.isEmpty() ? scale : deinterlace + ',' + scale;
 
+    // The filters go to the film only: a cover picture is copied, and ffmpeg filters no copied stream.
     const QStringList arguments =
-        QStringList{"-i",  inPath,    "-vcodec", codec,      "-crf", crfText,   "-vf",
-                    scale, "-acodec", "aac",     "-threads", "5",    "-preset", "ultrafast"} +
+        QStringList{"-i",    inPath,    "-vcodec", codec,      "-crf", crfText,   "-filter:v:0",
+                    filters, "-acodec", "aac",     "-threads", "5",    "-preset", "ultrafast"} +
         choices + QStringList{outPath, "-y", "-progress", "pipe:1"};
     // One pass of arg(), so that a "%" in a path is never taken for a place holder.
     const QString text = QString("%1 -i %2 -vcodec " + codec +
@@ -275,7 +319,7 @@ ToolCommand VideoCompressCore::commandFor(const QString& inPath, bool toMp4, con
     const QString container = containerFor(inPath, toMp4);
     logLeftOut(inPath, container, streams);
     return ffmpegCommand(m_ffmpegPath, inPath, outPath, codec, param.crf, targetSize(param, streams.rotation),
-                         streamArguments(container, codec, streams));
+                         streamArguments(container, codec, streams), deinterlaceFilter(streams));
 }
 
 VideoInfo VideoCompressCore::videoInfo(const QString& path)

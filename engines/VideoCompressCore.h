@@ -24,8 +24,10 @@ extern QString g_infoJsonPath;
 //
 // The result holds the source's main picture as it is shown (a rotation of 90 or 270 degrees turns
 // the target size), every sound track (an FLV one only), the subtitle tracks its container holds
-// (one log line names how many were left out), the container's metadata with its recorded date, and
-// every frame at its own time; its pixels are 4:2:0 (10 bits from a deeper source), and HEVC in MP4 or
+// (one log line names how many were left out), an MP4's cover pictures in an MP4 and a Matroska file's
+// attached files (fonts) in a Matroska file (a log line for those left out), the container's metadata
+// with its recorded date, and every frame at its own time, an interlaced one made whole in its field
+// order before it is scaled; its pixels are 4:2:0 (10 bits from a deeper source), and HEVC in MP4 or
 // MOV is tagged "hvc1". Progress never passes 1.
 //
 // A missing input is logged ("file not exist") and reported as a failure without starting ffmpeg, and
@@ -70,15 +72,18 @@ public:
     // The output's container: "mp4" when converting to MP4, else the input's suffix in lower case.
     static QString containerFor(const QString& inPath, bool toMp4);
     // The output choices for a source of `streams`: the main picture, every sound track, the subtitle
-    // tracks the container holds, the container's metadata, frames passed on as they are timed,
-    // 4:2:0 pixels (10 bits for a deeper source) and, for HEVC in MP4 or MOV, the "hvc1" tag.
+    // tracks, cover pictures and attached files the container holds, the container's metadata, frames
+    // passed on as they are timed, 4:2:0 pixels (10 bits for a deeper source) and, for HEVC in MP4 or
+    // MOV, the "hvc1" tag.
     static QStringList streamArguments(const QString& container, const QString& codec,
                                        const MediaStreams& streams);
     // The ffmpeg run: program and arguments, and the command text they stand for. `choices` go
-    // before the output in the arguments; the text keeps its form without them.
+    // before the output in the arguments, and a `deinterlace` filter before the scale filter; the text
+    // keeps its form without them.
     static ToolCommand ffmpegCommand(const QString& ffmpegPath, const QString& inPath, const QString& outPath,
                                      const QString& codec, int crf, const QSize& size,
-                                     const QStringList& choices = QStringList());
+                                     const QStringList& choices = QStringList(),
+                                     const QString& deinterlace = QString());
 
     // How long ffmpeg may stay silent before it is taken as hung and stopped (default two minutes).
     void setStallTimeout(int milliseconds);

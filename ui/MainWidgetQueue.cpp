@@ -283,9 +283,13 @@ void MainWidget::compressImage(const QString& path, int* index, const KindSettin
     connect(engine, &ImageCompressCore::sig_sendProgress, row, &ListItemWidget::slot_setProgress);
     // The header's size only: decoding the picture on the window's thread to learn it would hold the
     // window, and a picture may declare a size far beyond the memory it takes on disk.
-    const QSize size = QImageReader(path).size();
-    int width = size.width();
-    int height = size.height();
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    // The engine takes the size the picture shows at: a photo that its orientation turns by a quarter
+    // shows its stored sides swapped.
+    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    int width = turned ? size.height() : size.width();
+    int height = turned ? size.width() : size.height();
     const float scale = float(orOpening(settings.scale, kOpeningScale)) / 100;
     // 清晰度 and the typed size are no kind's options: they are read as each picture starts.
     if (ui.rbSetWH->isChecked()) {

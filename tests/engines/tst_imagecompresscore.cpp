@@ -21,6 +21,8 @@
 #include "PlacedResults.h"
 #include "PlatformConstants.h"
 #include "ProgressReport.h"
+#include "ResultCheck.h"
+#include "SampleFiles.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
 #include "Tool.h"
@@ -45,6 +47,9 @@ private slots:
     void compresses();
     void keepsWhatThePictureShows_data();
     void keepsWhatThePictureShows();
+    void turnedPhotoShowsTheTypedSize_data();
+    void turnedPhotoShowsTheTypedSize();
+    void animatedPngKeepsItsFrames();
     void ticksWhileTheToolRunsThenReportsOnce();
     void ticksStopJustAboveOne();
     void enginesBuiltAheadKeepTheirTemporaryFilesApart();
@@ -73,6 +78,8 @@ void TestImageCompressCore::initTestCase()
     VX_REQUIRE_TOOL("pngquant");
     VX_REQUIRE_TOOL("convert");
     VX_REQUIRE_TOOL("gifsicle");
+    VX_REQUIRE_TOOL("ffmpeg");
+    VX_REQUIRE_TOOL("ffprobe");
     QVERIFY(m_inputs.isValid());
     m_pngquant = PlatformConstants::pngquantPath();
 
@@ -124,6 +131,14 @@ void TestImageCompressCore::initTestCase()
                                           "200x150+30+20", "-seed", "4", "-size", "200x150", "plasma:",
                                           "-set", "page", "200x150+0+0", "-loop", "0", input("partial.gif")}),
              0);
+
+    QVERIFY(SampleFiles::makeTurnedPhoto(input("turned.jpg")));
+    QVERIFY(QImageReader(input("turned.jpg")).transformation() == QImageIOHandler::TransformationRotate90);
+    // An animated PNG of 12 frames.
+    QCOMPARE(
+        TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=96x64:rate=10",
+                                    "-frames:v", "12", "-plays", "0", "-f", "apng", input("moving.png")}),
+        0);
 
     for (const char* name : {"empty.png", "empty.jpg", "empty.gif"}) {
         QFile file(input(name));
@@ -380,6 +395,65 @@ void TestImageCompressCore::keepsWhatThePictureShows()
         return;
     const QColor shown = reader.read().pixelColor(clear);
     QVERIFY2(shown.red() > 245 && shown.green() > 245 && shown.blue() > 245, qPrintable(shown.name()));
+}
+
+void TestImageCompressCore::turnedPhotoShowsTheTypedSize_data()
+{
+    QTest::addColumn<QSize>("size"); // as typed: the size the user sees
+    QTest::newRow("typed 201x403") << QSize(201, 403);
+    QTest::newRow("its own size as shown") << QSize(480, 640);
+}
+
+void TestImageCompressCore::turnedPhotoShowsTheTypedSize()
+{
+    QFETCH(QSize, size);
+    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(true);
+    engine.setScaleSize(size.width(), size.height());
+    const QString outPath = engine.compressJpg(input("turned.jpg"), m_outDir, 80);
+    waitForEnd(engine, spy);
+    QVERIFY2(ProgressReport::last(spy).stat, qPrintable(TestEnv::logLines().join('\n')));
+
+    // As a viewer shows it: the typed size, upright (red on top).
+    QImageReader reader(outPath);
+    reader.setAutoTransform(true);
+    const QImage shown = reader.read();
+    QCOMPARE(shown.size(), size);
+    const QColor top = shown.pixelColor(size.width() / 2, size.height() / 4);
+    const QColor bottom = shown.pixelColor(size.width() / 2, size.height() * 3 / 4);
+    QVERIFY2(top.red() > 200 && top.blue() < 60, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
+}
+
+void TestImageCompressCore::animatedPngKeepsItsFrames()
+{
+    const QString inPath = input("moving.png");
+    ImageCompressCore engine(m_pngquant, PlatformConstants::convertProgram(), nullptr);
+    QSignalSpy spy(&engine, &ImageCompressCore::sig_sendProgress);
+    engine.setKeepFormat(true);
+    engine.setScaleSize(96, 64); // its own size, as the window asks
+    const QString outPath = engine.compressPng(inPath, m_outDir, 10, 50);
+    waitForEnd(engine, spy);
+
+    // pngquant keeps the first frame only: the animation comes back as it was.
+    QVERIFY(ProgressReport::last(spy).stat);
+    QCOMPARE(ProgressReport::last(spy).rate, 1.0f);
+    QByteArray frames;
+    QCOMPARE(TestEnv::runTool("ffprobe",
+                              {"-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames",
+                               "-of", "csv=p=0", outPath},
+                              &frames),
+             0);
+    QCOMPARE(frames.trimmed(), QByteArray("12"));
+    // The check of a PNG result holds it to the source's frames: one frame of twelve is no result.
+    QCOMPARE(ResultCheck::pngFrames(outPath, 12), QString());
+    QCOMPARE(ResultCheck::pngFrames(input("flat.png"), 12), QString("1 frames instead of 12"));
+    QCOMPARE(
+        TestEnv::logLines(),
+        (QStringList{QString("image compress %1: an animated PNG of 12 frames, which pngquant cannot keep")
+                         .arg(inPath),
+                     QString("image compress %1: the result is not smaller, kept a copy").arg(inPath)}));
 }
 
 void TestImageCompressCore::ticksWhileTheToolRunsThenReportsOnce()

@@ -53,8 +53,9 @@ QMap<QString, QString> probeFacts(const QString& path)
     QByteArray output;
     TestEnv::runTool("ffprobe",
                      {"-v", "error", "-show_entries",
-                      "stream=codec_type,codec_tag_string,pix_fmt,width,height,sample_aspect_ratio:"
-                      "stream_side_data=rotation:format_tags=creation_time",
+                      "stream=codec_type,codec_tag_string,pix_fmt,width,height,sample_aspect_ratio,"
+                      "field_order:stream_disposition=attached_pic:stream_side_data=rotation:"
+                      "format_tags=creation_time",
                       "-of", "json", path},
                      &output);
     const QJsonObject root = QJsonDocument::fromJson(output).object();
@@ -62,11 +63,14 @@ QMap<QString, QString> probeFacts(const QString& path)
     facts["creation_time"] = root["format"].toObject()["tags"].toObject()["creation_time"].toString();
     for (const QJsonValue& value : root["streams"].toArray()) {
         const QJsonObject stream = value.toObject();
-        const QString type = stream["codec_type"].toString();
+        QString type = stream["codec_type"].toString();
+        if (stream["disposition"].toObject()["attached_pic"].toInt() == 1)
+            type = "cover";
         if (type != "video") {
             facts[type] = QString::number(facts.value(type).toInt() + 1);
             continue;
         }
+        facts["field_order"] = stream["field_order"].toString();
         facts["pix_fmt"] = stream["pix_fmt"].toString();
         facts["tag"] = stream["codec_tag_string"].toString();
         facts["sar"] = stream["sample_aspect_ratio"].toString("1:1");
@@ -92,6 +96,26 @@ int countFrames(const QString& path)
                       "stream=nb_read_frames", "-of", "csv=p=0", path},
                      &output);
     return output.trimmed().toInt();
+}
+
+// Pixels per row, in the middle rows of frame 12, that are neither near black nor near white: a
+// white box moving over black shows a clean edge when the frame holds one moment, and a grey band
+// when it mixes the two of an interlaced frame's fields.
+double mixedPixelsPerRow(const QString& path, const QString& framePath)
+{
+    if (TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-i", path, "-vf", "select=eq(n\\,12)", "-frames:v",
+                                    "1", "-pix_fmt", "gray", framePath}) != 0)
+        return -1;
+    const QImage frame(framePath);
+    int mixed = 0;
+    const int rows = frame.height() / 2;
+    for (int y = frame.height() / 4; y < frame.height() / 4 + rows; ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            const int grey = qGray(frame.pixel(x, y));
+            mixed += grey > 40 && grey < 215 ? 1 : 0;
+        }
+    }
+    return rows > 0 ? double(mixed) / rows : -1;
 }
 
 QByteArray readAll(const QString& path)
@@ -208,6 +232,53 @@ void VideoCompressCoreTest::initTestCase()
         makeSource(m_dir.filePath("screen444.mkv"), picture + lossless + QStringList{"-pix_fmt", "yuv444p"}));
     QVERIFY(makeSource(m_dir.filePath("screen444-10bit.mkv"),
                        picture + lossless + QStringList{"-pix_fmt", "yuv444p10le"}));
+    // A TV recording: MPEG-2, 720 x 576, top field first, whose two fields show a white box 12 pixels
+    // apart.
+    QVERIFY(makeSource(m_dir.filePath("interlaced.mp4"),
+                       {"-f",
+                        "lavfi",
+                        "-i",
+                        "color=black:size=720x576:rate=50",
+                        "-f",
+                        "lavfi",
+                        "-i",
+                        "color=white:size=100x576:rate=50",
+                        "-filter_complex",
+                        "[0][1]overlay=x='mod(n*12,600)':y=0,interlace=scan=tff,setfield=tff",
+                        "-frames:v",
+                        "25",
+                        "-c:v",
+                        "mpeg2video",
+                        "-q:v",
+                        "1",
+                        "-g",
+                        "1",
+                        "-flags",
+                        "+ildct+ilme",
+                        "-top",
+                        "1"}));
+    // An MP4 with cover art, and a Matroska film whose styled subtitles name a font it carries.
+    QVERIFY(makeSource(m_dir.filePath("cover.jpg"),
+                       {"-f", "lavfi", "-i", "color=red:size=64x64", "-frames:v", "1"}));
+    QVERIFY(makeSource(m_dir.filePath("cover.mp4"),
+                       picture + QStringList{"-i", m_dir.filePath("cover.jpg"), "-map", "0", "-map", "1",
+                                             "-c:v:0", "libx264", "-qp", "0", "-c:v:1", "copy",
+                                             "-disposition:v:1", "attached_pic"}));
+    QFile styled(m_dir.filePath("styled.ass"));
+    QVERIFY(styled.open(QIODevice::WriteOnly));
+    styled.write("[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\nFormat: Name, Fontname, Fontsize\n"
+                 "Style: Default,Vornex Test Sans,20\n\n[Events]\nFormat: Layer, Start, End, Style, Text\n"
+                 "Dialogue: 0,0:00:00.00,0:00:00.80,Default,Hello\n");
+    styled.close();
+    QFile font(m_dir.filePath("VornexTestSans.ttf")); // what the subtitles name, carried as it is
+    QVERIFY(font.open(QIODevice::WriteOnly));
+    font.write(QByteArray(4096, '\x5a'));
+    font.close();
+    QVERIFY(makeSource(m_dir.filePath("fonts.mkv"),
+                       picture + QStringList{"-i", m_dir.filePath("styled.ass"), "-map", "0", "-map", "1"} +
+                           lossless +
+                           QStringList{"-c:s", "ass", "-attach", font.fileName(), "-metadata:s:t:0",
+                                       "mimetype=application/x-truetype-font"}));
 }
 
 void VideoCompressCoreTest::init()
@@ -273,9 +344,9 @@ void VideoCompressCoreTest::commandTextAndArguments()
                      "-vf \"scale=900:510\" -acodec aac -threads 5 -preset ultrafast "
                      "\"/videos/c_my %2 clip.avi\"  -y -progress pipe:1"));
     QCOMPARE(command.program(), QString("/opt/ff/ffmpeg"));
-    QCOMPARE(command.arguments(),
-             (QStringList{"-i", in, "-vcodec", "libx264", "-crf", "27", "-vf", "scale=900:510", "-acodec",
-                          "aac", "-threads", "5", "-preset", "ultrafast", out, "-y", "-progress", "pipe:1"}));
+    QCOMPARE(command.arguments(), (QStringList{"-i", in, "-vcodec", "libx264", "-crf", "27", "-filter:v:0",
+                                               "scale=900:510", "-acodec", "aac", "-threads", "5", "-preset",
+                                               "ultrafast", out, "-y", "-progress", "pipe:1"}));
 
     // The output choices go before the output; the logged text keeps its form.
     const ToolCommand chosen = VideoCompressCore::ffmpegCommand("/opt/ff/ffmpeg", in, out, "libx264", 27,
@@ -373,18 +444,18 @@ void VideoCompressCoreTest::streamArguments_data()
     QTest::newRow("mkv: every subtitle as it is")
         << "mkv"
         << "libx265" << 8 << 2 << QStringList{"PGS", "UTF-8"}
-        << QStringList{"-map", "0:V:0", "-map", "0:a?", "-map", "0:s?", "-c:s", "copy"} + tail +
-               QStringList{"yuv420p"};
+        << QStringList{"-map", "0:V:0", "-map", "0:a?", "-map", "0:s?", "-c:s", "copy", "-map", "0:t?"} +
+               tail + QStringList{"yuv420p"};
     QTest::newRow("mp4: text subtitles only, tagged hvc1")
         << "mp4"
         << "libx265" << 10 << 2 << QStringList{"PGS", "UTF-8", "ASS"}
         << QStringList{"-map",   "0:V:0", "-map",   "0:a?", "-map",
                        "0:s:1?", "-map",  "0:s:2?", "-c:s", "mov_text"} +
-               tail + QStringList{"yuv420p10le", "-tag:v", "hvc1"};
+               tail + QStringList{"yuv420p10le", "-tag:v:0", "hvc1"};
     QTest::newRow("mov: picture subtitles left out")
         << "mov"
         << "libx265" << 8 << 1 << QStringList{"VobSub"}
-        << QStringList{"-map", "0:V:0", "-map", "0:a?"} + tail + QStringList{"yuv420p", "-tag:v", "hvc1"};
+        << QStringList{"-map", "0:V:0", "-map", "0:a?"} + tail + QStringList{"yuv420p", "-tag:v:0", "hvc1"};
     QTest::newRow("flv: one sound track")
         << "flv"
         << "libx264" << 8 << 2 << QStringList()
@@ -432,6 +503,11 @@ void VideoCompressCoreTest::keepsWhatTheSourceHolds_data()
         << "screen444.mkv" << true << QStringList{"pix_fmt=yuv420p", "tag=hvc1"};
     QTest::newRow("10-bit 4:4:4 stays 10-bit")
         << "screen444-10bit.mkv" << true << QStringList{"pix_fmt=yuv420p10le", "tag=hvc1"};
+    QTest::newRow("interlaced clip comes back in whole frames")
+        << "interlaced.mp4" << false << QStringList{"field_order=progressive", "mixed=no", "frames=25"};
+    QTest::newRow("mp4 keeps its cover art") << "cover.mp4" << false << QStringList{"cover=1"};
+    QTest::newRow("mkv keeps styled subtitles and their font")
+        << "fonts.mkv" << false << QStringList{"subtitle=1", "attachment=1"};
 }
 
 void VideoCompressCoreTest::keepsWhatTheSourceHolds()
@@ -463,7 +539,10 @@ void VideoCompressCoreTest::keepsWhatTheSourceHolds()
     for (const QString& fact : expected) {
         const QString key = fact.section('=', 0, 0);
         const QString value = fact.section('=', 1);
-        if (key == "frames") {
+        if (key == "mixed") {
+            const double mixed = mixedPixelsPerRow(out, outDir + "frame.pgm");
+            QVERIFY2(mixed >= 0 && (mixed > 5) == (value == "yes"), qPrintable(QString::number(mixed)));
+        } else if (key == "frames") {
             const int frames = countFrames(out);
             QVERIFY2(qAbs(frames - value.toInt()) <= value.toInt() / 10, qPrintable(QString::number(frames)));
         } else if (key == "aspect") {

@@ -590,10 +590,16 @@ void TestWholeResult::onlyTheProgramsOwnPlacedResultIsReplaced()
 
 void TestWholeResult::convertAtItsTimeLimitLeavesNoScratchFiles()
 {
-    // A 100-megapixel resize goes beyond ImageMagick's memory bound into its pixel cache on the disk.
+    // A 100-megapixel resize, with bounds below the job's own, goes into a pixel cache on the disk.
     const QString systemTemp = m_dir.filePath("system-temp");
     QVERIFY(QDir().mkpath(systemTemp));
     const auto restore = TestEnv::redirectSystemTemp(systemTemp);
+    qputenv("MAGICK_MEMORY_LIMIT", "32MiB");
+    qputenv("MAGICK_MAP_LIMIT", "32MiB");
+    const auto unbound = qScopeGuard([] {
+        qunsetenv("MAGICK_MEMORY_LIMIT");
+        qunsetenv("MAGICK_MAP_LIMIT");
+    });
     const QString in = input(m_dir.filePath("scratch"), "jpg");
     QVERIFY(!in.isEmpty());
     ImageCompressCore engine(PlatformConstants::pngquantPath(), PlatformConstants::convertProgram(), nullptr);

@@ -1,9 +1,11 @@
 #include "SampleFiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
 #include <QUrl>
 
 #include "OoxmlPackage.h"
@@ -113,4 +115,25 @@ bool SampleFiles::makeLegacy(const QString& path, const QString& workDir)
     const QString converted = folder + "/sample." + legacy;
     QFile::remove(path);
     return QFile::rename(converted, path);
+}
+
+bool SampleFiles::makeTurnedPhoto(const QString& path)
+{
+    QImage stored(640, 480, QImage::Format_RGB32);
+    stored.fill(Qt::blue);
+    QPainter halves(&stored);
+    halves.fillRect(0, 0, 320, 480, Qt::red);
+    halves.end();
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    if (!buffer.open(QIODevice::WriteOnly) || !stored.save(&buffer, "JPEG", 95))
+        return false;
+    // An EXIF segment right after the start marker, with one tag: orientation (0x0112) = 6.
+    const QByteArray exif("\xFF\xE1\x00\x22"
+                          "Exif\0\0MM\x00\x2A\x00\x00\x00\x08\x00\x01"
+                          "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00",
+                          36);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(jpeg.left(2) + exif + jpeg.mid(2)) == jpeg.size() + 36;
 }

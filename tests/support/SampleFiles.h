@@ -21,6 +21,10 @@ public:
     // `codecArguments` go to ffmpeg before the output (for example another sound codec).
     static bool makeClip(const QString& path, const QStringList& codecArguments = QStringList());
 
+    // A phone photo as a JPEG: stored 640 x 480, red on its left half and blue on its right, with EXIF
+    // orientation 6, so a viewer turns it a quarter clockwise and shows it 480 x 640, red on top.
+    static bool makeTurnedPhoto(const QString& path);
+
 private:
     static bool makeImage(const QString& path);
     static bool makeOffice(const QString& path, const QString& workDir);

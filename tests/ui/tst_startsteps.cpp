@@ -110,6 +110,7 @@ private slots:
     void customSizeIsScaled();
     void emptyScaleIsFullSize();
     void pictureSizeComesFromTheHeader();
+    void turnedPhotoKeepsItsShownSize();
     void documentOutputNames();
     void imageTickLogsTheQueue();
 
@@ -305,6 +306,24 @@ void TestStartSteps::pictureSizeComesFromTheHeader()
     driver.addFiles({picture});
     runToTheEnd(driver);
     QCOMPARE(resizes, QStringList{"30000x30000!"});
+}
+
+void TestStartSteps::turnedPhotoKeepsItsShownSize()
+{
+    // No size typed: the photo's own size as it shows, 480 x 640, upright.
+    const QString picture = m_dir->filePath("turned.jpg");
+    QVERIFY(SampleFiles::makeTurnedPhoto(picture));
+    MainWidget window;
+    window.show();
+    WindowDriver driver(window);
+    driver.addFiles({picture});
+    runToTheEnd(driver);
+    QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
+    QImageReader reader(m_dir->filePath("c_turned.jpg"));
+    reader.setAutoTransform(true);
+    const QImage shown = reader.read();
+    QCOMPARE(shown.size(), QSize(480, 640));
+    QVERIFY2(shown.pixelColor(240, 160).red() > 200, qPrintable(shown.pixelColor(240, 160).name()));
 }
 
 void TestStartSteps::documentOutputNames()
