@@ -509,7 +509,9 @@ void TestJobEnding::endedVideoKeepsTheEarlierResult()
     if (reported) {
         QTRY_VERIFY_WITH_TIMEOUT(ProgressReport::isFinal(spy.last()), kEndedWithinMs);
         QCOMPARE(spy.last()[0].toFloat(), -1.0f);
-        QCOMPARE(spy.size(), reportsBefore + 1);
+        // One final report, the last; progress that ffmpeg wrote just before it was held may come first.
+        QCOMPARE(ProgressReport::firstFinal(spy), spy.size() - 1);
+        QVERIFY(ProgressReport::firstFinal(spy) >= reportsBefore);
         QCOMPARE(TestEnv::logLines().last(), "video compress fail " + m_longClip + ": crashed");
     } else {
         QVERIFY(!spy.wait(1000));
