@@ -3,6 +3,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include <jpeglib.h>
@@ -101,7 +102,22 @@ bool decodeInto(const QByteArray* data, int minLongSide, QSize* fullSize, QByteA
     return true;
 }
 
-bool encodeInto(const QImage* image, int quality, const QByteArray* iccProfile, bool progressive,
+// What one JPEG is written as.
+struct EncodeSettings {
+    int width;
+    int height;
+    int components;
+    J_COLOR_SPACE colorSpace;
+    int quality;
+    bool progressive;
+    bool adobeMarkerAllowed; // false: none, whatever libjpeg's default for the colour space
+    const QByteArray* iccProfile;
+};
+
+// Writes the rows that `rowAt` gives (one for each line, top first) as a JPEG into a buffer of
+// libjpeg's; the caller frees it. No object with a destructor lives in this frame: a libjpeg error
+// jumps back into it.
+bool encodeRows(const EncodeSettings* settings, const std::function<JSAMPROW(int)>* rowAt,
                 unsigned char** buffer, unsigned long* length)
 {
     jpeg_compress_struct info;
@@ -113,22 +129,23 @@ bool encodeInto(const QImage* image, int quality, const QByteArray* iccProfile, 
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, buffer, length);
-    info.image_width = JDIMENSION(image->width());
-    info.image_height = JDIMENSION(image->height());
-    const bool grey = image->format() == QImage::Format_Grayscale8;
-    info.input_components = grey ? 1 : 3;
-    info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    info.image_width = JDIMENSION(settings->width);
+    info.image_height = JDIMENSION(settings->height);
+    info.input_components = settings->components;
+    info.in_color_space = settings->colorSpace;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
+    if (!settings->adobeMarkerAllowed)
+        info.write_Adobe_marker = FALSE;
+    jpeg_set_quality(&info, settings->quality, TRUE);
     info.optimize_coding = TRUE;
-    if (progressive)
+    if (settings->progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
-    if (!iccProfile->isEmpty())
-        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(iccProfile->constData()),
-                               unsigned(iccProfile->size()));
+    if (settings->iccProfile && !settings->iccProfile->isEmpty())
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(settings->iccProfile->constData()),
+                               unsigned(settings->iccProfile->size()));
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image->constScanLine(int(info.next_scanline)));
+        JSAMPROW row = (*rowAt)(int(info.next_scanline));
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -136,47 +153,15 @@ bool encodeInto(const QImage* image, int quality, const QByteArray* iccProfile, 
     return true;
 }
 
-// CMYK from two planes of equal size: C, M and Y in an RGB888 image, K in a grey one. The values go
-// in as they are, with no Adobe marker, so no reader takes them for the inverted ones that marker
-// stands for.
-bool encodeCmykInto(const QImage* cmy, const QImage* black, int quality, unsigned char** buffer,
-                    unsigned long* length, std::vector<JSAMPLE>* row)
+QByteArray encodeToBytes(const EncodeSettings& settings, const std::function<JSAMPROW(int)>& rowAt)
 {
-    jpeg_compress_struct info;
-    ErrorManager errors;
-    installErrorManager(&info, &errors);
-    if (setjmp(errors.jump)) {
-        jpeg_destroy_compress(&info);
-        return false;
-    }
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, buffer, length);
-    info.image_width = JDIMENSION(cmy->width());
-    info.image_height = JDIMENSION(cmy->height());
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    info.write_Adobe_marker = FALSE;
-    jpeg_set_quality(&info, quality, TRUE);
-    info.optimize_coding = TRUE;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        const int y = int(info.next_scanline);
-        const uchar* three = cmy->constScanLine(y);
-        const uchar* one = black->constScanLine(y);
-        for (int x = 0; x < cmy->width(); ++x) {
-            JSAMPLE* pixel = row->data() + size_t(x) * 4;
-            pixel[0] = three[x * 3];
-            pixel[1] = three[x * 3 + 1];
-            pixel[2] = three[x * 3 + 2];
-            pixel[3] = one[x];
-        }
-        JSAMPROW line = row->data();
-        jpeg_write_scanlines(&info, &line, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return true;
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    QByteArray result;
+    if (encodeRows(&settings, &rowAt, &buffer, &length))
+        result = QByteArray(reinterpret_cast<const char*>(buffer), int(length));
+    std::free(buffer);
+    return result;
 }
 } // namespace
 
@@ -197,15 +182,12 @@ QByteArray JpegCodec::encode(const QImage& image, int quality, const QByteArray&
     QImage source = image;
     if (source.format() != QImage::Format_Grayscale8 && source.format() != QImage::Format_RGB888)
         source = source.convertToFormat(QImage::Format_RGB888);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    const bool ok = encodeInto(&source, qBound(1, quality, 100), &iccProfile, scan == Scan::Progressive,
-                               &buffer, &length);
-    QByteArray result;
-    if (ok)
-        result = QByteArray(reinterpret_cast<const char*>(buffer), int(length));
-    std::free(buffer);
-    return result;
+    const bool grey = source.format() == QImage::Format_Grayscale8;
+    const EncodeSettings settings{
+        source.width(),          source.height(),           grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB,
+        qBound(1, quality, 100), scan == Scan::Progressive, true,         &iccProfile};
+    return encodeToBytes(settings,
+                         [&source](int y) { return const_cast<JSAMPROW>(source.constScanLine(y)); });
 }
 
 QByteArray JpegCodec::encodeCmyk(const QImage& cmy, const QImage& black, int quality)
@@ -213,13 +195,21 @@ QByteArray JpegCodec::encodeCmyk(const QImage& cmy, const QImage& black, int qua
     if (cmy.format() != QImage::Format_RGB888 || black.format() != QImage::Format_Grayscale8 ||
         cmy.size() != black.size() || cmy.isNull())
         return QByteArray();
+    // C, M and Y come from the RGB888 plane, K from the grey one. The values go in as they are, with no
+    // Adobe marker, so no reader takes them for the inverted ones that marker stands for.
     std::vector<JSAMPLE> row(size_t(cmy.width()) * 4);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    const bool ok = encodeCmykInto(&cmy, &black, qBound(1, quality, 100), &buffer, &length, &row);
-    QByteArray result;
-    if (ok)
-        result = QByteArray(reinterpret_cast<const char*>(buffer), int(length));
-    std::free(buffer);
-    return result;
+    const EncodeSettings settings{cmy.width(), cmy.height(), 4,      JCS_CMYK, qBound(1, quality, 100),
+                                  false,       false,        nullptr};
+    return encodeToBytes(settings, [&cmy, &black, &row](int y) {
+        const uchar* three = cmy.constScanLine(y);
+        const uchar* one = black.constScanLine(y);
+        for (int x = 0; x < cmy.width(); ++x) {
+            JSAMPLE* pixel = row.data() + size_t(x) * 4;
+            pixel[0] = three[x * 3];
+            pixel[1] = three[x * 3 + 1];
+            pixel[2] = three[x * 3 + 2];
+            pixel[3] = one[x];
+        }
+        return row.data();
+    });
 }
