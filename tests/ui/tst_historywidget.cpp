@@ -1,18 +1,26 @@
 #include <memory>
 
+#include <json/reader.h>
+#include <json/value.h>
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
 #include "DpiScale.h"
+#include "FileLock.h"
+#include "HistoryFile.h"
 #include "HistoryWidget.h"
 #include "HistoryWidgetItem.h"
+#include "HistoryWriter.h"
 #include "JsonParsing.h"
 #include "Kind.h"
+#include "MainWidget.h"
 #include "TestEnv.h"
 #include "TestFolder.h"
 #include "TextWidths.h"
@@ -28,6 +36,27 @@ void sendMouse(QWidget* target, QEvent::Type type, const QPoint& local, Qt::Mous
     QApplication::sendEvent(target, &event);
 }
 
+// The history window that is on show, of those the application has.
+HistoryWidget* shownHistoryWindow()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* history = qobject_cast<HistoryWidget*>(window);
+        if (history && history->isVisible())
+            return history;
+    }
+    return nullptr;
+}
+
+QList<QStringList> videoEntriesInTheFile()
+{
+    QFile file("history.json");
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    Json::Value root;
+    if (!Json::Reader().parse(QString::fromLocal8Bit(file.readAll()).toStdString(), root, true))
+        return {};
+    return JsonParsing::readEntries(root, "video");
+}
 } // namespace
 
 // The history window over a real "history.json" in the working folder of each test.
@@ -50,6 +79,7 @@ private slots:
     void closeButtonHides();
     void dragWithLeftButton();
     void otherButtonsDoNotDrag();
+    void anotherProgramsLockHoldsNoStep();
 
 private:
     QString makeFile(const QString& name);
@@ -148,6 +178,7 @@ void TestHistoryWidget::clearEmptiesOnlyTheShownKind()
     QCOMPARE(list()->count(), 0);
     QVERIFY(JsonParsing::readHistory(Kind::Image, "history.json").isEmpty());
     QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json"), videoBefore);
+    QVERIFY(HistoryWriter::instance().flush()); // the clear is written on the history's own thread
 
     // The file keeps its five arrays, the image one now empty.
     QFile file("history.json");
@@ -302,6 +333,53 @@ void TestHistoryWidget::otherButtonsDoNotDrag()
     sendMouse(m_window.data(), QEvent::MouseButtonRelease, QPoint(200, 20), Qt::RightButton, Qt::LeftButton);
     sendMouse(m_window.data(), QEvent::MouseMove, QPoint(210, 30), Qt::NoButton, Qt::LeftButton);
     QCOMPARE(m_window->pos(), start + QPoint(10, 10));
+}
+
+void TestHistoryWidget::anotherProgramsLockHoldsNoStep()
+{
+    // Another program holds the history's lock through all the steps below; none of them waits for it.
+    VX_REQUIRE_TOOL("flock");
+    QVERIFY(QFile::remove("history.json")); // start-up makes it anew, the lock held
+    const QString lockPath = HistoryFile::lockPath();
+    QProcess holder;
+    holder.start(TestEnv::findTool("flock"), {"--no-fork", lockPath, "sleep", "30"});
+    const auto endHolder = qScopeGuard([&holder] {
+        holder.kill();
+        holder.waitForFinished(10000);
+    });
+    QVERIFY(holder.waitForStarted(10000));
+    QTRY_VERIFY(FileLock(lockPath, 0).isBusy());
+
+    MainWidget window;
+    QVERIFY(QFile::exists("history.json"));
+    // As a file sent off hands in its entry; 历史记录 shows it while it waits to be written.
+    const QString video = m_dir->filePath("c_clip.mp4");
+    HistoryWriter::instance().append(Kind::Video, "2024-06-01", m_video, video);
+    QTest::mouseClick(window.findChild<QPushButton*>("btnHistory"), Qt::LeftButton);
+    HistoryWidget* history = shownHistoryWindow();
+    QVERIFY(history);
+    auto* rows = history->findChild<QListWidget*>("listWidget");
+    QCOMPARE(rows->count(), 1);
+    auto* first = qobject_cast<HistoryWidgetItem*>(rows->itemWidget(rows->item(0)));
+    QVERIFY(first);
+    QCOMPARE(first->findChild<QLabel*>("labelDate")->text(), QString("2024-06-01"));
+    QCOMPARE(button(first, "btnOutput")->toolTip(), video);
+    // 清空记录 empties the rows at once; an entry handed in after it is shown alone.
+    QTest::mouseClick(history->findChild<QPushButton*>("btnClear"), Qt::LeftButton);
+    QCOMPARE(rows->count(), 0);
+    HistoryWriter::instance().append(Kind::Video, "2024-06-02", m_in2, m_out2);
+    history->showHistory(Kind::Video, "history.json");
+    QCOMPARE(rows->count(), 1);
+    QCOMPARE(button(qobject_cast<HistoryWidgetItem*>(rows->itemWidget(rows->item(0))), "btnInput")->toolTip(),
+             m_in2);
+    QCOMPARE(holder.state(), QProcess::Running);
+    QVERIFY(FileLock(lockPath, 0).isBusy());
+
+    // Once the other program lets go, the file takes the changes in the order they came.
+    QVERIFY(videoEntriesInTheFile().isEmpty());
+    holder.kill();
+    QVERIFY(holder.waitForFinished(10000));
+    QTRY_COMPARE(videoEntriesInTheFile(), (QList<QStringList>{{"2024-06-02", m_in2, m_out2}}));
 }
 
 QTEST_MAIN(TestHistoryWidget)
