@@ -2,6 +2,7 @@
 
 #include <json/reader.h>
 #include <json/value.h>
+#include <json/writer.h>
 
 #include <QDir>
 #include <QFile>
@@ -80,6 +81,7 @@ private slots:
     void dragWithLeftButton();
     void otherButtonsDoNotDrag();
     void anotherProgramsLockHoldsNoStep();
+    void longHistoryMakesRowsOnlyInView();
 
 private:
     QString makeFile(const QString& name);
@@ -380,6 +382,48 @@ void TestHistoryWidget::anotherProgramsLockHoldsNoStep()
     holder.kill();
     QVERIFY(holder.waitForFinished(10000));
     QTRY_COMPARE(videoEntriesInTheFile(), (QList<QStringList>{{"2024-06-02", m_in2, m_out2}}));
+}
+
+void TestHistoryWidget::longHistoryMakesRowsOnlyInView()
+{
+    const int records = 50000;
+    Json::Value root(Json::objectValue);
+    for (int i = 0; i < records; ++i)
+        JsonParsing::appendEntry(root, "image", QString("2024-05-%1").arg(i % 28 + 1, 2, 10, QChar('0')),
+                                 QString("/photos/IMG_%1.png").arg(i),
+                                 QString("/photos/c_IMG_%1.jpg").arg(i));
+    QFile file("history.json");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QString::fromStdString(Json::StyledWriter().write(root)).toLocal8Bit());
+    file.close();
+
+    m_window->show();
+    m_window->showHistory(Kind::Image, "history.json");
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
+    QCOMPARE(list()->count(), records);
+    const auto liveRows = [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return m_window->findChildren<HistoryWidgetItem*>().size();
+    };
+    const int bound = 200; // a few pages of rows, whatever the length of the history
+    QVERIFY(row(0));
+    QCOMPARE(button(row(0), "btnInput")->toolTip(), QString("/photos/IMG_0.png"));
+    QVERIFY2(liveRows() <= bound, qPrintable(QString::number(liveRows())));
+
+    list()->scrollToBottom();
+    QTRY_VERIFY(row(records - 1));
+    HistoryWidgetItem* last = row(records - 1);
+    QCOMPARE(last->findChild<QLabel*>("labelDate")->text(),
+             QString("2024-05-%1").arg((records - 1) % 28 + 1));
+    QCOMPARE(button(last, "btnInput")->toolTip(), QString("/photos/IMG_%1.png").arg(records - 1));
+    QCOMPARE(button(last, "btnOutput")->toolTip(), QString("/photos/c_IMG_%1.jpg").arg(records - 1));
+    QCOMPARE(button(last, "btnInput")->text(),
+             QFontMetrics(button(last, "btnInput")->font()).elidedText("IMG_49999.png", Qt::ElideRight, 80));
+    QVERIFY(list()->visualItemRect(list()->item(records - 1)).intersects(list()->viewport()->rect()));
+    QVERIFY(last->isVisible());
+    QVERIFY(last->geometry().intersects(list()->viewport()->rect()));
+    QVERIFY(!row(0)); // far out of view: dropped
+    QVERIFY2(liveRows() <= bound, qPrintable(QString::number(liveRows())));
 }
 
 QTEST_MAIN(TestHistoryWidget)
