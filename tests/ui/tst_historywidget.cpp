@@ -82,6 +82,8 @@ private slots:
     void otherButtonsDoNotDrag();
     void anotherProgramsLockHoldsNoStep();
     void longHistoryMakesRowsOnlyInView();
+    void clearButtonShowsWhole_data();
+    void clearButtonShowsWhole();
 
 private:
     QString makeFile(const QString& name);
@@ -424,6 +426,31 @@ void TestHistoryWidget::longHistoryMakesRowsOnlyInView()
     QVERIFY(last->geometry().intersects(list()->viewport()->rect()));
     QVERIFY(!row(0)); // far out of view: dropped
     QVERIFY2(liveRows() <= bound, qPrintable(QString::number(liveRows())));
+}
+
+void TestHistoryWidget::clearButtonShowsWhole_data()
+{
+    QTest::addColumn<float>("factor");
+    QTest::newRow("1.0") << 1.0f;
+    QTest::newRow("1.5") << 1.5f;
+}
+
+void TestHistoryWidget::clearButtonShowsWhole()
+{
+    QFETCH(float, factor);
+    dpiScale = factor;
+    HistoryWidget window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* clear = window.findChild<QPushButton*>("btnClear");
+    auto* frame = window.findChild<QFrame*>("frameMain");
+    const QRect button(clear->mapTo(frame, QPoint(0, 0)), clear->size());
+    // The whole text fits the button, and the button lies inside the window's white frame with room
+    // below it, not on its edge.
+    QVERIFY(clear->height() >= QFontMetrics(clear->font()).height());
+    QVERIFY(frame->rect().contains(button));
+    QVERIFY2(frame->height() - button.bottom() > 8,
+             qPrintable(QString::number(frame->height() - button.bottom())));
 }
 
 QTEST_MAIN(TestHistoryWidget)
