@@ -20,7 +20,9 @@ FileLock::FileLock(const QString& path, int waitMs)
     QElapsedTimer waited;
     waited.start();
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) || waited.elapsed() > waitMs) {
+        const bool held = errno == EWOULDBLOCK || errno == EINTR;
+        if (!held || waited.elapsed() >= waitMs) {
+            m_busy = held;
             ::close(fd);
             return;
         }

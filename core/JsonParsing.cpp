@@ -1,17 +1,13 @@
 #include "JsonParsing.h"
 
-#include <mutex>
-
-#include <json/reader.h>
-#include <json/writer.h>
+#include <vector>
 
 #include <QDebug>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
-#include "FileIdentity.h"
 #include "FileLock.h"
+#include "HistoryChange.h"
+#include "HistoryFile.h"
 #include "HistoryWriter.h"
 #include "JsonQt.h"
 #include "Kind.h"
@@ -20,53 +16,6 @@
 namespace
 {
 const char* const kHistoryFile = "history.json";
-
-// The file's bytes, taken in the local 8-bit code page, as the UTF-8 text the reader expects.
-// Empty when the file cannot be opened (`opened` then false).
-std::string readLocalText(const QString& fileName, bool* opened)
-{
-    QFile file(fileName);
-    *opened = file.open(QIODevice::ReadOnly);
-    if (!*opened)
-        return std::string();
-    const QByteArray bytes = file.readAll();
-    file.close();
-    return QString::fromLocal8Bit(bytes).toStdString();
-}
-
-bool parseText(const std::string& text, Json::Value& root, QString* errorText)
-{
-    Json::Reader reader;
-    if (reader.parse(text, root, true))
-        return true;
-    // The reader's message spans several lines; the log keeps one line per event.
-    *errorText = QString::fromStdString(reader.getFormattedErrorMessages()).simplified();
-    return false;
-}
-
-// Reads and parses the JSON file; `opened` tells whether the file could be read at all (an unreadable
-// file parses as empty text, which fails with the reader's message).
-bool loadJson(const QString& fileName, Json::Value& root, bool* opened, QString* errorText)
-{
-    return parseText(readLocalText(fileName, opened), root, errorText);
-}
-
-// Writes the styled text of `root` in the local 8-bit code page. The new text goes to a temporary
-// file beside the old one and replaces it only when it is complete, so a crash or a full disk
-// leaves the previous file as it was.
-bool writeRoot(const QString& fileName, const Json::Value& root)
-{
-    Json::StyledWriter writer;
-    const QByteArray bytes = QString::fromStdString(writer.write(root)).toLocal8Bit();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const qint64 written = file.write(bytes);
-    // A short write (full disk, size limit) shows only in flush(): Qt's commit() does not see it.
-    if (written < 1 || written != bytes.size() || !file.flush())
-        return false; // the temporary file is dropped, the old file stays
-    return file.commit();
-}
 
 // True when `root` can take an entry of `key`: an object (or nothing) whose member is an array
 // or missing. Any other shape would make the JSON library throw.
@@ -80,67 +29,6 @@ bool canAppend(const Json::Value& root, const QString& key)
         return true;
     const Json::Value& member = JsonQt::at(root, key);
     return member.isNull() || member.isArray();
-}
-
-// How the history file read for a change.
-struct Loaded {
-    bool opened = true;
-    bool parsed = true;
-    QString errorText;
-};
-
-// The history as last read or written by this program, with the identity of the file it is: while
-// the file keeps that identity (no other program wrote it), a change starts from this root instead of
-// reading and parsing the whole file again.
-struct HistoryCache {
-    std::mutex mutex;
-    QString file;
-    FileIdentity identity;
-    Json::Value root;
-};
-
-HistoryCache& historyCache()
-{
-    // Never destroyed: the writer's thread may still finish its last change while the program exits.
-    static HistoryCache* cache = new HistoryCache;
-    return *cache;
-}
-
-QString historyLockPath()
-{
-    return QFileInfo(Tool::logFilePath()).absolutePath() + "/history.lock";
-}
-
-// Runs `change` on the root of `fileName` and writes it back whole, under the lock between programs.
-// `change` sees how the file read and returns false to leave it as it is.
-bool changeFile(const QString& fileName, const std::function<bool(Json::Value&, const Loaded&)>& change)
-{
-    const FileLock lock(historyLockPath());
-    if (!lock.isLocked()) {
-        Tool::writeLog("history json fail: cannot lock " + historyLockPath());
-        return false;
-    }
-    HistoryCache& cache = historyCache();
-    std::lock_guard<std::mutex> guard(cache.mutex);
-    const QString file = QFileInfo(fileName).absoluteFilePath();
-    const FileIdentity now = FileIdentity::of(file);
-    Loaded loaded;
-    if (!now.isValid() || file != cache.file || now != cache.identity) {
-        cache.file = file;
-        cache.identity = FileIdentity();
-        cache.root = Json::Value();
-        loaded.parsed = loadJson(file, cache.root, &loaded.opened, &loaded.errorText);
-        if (loaded.parsed)
-            cache.identity = now;
-    }
-    if (!change(cache.root, loaded))
-        return false;
-    if (!writeRoot(file, cache.root)) {
-        cache.identity = FileIdentity(); // the disk holds the old content
-        return false;
-    }
-    cache.identity = FileIdentity::of(file);
-    return true;
 }
 
 QString memberText(const Json::Value& object, const QString& key)
@@ -168,14 +56,15 @@ JsonParsing::JsonParsing(QObject* parent)
 
 bool JsonParsing::initHistory()
 {
-    // Under the lock: another window may be writing its first entries into a file it just made.
-    const FileLock lock(historyLockPath());
+    // No lock: the file is made under a name of its own and takes the history's name only where
+    // nothing stands, so another window's new file is never replaced and no wait for another
+    // program holds the window.
     if (QFile::exists(kHistoryFile))
         return true;
     Json::Value root(Json::objectValue);
     for (int kind = 0; kind < Kind::Count; ++kind)
         root[Kind::historyKey(kind).toStdString()] = Json::Value(Json::arrayValue);
-    return writeRoot(kHistoryFile, root);
+    return HistoryFile::create(kHistoryFile, root);
 }
 
 bool JsonParsing::addHistory(const int& kind, QString date, QString inFilePath, QString outFilePath)
@@ -195,72 +84,57 @@ bool JsonParsing::addHistory(const int& kind, QString date, QString inFilePath, 
 
 bool JsonParsing::changeHistory(const std::function<bool(Json::Value& root)>& change)
 {
-    return changeFile(kHistoryFile, [&change](Json::Value& root, const Loaded& loaded) {
-        if (!loaded.opened)
-            return false;
-        if (!loaded.parsed) {
-            qDebug().noquote() << loaded.errorText;
-            return false;
-        }
-        return change(root);
-    });
+    const HistoryFile::Outcome outcome = HistoryFile::change(
+        kHistoryFile, FileLock::kWaitMs, [&change](Json::Value& root, const HistoryFile::Loaded& loaded) {
+            if (!loaded.opened)
+                return false;
+            if (!loaded.parsed) {
+                qDebug().noquote() << loaded.errorText;
+                return false;
+            }
+            return change(root);
+        });
+    if (outcome == HistoryFile::Outcome::Busy || outcome == HistoryFile::Outcome::NoLock)
+        Tool::writeLog("history json fail: cannot lock " + HistoryFile::lockPath());
+    return outcome == HistoryFile::Outcome::Written;
 }
 
 QList<QStringList> JsonParsing::readHistory(const int& kind, QString fileName)
 {
-    HistoryWriter::instance().flush();
-    bool opened = false;
-    Json::Value root;
-    QString errorText;
-    const bool parsed = loadJson(fileName, root, &opened, &errorText);
-    if (!opened)
-        Tool::writeLog("parsing history json fail: can not open file");
-    if (!parsed)
-        Tool::writeLog("parsing history json fail: " + errorText);
-
+    // Read without the lock, as the file stands, with what this program handed to HistoryWriter and
+    // is not written yet applied on the copy: another program's lock never holds the window.
     const QString key = Kind::historyKey(kind);
+    HistoryFile::Loaded loaded;
+    std::vector<HistoryChange> waiting;
+    Json::Value root = HistoryFile::readKey(fileName, key, &loaded,
+                                            [&] { waiting = HistoryWriter::instance().waiting(fileName); });
+    if (!loaded.opened)
+        Tool::writeLog("parsing history json fail: can not open file");
+    if (!loaded.parsed)
+        Tool::writeLog("parsing history json fail: " + loaded.errorText);
     if (key.isEmpty())
         return QList<QStringList>();
+    if (loaded.opened && loaded.parsed) {
+        for (const HistoryChange& change : waiting)
+            change.applyTo(root);
+    }
     return readEntries(root, key);
 }
 
 void JsonParsing::clearHistory(QString fileName, const int& kind)
 {
-    HistoryWriter::instance().flush();
-    bool changed = false;
-    const bool written = changeFile(fileName, [&changed, kind](Json::Value& root, const Loaded& loaded) {
-        if (!loaded.opened)
-            Tool::writeLog("parsing history json fail: can not open file");
-        if (!loaded.parsed) {
-            Tool::writeLog("parsing history json fail: " + loaded.errorText);
-            // Whatever the reader left is at best a part of the file: writing it back would throw
-            // away the other kinds' entries.
-            return false;
-        }
-        if (!root.isObject() && !root.isNull()) {
-            Tool::writeLog("parsing history json fail: not a history object");
-            return false;
-        }
-        const QString key = Kind::historyKey(kind);
-        if (!key.isEmpty())
-            JsonQt::at(root, key) = Json::Value(Json::arrayValue);
-        changed = true;
-        return true;
-    });
-    if (changed && !written)
-        Tool::writeLog("clear history json file fail");
+    // In order with the entries handed in before, and written when the lock is free.
+    HistoryWriter::instance().clear(fileName, kind);
 }
 
 bool JsonParsing::parseMediaInfo(VideoInfo& info, QString jsonPath)
 {
-    bool opened = false;
     Json::Value root;
-    QString errorText;
-    const bool parsed = loadJson(jsonPath, root, &opened, &errorText);
-    if (!opened)
+    const HistoryFile::Loaded loaded = HistoryFile::load(jsonPath, root);
+    if (!loaded.opened)
         return false;
-    if (!parsed) {
-        qDebug().noquote() << errorText;
+    if (!loaded.parsed) {
+        qDebug().noquote() << loaded.errorText;
         return false;
     }
     if (!JsonQt::contains(root, "media"))

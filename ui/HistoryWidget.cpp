@@ -1,11 +1,10 @@
 #include "HistoryWidget.h"
 
-#include <QListWidgetItem>
 #include <QMouseEvent>
 
 #include "DpiScale.h"
 #include "FormScaling.h"
-#include "HistoryWidgetItem.h"
+#include "HistoryRows.h"
 #include "JsonParsing.h"
 #include "QCustomShadowEffect.h"
 #include "ui_HistoryWidget.h"
@@ -16,6 +15,7 @@ HistoryWidget::HistoryWidget(QWidget* parent)
     , m_pressed(false)
     , m_lastMousePos(0, 0)
     , m_kind(-1)
+    , m_rows(nullptr)
 {
     m_ui->setupUi(this);
     scaleFormPixels(this);
@@ -30,28 +30,22 @@ HistoryWidget::HistoryWidget(QWidget* parent)
     shadow->setColor(QColor(0, 0, 0, 80));
     setGraphicsEffect(shadow);
     connect(m_ui->btnClear, &QPushButton::clicked, this, &HistoryWidget::slot_clear);
+    m_rows = new HistoryRows(m_ui->listWidget);
 }
 
 HistoryWidget::~HistoryWidget() = default;
 
 void HistoryWidget::showHistory(const int& kind, const QString& fileName)
 {
-    m_ui->listWidget->clear();
+    m_rows->clear();
     m_kind = kind;
-    const QList<QStringList> records = JsonParsing::readHistory(kind, fileName);
-    for (const QStringList& record : records) {
-        auto* item = new QListWidgetItem;
-        auto* row =
-            new HistoryWidgetItem(m_ui->listWidget, record.value(0), record.value(1), record.value(2));
-        item->setSizeHint(row->size());
-        m_ui->listWidget->addItem(item);
-        m_ui->listWidget->setItemWidget(item, row);
-    }
+    m_rows->fill(JsonParsing::readHistory(kind, fileName));
 }
 
 void HistoryWidget::slot_clear()
 {
-    m_ui->listWidget->clear();
+    m_rows->clear();
+    // Handed to the history's writer: the file is emptied when no other program holds its lock.
     JsonParsing::clearHistory("history.json", m_kind);
 }
 

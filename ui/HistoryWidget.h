@@ -6,13 +6,16 @@
 #include <QString>
 #include <QWidget>
 
+class HistoryRows;
+
 namespace Ui
 {
 class HistoryWidget;
 }
 
 // The conversion-history window: a frameless, always-on-top tool window that lists one kind's
-// records of the history file and empties them on request. Dragged with the left button.
+// records of the history file and empties them on request. Dragged with the left button. Its rows are
+// made as they scroll into view (HistoryRows), so a long history opens at once.
 class HistoryWidget : public QWidget
 {
     Q_OBJECT
@@ -37,4 +40,5 @@ private:
     bool m_pressed;
     QPoint m_lastMousePos;
     int m_kind;
+    HistoryRows* m_rows; // owned by the list
 };

@@ -55,6 +55,16 @@ HistoryWidgetItem::HistoryWidgetItem(QListWidget* list, const QString& date, con
 
 HistoryWidgetItem::~HistoryWidgetItem() = default;
 
+QSize HistoryWidgetItem::formSize()
+{
+    // The bare form, without the style sheet or the names: a list sizes its items without a row.
+    QWidget probe;
+    Ui::HistoryWidgetItem form;
+    form.setupUi(&probe);
+    scaleFormPixels(&probe);
+    return probe.size();
+}
+
 void HistoryWidgetItem::slot_openInFile()
 {
     openIfPresent(m_inFile);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -21,6 +22,9 @@ public:
     HistoryWidgetItem(QListWidget* list, const QString& date, const QString& inFile, const QString& outFile,
                       QWidget* parent = nullptr);
     ~HistoryWidgetItem() override;
+
+    // A row's size as its form gives it, at the display factor: the size of every row of the list.
+    static QSize formSize();
 
 public slots:
     // Open the file with the desktop's program; nothing when the file is gone.

@@ -48,8 +48,10 @@ MainWidget::MainWidget(QWidget* parent)
 
 MainWidget::~MainWidget()
 {
-    // The entries of the files sent off reach the history before the window goes.
-    HistoryWriter::instance().flush();
+    // The entries of the files sent off reach the history before the window goes, unless another
+    // program holds the history's lock for longer: the writer then keeps them a little longer still
+    // and logs what it could not write.
+    HistoryWriter::instance().flush(HistoryWriter::kEndWaitMs);
 }
 
 void MainWidget::initConnections()

@@ -12,6 +12,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include "HistoryWriter.h"
 #include "JsonParsing.h"
 #include "Kind.h"
 #include "TestEnv.h"
@@ -72,6 +73,8 @@ private slots:
     void history_readsFileInLocalCodePage();
     void history_interruptedWriteKeepsOldFile();
     void history_twoProgramsAddingAtOnceLoseNothing();
+    void history_entryTheFileCannotTakeIsLogged_data();
+    void history_entryTheFileCannotTakeIsLogged();
 
     void parseMediaInfo_readsAllFields();
     void parseMediaInfo_cases_data();
@@ -243,6 +246,7 @@ void JsonParsingTest::clearHistory_emptiesOneKind()
 
     JsonParsing::clearHistory("history.json", Kind::Video);
     QVERIFY(JsonParsing::readHistory(Kind::Video, "history.json").isEmpty());
+    QVERIFY(HistoryWriter::instance().flush());
     const Json::Value root = parsedFile("history.json");
     QVERIFY(root["video"].isArray());
     for (int kind = Kind::Image; kind < Kind::Count; ++kind) {
@@ -252,6 +256,7 @@ void JsonParsingTest::clearHistory_emptiesOneKind()
     }
     // An unknown kind rewrites the same content.
     JsonParsing::clearHistory("history.json", 9);
+    QVERIFY(HistoryWriter::instance().flush());
     QVERIFY(parsedFile("history.json") == root);
     QCOMPARE(TestEnv::logLines(), QStringList());
 }
@@ -283,6 +288,7 @@ void JsonParsingTest::clearHistory_leavesUnreadableFileUntouched()
     if (exists)
         writeBytes("history.json", content);
     JsonParsing::clearHistory("history.json", 1);
+    QVERIFY(HistoryWriter::instance().flush());
     QCOMPARE(QFile::exists("history.json"), exists);
     if (exists)
         QCOMPARE(fileBytes("history.json"), content);
@@ -313,6 +319,7 @@ void JsonParsingTest::history_nonAsciiPathsRoundTrip()
     QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-08", path, out));
     QVERIFY(JsonParsing::addHistory(Kind::Video, "2026-12-08", path, out));
     JsonParsing::clearHistory("history.json", 1);
+    QVERIFY(HistoryWriter::instance().flush());
 
     const QList<QStringList> entries = JsonParsing::readHistory(Kind::Video, "history.json");
     QCOMPARE(entries.size(), 2);
@@ -361,11 +368,13 @@ void JsonParsingTest::history_interruptedWriteKeepsOldFile()
     const bool added =
         JsonParsing::addHistory(Kind::Video, "2026-12-02", "/videos/one more.mp4", "/videos/c_one more.mp4");
     JsonParsing::clearHistory("history.json", 1); // same size as before: also too big
+    const bool cleared = HistoryWriter::instance().flush();
 
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
     std::signal(SIGXFSZ, SIG_DFL);
 
     QVERIFY(!added);
+    QVERIFY(cleared);
     QCOMPARE(fileBytes("history.json"), before);
     QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 20);
     QCOMPARE(QDir().entryList(QDir::Files), QStringList{"history.json"});
@@ -388,6 +397,36 @@ void JsonParsingTest::history_twoProgramsAddingAtOnceLoseNothing()
         QCOMPARE(program->exitCode(), 0);
     }
     QCOMPARE(JsonParsing::readHistory(Kind::Image, "history.json").size(), 400);
+}
+
+void JsonParsingTest::history_entryTheFileCannotTakeIsLogged_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("bare array") << QByteArray("[]") << "not a history object";
+    QTest::newRow("image not a list")
+        << QByteArray("{ \"image\" : { \"a\" : 1 }, \"video\" : [] }") << "image is not a list";
+    QTest::newRow("malformed") << QByteArray("{ \"image\" : [")
+                               << "* Line 1, Column 14 Syntax error: value, object or array expected.";
+}
+
+void JsonParsingTest::history_entryTheFileCannotTakeIsLogged()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    writeBytes("history.json", content);
+    // Two pictures sent off through the window; the video's entry goes where the file can take it.
+    HistoryWriter::instance().append(Kind::Image, "2026-12-09", "/a.png", "/c_a.png");
+    HistoryWriter::instance().append(Kind::Video, "2026-12-09", "/v.mp4", "/c_v.mp4");
+    HistoryWriter::instance().append(Kind::Image, "2026-12-09", "/b.png", "/c_b.png");
+    QVERIFY(HistoryWriter::instance().flush());
+    QCOMPARE(TestEnv::logLines(), QStringList{QString("history json fail: %1 entries not written: %2")
+                                                  .arg(reason.startsWith("image") ? 2 : 3)
+                                                  .arg(reason)});
+    if (reason.startsWith("image"))
+        QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json").size(), 1);
+    else
+        QCOMPARE(fileBytes("history.json"), content);
 }
 
 void JsonParsingTest::parseMediaInfo_readsAllFields()

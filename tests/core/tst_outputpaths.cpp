@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QtTest>
 
+#include "FileLock.h"
 #include "JsonParsing.h"
 #include "OutputPaths.h"
 #include "PlacedResults.h"
@@ -181,6 +182,7 @@ void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput()
         // A job that failed is in the history all the same.
         QVERIFY(JsonParsing::addHistory(1, "2026-01-01", folder.filePath(recorded.mid(8)), result));
     } else if (!recorded.isEmpty()) {
+        const auto held = PlacedResults::lock(); // as a placed result is recorded
         QVERIFY(PlacedResults::record(result, folder.filePath(recorded)) || there == "folder");
     }
     if (there == "changed file") {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "HistoryWriter.h"
 #include "TestEnv.h"
 
 TestFolder::TestFolder()
@@ -15,6 +16,8 @@ TestFolder::TestFolder()
 
 TestFolder::~TestFolder()
 {
+    // The history's writer finishes what was handed in for this folder while the folder is there.
+    HistoryWriter::instance().flush();
     // Runs before m_dir removes the folder: the process never stands in a folder that is gone.
     if (m_current)
         QDir::setCurrent(m_previousCurrent);

@@ -5,7 +5,8 @@
 
 // A fresh folder for a test that drives the program: the program's own files go into it
 // (TestEnv::isolate) and it is the current folder, where the program keeps its history. When the
-// TestFolder goes, the folder that was current before is current again and the folder is removed.
+// TestFolder goes, the history's writer has written what it was handed, the folder that was current
+// before is current again and the folder is removed.
 class TestFolder
 {
 public:

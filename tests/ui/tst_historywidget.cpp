@@ -1,18 +1,27 @@
 #include <memory>
 
+#include <json/reader.h>
+#include <json/value.h>
+#include <json/writer.h>
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
 #include "DpiScale.h"
+#include "FileLock.h"
+#include "HistoryFile.h"
 #include "HistoryWidget.h"
 #include "HistoryWidgetItem.h"
+#include "HistoryWriter.h"
 #include "JsonParsing.h"
 #include "Kind.h"
+#include "MainWidget.h"
 #include "TestEnv.h"
 #include "TestFolder.h"
 #include "TextWidths.h"
@@ -28,6 +37,27 @@ void sendMouse(QWidget* target, QEvent::Type type, const QPoint& local, Qt::Mous
     QApplication::sendEvent(target, &event);
 }
 
+// The history window that is on show, of those the application has.
+HistoryWidget* shownHistoryWindow()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* history = qobject_cast<HistoryWidget*>(window);
+        if (history && history->isVisible())
+            return history;
+    }
+    return nullptr;
+}
+
+QList<QStringList> videoEntriesInTheFile()
+{
+    QFile file("history.json");
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    Json::Value root;
+    if (!Json::Reader().parse(QString::fromLocal8Bit(file.readAll()).toStdString(), root, true))
+        return {};
+    return JsonParsing::readEntries(root, "video");
+}
 } // namespace
 
 // The history window over a real "history.json" in the working folder of each test.
@@ -50,6 +80,10 @@ private slots:
     void closeButtonHides();
     void dragWithLeftButton();
     void otherButtonsDoNotDrag();
+    void anotherProgramsLockHoldsNoStep();
+    void longHistoryMakesRowsOnlyInView();
+    void clearButtonShowsWhole_data();
+    void clearButtonShowsWhole();
 
 private:
     QString makeFile(const QString& name);
@@ -148,6 +182,7 @@ void TestHistoryWidget::clearEmptiesOnlyTheShownKind()
     QCOMPARE(list()->count(), 0);
     QVERIFY(JsonParsing::readHistory(Kind::Image, "history.json").isEmpty());
     QCOMPARE(JsonParsing::readHistory(Kind::Video, "history.json"), videoBefore);
+    QVERIFY(HistoryWriter::instance().flush()); // the clear is written on the history's own thread
 
     // The file keeps its five arrays, the image one now empty.
     QFile file("history.json");
@@ -302,6 +337,120 @@ void TestHistoryWidget::otherButtonsDoNotDrag()
     sendMouse(m_window.data(), QEvent::MouseButtonRelease, QPoint(200, 20), Qt::RightButton, Qt::LeftButton);
     sendMouse(m_window.data(), QEvent::MouseMove, QPoint(210, 30), Qt::NoButton, Qt::LeftButton);
     QCOMPARE(m_window->pos(), start + QPoint(10, 10));
+}
+
+void TestHistoryWidget::anotherProgramsLockHoldsNoStep()
+{
+    // Another program holds the history's lock through all the steps below; none of them waits for it.
+    VX_REQUIRE_TOOL("flock");
+    QVERIFY(QFile::remove("history.json")); // start-up makes it anew, the lock held
+    const QString lockPath = HistoryFile::lockPath();
+    QProcess holder;
+    holder.start(TestEnv::findTool("flock"), {"--no-fork", lockPath, "sleep", "30"});
+    const auto endHolder = qScopeGuard([&holder] {
+        holder.kill();
+        holder.waitForFinished(10000);
+    });
+    QVERIFY(holder.waitForStarted(10000));
+    QTRY_VERIFY(FileLock(lockPath, 0).isBusy());
+
+    MainWidget window;
+    QVERIFY(QFile::exists("history.json"));
+    // As a file sent off hands in its entry; 历史记录 shows it while it waits to be written.
+    const QString video = m_dir->filePath("c_clip.mp4");
+    HistoryWriter::instance().append(Kind::Video, "2024-06-01", m_video, video);
+    QTest::mouseClick(window.findChild<QPushButton*>("btnHistory"), Qt::LeftButton);
+    HistoryWidget* history = shownHistoryWindow();
+    QVERIFY(history);
+    auto* rows = history->findChild<QListWidget*>("listWidget");
+    QCOMPARE(rows->count(), 1);
+    auto* first = qobject_cast<HistoryWidgetItem*>(rows->itemWidget(rows->item(0)));
+    QVERIFY(first);
+    QCOMPARE(first->findChild<QLabel*>("labelDate")->text(), QString("2024-06-01"));
+    QCOMPARE(button(first, "btnOutput")->toolTip(), video);
+    // 清空记录 empties the rows at once; an entry handed in after it is shown alone.
+    QTest::mouseClick(history->findChild<QPushButton*>("btnClear"), Qt::LeftButton);
+    QCOMPARE(rows->count(), 0);
+    HistoryWriter::instance().append(Kind::Video, "2024-06-02", m_in2, m_out2);
+    history->showHistory(Kind::Video, "history.json");
+    QCOMPARE(rows->count(), 1);
+    QCOMPARE(button(qobject_cast<HistoryWidgetItem*>(rows->itemWidget(rows->item(0))), "btnInput")->toolTip(),
+             m_in2);
+    QCOMPARE(holder.state(), QProcess::Running);
+    QVERIFY(FileLock(lockPath, 0).isBusy());
+
+    // Once the other program lets go, the file takes the changes in the order they came.
+    QVERIFY(videoEntriesInTheFile().isEmpty());
+    holder.kill();
+    QVERIFY(holder.waitForFinished(10000));
+    QTRY_COMPARE(videoEntriesInTheFile(), (QList<QStringList>{{"2024-06-02", m_in2, m_out2}}));
+}
+
+void TestHistoryWidget::longHistoryMakesRowsOnlyInView()
+{
+    const int records = 50000;
+    Json::Value root(Json::objectValue);
+    for (int i = 0; i < records; ++i)
+        JsonParsing::appendEntry(root, "image", QString("2024-05-%1").arg(i % 28 + 1, 2, 10, QChar('0')),
+                                 QString("/photos/IMG_%1.png").arg(i),
+                                 QString("/photos/c_IMG_%1.jpg").arg(i));
+    QFile file("history.json");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QString::fromStdString(Json::StyledWriter().write(root)).toLocal8Bit());
+    file.close();
+
+    m_window->show();
+    m_window->showHistory(Kind::Image, "history.json");
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
+    QCOMPARE(list()->count(), records);
+    const auto liveRows = [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return m_window->findChildren<HistoryWidgetItem*>().size();
+    };
+    const int bound = 200; // a few pages of rows, whatever the length of the history
+    QVERIFY(row(0));
+    QCOMPARE(button(row(0), "btnInput")->toolTip(), QString("/photos/IMG_0.png"));
+    QVERIFY2(liveRows() <= bound, qPrintable(QString::number(liveRows())));
+
+    list()->scrollToBottom();
+    QTRY_VERIFY(row(records - 1));
+    HistoryWidgetItem* last = row(records - 1);
+    QCOMPARE(last->findChild<QLabel*>("labelDate")->text(),
+             QString("2024-05-%1").arg((records - 1) % 28 + 1));
+    QCOMPARE(button(last, "btnInput")->toolTip(), QString("/photos/IMG_%1.png").arg(records - 1));
+    QCOMPARE(button(last, "btnOutput")->toolTip(), QString("/photos/c_IMG_%1.jpg").arg(records - 1));
+    QCOMPARE(button(last, "btnInput")->text(),
+             QFontMetrics(button(last, "btnInput")->font()).elidedText("IMG_49999.png", Qt::ElideRight, 80));
+    QVERIFY(list()->visualItemRect(list()->item(records - 1)).intersects(list()->viewport()->rect()));
+    QVERIFY(last->isVisible());
+    QVERIFY(last->geometry().intersects(list()->viewport()->rect()));
+    QVERIFY(!row(0)); // far out of view: dropped
+    QVERIFY2(liveRows() <= bound, qPrintable(QString::number(liveRows())));
+}
+
+void TestHistoryWidget::clearButtonShowsWhole_data()
+{
+    QTest::addColumn<float>("factor");
+    QTest::newRow("1.0") << 1.0f;
+    QTest::newRow("1.5") << 1.5f;
+}
+
+void TestHistoryWidget::clearButtonShowsWhole()
+{
+    QFETCH(float, factor);
+    dpiScale = factor;
+    HistoryWidget window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* clear = window.findChild<QPushButton*>("btnClear");
+    auto* frame = window.findChild<QFrame*>("frameMain");
+    const QRect button(clear->mapTo(frame, QPoint(0, 0)), clear->size());
+    // The whole text fits the button, and the button lies inside the window's white frame with room
+    // below it, not on its edge.
+    QVERIFY(clear->height() >= QFontMetrics(clear->font()).height());
+    QVERIFY(frame->rect().contains(button));
+    QVERIFY2(frame->height() - button.bottom() > 8,
+             qPrintable(QString::number(frame->height() - button.bottom())));
 }
 
 QTEST_MAIN(TestHistoryWidget)
