@@ -52,6 +52,8 @@ private slots:
     void keepsTheWholeDocument();
     void keepsLayersNotesAndRestrictions_data();
     void keepsLayersNotesAndRestrictions();
+    void entriesNamingMissingObjectsAreLeftOut_data();
+    void entriesNamingMissingObjectsAreLeftOut();
     void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
@@ -453,6 +455,40 @@ void TestPdfCompressCore::keepsLayersNotesAndRestrictions()
     QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", output}, &outputEncryption), 0);
     QCOMPARE(outputEncryption, inputEncryption);
     QCOMPARE(outputEncryption.contains("print high resolution: not allowed"), feature == "owner");
+}
+
+void TestPdfCompressCore::entriesNamingMissingObjectsAreLeftOut_data()
+{
+    QTest::addColumn<QString>("feature");
+    QTest::addColumn<QString>("place");
+    QTest::newRow("attachment") << "attachments"
+                                << "attachment";
+    QTest::newRow("script") << "tagged"
+                            << "script";
+}
+
+void TestPdfCompressCore::entriesNamingMissingObjectsAreLeftOut()
+{
+    QFETCH(QString, feature);
+    QFETCH(QString, place);
+    // An attached file or a script that refers to an object the file does not hold: viewers read it
+    // as null and open the file.
+    const QString input = m_dir.filePath(QString("lost %1/exam.pdf").arg(place));
+    QVERIFY(QDir().mkpath(QFileInfo(input).path()));
+    QVERIFY(PdfFactory::write(input, PdfFactory::carrying(feature)));
+    const QStringList carried = PdfCarriedFeatures::describe(input, feature);
+    QVERIFY(!carried.isEmpty());
+    QVERIFY(PdfCarriedFeatures::addMissingReference(input, place));
+    const QString output = m_dir.filePath(QString("lost %1/c_exam.pdf").arg(place));
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 4);
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.last().progress, 1.0f);
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), 12);
+    QCOMPARE(PdfCarriedFeatures::describe(output, feature), carried);
 }
 
 void TestPdfCompressCore::resultNeverLargerThanInput()

@@ -388,7 +388,8 @@ void recolourPictures(fz_context* context, pdf_document* document, const QByteAr
     pdf_drop_obj(context, space);
 }
 
-template <class Work> bool withDocument(const QString& path, bool save, Work work)
+// garbage: MuPDF's do_garbage for the save (0 keeps every object and reference as it stands).
+template <class Work> bool withDocument(const QString& path, bool save, Work work, int garbage = 1)
 {
     fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
     if (!context)
@@ -403,7 +404,7 @@ template <class Work> bool withDocument(const QString& path, bool save, Work wor
         work(context, document);
         if (save) {
             pdf_write_options options = pdf_default_write_options;
-            options.do_garbage = 1;
+            options.do_garbage = garbage;
             options.do_compress = 1;
             pdf_save_document(context, document, (name + ".features").constData(), &options);
         }
@@ -637,6 +638,48 @@ void describePictures(fz_context* context, pdf_document* document, QStringList* 
         pdf_drop_obj(context, object);
     }
 }
+// Puts missing where PdfCarriedFeatures::addMissingReference says; false when the document has no
+// such place.
+bool putMissing(fz_context* context, pdf_document* document, const QString& place, pdf_obj* missing)
+{
+    pdf_obj* catalog = catalogOf(context, document);
+    if (place == "font") {
+        pdf_obj* resources =
+            pdf_dict_get(context, pdf_lookup_page_obj(context, document, 0), PDF_NAME(Resources));
+        if (!pdf_is_dict(context, resources))
+            return false;
+        pdf_obj* fonts = pdf_dict_get(context, resources, PDF_NAME(Font));
+        if (!pdf_is_dict(context, fonts))
+            fonts = pdf_dict_put_dict(context, resources, PDF_NAME(Font), 1);
+        pdf_dict_puts(context, fonts, "FLost", missing);
+        return true;
+    }
+    pdf_obj* list = nullptr;
+    if (place == "attachment" || place == "script") {
+        const bool files = place == "attachment";
+        pdf_obj* tree = pdf_dict_get(context, pdf_dict_get(context, catalog, PDF_NAME(Names)),
+                                     files ? PDF_NAME(EmbeddedFiles) : PDF_NAME(JavaScript));
+        list = pdf_dict_get(context, tree, PDF_NAME(Names));
+        if (!pdf_is_array(context, list))
+            return false;
+        pdf_array_push_text_string(context, list, files ? "lost.bin" : "lost");
+    } else if (place == "form field") {
+        list = pdf_dict_get(context, pdf_dict_get(context, catalog, PDF_NAME(AcroForm)), PDF_NAME(Fields));
+    } else if (place == "structure element") {
+        pdf_obj* whole = pdf_array_get(
+            context, pdf_dict_gets(context, pdf_dict_gets(context, catalog, "StructTreeRoot"), "K"), 0);
+        list = pdf_dict_gets(context, pdf_array_get(context, pdf_dict_gets(context, whole, "K"), 0), "K");
+    } else if (place == "annotation") {
+        pdf_obj* page = pdf_lookup_page_obj(context, document, 7);
+        list = pdf_dict_get(context, page, PDF_NAME(Annots));
+        if (!pdf_is_array(context, list))
+            list = pdf_dict_put_array(context, page, PDF_NAME(Annots), 1);
+    }
+    if (!pdf_is_array(context, list))
+        return false;
+    pdf_array_push(context, list, missing);
+    return true;
+}
 } // namespace
 
 bool PdfCarriedFeatures::add(const QString& path, const QString& feature)
@@ -662,6 +705,31 @@ bool PdfCarriedFeatures::add(const QString& path, const QString& feature)
         else
             fz_throw(context, FZ_ERROR_GENERIC, "unknown feature");
     });
+}
+
+bool PdfCarriedFeatures::addMissingReference(const QString& path, const QString& place)
+{
+    return withDocument(
+        path, true,
+        [&](fz_context* context, pdf_document* document) {
+            pdf_obj* missing = pdf_new_indirect(context, document, pdf_xref_len(context, document) + 1000, 0);
+            bool placed = false;
+            fz_try(context)
+            {
+                placed = putMissing(context, document, place, missing);
+            }
+            fz_always(context)
+            {
+                pdf_drop_obj(context, missing);
+            }
+            fz_catch(context)
+            {
+                fz_rethrow(context);
+            }
+            if (!placed)
+                fz_throw(context, FZ_ERROR_GENERIC, "no such place");
+        },
+        0); // a collection of garbage would write the reference as null
 }
 
 QStringList PdfCarriedFeatures::describe(const QString& path, const QString& feature)

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "PdfDanglingReferences.h"
 #include "PdfFileWriter.h"
 #include "PdfFormCopier.h"
 #include "PdfNameTrees.h"
@@ -58,6 +59,7 @@ void PdfPageCopier::cut(pdf_document* source, int first, int last, const QByteAr
 {
     fz_context* context = m_session.context();
     m_isCut = true;
+    PdfDanglingReferences::clear(m_session, source);
     m_session.run([&] { pdf_load_page_tree(context, source); });
     try {
         m_cut = PdfCutRecord::ofDocument(m_session, source, m_target, sourceKey);
@@ -76,6 +78,7 @@ void PdfPageCopier::append(pdf_document* part)
     fz_context* context = m_session.context();
     Part facts;
     facts.offset = m_pageCount;
+    PdfDanglingReferences::clear(m_session, part);
     m_session.run([&] {
         facts.count = pdf_count_pages(context, part);
         pdf_load_page_tree(context, part);

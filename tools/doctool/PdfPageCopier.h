@@ -16,6 +16,8 @@
 // document information, XMP metadata, document actions and associated files are carried over, and
 // every source's layers (optional content), those of cuts of one document once; its form fields,
 // attachments, JavaScript and structure tree (PdfFormCopier, PdfNameTrees, PdfStructureCopier).
+// A reference to an object that a source does not hold is read as the null it stands for
+// (PdfDanglingReferences): an entry that names nothing is left out, the rest is copied.
 //
 // A cut keeps, for the range alone, the bookmarks, named destinations, links and page labels that
 // lead into it, and carries those of the whole document beside them (PdfCutRecord). A merge of
