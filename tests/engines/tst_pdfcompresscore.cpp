@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 #include "OddNames.h"
@@ -14,6 +15,7 @@
 #include "PdfCarriedFeatures.h"
 #include "PdfFactory.h"
 #include "ProgressReport.h"
+#include "SampleFiles.h"
 #include "TestEnv.h"
 #include "ThreadPool.h"
 #include "Tool.h"
@@ -26,6 +28,14 @@ const char* const kNoToolChild = "VX_PDF_TEST_NO_TOOL";
 // Set in the copy of this program whose document tool makes every merge larger than its input; it
 // holds the real tool's path.
 const char* const kGrowingToolChild = "VX_PDF_TEST_GROWING_TOOL";
+
+// What qpdf says of the file at path when asked for `arguments` (run on the file).
+QByteArray qpdfSays(const QString& path, const QStringList& arguments)
+{
+    QByteArray said;
+    return TestEnv::runTool("qpdf", arguments + QStringList(path), &said) == 0 ? said : QByteArray();
+}
+
 } // namespace
 
 // The PDF engine end to end: page ranges on the worker pool, the document tool, the merge.
@@ -54,6 +64,8 @@ private slots:
     void keepsLayersNotesAndRestrictions();
     void entriesNamingMissingObjectsAreLeftOut_data();
     void entriesNamingMissingObjectsAreLeftOut();
+    void pdfAResultClaimsOnlyWhatItIs_data();
+    void pdfAResultClaimsOnlyWhatItIs();
     void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
@@ -75,6 +87,8 @@ void TestPdfCompressCore::initTestCase()
     TestEnv::isolate(m_dir);
     QVERIFY(QDir().mkpath(g_AppDataPath));
     qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
+    // LibreOffice, started by the tests to make inputs, writes into the home folder.
+    qputenv("HOME", (m_dir.path() + "/home").toLocal8Bit());
     ThreadPool::instance()->start(4);
     // Made up front, as at the first PDF job, so that its folder lines stay out of the tests' logs.
     QVERIFY(QFileInfo(PathManager::instance()->tempDir()).isDir());
@@ -489,6 +503,46 @@ void TestPdfCompressCore::entriesNamingMissingObjectsAreLeftOut()
     QVERIFY(reports.last().rate < 1.0f);
     QCOMPARE(PdfFactory::pageCount(output), 12);
     QCOMPARE(PdfCarriedFeatures::describe(output, feature), carried);
+}
+
+void TestPdfCompressCore::pdfAResultClaimsOnlyWhatItIs_data()
+{
+    QTest::addColumn<int>("part");
+    QTest::newRow("PDF/A-1") << 1;
+    QTest::newRow("PDF/A-2") << 2;
+}
+
+void TestPdfCompressCore::pdfAResultClaimsOnlyWhatItIs()
+{
+    QFETCH(int, part);
+    VX_REQUIRE_TOOL("soffice");
+    VX_REQUIRE_TOOL("qpdf");
+    const QString folder = m_dir.filePath(QString("pdfa %1").arg(part));
+    const QString input = folder + "/archive.pdf";
+    QVERIFY(SampleFiles::makeWriterPdf(
+        input, folder, 7, QString("{\"SelectPdfVersion\":{\"type\":\"long\",\"value\":\"%1\"}}").arg(part)));
+    const QByteArray claim = QString("<pdfaid:part>%1</pdfaid:part>").arg(part).toUtf8();
+    QVERIFY(PdfFactory::xmpMetadata(input).contains(claim));
+    const QString output = folder + "/c_archive.pdf";
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 3);
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), 7);
+    // The claim is kept, and true: PDF/A-1 is PDF 1.4, which knows neither object streams nor
+    // cross-reference streams. Later parts may hold them.
+    QCOMPARE(PdfFactory::xmpMetadata(output), PdfFactory::xmpMetadata(input));
+    const bool packed = part > 1;
+    QCOMPARE(PdfFactory::objectsInStreams(output) > 0, packed);
+    QCOMPARE(qpdfSays(output, {"--show-object=trailer"}).contains("/XRef"), packed);
+    QCOMPARE(qpdfSays(output, {"--show-xref"}).contains(": compressed;"), packed);
+    if (part == 1) {
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(9), QByteArray("%PDF-1.4\n"));
+    }
 }
 
 void TestPdfCompressCore::resultNeverLargerThanInput()
