@@ -36,6 +36,17 @@ QByteArray qpdfSays(const QString& path, const QStringList& arguments)
     return TestEnv::runTool("qpdf", arguments + QStringList(path), &said) == 0 ? said : QByteArray();
 }
 
+// The editable document that a hybrid PDF carries: the stream its trailer names under
+// /AdditionalStreams, decoded; empty for none.
+QByteArray editableDocumentOf(const QString& path)
+{
+    const QRegularExpressionMatch named =
+        QRegularExpression("/AdditionalStreams \\[ /\\S+ (\\d+) 0 R")
+            .match(QString::fromLatin1(qpdfSays(path, {"--show-object=trailer"})));
+    if (!named.hasMatch())
+        return QByteArray();
+    return qpdfSays(path, {"--show-object=" + named.captured(1), "--filtered-stream-data"});
+}
 } // namespace
 
 // The PDF engine end to end: page ranges on the worker pool, the document tool, the merge.
@@ -66,6 +77,7 @@ private slots:
     void entriesNamingMissingObjectsAreLeftOut();
     void pdfAResultClaimsOnlyWhatItIs_data();
     void pdfAResultClaimsOnlyWhatItIs();
+    void hybridKeepsItsEditableDocument();
     void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
@@ -543,6 +555,40 @@ void TestPdfCompressCore::pdfAResultClaimsOnlyWhatItIs()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.read(9), QByteArray("%PDF-1.4\n"));
     }
+}
+
+void TestPdfCompressCore::hybridKeepsItsEditableDocument()
+{
+    VX_REQUIRE_TOOL("soffice");
+    VX_REQUIRE_TOOL("qpdf");
+    // A hybrid PDF: LibreOffice puts the text document it was exported from into the PDF.
+    const QString folder = m_dir.filePath("hybrid");
+    const QString input = folder + "/letter.pdf";
+    QVERIFY(SampleFiles::makeWriterPdf(input, folder, 7,
+                                       "{\"IsAddStream\":{\"type\":\"boolean\",\"value\":\"true\"}}"));
+    const QByteArray editable = editableDocumentOf(input);
+    QVERIFY(editable.startsWith("PK"));
+    const QString output = folder + "/c_letter.pdf";
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 3);
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), 7);
+    QCOMPARE(editableDocumentOf(output), editable);
+    // LibreOffice still opens it as the text document (a drawing could not be saved as text).
+    const QString profile = QUrl::fromLocalFile(folder + "/lo-profile").toString(QUrl::FullyEncoded);
+    QByteArray said;
+    QCOMPARE(TestEnv::runTool("soffice",
+                              {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                               "--convert-to", "txt:Text", "--outdir", folder + "/opened", output},
+                              &said),
+             0);
+    QFile text(folder + "/opened/c_letter.txt");
+    QVERIFY2(text.open(QIODevice::ReadOnly), said.constData());
+    const QByteArray words = text.readAll();
+    QVERIFY2(words.contains("Page 1 of 7") && words.contains("Page 7 of 7"), words.constData());
 }
 
 void TestPdfCompressCore::resultNeverLargerThanInput()

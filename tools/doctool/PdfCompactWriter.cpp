@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include "PdfConformanceClaim.h"
+#include "PdfHybridDocument.h"
 
 namespace
 {
@@ -39,9 +40,12 @@ void PdfCompactWriter::rewrite(const QString& from, const QString& to, const QSt
         pdf.setSuppressWarnings(true);
         pdf.processFile(fromName.constData());
         const int part = claimedPart(pdf);
+        const bool hybrid = PdfHybridDocument::restore(pdf);
         QPDFWriter writer(pdf, toName.constData());
-        // PDF/A-1 is PDF 1.4, which knows neither object streams nor cross-reference streams.
-        writer.setObjectStreamMode(part == 1 ? qpdf_o_disable : qpdf_o_generate);
+        // PDF/A-1 is PDF 1.4, which knows neither object streams nor cross-reference streams; nor
+        // does LibreOffice's reading of a hybrid's trailer.
+        const bool classic = part == 1 || hybrid;
+        writer.setObjectStreamMode(classic ? qpdf_o_disable : qpdf_o_generate);
         // What PDF/A asks of every stream.
         if (part > 0)
             writer.setNewlineBeforeEndstream(true);
@@ -62,6 +66,8 @@ void PdfCompactWriter::rewrite(const QString& from, const QString& to, const QSt
         if (part == 1 && encryptedLike.isEmpty())
             writer.forcePDFVersion("1.4");
         writer.write();
+        if (hybrid)
+            PdfHybridDocument::stampChecksum(to);
     } catch (const std::exception& error) {
         QFile::remove(to);
         throw std::runtime_error(error.what());
