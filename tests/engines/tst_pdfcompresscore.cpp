@@ -78,6 +78,8 @@ private slots:
     void pdfAResultClaimsOnlyWhatItIs_data();
     void pdfAResultClaimsOnlyWhatItIs();
     void hybridKeepsItsEditableDocument();
+    void signedDocumentIsKeptAsItIs_data();
+    void signedDocumentIsKeptAsItIs();
     void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
@@ -589,6 +591,65 @@ void TestPdfCompressCore::hybridKeepsItsEditableDocument()
     QVERIFY2(text.open(QIODevice::ReadOnly), said.constData());
     const QByteArray words = text.readAll();
     QVERIFY2(words.contains("Page 1 of 7") && words.contains("Page 7 of 7"), words.constData());
+}
+
+void TestPdfCompressCore::signedDocumentIsKeptAsItIs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("signed") << "signed" << true;
+    QTest::newRow("append only") << "append only" << true;
+    QTest::newRow("unsigned field") << "unsigned" << false;
+}
+
+void TestPdfCompressCore::signedDocumentIsKeptAsItIs()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, kept);
+    VX_REQUIRE_TOOL("openssl");
+    VX_REQUIRE_TOOL("pdfsig");
+    const QString folder = m_dir.filePath("signature " + kind);
+    QVERIFY(QDir().mkpath(folder));
+    const QString input = folder + "/contract.pdf";
+    PdfFactory::Options options;
+    options.pages = 7;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 800;
+    QVERIFY(PdfFactory::write(input, options));
+    QVERIFY(PdfCarriedFeatures::addSignature(input, kind, folder));
+    QByteArray said;
+    TestEnv::runTool("pdfsig", {input}, &said);
+    QCOMPARE(said.contains("Signature is Valid."), kind == "signed");
+    QFile in(input);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray signedBytes = in.readAll();
+    const QString output = folder + "/c_contract.pdf";
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    const QString keptLine =
+        QString("pdf compress %1: kept as it is, rewriting would break its signature").arg(input);
+    if (!kept) {
+        // A field waiting for a signature holds none: the document is compressed.
+        QCOMPARE(reports.size(), 3);
+        QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+        QVERIFY(reports.last().rate < 1.0f);
+        QCOMPARE(PdfFactory::pageCount(output), 7);
+        QVERIFY(!TestEnv::logLines().contains(keptLine));
+        return;
+    }
+    // Any rewrite would break the signature: the document comes back as it is, as done, no range cut.
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports[0].progress, 1.0f);
+    QCOMPARE(reports[0].stat, true);
+    QCOMPARE(reports[0].filePath, output);
+    QCOMPARE(reports[0].rate, 1.0f);
+    QFile out(output);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), signedBytes);
+    QCOMPARE(TestEnv::logLines(), QStringList({keptLine}));
+    said.clear();
+    TestEnv::runTool("pdfsig", {output}, &said);
+    QCOMPARE(said.contains("Signature is Valid."), kind == "signed");
 }
 
 void TestPdfCompressCore::resultNeverLargerThanInput()
