@@ -591,6 +591,17 @@ void TestPdfCompressCore::hybridKeepsItsEditableDocument()
     QVERIFY2(text.open(QIODevice::ReadOnly), said.constData());
     const QByteArray words = text.readAll();
     QVERIFY2(words.contains("Page 1 of 7") && words.contains("Page 7 of 7"), words.constData());
+
+    // Merged with another document, the result is neither of them: it carries no editable document.
+    const QString other = makePdf("hybrid/other.pdf", 2);
+    QVERIFY(!other.isEmpty());
+    const QString merged = folder + "/merged.pdf";
+    QCOMPARE(
+        TestEnv::runTool(PathManager::instance()->converterPath(),
+                         {"-type=3", "-subtype=1", "-input=" + output + '*' + other, "-output=" + merged}),
+        0);
+    QCOMPARE(PdfFactory::pageCount(merged), 9);
+    QCOMPARE(editableDocumentOf(merged), QByteArray());
 }
 
 void TestPdfCompressCore::signedDocumentIsKeptAsItIs_data()
