@@ -24,16 +24,30 @@ ResultSettler::~ResultSettler()
 void ResultSettler::settle(const QString& kind, const QString& inputPath, const QString& writtenPath,
                            const QString& outputPath, const Check& check)
 {
+    start([kind, inputPath, writtenPath, outputPath, check](const std::atomic_bool* stop) {
+        const QString wanting = check ? check(writtenPath) : QString();
+        if (!wanting.isEmpty())
+            return SmallerResult::failedFor("the result is incomplete: " + wanting);
+        if (*stop)
+            return SmallerResult();
+        return SmallerResult::settle(kind, inputPath, writtenPath, outputPath, stop);
+    });
+}
+
+void ResultSettler::keep(const QString& kind, const QString& inputPath, const QString& outputPath,
+                         const QString& why)
+{
+    start([kind, inputPath, outputPath, why](const std::atomic_bool* stop) {
+        return SmallerResult::keep(kind, inputPath, outputPath, why, stop);
+    });
+}
+
+void ResultSettler::start(const std::function<SmallerResult(const std::atomic_bool* stop)>& job)
+{
     cancel();
     auto work = std::make_shared<Work>();
     m_work = work;
-    m_thread = QThread::create([work, kind, inputPath, writtenPath, outputPath, check] {
-        const QString wanting = check ? check(writtenPath) : QString();
-        if (!wanting.isEmpty())
-            work->result = SmallerResult::failedFor("the result is incomplete: " + wanting);
-        else if (!work->stop)
-            work->result = SmallerResult::settle(kind, inputPath, writtenPath, outputPath, &work->stop);
-    });
+    m_thread = QThread::create([work, job] { work->result = job(&work->stop); });
     connect(m_thread, &QThread::finished, this, [this, work] { onThreadFinished(work); });
     m_thread->start();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -28,6 +29,8 @@ public:
     // `check`, then SmallerResult::settle with the same arguments; `settled` follows.
     void settle(const QString& kind, const QString& inputPath, const QString& writtenPath,
                 const QString& outputPath, const Check& check);
+    // SmallerResult::keep with the same arguments, on the thread; `settled` follows.
+    void keep(const QString& kind, const QString& inputPath, const QString& outputPath, const QString& why);
     // Stops a settle under way and waits (a bounded time) for its thread to end.
     void cancel();
     bool isRunning() const { return m_thread != nullptr; }
@@ -42,6 +45,8 @@ signals:
 private:
     struct Work;
 
+    // Runs `job` on a thread of its own, its result told by `settled`.
+    void start(const std::function<SmallerResult(const std::atomic_bool* stop)>& job);
     void onThreadFinished(const std::shared_ptr<Work>& work);
     void releaseThread();
 

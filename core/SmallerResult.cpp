@@ -69,3 +69,17 @@ SmallerResult SmallerResult::settle(const QString& kind, const QString& inputPat
     Tool::writeLog(QString("%1 compress %2: the result is not smaller, kept a copy").arg(kind, inputPath));
     return SmallerResult(Outcome::Copied, 1.0, placed);
 }
+
+SmallerResult SmallerResult::keep(const QString& kind, const QString& inputPath, const QString& outputPath,
+                                  const QString& why, const std::atomic_bool* stop)
+{
+    if (PathKey::same(inputPath, outputPath))
+        return failedFor("the output would replace the input " + inputPath);
+    QString failure;
+    const QString placed = ResultPlacement::place(ResultPlacement::How::CopyInput, inputPath, inputPath,
+                                                  outputPath, stop, &failure);
+    if (placed.isEmpty())
+        return failedFor(failure);
+    Tool::writeLog(QString("%1 compress %2: kept as it is, %3").arg(kind, inputPath, why));
+    return SmallerResult(Outcome::Copied, 1.0, placed);
+}

@@ -31,6 +31,11 @@ public:
     // failure.
     static SmallerResult settle(const QString& kind, const QString& inputPath, const QString& writtenPath,
                                 const QString& outputPath, const std::atomic_bool* stop = nullptr);
+    // Places a copy of the input's own bytes at outputPath (or the next free name, as settle() does)
+    // without any result of a tool: for an input that a rewrite would spoil. One log line says why:
+    // "<kind> compress <input>: kept as it is, <why>". The rate is 1.0, as for a copy.
+    static SmallerResult keep(const QString& kind, const QString& inputPath, const QString& outputPath,
+                              const QString& why, const std::atomic_bool* stop = nullptr);
     // Where the result was placed: the output's path or a numbered one beside it; empty after a failure.
     const QString& path() const { return m_path; }
     // A result that was never placed, for `reason`.

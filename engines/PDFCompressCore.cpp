@@ -108,6 +108,11 @@ void PDFCompressCore::start()
         m_ending->fail("the document has no pages");
         return;
     }
+    // A signature covers the file's bytes as they are: any rewrite breaks it. No range is cut.
+    if (document.holdsSignature()) {
+        m_settler->keep("pdf", m_inputPath, m_outputPath, "rewriting would break its signature");
+        return;
+    }
 
     // A folder of our own, so that two inputs with the same base name never share part files. It
     // goes with the job, whatever the end.

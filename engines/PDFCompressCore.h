@@ -20,7 +20,9 @@ class ToolProcess;
 // Reports through sig_sendProgress: (finished/total * 0.9, false, "", 0) per range, then, once
 // (JobEnding), (1.0, true, output, rate) or (-1.0, false, "", 0.0) with the log line
 // "pdf compress fail <input>: <reason>" (an input that is not a plain file fails before it is
-// opened). A result that would not be smaller than the input is a copy of the input, with rate 1.0.
+// opened). A result that would not be smaller than the input is a copy of the input, with rate 1.0;
+// so is the result for a signed document (QPdfDocument::holdsSignature), which is never cut, with the
+// log line "pdf compress <input>: kept as it is, rewriting would break its signature".
 // The split and part files (named by the range's index), the merged file and the document tool's own
 // temporary files live in a work folder of the engine's own, which goes when the job ends, whatever
 // the end; the merged file takes the output's name only once it is whole (ResultCheck::pdf: complete,

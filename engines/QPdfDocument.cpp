@@ -1,10 +1,71 @@
 #include "QPdfDocument.h"
 
+#include <vector>
+
 extern "C" {
 #include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
 }
 
 #include <QFile>
+
+namespace
+{
+// Levels of the form's field tree that are looked into, and fields at most: a damaged or hostile
+// file can make its /Kids lead back up or fan out without end.
+const int kMaxFieldDepth = 32;
+const int kMaxFields = 100000;
+
+// /SigFlags bit 2, AppendOnly: writers must only ever append to the file.
+const int kAppendOnly = 2;
+
+// The walk behind QPdfDocument::holdsSignature; `seen` has one entry per object number. Must run
+// inside a guard.
+bool formHoldsSignature(fz_context* context, pdf_document* document, std::vector<bool>& seen)
+{
+    pdf_obj* form = pdf_dict_getp(context, pdf_trailer(context, document), "Root/AcroForm");
+    if (pdf_dict_get_int(context, form, PDF_NAME(SigFlags)) & kAppendOnly)
+        return true;
+    // What a field passes to its kids: whether it is a signature field, and whether it has a value.
+    struct Frame {
+        pdf_obj* kids;
+        int next;
+        bool signatureField;
+        bool signedValue;
+    };
+    Frame frames[kMaxFieldDepth];
+    int levels = 0;
+    int fields = 0;
+    frames[levels++] = {pdf_dict_get(context, form, PDF_NAME(Fields)), 0, false, false};
+    while (levels > 0 && fields < kMaxFields) {
+        Frame& frame = frames[levels - 1];
+        if (frame.next >= pdf_array_len(context, frame.kids)) {
+            --levels;
+            continue;
+        }
+        pdf_obj* field = pdf_array_get(context, frame.kids, frame.next++);
+        if (!pdf_is_dict(context, field))
+            continue;
+        if (pdf_is_indirect(context, field)) {
+            const int number = pdf_to_num(context, field);
+            if (number <= 0 || size_t(number) >= seen.size() || seen[size_t(number)])
+                continue;
+            seen[size_t(number)] = true;
+        }
+        ++fields;
+        pdf_obj* type = pdf_dict_get(context, field, PDF_NAME(FT));
+        const bool signatureField = type ? pdf_name_eq(context, type, PDF_NAME(Sig)) : frame.signatureField;
+        pdf_obj* value = pdf_dict_get(context, field, PDF_NAME(V));
+        const bool signedValue = value ? pdf_is_dict(context, value) : frame.signedValue;
+        if (signatureField && signedValue)
+            return true;
+        pdf_obj* kids = pdf_dict_get(context, field, PDF_NAME(Kids));
+        if (levels < kMaxFieldDepth && pdf_is_array(context, kids))
+            frames[levels++] = {kids, 0, signatureField, signedValue};
+    }
+    return false;
+}
+} // namespace
 
 QPdfDocument::QPdfDocument(QObject* parent)
     : QObject(parent)
@@ -139,6 +200,27 @@ bool QPdfDocument::authenticate(const QString& password)
 bool QPdfDocument::isAuthenticated() const
 {
     return m_authenticated;
+}
+
+bool QPdfDocument::holdsSignature() const
+{
+    pdf_document* document = m_context && m_document ? pdf_specifics(m_context, m_document) : nullptr;
+    if (!document)
+        return false;
+    // One bit per object of the document, which MuPDF holds already.
+    std::vector<bool> seen(size_t(qMax(0, pdf_xref_len(m_context, document))), false);
+    int holds = 0;
+    fz_var(holds);
+    fz_try(m_context)
+    {
+        holds = formHoldsSignature(m_context, document, seen) ? 1 : 0;
+    }
+    fz_catch(m_context)
+    {
+        // A form that cannot be read through holds no signature that a viewer could check.
+        holds = 0;
+    }
+    return holds != 0;
 }
 
 const QString& QPdfDocument::path() const

@@ -23,6 +23,10 @@ public:
     bool needsPassword() const;
     bool authenticate(const QString& password);
     bool isAuthenticated() const;
+    // Whether the document holds a signature that a rewrite would break: a signature field (/FT
+    // /Sig, also inherited) whose value is a signature, or a form whose /SigFlags ask writers to
+    // append only. A signature field without a value is no signature. False when nothing is open.
+    bool holdsSignature() const;
     const QString& path() const;
     void setPath(const QString& path);
 

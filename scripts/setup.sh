@@ -17,8 +17,10 @@ packages=(
   # tools the engines drive
   ffmpeg pngquant imagemagick gifsicle qpdf ghostscript
   libreoffice-writer-nogui libreoffice-impress-nogui
-  # the tests' second PDF renderer, to compare pictures drawn from a source and its result
+  # the tests' second PDF renderer, to compare pictures drawn from a source and its result (and pdfsig)
   poppler-utils
+  # the tests' signing of a PDF over its byte range
+  openssl
   # display, fonts and locales
   fonts-wqy-microhei xvfb xauth locales
   # the scripted screenshot sessions: clicks, a compositor and a desktop background

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 #include "OddNames.h"
@@ -14,6 +15,7 @@
 #include "PdfCarriedFeatures.h"
 #include "PdfFactory.h"
 #include "ProgressReport.h"
+#include "SampleFiles.h"
 #include "TestEnv.h"
 #include "ThreadPool.h"
 #include "Tool.h"
@@ -26,6 +28,25 @@ const char* const kNoToolChild = "VX_PDF_TEST_NO_TOOL";
 // Set in the copy of this program whose document tool makes every merge larger than its input; it
 // holds the real tool's path.
 const char* const kGrowingToolChild = "VX_PDF_TEST_GROWING_TOOL";
+
+// What qpdf says of the file at path when asked for `arguments` (run on the file).
+QByteArray qpdfSays(const QString& path, const QStringList& arguments)
+{
+    QByteArray said;
+    return TestEnv::runTool("qpdf", arguments + QStringList(path), &said) == 0 ? said : QByteArray();
+}
+
+// The editable document that a hybrid PDF carries: the stream its trailer names under
+// /AdditionalStreams, decoded; empty for none.
+QByteArray editableDocumentOf(const QString& path)
+{
+    const QRegularExpressionMatch named =
+        QRegularExpression("/AdditionalStreams \\[ /\\S+ (\\d+) 0 R")
+            .match(QString::fromLatin1(qpdfSays(path, {"--show-object=trailer"})));
+    if (!named.hasMatch())
+        return QByteArray();
+    return qpdfSays(path, {"--show-object=" + named.captured(1), "--filtered-stream-data"});
+}
 } // namespace
 
 // The PDF engine end to end: page ranges on the worker pool, the document tool, the merge.
@@ -52,6 +73,13 @@ private slots:
     void keepsTheWholeDocument();
     void keepsLayersNotesAndRestrictions_data();
     void keepsLayersNotesAndRestrictions();
+    void entriesNamingMissingObjectsAreLeftOut_data();
+    void entriesNamingMissingObjectsAreLeftOut();
+    void pdfAResultClaimsOnlyWhatItIs_data();
+    void pdfAResultClaimsOnlyWhatItIs();
+    void hybridKeepsItsEditableDocument();
+    void signedDocumentIsKeptAsItIs_data();
+    void signedDocumentIsKeptAsItIs();
     void resultNeverLargerThanInput();
     void spliterCutsOneRange();
     void hungToolIsStopped();
@@ -73,6 +101,8 @@ void TestPdfCompressCore::initTestCase()
     TestEnv::isolate(m_dir);
     QVERIFY(QDir().mkpath(g_AppDataPath));
     qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
+    // LibreOffice, started by the tests to make inputs, writes into the home folder.
+    qputenv("HOME", (m_dir.path() + "/home").toLocal8Bit());
     ThreadPool::instance()->start(4);
     // Made up front, as at the first PDF job, so that its folder lines stay out of the tests' logs.
     QVERIFY(QFileInfo(PathManager::instance()->tempDir()).isDir());
@@ -453,6 +483,184 @@ void TestPdfCompressCore::keepsLayersNotesAndRestrictions()
     QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", output}, &outputEncryption), 0);
     QCOMPARE(outputEncryption, inputEncryption);
     QCOMPARE(outputEncryption.contains("print high resolution: not allowed"), feature == "owner");
+}
+
+void TestPdfCompressCore::entriesNamingMissingObjectsAreLeftOut_data()
+{
+    QTest::addColumn<QString>("feature");
+    QTest::addColumn<QString>("place");
+    QTest::newRow("attachment") << "attachments"
+                                << "attachment";
+    QTest::newRow("script") << "tagged"
+                            << "script";
+}
+
+void TestPdfCompressCore::entriesNamingMissingObjectsAreLeftOut()
+{
+    QFETCH(QString, feature);
+    QFETCH(QString, place);
+    // An attached file or a script that refers to an object the file does not hold: viewers read it
+    // as null and open the file.
+    const QString input = m_dir.filePath(QString("lost %1/exam.pdf").arg(place));
+    QVERIFY(QDir().mkpath(QFileInfo(input).path()));
+    QVERIFY(PdfFactory::write(input, PdfFactory::carrying(feature)));
+    const QStringList carried = PdfCarriedFeatures::describe(input, feature);
+    QVERIFY(!carried.isEmpty());
+    QVERIFY(PdfCarriedFeatures::addMissingReference(input, place));
+    const QString output = m_dir.filePath(QString("lost %1/c_exam.pdf").arg(place));
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 4);
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.last().progress, 1.0f);
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), 12);
+    QCOMPARE(PdfCarriedFeatures::describe(output, feature), carried);
+}
+
+void TestPdfCompressCore::pdfAResultClaimsOnlyWhatItIs_data()
+{
+    QTest::addColumn<int>("part");
+    QTest::newRow("PDF/A-1") << 1;
+    QTest::newRow("PDF/A-2") << 2;
+}
+
+void TestPdfCompressCore::pdfAResultClaimsOnlyWhatItIs()
+{
+    QFETCH(int, part);
+    VX_REQUIRE_TOOL("soffice");
+    VX_REQUIRE_TOOL("qpdf");
+    const QString folder = m_dir.filePath(QString("pdfa %1").arg(part));
+    const QString input = folder + "/archive.pdf";
+    QVERIFY(SampleFiles::makeWriterPdf(
+        input, folder, 7, QString("{\"SelectPdfVersion\":{\"type\":\"long\",\"value\":\"%1\"}}").arg(part)));
+    const QByteArray claim = QString("<pdfaid:part>%1</pdfaid:part>").arg(part).toUtf8();
+    QVERIFY(PdfFactory::xmpMetadata(input).contains(claim));
+    const QString output = folder + "/c_archive.pdf";
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 3);
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), 7);
+    // The claim is kept, and true: PDF/A-1 is PDF 1.4, which knows neither object streams nor
+    // cross-reference streams. Later parts may hold them.
+    QCOMPARE(PdfFactory::xmpMetadata(output), PdfFactory::xmpMetadata(input));
+    const bool packed = part > 1;
+    QCOMPARE(PdfFactory::objectsInStreams(output) > 0, packed);
+    QCOMPARE(qpdfSays(output, {"--show-object=trailer"}).contains("/XRef"), packed);
+    QCOMPARE(qpdfSays(output, {"--show-xref"}).contains(": compressed;"), packed);
+    if (part == 1) {
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(9), QByteArray("%PDF-1.4\n"));
+    }
+}
+
+void TestPdfCompressCore::hybridKeepsItsEditableDocument()
+{
+    VX_REQUIRE_TOOL("soffice");
+    VX_REQUIRE_TOOL("qpdf");
+    // A hybrid PDF: LibreOffice puts the text document it was exported from into the PDF.
+    const QString folder = m_dir.filePath("hybrid");
+    const QString input = folder + "/letter.pdf";
+    QVERIFY(SampleFiles::makeWriterPdf(input, folder, 7,
+                                       "{\"IsAddStream\":{\"type\":\"boolean\",\"value\":\"true\"}}"));
+    const QByteArray editable = editableDocumentOf(input);
+    QVERIFY(editable.startsWith("PK"));
+    const QString output = folder + "/c_letter.pdf";
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QCOMPARE(reports.size(), 3);
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), 7);
+    QCOMPARE(editableDocumentOf(output), editable);
+    // LibreOffice still opens it as the text document (a drawing could not be saved as text).
+    const QString profile = QUrl::fromLocalFile(folder + "/lo-profile").toString(QUrl::FullyEncoded);
+    QByteArray said;
+    QCOMPARE(TestEnv::runTool("soffice",
+                              {"-env:UserInstallation=" + profile, "--headless", "--norestore",
+                               "--convert-to", "txt:Text", "--outdir", folder + "/opened", output},
+                              &said),
+             0);
+    QFile text(folder + "/opened/c_letter.txt");
+    QVERIFY2(text.open(QIODevice::ReadOnly), said.constData());
+    const QByteArray words = text.readAll();
+    QVERIFY2(words.contains("Page 1 of 7") && words.contains("Page 7 of 7"), words.constData());
+
+    // Merged with another document, the result is neither of them: it carries no editable document.
+    const QString other = makePdf("hybrid/other.pdf", 2);
+    QVERIFY(!other.isEmpty());
+    const QString merged = folder + "/merged.pdf";
+    QCOMPARE(
+        TestEnv::runTool(PathManager::instance()->converterPath(),
+                         {"-type=3", "-subtype=1", "-input=" + output + '*' + other, "-output=" + merged}),
+        0);
+    QCOMPARE(PdfFactory::pageCount(merged), 9);
+    QCOMPARE(editableDocumentOf(merged), QByteArray());
+}
+
+void TestPdfCompressCore::signedDocumentIsKeptAsItIs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("signed") << "signed" << true;
+    QTest::newRow("append only") << "append only" << true;
+    QTest::newRow("unsigned field") << "unsigned" << false;
+}
+
+void TestPdfCompressCore::signedDocumentIsKeptAsItIs()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, kept);
+    VX_REQUIRE_TOOL("openssl");
+    VX_REQUIRE_TOOL("pdfsig");
+    const QString folder = m_dir.filePath("signature " + kind);
+    QVERIFY(QDir().mkpath(folder));
+    const QString input = folder + "/contract.pdf";
+    PdfFactory::Options options;
+    options.pages = 7;
+    options.content = PdfFactory::Content::Mixed;
+    options.imageWidth = 800;
+    QVERIFY(PdfFactory::write(input, options));
+    QVERIFY(PdfCarriedFeatures::addSignature(input, kind, folder));
+    QByteArray said;
+    TestEnv::runTool("pdfsig", {input}, &said);
+    QCOMPARE(said.contains("Signature is Valid."), kind == "signed");
+    QFile in(input);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray signedBytes = in.readAll();
+    const QString output = folder + "/c_contract.pdf";
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    const QString keptLine =
+        QString("pdf compress %1: kept as it is, rewriting would break its signature").arg(input);
+    if (!kept) {
+        // A field waiting for a signature holds none: the document is compressed.
+        QCOMPARE(reports.size(), 3);
+        QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+        QVERIFY(reports.last().rate < 1.0f);
+        QCOMPARE(PdfFactory::pageCount(output), 7);
+        QVERIFY(!TestEnv::logLines().contains(keptLine));
+        return;
+    }
+    // Any rewrite would break the signature: the document comes back as it is, as done, no range cut.
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports[0].progress, 1.0f);
+    QCOMPARE(reports[0].stat, true);
+    QCOMPARE(reports[0].filePath, output);
+    QCOMPARE(reports[0].rate, 1.0f);
+    QFile out(output);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), signedBytes);
+    QCOMPARE(TestEnv::logLines(), QStringList({keptLine}));
+    said.clear();
+    TestEnv::runTool("pdfsig", {output}, &said);
+    QCOMPARE(said.contains("Signature is Valid."), kind == "signed");
 }
 
 void TestPdfCompressCore::resultNeverLargerThanInput()

@@ -13,6 +13,8 @@ extern "C" {
 #include <QImage>
 #include <QMap>
 
+#include "TestEnv.h"
+
 namespace
 {
 pdf_obj* catalogOf(fz_context* context, pdf_document* document)
@@ -388,7 +390,8 @@ void recolourPictures(fz_context* context, pdf_document* document, const QByteAr
     pdf_drop_obj(context, space);
 }
 
-template <class Work> bool withDocument(const QString& path, bool save, Work work)
+// garbage: MuPDF's do_garbage for the save (0 keeps every object and reference as it stands).
+template <class Work> bool withDocument(const QString& path, bool save, Work work, int garbage = 1)
 {
     fz_context* context = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
     if (!context)
@@ -403,7 +406,7 @@ template <class Work> bool withDocument(const QString& path, bool save, Work wor
         work(context, document);
         if (save) {
             pdf_write_options options = pdf_default_write_options;
-            options.do_garbage = 1;
+            options.do_garbage = garbage;
             options.do_compress = 1;
             pdf_save_document(context, document, (name + ".features").constData(), &options);
         }
@@ -637,6 +640,134 @@ void describePictures(fz_context* context, pdf_document* document, QStringList* 
         pdf_drop_obj(context, object);
     }
 }
+// Puts missing where PdfCarriedFeatures::addMissingReference says; false when the document has no
+// such place.
+bool putMissing(fz_context* context, pdf_document* document, const QString& place, pdf_obj* missing)
+{
+    pdf_obj* catalog = catalogOf(context, document);
+    if (place == "font") {
+        pdf_obj* resources =
+            pdf_dict_get(context, pdf_lookup_page_obj(context, document, 0), PDF_NAME(Resources));
+        if (!pdf_is_dict(context, resources))
+            return false;
+        pdf_obj* fonts = pdf_dict_get(context, resources, PDF_NAME(Font));
+        if (!pdf_is_dict(context, fonts))
+            fonts = pdf_dict_put_dict(context, resources, PDF_NAME(Font), 1);
+        pdf_dict_puts(context, fonts, "FLost", missing);
+        return true;
+    }
+    pdf_obj* list = nullptr;
+    if (place == "attachment" || place == "script") {
+        const bool files = place == "attachment";
+        pdf_obj* tree = pdf_dict_get(context, pdf_dict_get(context, catalog, PDF_NAME(Names)),
+                                     files ? PDF_NAME(EmbeddedFiles) : PDF_NAME(JavaScript));
+        list = pdf_dict_get(context, tree, PDF_NAME(Names));
+        if (!pdf_is_array(context, list))
+            return false;
+        pdf_array_push_text_string(context, list, files ? "lost.bin" : "lost");
+    } else if (place == "form field") {
+        list = pdf_dict_get(context, pdf_dict_get(context, catalog, PDF_NAME(AcroForm)), PDF_NAME(Fields));
+    } else if (place == "structure element") {
+        pdf_obj* whole = pdf_array_get(
+            context, pdf_dict_gets(context, pdf_dict_gets(context, catalog, "StructTreeRoot"), "K"), 0);
+        list = pdf_dict_gets(context, pdf_array_get(context, pdf_dict_gets(context, whole, "K"), 0), "K");
+    } else if (place == "annotation") {
+        pdf_obj* page = pdf_lookup_page_obj(context, document, 7);
+        list = pdf_dict_get(context, page, PDF_NAME(Annots));
+        if (!pdf_is_array(context, list))
+            list = pdf_dict_put_array(context, page, PDF_NAME(Annots), 1);
+    }
+    if (!pdf_is_array(context, list))
+        return false;
+    pdf_array_push(context, list, missing);
+    return true;
+}
+
+// Bytes of room for the signature in /Contents, and the numbers that stand for its byte range
+// until the file is written (ten digits each, as the real ones are written).
+const int kSignatureRoom = 8192;
+const char* const kRangePlaceholder = "1111111111 1222222222 1333333333";
+
+// The signature field of PdfCarriedFeatures::addSignature; a "signed" one with a signature whose
+// byte range and contents are placeholders.
+void addSignatureField(fz_context* context, pdf_document* document, const QString& kind)
+{
+    pdf_obj* catalog = catalogOf(context, document);
+    pdf_obj* form = pdf_dict_get(context, catalog, PDF_NAME(AcroForm));
+    if (!pdf_is_dict(context, form))
+        form = pdf_dict_put_dict(context, catalog, PDF_NAME(AcroForm), 2);
+    pdf_obj* fields = pdf_dict_get(context, form, PDF_NAME(Fields));
+    if (!pdf_is_array(context, fields))
+        fields = pdf_dict_put_array(context, form, PDF_NAME(Fields), 1);
+    pdf_obj* field = pdf_add_new_dict(context, document, 8);
+    pdf_array_push_drop(context, fields, field);
+    pdf_dict_put(context, field, PDF_NAME(FT), PDF_NAME(Sig));
+    pdf_dict_put_text_string(context, field, PDF_NAME(T), "Signature1");
+    placeWidget(context, document, field, 0, 40);
+    if (kind == "append only")
+        pdf_dict_put_int(context, form, PDF_NAME(SigFlags), 2);
+    if (kind != "signed")
+        return;
+    pdf_dict_put_int(context, form, PDF_NAME(SigFlags), 3);
+    pdf_obj* signature = pdf_add_new_dict(context, document, 6);
+    pdf_dict_put_drop(context, field, PDF_NAME(V), signature);
+    pdf_dict_put(context, signature, PDF_NAME(Type), PDF_NAME(Sig));
+    pdf_dict_put_name(context, signature, PDF_NAME(Filter), "Adobe.PPKLite");
+    pdf_dict_put_name(context, signature, PDF_NAME(SubFilter), "adbe.pkcs7.detached");
+    pdf_obj* range = pdf_dict_put_array(context, signature, PDF_NAME(ByteRange), 4);
+    pdf_array_push_int(context, range, 0);
+    for (const int64_t placeholder : {1111111111, 1222222222, 1333333333})
+        pdf_array_push_int(context, range, placeholder);
+    const QByteArray room(kSignatureRoom / 2, '\0');
+    pdf_dict_put_string(context, signature, PDF_NAME(Contents), room.constData(), size_t(room.size()));
+    pdf_dict_put_string(context, signature, PDF_NAME(M), "D:20240101000000Z", 17);
+}
+
+// Signs the PDF at path, whose signature has placeholders for its byte range and contents: the
+// range becomes everything but the contents, and openssl's signature of those bytes the contents.
+bool signOverByteRange(const QString& path, const QString& workDir)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.readAll();
+    file.close();
+    const int range = bytes.indexOf(kRangePlaceholder);
+    const int contents = bytes.indexOf('<' + QByteArray(kSignatureRoom, '0') + '>');
+    if (range < 0 || contents < 0)
+        return false;
+    const qint64 after = contents + kSignatureRoom + 2;
+    const QByteArray numbers = QString("%1 %2 %3")
+                                   .arg(contents, 10, 10, QChar('0'))
+                                   .arg(after, 10, 10, QChar('0'))
+                                   .arg(bytes.size() - after, 10, 10, QChar('0'))
+                                   .toLatin1();
+    bytes.replace(range, numbers.size(), numbers);
+
+    const QString key = workDir + "/signer key.pem";
+    const QString certificate = workDir + "/signer certificate.pem";
+    const QString signedBytes = workDir + "/signed bytes.bin";
+    const QString signature = workDir + "/signature.der";
+    QFile data(signedBytes);
+    if (!data.open(QIODevice::WriteOnly) || data.write(bytes.left(contents) + bytes.mid(int(after))) < 0)
+        return false;
+    data.close();
+    if (!QFile::exists(certificate) &&
+        TestEnv::runTool("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out",
+                                     certificate, "-days", "3650", "-subj", "/CN=Vornex Test Signer"}) != 0)
+        return false;
+    if (TestEnv::runTool("openssl", {"cms", "-sign", "-binary", "-outform", "DER", "-noattr", "-signer",
+                                     certificate, "-inkey", key, "-in", signedBytes, "-out", signature}) != 0)
+        return false;
+    QFile der(signature);
+    if (!der.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray digits = der.readAll().toHex();
+    if (digits.isEmpty() || digits.size() > kSignatureRoom)
+        return false;
+    bytes.replace(contents + 1, digits.size(), digits);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 } // namespace
 
 bool PdfCarriedFeatures::add(const QString& path, const QString& feature)
@@ -662,6 +793,39 @@ bool PdfCarriedFeatures::add(const QString& path, const QString& feature)
         else
             fz_throw(context, FZ_ERROR_GENERIC, "unknown feature");
     });
+}
+
+bool PdfCarriedFeatures::addMissingReference(const QString& path, const QString& place)
+{
+    return withDocument(
+        path, true,
+        [&](fz_context* context, pdf_document* document) {
+            pdf_obj* missing = pdf_new_indirect(context, document, pdf_xref_len(context, document) + 1000, 0);
+            bool placed = false;
+            fz_try(context)
+            {
+                placed = putMissing(context, document, place, missing);
+            }
+            fz_always(context)
+            {
+                pdf_drop_obj(context, missing);
+            }
+            fz_catch(context)
+            {
+                fz_rethrow(context);
+            }
+            if (!placed)
+                fz_throw(context, FZ_ERROR_GENERIC, "no such place");
+        },
+        0); // a collection of garbage would write the reference as null
+}
+
+bool PdfCarriedFeatures::addSignature(const QString& path, const QString& kind, const QString& workDir)
+{
+    const bool added = withDocument(path, true, [&](fz_context* context, pdf_document* document) {
+        addSignatureField(context, document, kind);
+    });
+    return added && (kind != "signed" || signOverByteRange(path, workDir));
 }
 
 QStringList PdfCarriedFeatures::describe(const QString& path, const QString& feature)

@@ -21,6 +21,17 @@ public:
     // "cmyk" or "icc-cmyk": every picture stored again in DeviceCMYK, or in CMYK with Ghostscript's
     //   ICC profile of a printer.
     static bool add(const QString& path, const QString& feature);
+    // Puts a reference to an object that the PDF at path does not hold (as a file cut short has them)
+    // where `place` says: "attachment" (an entry "lost.bin" of the attached files, which needs
+    // "attachments"), "script" (document JavaScript "lost", which needs "tagged"), "form field" (one
+    // more of the form's fields, "form"), "structure element" (one more kid of the first chapter,
+    // "tagged"), "annotation" (one more of page 8's) or "font" (one more of page 1's fonts).
+    static bool addMissingReference(const QString& path, const QString& place);
+    // Gives page 1 of the PDF at path a signature field "Signature1": "unsigned" (no value yet),
+    // "append only" (no value, but the form's /SigFlags ask writers to append only) or "signed"
+    // (adbe.pkcs7.detached over its byte range, by openssl with a self-signed key made in workDir,
+    // as signing programs do; poppler's pdfsig finds it valid).
+    static bool addSignature(const QString& path, const QString& kind, const QString& workDir);
 
     // The feature as lines that hold where it is kept: every field reachable from the form, as
     // "full.name=value (type) pages" with the pages of its widgets, which must be on their page

@@ -117,6 +117,52 @@ bool SampleFiles::makeLegacy(const QString& path, const QString& workDir)
     return QFile::rename(converted, path);
 }
 
+bool SampleFiles::makeWriterPdf(const QString& path, const QString& workDir, int pages,
+                                const QString& options)
+{
+    QByteArray body;
+    for (int page = 1; page <= pages; ++page) {
+        const QByteArray photo = OoxmlPackage::jpeg(OoxmlPackage::photo(800, 600, quint32(page)), 95);
+        body += QString("<text:p text:style-name=\"%1\">Page %2 of %3</text:p>")
+                    .arg(page == 1 ? "Standard" : "NewPage")
+                    .arg(page)
+                    .arg(pages)
+                    .toUtf8();
+        body += "<text:p><draw:frame draw:name=\"Photo" + QByteArray::number(page) +
+                "\" svg:width=\"16cm\" svg:height=\"12cm\" text:anchor-type=\"as-char\"><draw:image>"
+                "<office:binary-data>" +
+                photo.toBase64() + "</office:binary-data></draw:image></draw:frame></text:p>";
+    }
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+        " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\""
+        " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\""
+        " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\""
+        " xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\""
+        " xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\""
+        " office:version=\"1.3\" office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+        "<office:automatic-styles><style:style style:name=\"NewPage\" style:family=\"paragraph\">"
+        "<style:paragraph-properties fo:break-before=\"page\"/></style:style></office:automatic-styles>"
+        "<office:body><office:text>" +
+        body + "</office:text></office:body></office:document>\n";
+
+    const QString folder = workDir + "/writer-pdf";
+    const QString source = folder + "/" + QFileInfo(path).completeBaseName() + ".fodt";
+    QFile file(source);
+    if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(document) != document.size())
+        return false;
+    file.close();
+    const QString profile = QUrl::fromLocalFile(workDir + "/lo-profile").toString(QUrl::FullyEncoded);
+    if (TestEnv::runTool("soffice",
+                         {"-env:UserInstallation=" + profile, "--headless", "--norestore", "--convert-to",
+                          "pdf:writer_pdf_Export:" + options, "--outdir", folder, source}) != 0)
+        return false;
+    const QString exported = folder + "/" + QFileInfo(source).completeBaseName() + ".pdf";
+    QFile::remove(path);
+    return QFileInfo(exported).size() > 0 && QFile::rename(exported, path);
+}
+
 bool SampleFiles::makeTurnedPhoto(const QString& path)
 {
     QImage stored(640, 480, QImage::Format_RGB32);

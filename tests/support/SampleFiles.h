@@ -25,6 +25,12 @@ public:
     // orientation 6, so a viewer turns it a quarter clockwise and shows it 480 x 640, red on top.
     static bool makeTurnedPhoto(const QString& path);
 
+    // A PDF as LibreOffice Writer exports one: `pages` pages, each a line of text ("Page 3 of 7") and
+    // a photograph, written from a flat ODF text document with the PDF export's filter options
+    // `options` (JSON, as soffice --convert-to takes them: {"SelectPdfVersion":...}), by a
+    // LibreOffice with its profile in workDir. LibreOffice needs a writable HOME.
+    static bool makeWriterPdf(const QString& path, const QString& workDir, int pages, const QString& options);
+
 private:
     static bool makeImage(const QString& path);
     static bool makeOffice(const QString& path, const QString& workDir);

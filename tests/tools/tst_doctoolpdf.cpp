@@ -48,6 +48,8 @@ private slots:
     void rangesKeepLayersNotesAndRestrictions_data();
     void rangesKeepLayersNotesAndRestrictions();
     void rangesKeepTheColoursOfPictures();
+    void referencesToMissingObjectsReadAsNull_data();
+    void referencesToMissingObjectsReadAsNull();
 
 private:
     int runDocTool(const QStringList& arguments, QString* error = nullptr);
@@ -1123,6 +1125,52 @@ void TestDocToolPdf::rangesKeepTheColoursOfPictures()
         QVERIFY2(
             scores[space] > scores["rgb"] - 3,
             qPrintable(QString("%1: %2 dB, RGB %3 dB").arg(space).arg(scores[space]).arg(scores["rgb"])));
+}
+
+void TestDocToolPdf::referencesToMissingObjectsReadAsNull_data()
+{
+    QTest::addColumn<QString>("feature");
+    QTest::addColumn<QString>("place");
+
+    QTest::newRow("attachment") << "attachments"
+                                << "attachment";
+    QTest::newRow("script") << "tagged"
+                            << "script";
+    QTest::newRow("form field") << "form"
+                                << "form field";
+    QTest::newRow("structure element") << "tagged"
+                                       << "structure element";
+    QTest::newRow("annotation") << "notes"
+                                << "annotation";
+    QTest::newRow("font") << "layers"
+                          << "font";
+}
+
+void TestDocToolPdf::referencesToMissingObjectsReadAsNull()
+{
+    QFETCH(QString, feature);
+    QFETCH(QString, place);
+
+    const QString input = makePdf(place + " lost.pdf", PdfFactory::carrying(feature));
+    QVERIFY(!input.isEmpty());
+    const QStringList carried = PdfCarriedFeatures::describe(input, feature);
+    const QStringList annotations = PdfFactory::annotations(input);
+    const QStringList texts = PdfFactory::pageTexts(input);
+    // A reference to an object the file does not hold reads as null: viewers open the file.
+    QVERIFY(PdfCarriedFeatures::addMissingReference(input, place));
+    QCOMPARE(PdfFactory::pageCount(input), 12);
+
+    // Cut in ranges of 5 pages, each compressed, then merged: as the engine does.
+    const QString output = m_dir.filePath(place + " lost merged.pdf");
+    QString error;
+    QVERIFY2(cutCompressMerge(input, output, 5, 30, &error), qPrintable(error));
+    QCOMPARE(error, QString());
+    // Every page and everything else kept; the entry that names nothing is left out.
+    QCOMPARE(PdfFactory::pageCount(output), 12);
+    QVERIFY(QFileInfo(output).size() < QFileInfo(input).size());
+    QCOMPARE(PdfCarriedFeatures::describe(output, feature), carried);
+    QCOMPARE(PdfFactory::annotations(output), annotations);
+    QCOMPARE(PdfFactory::pageTexts(output), texts);
 }
 
 QTEST_MAIN(TestDocToolPdf)

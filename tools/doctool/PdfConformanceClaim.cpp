@@ -16,6 +16,13 @@ QByteArray withoutClaim(const QByteArray& xmp)
 }
 } // namespace
 
+int PdfConformanceClaim::part(const QByteArray& xmp)
+{
+    const QRegularExpressionMatch claim =
+        QRegularExpression("pdfaid:part\\s*(?:=\\s*[\"']|>)\\s*(\\d+)").match(QString::fromUtf8(xmp));
+    return claim.hasMatch() ? claim.captured(1).toInt() : 0;
+}
+
 void PdfConformanceClaim::withdraw(MuPdfSession& session, pdf_document* document)
 {
     fz_context* context = session.context();

@@ -9,6 +9,7 @@
 #include "FilePlacement.h"
 #include "PdfCompactWriter.h"
 #include "PdfDeduplicator.h"
+#include "PdfHybridDocument.h"
 
 void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QString& path,
                          int expectedPages, bool compact, const QString& encryptedLike)
@@ -23,6 +24,7 @@ void PdfFileWriter::save(MuPdfSession& session, pdf_document* document, const QS
     try {
         if (compact)
             PdfDeduplicator::run(session, document);
+        PdfHybridDocument::park(session, document);
         session.savePdf(document, written,
                         compact ? MuPdfSession::Merging::Done : MuPdfSession::Merging::OnSave);
     } catch (const std::exception& error) {

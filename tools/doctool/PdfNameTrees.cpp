@@ -55,9 +55,18 @@ void unite(MuPdfSession& session, pdf_graft_map* map, pdf_document* source, pdf_
             if (std::any_of(entries.begin(), entries.end(),
                             [&](const Entry& e) { return e.name == entry.name; }))
                 continue;
-            session.run([&] { entry.value = pdf_graft_mapped_object(context, map, pair.value); });
+            // A value that is null, or names an object the file does not hold, names nothing: the
+            // entry is left out.
+            session.run([&] {
+                if (!pdf_is_null(context, pair.value))
+                    entry.value = pdf_graft_mapped_object(context, map, pair.value);
+            });
+            if (!entry.value)
+                continue;
             entries.push_back(entry);
         }
+        if (entries.empty())
+            return;
         std::stable_sort(entries.begin(), entries.end(),
                          [](const Entry& a, const Entry& b) { return a.name < b.name; });
         session.run([&] {

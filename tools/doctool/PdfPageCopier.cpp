@@ -2,8 +2,10 @@
 
 #include <map>
 
+#include "PdfDanglingReferences.h"
 #include "PdfFileWriter.h"
 #include "PdfFormCopier.h"
+#include "PdfHybridDocument.h"
 #include "PdfNameTrees.h"
 #include "PdfOptionalContent.h"
 #include "PdfStructureCopier.h"
@@ -58,6 +60,7 @@ void PdfPageCopier::cut(pdf_document* source, int first, int last, const QByteAr
 {
     fz_context* context = m_session.context();
     m_isCut = true;
+    PdfDanglingReferences::clear(m_session, source);
     m_session.run([&] { pdf_load_page_tree(context, source); });
     try {
         m_cut = PdfCutRecord::ofDocument(m_session, source, m_target, sourceKey);
@@ -76,6 +79,7 @@ void PdfPageCopier::append(pdf_document* part)
     fz_context* context = m_session.context();
     Part facts;
     facts.offset = m_pageCount;
+    PdfDanglingReferences::clear(m_session, part);
     m_session.run([&] {
         facts.count = pdf_count_pages(context, part);
         pdf_load_page_tree(context, part);
@@ -135,8 +139,11 @@ void PdfPageCopier::copyPages(pdf_document* source, int first, int last, PdfAnno
             copyMetadata(source, map);
         // Like bookmarks that lead to no page, the document's attachments and scripts go with the
         // first range only: a cut of each range would carry every attached file again.
-        if (purpose == PdfAnnotationCopier::Purpose::Merge || first == 0)
+        // So does the editable document of a hybrid PDF.
+        if (purpose == PdfAnnotationCopier::Purpose::Merge || first == 0) {
             PdfNameTrees::copy(m_session, map, source, m_target);
+            PdfHybridDocument::copy(m_session, map, source, m_target);
+        }
         PdfStructureCopier::copy(m_session, map, source, first, last, m_target, m_pageCount, annotations,
                                  purpose, unite);
     } catch (...) {
@@ -275,6 +282,9 @@ void PdfPageCopier::save(const QString& path, const QString& encryptedLike)
     } else {
         finishMerge();
         PdfStructureCopier::removeMarks(m_session, m_target);
+        // A hybrid's editable document stands for the whole of it, not for others merged with it.
+        if (m_parts.size() > 1 && !partsShareOneWhole())
+            PdfHybridDocument::remove(m_session, m_target);
     }
     m_outline.write(m_session, m_target);
     m_destinations.write(m_session, m_target);

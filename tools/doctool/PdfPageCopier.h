@@ -16,6 +16,10 @@
 // document information, XMP metadata, document actions and associated files are carried over, and
 // every source's layers (optional content), those of cuts of one document once; its form fields,
 // attachments, JavaScript and structure tree (PdfFormCopier, PdfNameTrees, PdfStructureCopier).
+// The editable document of a hybrid PDF goes with the first range of a cut, and into a merge of the
+// cuts of one document (PdfHybridDocument); a merge of other documents is none of them.
+// A reference to an object that a source does not hold is read as the null it stands for
+// (PdfDanglingReferences): an entry that names nothing is left out, the rest is copied.
 //
 // A cut keeps, for the range alone, the bookmarks, named destinations, links and page labels that
 // lead into it, and carries those of the whole document beside them (PdfCutRecord). A merge of
