@@ -6,6 +6,7 @@
 #include "FilePlacement.h"
 #include "OutputPaths.h"
 #include "PlacedResults.h"
+#include "TempFolder.h"
 #include "Tool.h"
 
 namespace
@@ -21,6 +22,25 @@ bool replace(ResultPlacement::How how, const QString& from, const QString& to, c
     return how == ResultPlacement::How::Move ? FilePlacement::move(from, to, stop)
                                              : FilePlacement::copy(from, to, stop);
 }
+
+// Notes the passing name beside `to` for as long as a copy may be written there, so that the next
+// start removes what a killed program left of it (TempFolder::removeAbandoned).
+class PassingNote
+{
+public:
+    explicit PassingNote(const QString& to)
+        : m_passing(FilePlacement::passingName(to))
+    {
+        if (!TempFolder::notePassing(m_passing))
+            Tool::writeLog("cannot note the passing name " + m_passing + " in " + TempFolder::path());
+    }
+    ~PassingNote() { TempFolder::dropPassing(m_passing); }
+    PassingNote(const PassingNote&) = delete;
+    PassingNote& operator=(const PassingNote&) = delete;
+
+private:
+    QString m_passing;
+};
 
 FilePlacement::NewName placeNew(ResultPlacement::How how, const QString& from, const QString& to,
                                 const std::atomic_bool* stop)
@@ -45,6 +65,7 @@ QString ResultPlacement::place(How how, const QString& from, const QString& inpu
             continue;
         }
         bool placed = false;
+        const PassingNote note(target);
         if (somethingAt(target)) {
             placed = replace(how, from, target, stop);
         } else {
