@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <json/reader.h>
@@ -104,6 +105,17 @@ void refresh(Cache& cached)
     cached.readUpTo += added.size();
 }
 
+// Whether the record open at `fd` is empty or ends with a line feed.
+bool endsWithLineFeed(int fd)
+{
+    struct stat status {
+    };
+    if (::fstat(fd, &status) != 0)
+        return false;
+    char last = 0;
+    return status.st_size == 0 || (::pread(fd, &last, 1, status.st_size - 1) == 1 && last == '\n');
+}
+
 // Writes the record anew with one line per result, in one step, once most of its lines are old.
 void compact(Cache& cached)
 {
@@ -154,11 +166,14 @@ bool PlacedResults::record(const QString& output, const QString& input)
     refresh(cached);
     // One line, added in one write: a kill leaves the record as it was or with the whole line.
     const QString key = PathKey::of(output);
-    const QByteArray line = lineOf(key, placed);
+    QByteArray line = lineOf(key, placed);
     const int fd =
-        ::open(QFile::encodeName(cached.file).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        ::open(QFile::encodeName(cached.file).constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
+    // A line cut short by a crash or a full disk would swallow this one: it starts on a line of its own.
+    if (!endsWithLineFeed(fd))
+        line.prepend('\n');
     const bool written =
         ::write(fd, line.constData(), size_t(line.size())) == line.size() && ::fdatasync(fd) == 0;
     ::close(fd);

@@ -12,7 +12,8 @@ class FileLock;
 // the history says which files were sent off, not what became of them. The record is one file in the
 // program's own data folder, "results.jsonl" beside the log, so it does not depend on the folder the
 // program was started from, and emptying the history leaves it: one JSON object per line, a result
-// per line, a later line of one output standing for it. Every program that places a result does so
+// per line, a later line of one output standing for it, a damaged line costing only itself (a line
+// that a crash cut short is ended before the next one). Every program that places a result does so
 // under lock(), checks and adds its line in the same hold, in one write; once most lines are old the
 // record is written anew, whole, in one step. What was read is kept, and only what another program
 // added since is read, so a question costs a look-up however long the record. Any thread.

@@ -4,12 +4,39 @@
 #include "JsonParsing.h"
 #include "OutputPaths.h"
 #include "PlacedResults.h"
+#include "ResultPlacement.h"
 #include "TestFolder.h"
 
 namespace
 {
 // An input that is not on the disk: nothing is recorded for it.
 const QString kInput = "/in/x.png";
+
+bool write(const QString& path, const QByteArray& bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    return file.open(mode) && file.write(bytes) == bytes.size();
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One run of `input` that writes `bytes` as its result, wanted at `wanted`, as the window claims it
+// and the settling thread places it; where it was placed.
+QString runOnce(const QString& input, const QString& wanted, const QByteArray& bytes)
+{
+    const QString made = QFileInfo(input).path() + "/made";
+    if (!write(made, bytes))
+        return "cannot write " + made;
+    OutputPaths::reset();
+    QString failure;
+    const QString placed = ResultPlacement::place(ResultPlacement::How::Move, made, input,
+                                                  OutputPaths::claim(wanted, input), nullptr, &failure);
+    return placed.isEmpty() ? failure : placed;
+}
 } // namespace
 
 // The output paths of one run: a free path stays as it is, a taken one gets a number before its
@@ -29,6 +56,7 @@ private slots:
     void releasedPathIsGivenAgain();
     void fileThereIsReplacedOnlyWhenRecordedForTheInput_data();
     void fileThereIsReplacedOnlyWhenRecordedForTheInput();
+    void recordCutShortCostsOnlyItsOwnLine();
 };
 
 void TestOutputPaths::init()
@@ -191,6 +219,24 @@ void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput()
     const QString wanted = folder.filePath(spelled + "/c_a.png");
     const QString expected = replaced ? wanted : folder.filePath(spelled + "/c_a_2.png");
     QCOMPARE(OutputPaths::claim(wanted, folder.filePath("in/a.png")), expected);
+}
+
+void TestOutputPaths::recordCutShortCostsOnlyItsOwnLine()
+{
+    TestFolder folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkpath("in") && QDir(folder.path()).mkpath("out"));
+    const QString input = folder.filePath("in/a.jpg");
+    QVERIFY(write(input, "picture"));
+    const QString wanted = folder.filePath("out/c_a.jpg");
+    QCOMPARE(runOnce(input, wanted, "first result"), wanted);
+    // A crash (or a full disk) cut the record's last line short.
+    QVERIFY(write(PlacedResults::filePath(), "{\"output\":\"/elsewhere/c_b.jpg\",\"inp", QIODevice::Append));
+
+    QCOMPARE(runOnce(input, wanted, "second result"), wanted);
+    QCOMPARE(runOnce(input, wanted, "third result"), wanted);
+    QCOMPARE(bytesOf(wanted), QByteArray("third result"));
+    QCOMPARE(QDir(folder.filePath("out")).entryList(QDir::Files), QStringList("c_a.jpg"));
 }
 
 QTEST_GUILESS_MAIN(TestOutputPaths)
