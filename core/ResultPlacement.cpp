@@ -53,6 +53,8 @@ FilePlacement::NewName placeNew(ResultPlacement::How how, const QString& from, c
 QString ResultPlacement::place(How how, const QString& from, const QString& input, const QString& output,
                                const std::atomic_bool* stop, QString* failure)
 {
+    // The digest of what takes the name, read before the lock is taken: a large result would hold it long.
+    const QByteArray digest = PlacedResults::digestOf(from);
     const auto lock = PlacedResults::lock();
     if (!lock->isLocked()) {
         *failure = "cannot lock " + PlacedResults::filePath();
@@ -60,7 +62,7 @@ QString ResultPlacement::place(How how, const QString& from, const QString& inpu
     }
     QString target = output;
     for (int tries = 0; tries < kMostNames; ++tries) {
-        if (somethingAt(target) && !PlacedResults::holdsOwn(target, input)) {
+        if (somethingAt(target) && !PlacedResults::holdsOwnUnchanged(target, input)) {
             target = OutputPaths::next(target, input);
             continue;
         }
@@ -81,7 +83,7 @@ QString ResultPlacement::place(How how, const QString& from, const QString& inpu
                                         : "cannot copy the input to " + target;
             return QString();
         }
-        if (!PlacedResults::record(target, input))
+        if (!PlacedResults::record(target, input, digest))
             Tool::writeLog(
                 QString("cannot record the result %1 in %2").arg(target, PlacedResults::filePath()));
         return target;
