@@ -21,7 +21,6 @@
 #include "FontFallbacks.h"
 #include "MainWidget.h"
 #include "OoxmlPackage.h"
-#include "PathManager.h"
 #include "PdfFactory.h"
 #include "PlatformConstants.h"
 #include "RunningTools.h"
@@ -196,8 +195,8 @@ int main(int argc, char** argv)
     Peaks peaks;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&peaks] {
-        const qint64 intermediate =
-            bytesUnder(TempFolder::path()) + bytesUnder(PathManager::instance()->tempDir());
+        // The PDF engine's page ranges lie in the program's temporary folder too.
+        const qint64 intermediate = bytesUnder(TempFolder::path());
         const qint64 tools = descendantsKb();
         const qint64 program = residentKb(QString::number(QCoreApplication::applicationPid()), "VmRSS:");
         peaks.intermediateBytes = qMax(peaks.intermediateBytes, intermediate);
@@ -241,8 +240,7 @@ int main(int argc, char** argv)
         "peak memory: program %.0f MB (high-water mark), its tools together %.0f MB, both at once %.0f MB\n",
         peaks.programKb / 1024.0, peaks.toolsKb / 1024.0, peaks.togetherKb / 1024.0);
     std::printf("left in the intermediate folders at the end: %lld bytes\n",
-                static_cast<long long>(bytesUnder(TempFolder::path()) +
-                                       bytesUnder(PathManager::instance()->tempDir())));
+                static_cast<long long>(bytesUnder(TempFolder::path())));
     RunningTools::endAll();
     ThreadPool::instance()->stop();
     return 0;

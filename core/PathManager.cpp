@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include "PlatformConstants.h"
+#include "TempFolder.h"
 #include "Tool.h"
 #include "WinRegistry.h"
 
@@ -41,7 +41,10 @@ QString PathManager::converterPath() const
 
 QString PathManager::tempDir() const
 {
-    return m_tempDirPath;
+    QString folder = TempFolder::path();
+    if (folder.endsWith('/'))
+        folder.chop(1);
+    return folder;
 }
 
 void PathManager::init()
@@ -49,15 +52,6 @@ void PathManager::init()
     const QString appData = firstAppDataLocation();
     m_converterPath = PlatformConstants::docToolPath(hasDotNet4());
     Tool::makeDir(appData);
-
-    const QString templatePath = firstAppDataLocation() + "/TempDir";
-    m_tempDir = std::make_unique<QTemporaryDir>(templatePath);
-    if (m_tempDir->isValid()) {
-        m_tempDirPath = m_tempDir->path();
-    } else {
-        m_tempDirPath = templatePath;
-        Tool::makeDir(m_tempDirPath);
-    }
 }
 
 bool PathManager::hasDotNet4()

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <memory>
-
 #include <QObject>
 #include <QString>
 
-class QTemporaryDir;
-
 // The process-wide holder of the PDF engine's two working paths: the document tool's variant and
-// a private temporary folder (removed with everything in it at program exit). Made on first use;
-// afterwards only read, from the GUI thread and from worker threads.
+// the folder for its page ranges, which is the program's own temporary folder (TempFolder): what a
+// killed program leaves there goes at the next start, as everything else it left does. Made on first
+// use; from the GUI thread and from worker threads.
 class PathManager : public QObject
 {
     Q_OBJECT
@@ -19,6 +16,8 @@ public:
     ~PathManager() override;
 
     QString converterPath() const;
+    // The program's temporary folder, without a trailing '/' (asked anew on each call: the folder is
+    // made again after it was removed); empty when it cannot be made.
     QString tempDir() const;
 
     // True when the .NET Framework 4.5 or later is registered.
@@ -28,7 +27,5 @@ private:
     PathManager();
     void init();
 
-    std::unique_ptr<QTemporaryDir> m_tempDir;
     QString m_converterPath;
-    QString m_tempDirPath;
 };

@@ -3,11 +3,13 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -23,6 +25,7 @@ namespace
 struct Placed {
     QString input; // the input's canonical path when it was placed
     FileIdentity identity;
+    QByteArray digest; // PlacedResults::digestOf; empty in a line written before digests were kept
 };
 
 // The record as far as it was read, and where: a record grows by one line per placed result, so
@@ -58,6 +61,8 @@ QByteArray lineOf(const QString& output, const Placed& placed)
     entry["inode"] = Json::Int64(placed.identity.inode());
     entry["size"] = Json::Int64(placed.identity.size());
     entry["modified"] = Json::Int64(placed.identity.modifiedNs());
+    if (!placed.digest.isEmpty())
+        entry["sha256"] = placed.digest.toStdString();
     return QByteArray::fromStdString(Json::FastWriter().write(entry)); // one line, with its line feed
 }
 
@@ -74,9 +79,10 @@ void takeLines(Cache& cached, const QByteArray& bytes)
         const QString output = QString::fromStdString(entry.get("output", "").asString());
         const FileIdentity identity(entry.get("device", 0).asInt64(), entry.get("inode", 0).asInt64(),
                                     entry.get("size", 0).asInt64(), entry.get("modified", 0).asInt64());
+        const QByteArray digest = QByteArray::fromStdString(entry.get("sha256", "").asString());
         if (!output.isEmpty() && identity.isValid())
             cached.results.insert(
-                output, Placed{QString::fromStdString(entry.get("input", "").asString()), identity});
+                output, Placed{QString::fromStdString(entry.get("input", "").asString()), identity, digest});
     }
 }
 
@@ -102,6 +108,17 @@ void refresh(Cache& cached)
     added.truncate(added.lastIndexOf('\n') + 1); // a line still being written is read next time
     takeLines(cached, added);
     cached.readUpTo += added.size();
+}
+
+// Whether the record open at `fd` is empty or ends with a line feed.
+bool endsWithLineFeed(int fd)
+{
+    struct stat status {
+    };
+    if (::fstat(fd, &status) != 0)
+        return false;
+    char last = 0;
+    return status.st_size == 0 || (::pread(fd, &last, 1, status.st_size - 1) == 1 && last == '\n');
 }
 
 // Writes the record anew with one line per result, in one step, once most of its lines are old.
@@ -131,7 +148,11 @@ std::unique_ptr<FileLock> PlacedResults::lock()
     return std::make_unique<FileLock>(filePath() + ".lock");
 }
 
-bool PlacedResults::holdsOwn(const QString& output, const QString& input)
+namespace
+{
+// What the record holds of the file now at `output` as `input`'s result, when it holds that very
+// file, of the same identity.
+bool recordedAs(const QString& output, const QString& input, Placed* placed)
 {
     const QString wanted = inputKey(input);
     if (wanted.isEmpty())
@@ -140,25 +161,61 @@ bool PlacedResults::holdsOwn(const QString& output, const QString& input)
     std::lock_guard<std::mutex> guard(cached.mutex);
     refresh(cached);
     const auto found = cached.results.constFind(PathKey::of(output));
-    return found != cached.results.constEnd() && found->input == wanted &&
-           found->identity == FileIdentity::of(output);
+    if (found == cached.results.constEnd() || found->input != wanted ||
+        found->identity != FileIdentity::of(output))
+        return false;
+    *placed = *found;
+    return true;
+}
+} // namespace
+
+bool PlacedResults::holdsOwn(const QString& output, const QString& input)
+{
+    Placed placed;
+    return recordedAs(output, input, &placed);
 }
 
-bool PlacedResults::record(const QString& output, const QString& input)
+bool PlacedResults::holdsOwnUnchanged(const QString& output, const QString& input)
 {
-    const Placed placed{inputKey(input), FileIdentity::of(output)};
-    if (!placed.identity.isValid())
+    Placed placed;
+    if (!recordedAs(output, input, &placed))
+        return false;
+    // Read outside the cache's lock: the window's thread asks holdsOwn meanwhile.
+    return placed.digest.isEmpty() || digestOf(output) == placed.digest;
+}
+
+QByteArray PlacedResults::digestOf(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    // Read a block at a time: a result may be larger than memory.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file) || file.error() != QFileDevice::NoError)
+        return QByteArray();
+    return hash.result().toHex();
+}
+
+bool PlacedResults::record(const QString& output, const QString& input, const QByteArray& digest)
+{
+    const Placed placed{inputKey(input), FileIdentity::of(output),
+                        digest.isEmpty() ? digestOf(output) : digest};
+    // A file that changed while it was read is no longer the one placed.
+    if (!placed.identity.isValid() || placed.digest.isEmpty() || FileIdentity::of(output) != placed.identity)
         return false;
     Cache& cached = cache();
     std::lock_guard<std::mutex> guard(cached.mutex);
     refresh(cached);
     // One line, added in one write: a kill leaves the record as it was or with the whole line.
     const QString key = PathKey::of(output);
-    const QByteArray line = lineOf(key, placed);
+    QByteArray line = lineOf(key, placed);
     const int fd =
-        ::open(QFile::encodeName(cached.file).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        ::open(QFile::encodeName(cached.file).constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
+    // A line cut short by a crash or a full disk would swallow this one: it starts on a line of its own.
+    if (!endsWithLineFeed(fd))
+        line.prepend('\n');
     const bool written =
         ::write(fd, line.constData(), size_t(line.size())) == line.size() && ::fdatasync(fd) == 0;
     ::close(fd);

@@ -1,9 +1,17 @@
 #include "Tool.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTime>
+
+#include "LogNotice.h"
 
 namespace
 {
@@ -11,6 +19,20 @@ QString firstLocation(QStandardPaths::StandardLocation location)
 {
     const QStringList locations = QStandardPaths::standardLocations(location);
     return locations.isEmpty() ? QString() : locations.first();
+}
+
+// Why `folder` could not be made: what the system says when it is made one level at a time.
+QString whyNoFolder(const QString& folder)
+{
+    QString made;
+    for (const QString& part : QDir(folder).absolutePath().split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        made += '/' + part;
+        if (QFileInfo(made).isDir())
+            continue;
+        if (::mkdir(QFile::encodeName(made).constData(), 0777) != 0)
+            return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return QString::fromLocal8Bit(std::strerror(EIO));
 }
 
 // True while writeLog is creating its own folder on this thread: makeDir's lines from inside
@@ -86,16 +108,24 @@ bool Tool::writeLog(const QString& text)
         t_creatingLogFolder = true;
         const bool made = makeDir(folder);
         t_creatingLogFolder = false;
-        if (!made)
+        if (!made) {
+            LogNotice::instance().report(logFilePath(), whyNoFolder(folder));
             return true;
+        }
     }
 
     QFile file(logFilePath());
-    if (!file.open(QIODevice::Append))
+    if (!file.open(QIODevice::Append)) {
+        LogNotice::instance().report(file.fileName(), file.errorString());
         return false;
+    }
     QByteArray line = QByteArray::fromStdString(text.toStdString());
     line.append('\n');
-    file.write(line);
+    // A full disk takes the line into the buffer and fails only as it is written out.
+    if (file.write(line) != line.size() || !file.flush()) {
+        LogNotice::instance().report(file.fileName(), file.errorString());
+        return false;
+    }
     file.close();
     return true;
 }

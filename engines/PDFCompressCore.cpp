@@ -3,15 +3,16 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegExp>
-#include <QTemporaryDir>
 
 #include "JobEnding.h"
 #include "PDFCompressTask.h"
 #include "PathManager.h"
+#include "PlatformConstants.h"
 #include "QPdfDocument.h"
 #include "ResultCheck.h"
 #include "ResultSettler.h"
 #include "SmallerResult.h"
+#include "TempFolder.h"
 #include "ThreadPool.h"
 #include "Tool.h"
 #include "ToolCommand.h"
@@ -114,15 +115,14 @@ void PDFCompressCore::start()
         return;
     }
 
-    // A folder of our own, so that two inputs with the same base name never share part files. It
-    // goes with the job, whatever the end.
-    QTemporaryDir workDir(PathManager::instance()->tempDir() + "/pdf-XXXXXX");
-    if (!workDir.isValid()) {
-        m_ending->fail("cannot create a work folder under " + PathManager::instance()->tempDir());
+    // A folder of our own in the program's temporary folder, so that two inputs with the same base
+    // name never share part files. It goes with the job, whatever the end, and after a kill at the
+    // next start.
+    m_workDir = TempFolder::jobFolder("pdf");
+    if (m_workDir.isEmpty()) {
+        m_ending->fail("cannot create a work folder under " + PlatformConstants::tempFolder());
         return;
     }
-    workDir.setAutoRemove(false);
-    m_workDir = workDir.path();
     m_ending->addIntermediate(m_workDir);
 
     split(m_pageCount, pagesPerTask(m_pageCount));

@@ -1,7 +1,13 @@
 #include "MainWidget.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QRegExpValidator>
 #include <QSignalBlocker>
@@ -32,6 +38,21 @@ const char* const kEmptyPicture[Kind::Count] = {
     "border-image:url(:/Images/组 6700.png);",
 };
 
+// Results are recorded beside the log, in the program's data folder: one that cannot be made or written
+// fails every file, so it is said at once (and when the log cannot be written either, its notice says so).
+void logUnwritableDataFolder()
+{
+    const QString folder = QFileInfo(Tool::logFilePath()).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        Tool::makeDir(folder);
+        return;
+    }
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return;
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    Tool::writeLog(QString("cannot write the data folder %1: %2").arg(folder, reason));
+}
+
 } // namespace
 
 MainWidget::MainWidget(QWidget* parent)
@@ -56,6 +77,7 @@ MainWidget::~MainWidget()
 
 void MainWidget::initConnections()
 {
+    installLogNotice();
     setAcceptDrops(true);
     ui.frameUser->installEventFilter(this);
     ui.frameTitle->installEventFilter(this);
@@ -71,6 +93,7 @@ void MainWidget::initConnections()
     TempFolder::removeAbandoned();
     if (!QDir(g_AppDataPath).exists())
         Tool::makeDir(g_AppDataPath);
+    logUnwritableDataFolder();
 
     connect(ui.btnReturn, &QPushButton::clicked, this, &MainWidget::slot_btnReturn);
     connect(ui.frameVideoComp, &PressFrame::sig_MousePressd, this, &MainWidget::slot_switchVideoComp);

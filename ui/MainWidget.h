@@ -140,6 +140,9 @@ private:
     // Frame, menu, account and close.
     void initMenu();
     void installAccountNotices();
+    // The log cannot be written: said once per run, in the message dialog.
+    void installLogNotice();
+    void showLogNotice(const QString& logPath, const QString& reason);
     void userFrameEvent(QEvent* event);
     void titleFrameEvent(QEvent* event);
     void cleanUpForClose();

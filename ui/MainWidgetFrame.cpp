@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "AccountNotices.h"
+#include "LogNotice.h"
 #include "QCommonMethod.h"
 #include "QToolTipWidget.h"
 #include "QUser.h"
@@ -158,6 +159,32 @@ void MainWidget::installAccountNotices()
         dialog->setTipText2(body, Qt::AlignLeft);
         dialog->execForeground();
     });
+}
+
+void MainWidget::installLogNotice()
+{
+    // The log is written from the workers too: the report comes to this thread queued.
+    connect(&LogNotice::instance(), &LogNotice::logUnwritable, this, &MainWidget::showLogNotice,
+            Qt::QueuedConnection);
+    QString logPath;
+    QString reason;
+    if (LogNotice::instance().failure(&logPath, &reason))
+        QMetaObject::invokeMethod(
+            this, [this, logPath, reason] { showLogNotice(logPath, reason); }, Qt::QueuedConnection);
+}
+
+void MainWidget::showLogNotice(const QString& logPath, const QString& reason)
+{
+    if (!LogNotice::instance().claimShowing())
+        return;
+    auto dialog = std::make_shared<QToolTipWidget>();
+    dialog->setTitle(tr("提示"));
+    dialog->setBtnOpera1(tr("确定"), true);
+    dialog->setBtnOpera2(tr("取消"), false);
+    dialog->setTipText1(tr("日志无法写入"));
+    dialog->setTipText2(tr("无法写入日志文件 %1（%2），压缩结果可能无法记录。").arg(logPath, reason),
+                        Qt::AlignLeft);
+    dialog->execForeground();
 }
 
 void MainWidget::slot_login()

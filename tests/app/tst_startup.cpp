@@ -1,20 +1,30 @@
 #include <clocale>
+#include <csignal>
 #include <langinfo.h>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTextCodec>
 #include <QtTest>
 
 #include "Kind.h"
 #include "MainWidget.h"
+#include "PDFCompressCore.h"
+#include "PdfFactory.h"
+#include "ProgressReport.h"
 #include "StartUp.h"
+#include "TestEnv.h"
 #include "TestFolder.h"
+#include "ThreadPool.h"
 
 namespace
 {
@@ -40,6 +50,22 @@ private:
 };
 
 constexpr int kHomePage = -1;
+
+// Set in the copy of this program that compresses a PDF and is killed with its page ranges at work:
+// the temporary folder it is given, and the PDF.
+const char* const kRangesChildTemp = "VX_STARTUP_RANGES_TEMP";
+const char* const kRangesChildInput = "VX_STARTUP_RANGES_INPUT";
+const int kChildWithinMs = 60000;
+
+// Sets the modification time of `path` `seconds` back.
+bool age(const QString& path, int seconds)
+{
+    struct timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
 
 // The kind whose page is shown, or kHomePage.
 int shownKind(const MainWidget& window)
@@ -74,6 +100,7 @@ private slots:
     void workerCount_data();
     void workerCount();
     void programStartsAndStaysUp();
+    void startClearsAKilledProgramsRangesOnly();
     void noLocaleMeansUtf8Text();
     void chosenLocaleIsKept();
 
@@ -86,6 +113,8 @@ void TestStartUp::initTestCase()
     // The window keeps its history in the working folder.
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
+    if (qEnvironmentVariableIsSet(kRangesChildTemp))
+        qputenv("VX_TEMP_DIR", qgetenv(kRangesChildTemp));
 }
 
 void TestStartUp::pageOptions_data()
@@ -228,6 +257,74 @@ void TestStartUp::programStartsAndStaysUp()
     QVERIFY2(!program.waitForFinished(1500), program.readAll().constData());
     program.terminate();
     QVERIFY(program.waitForFinished(60000));
+}
+
+void TestStartUp::startClearsAKilledProgramsRangesOnly()
+{
+    if (qEnvironmentVariableIsSet(kRangesChildTemp)) {
+        ThreadPool::instance()->start(2);
+        PDFCompressCore engine(qEnvironmentVariable(kRangesChildInput), m_dir->filePath("c_long.pdf"), 50);
+        QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
+        engine.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty(), kChildWithinMs);
+        QVERIFY(!ProgressReport::hasFinal(spy));
+        std::printf("ranges at work\n");
+        std::fflush(stdout);
+        // The window's thread stops here, so no merge starts: killed with its ranges in its work folder.
+        QThread::sleep(kChildWithinMs / 1000);
+        return;
+    }
+    // The temporary folder the user chose (VX_TEMP_DIR) holds folders of the user's.
+    const QString shared = m_dir->filePath("chosen temp") + '/';
+    const QString scratch = m_dir->filePath("ranges child");
+    QVERIFY(QDir().mkpath(shared + "vx-archive/2019") && QDir().mkpath(shared + "vx-2023-taxes"));
+    QVERIFY(QDir().mkpath(scratch));
+    const QStringList userFiles = {"vx-archive/2019/photo.jpg", "vx-2023-taxes/return.pdf"};
+    for (const QString& name : userFiles)
+        touch(shared + name);
+    const QString input = m_dir->filePath("long.pdf");
+    PdfFactory::Options options;
+    options.pages = 40;
+    QVERIFY(PdfFactory::write(input, options));
+
+    // A program compressing that PDF into the same folder, killed outright while its ranges are at work.
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kRangesChildTemp, shared);
+    environment.insert(kRangesChildInput, input);
+    environment.insert("TMPDIR", scratch);
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"startClearsAKilledProgramsRangesOnly"});
+    QVERIFY(child.waitForStarted(kChildWithinMs));
+    QByteArray said;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            said += child.readAll();
+            return said.contains("ranges at work") || child.state() == QProcess::NotRunning;
+        },
+        kChildWithinMs));
+    QVERIFY2(child.state() == QProcess::Running, said.constData());
+    ::kill(pid_t(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished(kChildWithinMs));
+    // Its document tools may outlive it for a moment.
+    QTRY_COMPARE_WITH_TIMEOUT(TestEnv::processesMentioning(shared), QStringList(), kChildWithinMs);
+    const QStringList left =
+        TestEnv::entriesUnder(shared).filter(QRegularExpression("^vx-\\d+-\\w{6}/pdf-\\w{6}/.+\\.pdf$"));
+    QVERIFY2(!left.isEmpty(), qPrintable(TestEnv::entriesUnder(shared).join('\n')));
+    for (const QString& name : QDir(shared).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        QVERIFY(age(shared + name, 120));
+
+    // The next start.
+    const QByteArray before = qgetenv("VX_TEMP_DIR");
+    qputenv("VX_TEMP_DIR", QFile::encodeName(shared));
+    {
+        MainWidget window;
+    }
+    qputenv("VX_TEMP_DIR", before);
+    QCOMPARE(TestEnv::entriesUnder(shared),
+             QStringList({"vx-2023-taxes", "vx-2023-taxes/return.pdf", "vx-archive", "vx-archive/2019",
+                          "vx-archive/2019/photo.jpg"}));
 }
 
 void TestStartUp::noLocaleMeansUtf8Text()

@@ -1,16 +1,48 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QtTest>
 
+#include "FileIdentity.h"
 #include "FileLock.h"
 #include "JsonParsing.h"
 #include "OutputPaths.h"
+#include "PathKey.h"
 #include "PlacedResults.h"
+#include "ResultPlacement.h"
 #include "TestFolder.h"
 
 namespace
 {
 // An input that is not on the disk: nothing is recorded for it.
 const QString kInput = "/in/x.png";
+
+bool write(const QString& path, const QByteArray& bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    return file.open(mode) && file.write(bytes) == bytes.size();
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One run of `input` that writes `bytes` as its result, wanted at `wanted`, as the window claims it
+// and the settling thread places it; where it was placed.
+QString runOnce(const QString& input, const QString& wanted, const QByteArray& bytes)
+{
+    const QString made = QFileInfo(input).path() + "/made";
+    if (!write(made, bytes))
+        return "cannot write " + made;
+    OutputPaths::reset();
+    QString failure;
+    const QString placed = ResultPlacement::place(ResultPlacement::How::Move, made, input,
+                                                  OutputPaths::claim(wanted, input), nullptr, &failure);
+    return placed.isEmpty() ? failure : placed;
+}
 } // namespace
 
 // The output paths of one run: a free path stays as it is, a taken one gets a number before its
@@ -30,6 +62,9 @@ private slots:
     void releasedPathIsGivenAgain();
     void fileThereIsReplacedOnlyWhenRecordedForTheInput_data();
     void fileThereIsReplacedOnlyWhenRecordedForTheInput();
+    void recordCutShortCostsOnlyItsOwnLine();
+    void editThatKeepsSizeAndTimeIsKept_data();
+    void editThatKeepsSizeAndTimeIsKept();
 };
 
 void TestOutputPaths::init()
@@ -193,6 +228,79 @@ void TestOutputPaths::fileThereIsReplacedOnlyWhenRecordedForTheInput()
     const QString wanted = folder.filePath(spelled + "/c_a.png");
     const QString expected = replaced ? wanted : folder.filePath(spelled + "/c_a_2.png");
     QCOMPARE(OutputPaths::claim(wanted, folder.filePath("in/a.png")), expected);
+}
+
+void TestOutputPaths::recordCutShortCostsOnlyItsOwnLine()
+{
+    TestFolder folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkpath("in") && QDir(folder.path()).mkpath("out"));
+    const QString input = folder.filePath("in/a.jpg");
+    QVERIFY(write(input, "picture"));
+    const QString wanted = folder.filePath("out/c_a.jpg");
+    QCOMPARE(runOnce(input, wanted, "first result"), wanted);
+    // A crash (or a full disk) cut the record's last line short.
+    QVERIFY(write(PlacedResults::filePath(), "{\"output\":\"/elsewhere/c_b.jpg\",\"inp", QIODevice::Append));
+
+    QCOMPARE(runOnce(input, wanted, "second result"), wanted);
+    QCOMPARE(runOnce(input, wanted, "third result"), wanted);
+    QCOMPARE(bytesOf(wanted), QByteArray("third result"));
+    QCOMPARE(QDir(folder.filePath("out")).entryList(QDir::Files), QStringList("c_a.jpg"));
+}
+
+void TestOutputPaths::editThatKeepsSizeAndTimeIsKept_data()
+{
+    QTest::addColumn<bool>("edited");       // the user edits the result in place, keeping its size and time
+    QTest::addColumn<bool>("beforeDigest"); // the result's record line was written before digests were kept
+    QTest::addColumn<QString>("placedAs");
+
+    QTest::newRow("edited within the file times' grain") << true << false << "c_a_2.png";
+    QTest::newRow("unchanged") << false << false << "c_a.png";
+    QTest::newRow("unchanged, recorded before digests") << false << true << "c_a.png";
+}
+
+void TestOutputPaths::editThatKeepsSizeAndTimeIsKept()
+{
+    QFETCH(bool, edited);
+    QFETCH(bool, beforeDigest);
+    QFETCH(QString, placedAs);
+    TestFolder folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkpath("in") && QDir(folder.path()).mkpath("out"));
+    const QString input = folder.filePath("in/a.png");
+    QVERIFY(write(input, "picture"));
+    const QString wanted = folder.filePath("out/c_a.png");
+    QCOMPARE(runOnce(input, wanted, "first result"), wanted);
+    const FileIdentity placed = FileIdentity::of(wanted);
+    if (beforeDigest) {
+        // The line as it was written before: the identity alone.
+        const QByteArray line = QString("{\"device\":%1,\"input\":\"%2\",\"inode\":%3,\"modified\":%4,"
+                                        "\"output\":\"%5\",\"size\":%6}\n")
+                                    .arg(placed.device())
+                                    .arg(QFileInfo(input).canonicalFilePath())
+                                    .arg(placed.inode())
+                                    .arg(placed.modifiedNs())
+                                    .arg(PathKey::of(wanted))
+                                    .arg(placed.size())
+                                    .toUtf8();
+        QVERIFY(write(PlacedResults::filePath(), line, QIODevice::WriteOnly));
+    }
+    if (edited) {
+        // As on FAT or exFAT, whose times are coarse: the same size, and a time that reads the same.
+        struct stat status {
+        };
+        QCOMPARE(::lstat(QFile::encodeName(wanted).constData(), &status), 0);
+        QVERIFY(write(wanted, "FIRST RESULT", QIODevice::ReadWrite));
+        const struct timespec times[2] = {status.st_atim, status.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(wanted).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+        QVERIFY(FileIdentity::of(wanted) == placed);
+    }
+    const QByteArray before = bytesOf(wanted);
+
+    QCOMPARE(runOnce(input, wanted, "second result"), folder.filePath("out/" + placedAs));
+    QCOMPARE(bytesOf(folder.filePath("out/" + placedAs)), QByteArray("second result"));
+    if (edited)
+        QCOMPARE(bytesOf(wanted), before);
 }
 
 QTEST_GUILESS_MAIN(TestOutputPaths)

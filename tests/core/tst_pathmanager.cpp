@@ -1,25 +1,18 @@
-#include <cstdio>
 #include <thread>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "PathManager.h"
 #include "PlatformConstants.h"
+#include "TempFolder.h"
 #include "TestEnv.h"
 
-namespace
-{
-// Set in a second run of this program that prints the holder's folder, leaves a file in it and exits.
-const char* const kPrintChild = "VX_PATHMANAGER_PRINT";
-} // namespace
-
-// The path holder: document tool variant and the self-removing work folder.
+// The path holder: the document tool's variant and the folder of the PDF engine's page ranges.
 class TestPathManager : public QObject
 {
     Q_OBJECT
@@ -27,9 +20,8 @@ class TestPathManager : public QObject
 private slots:
     void initTestCase();
     void choosesTheOlderToolWithoutDotNet();
-    void handsOutOneTempFolder();
+    void handsOutTheProgramsTempFolder();
     void isOneObjectForEveryThread();
-    void removesItsFolderAtExit();
 
 private:
     QTemporaryDir m_dir;
@@ -38,13 +30,9 @@ private:
 void TestPathManager::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QByteArray inherited = qgetenv("XDG_DATA_HOME");
     TestEnv::isolate(m_dir);
-    // Two levels that do not exist yet: the holder must make both. The child keeps the one it was given.
-    if (!qEnvironmentVariableIsSet(kPrintChild))
-        qputenv("XDG_DATA_HOME", (m_dir.path() + "/fresh/data").toLocal8Bit());
-    else
-        qputenv("XDG_DATA_HOME", inherited);
+    // Two levels that do not exist yet: the holder must make both.
+    qputenv("XDG_DATA_HOME", (m_dir.path() + "/fresh/data").toLocal8Bit());
 }
 
 void TestPathManager::choosesTheOlderToolWithoutDotNet()
@@ -56,14 +44,22 @@ void TestPathManager::choosesTheOlderToolWithoutDotNet()
     QCOMPARE(tool, PlatformConstants::docToolPath(false));
 }
 
-void TestPathManager::handsOutOneTempFolder()
+void TestPathManager::handsOutTheProgramsTempFolder()
 {
+    // The page ranges lie in the program's own temporary folder, which the next start clears after a
+    // kill; nothing of them is made in the application-data folder, which nothing clears.
     const QString appData = QStandardPaths::standardLocations(QStandardPaths::AppDataLocation).first();
     const QString folder = PathManager::instance()->tempDir();
-    QCOMPARE(PathManager::instance()->tempDir(), folder);
+    QCOMPARE(folder + '/', TempFolder::path());
     QVERIFY(QFileInfo(folder).isDir());
-    QVERIFY2(folder.startsWith(appData + "/TempDir") && folder.size() > (appData + "/TempDir").size(),
-             qPrintable(folder));
+    QVERIFY(QFileInfo(appData).isDir());
+    QCOMPARE(QDir(appData).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    // Asked anew each time: it follows the shared folder, and is made again once removed.
+    QVERIFY(TempFolder::remove());
+    QVERIFY(QFileInfo(PathManager::instance()->tempDir()).isDir());
+    qputenv("VX_TEMP_DIR", QFile::encodeName(m_dir.path() + "/other/"));
+    QVERIFY2(PathManager::instance()->tempDir().startsWith(m_dir.path() + "/other/vx-"),
+             qPrintable(PathManager::instance()->tempDir()));
 }
 
 void TestPathManager::isOneObjectForEveryThread()
@@ -78,31 +74,6 @@ void TestPathManager::isOneObjectForEveryThread()
     worker.join();
     QCOMPARE(theirs, mine);
     QCOMPARE(theirFolder, mine->tempDir());
-}
-
-void TestPathManager::removesItsFolderAtExit()
-{
-    if (qEnvironmentVariableIsSet(kPrintChild)) {
-        // Leaves a file in the folder: removal at exit must take the contents too.
-        const QString folder = PathManager::instance()->tempDir();
-        QFile file(folder + "/left.pdf");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        std::printf("FOLDER:%s\n", qPrintable(folder));
-        return;
-    }
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(kPrintChild, "1");
-    environment.insert("XDG_DATA_HOME", m_dir.path() + "/child");
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), {"removesItsFolderAtExit"});
-    QVERIFY(child.waitForFinished(30000));
-    QCOMPARE(child.exitCode(), 0);
-    const QString output = QString::fromUtf8(child.readAllStandardOutput());
-    const QString folder = output.section("FOLDER:", 1).section('\n', 0, 0);
-    QVERIFY2(folder.startsWith(m_dir.path() + "/child/"), qPrintable(folder));
-    QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
-    QVERIFY(QFileInfo(QFileInfo(folder).path()).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestPathManager)

@@ -1,7 +1,10 @@
+#include <csignal>
 #include <cstdio>
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -12,9 +15,81 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "FilePlacement.h"
+#include "PathManager.h"
 #include "PlatformConstants.h"
+#include "ResultPlacement.h"
 #include "TempFolder.h"
 #include "TestEnv.h"
+
+namespace
+{
+// Set in the copies of this program that the clean-up tests start: the shared folder the copy makes
+// its own folder in, and the folder of the result the copy is placing when it dies.
+const char* const kHoldChild = "VX_TEMPFOLDER_HOLD";
+const char* const kCopyChild = "VX_TEMPFOLDER_COPY";
+const int kChildWithinMs = 60000;
+
+bool write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Sets the modification time of `path` (never through a link) `seconds` back.
+bool age(const QString& path, int seconds)
+{
+    struct timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+QStringList namesIn(const QString& folder)
+{
+    QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    names.sort();
+    return names;
+}
+
+// A copy of this program started with `environment` added, running `function`; it scratches in
+// `scratch` (its own test folder too).
+void startChild(QProcess* child, const QString& function, const QString& scratch,
+                const QMap<QString, QString>& environment)
+{
+    QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    for (auto it = environment.constBegin(); it != environment.constEnd(); ++it)
+        all.insert(it.key(), it.value());
+    all.insert("TMPDIR", scratch);
+    child->setProcessEnvironment(all);
+    child->setProcessChannelMode(QProcess::MergedChannels);
+    child->start(QCoreApplication::applicationFilePath(), {function});
+}
+
+// The folder that the child started by startChild prints as "folder=<path>"; empty when it ends first.
+QString folderOf(QProcess* child)
+{
+    QByteArray said;
+    const QRegularExpression line("folder=([^\n]*)\n");
+    QRegularExpressionMatch match;
+    (void)QTest::qWaitFor(
+        [&] {
+            said += child->readAll();
+            match = line.match(QString::fromLocal8Bit(said));
+            return match.hasMatch() || child->state() == QProcess::NotRunning;
+        },
+        kChildWithinMs);
+    return match.captured(1);
+}
+} // namespace
 
 // The program's own temporary folder: private to this process and its owner, and the only thing
 // that closing removes.
@@ -27,7 +102,8 @@ private slots:
     void isPrivateToThisProgram();
     void twoProgramsGetTwoFolders();
     void removeLeavesTheSharedFolderAndOthers();
-    void foldersOfEndedProgramsGo();
+    void onlyFoldersOfEndedProgramsGo();
+    void passingCopyOfAKilledProgramGoes();
 
 private:
     QTemporaryDir m_dir;
@@ -37,6 +113,8 @@ void TestTempFolder::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     TestEnv::isolate(m_dir);
+    if (qEnvironmentVariableIsSet(kHoldChild) || qEnvironmentVariableIsSet(kCopyChild))
+        return;
     // A second copy of this program, started by twoProgramsGetTwoFolders, prints its folder.
     if (qEnvironmentVariableIsSet("VX_TEMPFOLDER_CHILD")) {
         qputenv("VX_TEMP_DIR", qgetenv("VX_TEMPFOLDER_CHILD"));
@@ -108,26 +186,126 @@ void TestTempFolder::removeLeavesTheSharedFolderAndOthers()
     QVERIFY(QFileInfo(again).isDir());
 }
 
-void TestTempFolder::foldersOfEndedProgramsGo()
+void TestTempFolder::onlyFoldersOfEndedProgramsGo()
 {
-    const QString mine = TempFolder::path();
-    const QString shared = PlatformConstants::tempFolder();
-    // A killed program's folder (no process has its id), and one that a running program holds.
-    const QString ended = shared + "vx-999999999-ended/";
-    const QString running = shared + "vx-1-running/";
-    for (const QString& folder : {ended, running}) {
-        QVERIFY(QDir().mkpath(folder + "image_1"));
-        QFile left(folder + "image_1/magick-123");
-        QVERIFY(left.open(QIODevice::WriteOnly) && left.write("pixel cache") > 0);
+    if (qEnvironmentVariableIsSet(kHoldChild)) {
+        // A program at work: its folder, with a PDF job's page range in it, held until it is killed.
+        qputenv("VX_TEMP_DIR", qgetenv(kHoldChild));
+        QTemporaryDir work(PathManager::instance()->tempDir() + "/pdf-XXXXXX");
+        QVERIFY(work.isValid() && write(work.filePath("0s.pdf"), "%PDF-1.7 range"));
+        std::printf("folder=%s\n", qPrintable(TempFolder::path()));
+        std::fflush(stdout);
+        QThread::sleep(kChildWithinMs / 1000);
+        return;
     }
-    const int held = ::open(QFile::encodeName(running).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    // A temporary folder chosen by the user (VX_TEMP_DIR), where the user keeps folders of their own.
+    const QString shared = m_dir.filePath("chosen") + '/';
+    const QString scratch = m_dir.filePath("children");
+    QVERIFY(QDir().mkpath(shared) && QDir().mkpath(scratch) && QDir().mkpath(m_dir.filePath("elsewhere")));
+    const QByteArray before = qgetenv("VX_TEMP_DIR");
+    qputenv("VX_TEMP_DIR", QFile::encodeName(shared));
+    const auto restore = qScopeGuard([before] { qputenv("VX_TEMP_DIR", before); });
 
-    QVERIFY(TempFolder::removeAbandoned() >= 1);
-    ::close(held);
-    QVERIFY(!QFileInfo::exists(ended));
-    QVERIFY(QFileInfo::exists(running + "image_1/magick-123"));
-    QVERIFY(QFileInfo(mine).isDir());
+    // Two programs of ours: one still at work, one killed outright.
+    QProcess running;
+    QProcess killed;
+    QStringList folders;
+    for (QProcess* child : {&running, &killed}) {
+        startChild(child, "onlyFoldersOfEndedProgramsGo", scratch, {{kHoldChild, shared}});
+        folders << folderOf(child);
+        QVERIFY2(folders.last().startsWith(shared), qPrintable(folders.last()));
+    }
+    const auto endRunning = qScopeGuard([&running] {
+        running.kill();
+        running.waitForFinished(kChildWithinMs);
+    });
+    ::kill(pid_t(killed.processId()), SIGKILL);
+    QVERIFY(killed.waitForFinished(kChildWithinMs));
+    const QString killedFolder = QDir(folders[1]).dirName();
+    QCOMPARE(TestEnv::entriesUnder(folders[1]).filter(QRegularExpression("^pdf-\\w{6}/0s\\.pdf$")).size(), 1);
+    const QString killedPid = killedFolder.section('-', 1, 1);
+
+    // The user's folders, some named as if they were ours, and links; all older than a minute.
+    const QString outside = m_dir.filePath("elsewhere/");
+    QVERIFY(QFile::copy(folders[1] + TempFolder::kOwnerFile, outside + TempFolder::kOwnerFile));
+    const QMap<QString, QString> files{
+        {"vx-archive/2019/photo.jpg", "a photo"},
+        {"vx-2023-taxes/return.pdf", "a tax return"},
+        {"vx-123456789-abcdef/notes.txt", "a folder named as ours, without the owner file"},
+        {"vx-123456788-ghijkl/vx-owner", "an owner file of the user's"},
+    };
+    for (auto it = files.constBegin(); it != files.constEnd(); ++it) {
+        QVERIFY(QDir().mkpath(QFileInfo(shared + it.key()).path()));
+        QVERIFY(write(shared + it.key(), it.value().toUtf8()));
+    }
+    // A link in our name form to a folder with our owner file, and a folder whose owner file is a link.
+    const QString linked = QString("vx-%1-linkab").arg(killedPid);
+    const QString ownerLink = QString("vx-%1-ownlnk").arg(killedPid);
+    QVERIFY(QFile::link(outside, shared + linked));
+    QVERIFY(QDir().mkpath(shared + ownerLink));
+    QVERIFY(QFile::link(outside + TempFolder::kOwnerFile, shared + ownerLink + '/' + TempFolder::kOwnerFile));
+    for (const QString& name : namesIn(shared))
+        QVERIFY2(age(shared + name, 120), qPrintable(name));
+    const QString mine = QDir(TempFolder::path()).dirName();
+
+    QCOMPARE(TempFolder::removeAbandoned(), 1);
+    QStringList kept = {"vx-2023-taxes",
+                        "vx-123456788-ghijkl",
+                        "vx-123456789-abcdef",
+                        "vx-archive",
+                        linked,
+                        ownerLink,
+                        mine,
+                        QDir(folders[0]).dirName()};
+    kept.sort();
+    QCOMPARE(namesIn(shared), kept);
+    for (auto it = files.constBegin(); it != files.constEnd(); ++it)
+        QCOMPARE(bytesOf(shared + it.key()), it.value().toUtf8());
+    QVERIFY(QFileInfo::exists(outside + TempFolder::kOwnerFile));
+    QVERIFY(QFileInfo::exists(folders[0] + TempFolder::kOwnerFile));
+}
+
+void TestTempFolder::passingCopyOfAKilledProgramGoes()
+{
+    if (qEnvironmentVariableIsSet(kCopyChild)) {
+        // Dies in the middle of copying its result beside the input: the system ends a program that
+        // writes past its file size limit, as it ends one killed outright.
+        const QString folder = qEnvironmentVariable(kCopyChild);
+        qputenv("VX_TEMP_DIR", QFile::encodeName(QDir::cleanPath(folder + "/../temp") + '/'));
+        ::prctl(PR_SET_DUMPABLE, 0);
+        const struct rlimit limit = {3 * 1024 * 1024, 3 * 1024 * 1024};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        QString failure;
+        const QString input = folder + "/clip.mp4";
+        ResultPlacement::place(ResultPlacement::How::CopyInput, input, input, folder + "/c_clip.mp4", nullptr,
+                               &failure);
+        QFAIL("the copy ended without the program");
+    }
+    const QString folder = m_dir.filePath("copy/user");
+    const QString temp = m_dir.filePath("copy/temp/");
+    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(temp) && QDir().mkpath(m_dir.filePath("copy/scratch")));
+    QByteArray clip(8 * 1024 * 1024, 'v');
+    QVERIFY(write(folder + "/clip.mp4", clip));
+    // Another program's passing name, and a file of the user's that looks like one.
+    QVERIFY(write(folder + "/c_clip.mp4.1.tmp", "another program's"));
+    QProcess child;
+    startChild(&child, "passingCopyOfAKilledProgramGoes", m_dir.filePath("copy/scratch"),
+               {{kCopyChild, folder}});
+    QVERIFY(child.waitForStarted(kChildWithinMs));
+    const qint64 pid = child.processId();
+    QVERIFY(child.waitForFinished(kChildWithinMs));
+    QVERIFY2(child.exitStatus() == QProcess::CrashExit, child.readAll().constData());
+    const QString passing = FilePlacement::passingName(folder + "/c_clip.mp4", pid);
+    QCOMPARE(QFileInfo(passing).size(), qint64(3 * 1024 * 1024));
+    QVERIFY(write(passing + ".txt", "the user's"));
+
+    const QByteArray before = qgetenv("VX_TEMP_DIR");
+    qputenv("VX_TEMP_DIR", QFile::encodeName(temp));
+    const auto restore = qScopeGuard([before] { qputenv("VX_TEMP_DIR", before); });
+    QCOMPARE(TempFolder::removeAbandoned(), 1);
+    QCOMPARE(namesIn(folder),
+             QStringList({"c_clip.mp4.1.tmp", QFileInfo(passing).fileName() + ".txt", "clip.mp4"}));
+    QCOMPARE(TestEnv::logLines().last(), "removed " + passing + ", left by an ended program");
 }
 
 QTEST_GUILESS_MAIN(TestTempFolder)

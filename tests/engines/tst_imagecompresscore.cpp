@@ -319,8 +319,7 @@ void TestImageCompressCore::compresses()
     // Nothing but the result: no JPEG of a kept BMP beside it, no intermediate file left behind.
     if (bmpKept)
         QVERIFY(!QFile::exists(m_outDir + "c_photo.jpg"));
-    QCOMPARE(QDir(m_tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList());
+    QCOMPARE(TestEnv::entriesUnder(m_tempDir), QStringList());
 
     // The commands are logged as the product writes them, every path in double quotes.
     const QString toolInput = scale.isValid() ? scaled : inPath;
@@ -659,8 +658,7 @@ void TestImageCompressCore::failureIsReportedOnce()
     QVERIFY(std::isfinite(end.rate) && end.rate == 0.0f);
     // A failed job leaves neither a partial output nor an intermediate file.
     QVERIFY(!QFile::exists(outPath));
-    QCOMPARE(QDir(m_tempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList());
+    QCOMPARE(TestEnv::entriesUnder(m_tempDir), QStringList());
 
     for (QString& line : lines)
         line.replace("%IN", input(file))

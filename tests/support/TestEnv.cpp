@@ -7,13 +7,14 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "TempFolder.h"
 #include "Tool.h"
 
 void TestEnv::isolate(const QTemporaryDir& dir)
 {
     g_AppDataPath = dir.path() + "/appdata";
     qputenv("VX_TEMP_DIR", (dir.path() + "/VxTemp/").toLocal8Bit());
-    // The PDF engine's work folder lies under the per-user data location.
+    // The path holder makes the per-user data location.
     qputenv("XDG_DATA_HOME", (dir.path() + "/data").toLocal8Bit());
 }
 
@@ -121,6 +122,7 @@ QStringList TestEnv::entriesUnder(const QString& folder)
                     QDirIterator::Subdirectories);
     while (it.hasNext())
         entries << QDir(folder).relativeFilePath(it.next());
+    entries.removeAll(TempFolder::kOwnerFile);
     entries.sort();
     return entries;
 }

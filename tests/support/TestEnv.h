@@ -36,7 +36,9 @@ public:
     // Whether the process `pid` has ended (an ended one not yet reaped counts as ended).
     static bool processGone(qint64 pid);
 
-    // Every file and folder below `folder`, relative to it, sorted; hidden ones included.
+    // Every file and folder below `folder`, relative to it, sorted; hidden ones included. The owner
+    // file of the program's temporary folder (TempFolder::kOwnerFile), there as long as the folder is,
+    // is left out.
     static QStringList entriesUnder(const QString& folder);
 
     // Runs a program to completion (for preparing inputs); returns its exit code, -1 on failure to run.

@@ -1,3 +1,9 @@
+#include <cstdio>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QDropEvent>
@@ -18,6 +24,7 @@
 #include "DpiScale.h"
 #include "FontFallbacks.h"
 #include "Kind.h"
+#include "LogNotice.h"
 #include "MainWidget.h"
 #include "ModalAnswerer.h"
 #include "PlatformConstants.h"
@@ -25,7 +32,9 @@
 #include "QMorProduct.h"
 #include "QUser.h"
 #include "TempFolder.h"
+#include "TestEnv.h"
 #include "TestFolder.h"
+#include "Tool.h"
 #include "WindowsLookStyle.h"
 
 namespace
@@ -88,6 +97,7 @@ private slots:
     void closeCancelledKeepsRunning();
     void closeConfirmedCleansUp();
     void closeFromTheWindowSystemAsksToo();
+    void unwritableLogIsSaidOnce();
 
 private:
     std::unique_ptr<TestFolder> m_dir;
@@ -732,6 +742,53 @@ void TestMainWidget::closeFromTheWindowSystemAsksToo()
     QTRY_COMPARE(answerer.answered(), 1);
     QTRY_VERIFY(!window.isVisible());
     QVERIFY(!QDir(own).exists());
+}
+
+void TestMainWidget::unwritableLogIsSaidOnce()
+{
+    // The data folder's file system turns read-only while the program runs: the log, the one place
+    // where failures are told, can no longer be written.
+    const QString data = m_dir->filePath("data");
+    QVERIFY(QDir().mkpath(data));
+    QByteArray said;
+    if (TestEnv::runTool("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", data}, &said) != 0) {
+        if (qEnvironmentVariableIsSet("CI"))
+            QFAIL("cannot mount a tmpfs (run as root)");
+        QSKIP("mounting a tmpfs needs root");
+    }
+    const auto unmount = qScopeGuard([data] { TestEnv::runTool("umount", {"-l", data}); });
+    const QString savedData = g_AppDataPath;
+    const auto restore = qScopeGuard([savedData] { g_AppDataPath = savedData; });
+    g_AppDataPath = data;
+
+    MainWidget window;
+    window.show();
+    QVERIFY(Tool::writeLog("a line while the folder can be written"));
+    QCOMPARE(TestEnv::runTool("mount", {"-o", "remount,ro", data}, &said), 0);
+    ModalAnswerer answerer(ModalAnswerer::clickButton("btnOpera1"));
+    QSignalSpy reports(&LogNotice::instance(), &LogNotice::logUnwritable);
+    // Standard error into a file while the lines are logged, from a worker and from this thread.
+    QTemporaryFile errors;
+    QVERIFY(errors.open());
+    const int savedError = ::dup(STDERR_FILENO);
+    ::dup2(errors.handle(), STDERR_FILENO);
+    std::thread worker([] { Tool::writeLog("compress fail from a worker"); });
+    worker.join();
+    Tool::writeLog("compress fail from the window");
+    std::fflush(stderr);
+    ::dup2(savedError, STDERR_FILENO);
+    ::close(savedError);
+
+    const QString log = data + "/Vornix/log.txt";
+    QTRY_COMPARE(answerer.answered(), 1);
+    QCOMPARE(answerer.texts().first(),
+             QString("提示|日志无法写入|无法写入日志文件 %1（Read-only file system），压缩结果可能无法记录。")
+                 .arg(log));
+    QCOMPARE(reports.size(), 1);
+    QFile told(errors.fileName());
+    QVERIFY(told.open(QIODevice::ReadOnly));
+    QCOMPARE(told.readAll(), "Vornex: cannot write the log " + log.toUtf8() + ": Read-only file system\n");
+    QVERIFY(window.isVisible());
 }
 
 QTEST_MAIN(TestMainWidget)
