@@ -129,6 +129,7 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
     const QString folder = m_workDir.isEmpty() ? PathManager::instance()->tempDir() : m_workDir;
     for (int i = 0; i < m_taskCount; ++i) {
         auto task = std::make_shared<PDFCompressTask>(nullptr);
+        connect(task.get(), &PDFCompressTask::signalRangeFailed, this, &PDFCompressCore::onRangeFailed);
         connect(task.get(), &BaseTask::signalTaskFinished, this, &PDFCompressCore::onSplitFinished);
         // Named by the index alone: no input name can break the merge's "*"-joined list.
         const QString partPath = QString("%1/%2.pdf").arg(folder).arg(i);
@@ -138,6 +139,12 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
         m_tasks.append(task);
         ThreadPool::instance()->pushTask(task);
     }
+}
+
+void PDFCompressCore::onRangeFailed(const QString& reason)
+{
+    // The other ranges are stopped: a document with a range missing is no result.
+    m_ending->fail(reason);
 }
 
 void PDFCompressCore::onSplitFinished()
@@ -154,6 +161,13 @@ void PDFCompressCore::onSplitFinished()
 
 void PDFCompressCore::merge()
 {
+    for (int i = 0; i < m_partPaths.size(); ++i) {
+        if (!QFileInfo(m_partPaths[i]).isFile()) {
+            const QPair<int, int> range = rangeOf(i, pagesPerTask(m_pageCount), m_pageCount);
+            m_ending->fail(QString("pages %1-%2: the part is missing").arg(range.first).arg(range.second));
+            return;
+        }
+    }
     const QString folder = m_workDir.isEmpty() ? PathManager::instance()->tempDir() : m_workDir;
     m_merged = folder + "/merged.pdf";
     m_merge = new ToolProcess(this);

@@ -27,6 +27,9 @@ class ToolProcess;
 // with every page). cancel(), the destructor and RunningTools::endAll end the job at once: running
 // ranges and the merge are killed, waiting ranges never start, the work folder goes, and no further
 // report follows. A failed or ended job leaves the output as it was.
+//
+// A range that fails ends the job at once, with the range and the document tool's own reason as the
+// failure's last words; the merge runs only once every part is there.
 class PDFCompressCore : public QObject
 {
     Q_OBJECT
@@ -64,6 +67,7 @@ public slots:
     void onMergeFinished();
 
 private:
+    void onRangeFailed(const QString& reason);
     void stopTools();
     void onSettled(const SmallerResult& result);
 

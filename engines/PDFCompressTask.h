@@ -9,12 +9,19 @@ class ToolCommand;
 
 // One page range of a PDF, run on a worker: the document tool cuts the range out of the input into
 // a split file beside the part file, then compresses the split file into the part file; the split
-// file goes once the part is written. cancel() (from any thread) kills the running tool at once;
-// the task then removes its own files and returns without signalling.
+// file goes once the part is written. A step that fails ends the range: signalRangeFailed names the
+// range and the tool's own reason, before signalTaskFinished, and no part is made. cancel() (from any
+// thread) kills the running tool at once; the task then removes its own files and returns without
+// signalling.
 class PDFCompressTask : public BaseTask
 {
     Q_OBJECT
 public:
+    // What a tool run said besides its exit: why it failed.
+    struct StepReport {
+        QString failure;
+    };
+
     explicit PDFCompressTask(QObject* parent = nullptr);
 
     void setTask(const QString& inputPath, const QString& partPath, int quality, int firstPage, int lastPage);
@@ -33,9 +40,13 @@ public:
     static int stepTimeoutMs(int pageCount);
     // Runs a command to its end on the calling thread through `run`; false (with one log line naming
     // fileName) when it could not start, crashed, exited non-zero or overran timeoutMs and was killed,
-    // and false without a line when it was cancelled. A killed tool's unfinished file goes too.
+    // and false without a line when it was cancelled. A killed tool's unfinished file goes too. The
+    // reason of a failure goes to *report, when given.
     static bool runBlocking(BlockingToolRun& run, const ToolCommand& command, const QString& fileName,
-                            int timeoutMs);
+                            int timeoutMs, StepReport* report = nullptr);
+
+signals:
+    void signalRangeFailed(QString reason);
 
 private:
     void removeOwnFiles(const QString& splitPath, const QString& partPath) const;
