@@ -130,6 +130,7 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
     for (int i = 0; i < m_taskCount; ++i) {
         auto task = std::make_shared<PDFCompressTask>(nullptr);
         connect(task.get(), &PDFCompressTask::signalRangeFailed, this, &PDFCompressCore::onRangeFailed);
+        connect(task.get(), &PDFCompressTask::signalLeftOut, this, &PDFCompressCore::addLeftOut);
         connect(task.get(), &BaseTask::signalTaskFinished, this, &PDFCompressCore::onSplitFinished);
         // Named by the index alone: no input name can break the merge's "*"-joined list.
         const QString partPath = QString("%1/%2.pdf").arg(folder).arg(i);
@@ -145,6 +146,14 @@ void PDFCompressCore::onRangeFailed(const QString& reason)
 {
     // The other ranges are stopped: a document with a range missing is no result.
     m_ending->fail(reason);
+}
+
+void PDFCompressCore::addLeftOut(const QStringList& what)
+{
+    for (const QString& item : what) {
+        if (!m_leftOut.contains(item))
+            m_leftOut.append(item);
+    }
 }
 
 void PDFCompressCore::onSplitFinished()
@@ -215,6 +224,7 @@ void PDFCompressCore::onMergeFinished()
         m_ending->fail("the merge wrote no output");
         return;
     }
+    addLeftOut(PDFCompressTask::leftOutIn(process->readAllStandardOutput()));
     // A whole PDF takes the output's name; one that is not smaller is worth nothing: the input goes
     // back as it was.
     const int pages = m_pageCount;
@@ -231,6 +241,9 @@ void PDFCompressCore::onSettled(const SmallerResult& result)
     // The name may have been taken by another program meanwhile: the report names the file written.
     m_outputPath = result.path();
     m_ending->setOutput(m_outputPath);
+    // A copy of the input leaves nothing out.
+    if (!result.copied() && !m_leftOut.isEmpty())
+        Tool::writeLog(QString("pdf left out %1: %2").arg(m_inputPath, m_leftOut.join("; ")));
     m_ending->succeed((float)result.rate());
 }
 

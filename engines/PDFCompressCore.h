@@ -29,7 +29,9 @@ class ToolProcess;
 // report follows. A failed or ended job leaves the output as it was.
 //
 // A range that fails ends the job at once, with the range and the document tool's own reason as the
-// failure's last words; the merge runs only once every part is there.
+// failure's last words; the merge runs only once every part is there. What the document tool left out
+// of the ranges or the merge (a loop cut, levels beyond a bound) is named once, before the final
+// report of a result made from them: "pdf left out <input>: <what>; <what>".
 class PDFCompressCore : public QObject
 {
     Q_OBJECT
@@ -68,6 +70,7 @@ public slots:
 
 private:
     void onRangeFailed(const QString& reason);
+    void addLeftOut(const QStringList& what);
     void stopTools();
     void onSettled(const SmallerResult& result);
 
@@ -84,4 +87,5 @@ private:
     ResultSettler* m_settler;
     QString m_merged; // where the merge writes, in the work folder
     QList<std::weak_ptr<PDFCompressTask>> m_tasks;
+    QStringList m_leftOut; // what the document tool left out, each once
 };

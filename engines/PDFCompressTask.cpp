@@ -14,6 +14,8 @@ namespace
 // Generous bounds: a healthy range takes well under a second per page.
 const int kStepBaseTimeoutMs = 120 * 1000;
 const int kStepPerPageTimeoutMs = 30 * 1000;
+// How the document tool names, on its output, what a bound or a repair left out of a PDF.
+const char* const kLeftOutPrefix = "left out: ";
 } // namespace
 
 PDFCompressTask::PDFCompressTask(QObject* parent)
@@ -79,6 +81,15 @@ void PDFCompressTask::cancel()
     m_run.cancel();
 }
 
+QStringList PDFCompressTask::leftOutIn(const QByteArray& toolOutput)
+{
+    for (const QByteArray& line : toolOutput.split('\n')) {
+        if (line.startsWith(kLeftOutPrefix))
+            return QString::fromUtf8(line.mid(int(qstrlen(kLeftOutPrefix)))).trimmed().split("; ");
+    }
+    return QStringList();
+}
+
 bool PDFCompressTask::runBlocking(BlockingToolRun& run, const ToolCommand& command, const QString& fileName,
                                   int timeoutMs, StepReport* report)
 {
@@ -115,8 +126,13 @@ bool PDFCompressTask::runBlocking(BlockingToolRun& run, const ToolCommand& comma
         }
         break;
     }
-    if (report)
+    if (report) {
         report->failure = failure;
+        for (const QString& what : leftOutIn(result.outputText)) {
+            if (!report->leftOut.contains(what))
+                report->leftOut.append(what);
+        }
+    }
     return failure.isEmpty();
 }
 
@@ -152,6 +168,8 @@ void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& 
     }
     if (!made)
         emit signalRangeFailed(QString("pages %1-%2: %3").arg(firstPage).arg(lastPage).arg(report.failure));
+    else if (!report.leftOut.isEmpty())
+        emit signalLeftOut(report.leftOut);
     emit signalTaskFinished();
 }
 

@@ -4,9 +4,13 @@
 #include <malloc.h>
 #endif
 
+#include <cstdio>
+
 #include <QFile>
 
 #include "PdfFileStream.h"
+
+const char* const MuPdfSession::kLeftOutPrefix = "left out: ";
 
 MuPdfSession::MuPdfSession()
     : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
@@ -27,6 +31,14 @@ MuPdfSession::MuPdfSession()
 MuPdfSession::~MuPdfSession()
 {
     fz_drop_context(m_context);
+    if (!m_leftOut.isEmpty())
+        std::printf("%s%s\n", kLeftOutPrefix, m_leftOut.join("; ").toUtf8().constData());
+}
+
+void MuPdfSession::noteLeftOut(const QString& what)
+{
+    if (!m_leftOut.contains(what))
+        m_leftOut.append(what);
 }
 
 pdf_document* MuPdfSession::openPdf(const QString& path)

@@ -9,10 +9,16 @@ extern "C" {
 }
 
 #include <QString>
+#include <QStringList>
 
 // One MuPDF context for one tool run. MuPDF reports errors by long jump; run() turns them into a
 // std::runtime_error at the edge of each guarded call, so that no C++ object is ever jumped over.
 // The functions handed to run() must therefore hold only plain values and MuPDF pointers.
+//
+// A hostile or damaged file is read within bounds: a loop in one of its trees is cut, levels beyond
+// a depth limit are left out. Each such cut is noted once (noteLeftOut); when the session ends, the
+// notes go to standard output as one line, kLeftOutPrefix followed by the notes joined by "; ",
+// which the PDF engine logs for the file.
 class MuPdfSession
 {
 public:
@@ -20,6 +26,8 @@ public:
     ~MuPdfSession();
     MuPdfSession(const MuPdfSession&) = delete;
     MuPdfSession& operator=(const MuPdfSession&) = delete;
+
+    static const char* const kLeftOutPrefix;
 
     fz_context* context() const { return m_context; }
 
@@ -48,8 +56,13 @@ public:
     // The page count of the PDF at path, or -1 when it cannot be opened.
     int pageCountOf(const QString& path);
 
+    // Names what a bound or a repair left out ("a loop in the outline"); each text counts once.
+    void noteLeftOut(const QString& what);
+    const QStringList& leftOut() const { return m_leftOut; }
+
 private:
     fz_context* m_context;
+    QStringList m_leftOut;
 };
 
 // Owns one MuPDF document for the length of a scope.
