@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "HostilePdf.h"
 #include "OddNames.h"
 #include "PDFCompressCore.h"
 #include "PDFCompressTask.h"
@@ -48,6 +49,8 @@ private slots:
     void sameNamedInputsKeepTheirOwnParts();
     void namesPartsByTheirIndex();
     void failedRangeEndsTheJob();
+    void hostileTreesEndAtOnce_data();
+    void hostileTreesEndAtOnce();
     void keepsTheWholeDocument_data();
     void keepsTheWholeDocument();
     void keepsLayersNotesAndRestrictions_data();
@@ -377,6 +380,48 @@ void TestPdfCompressCore::failedRangeEndsTheJob()
     const QByteArray output = child.readAll();
     QVERIFY2(child.exitCode() == 0, output.constData());
     QVERIFY2(output.contains("PASS   : TestPdfCompressCore::failedRangeEndsTheJob()"), output.constData());
+}
+
+void TestPdfCompressCore::hostileTreesEndAtOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QString>("leftOut");
+    QTest::addColumn<QStringList>("form");
+
+    // Each field once, under the first parent that leads to it: a, its kid b with the widget, b's
+    // kid c, which has no widget of its own.
+    QTest::newRow("form fields list each other as kids")
+        << "form loop" << 1 << "a loop in the form field tree"
+        << QStringList({"NeedAppearances ", "a.b=x (/Tx) 1"});
+}
+
+void TestPdfCompressCore::hostileTreesEndAtOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, pages);
+    QFETCH(QString, leftOut);
+    QFETCH(QStringList, form);
+
+    const QString input = m_dir.filePath(QString("hostile %1/trees.pdf").arg(kind));
+    QVERIFY(QDir().mkpath(QFileInfo(input).path()));
+    QVERIFY(HostilePdf::writeFormWithKidsLoop(input));
+    const QString output = m_dir.filePath(QString("hostile %1/c_trees.pdf").arg(kind));
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QVERIFY(!reports.isEmpty());
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.size(), PDFCompressCore::taskCount(pages, PDFCompressCore::pagesPerTask(pages)) + 1);
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), pages);
+    QCOMPARE(PdfCarriedFeatures::describe(output, "form"),
+             form.isEmpty() ? QStringList({"NeedAppearances "}) : form);
+    // What the document tool left out, named once for the whole job, before the final report.
+    const QStringList log = TestEnv::logLines();
+    QCOMPARE(log.filter(QRegularExpression("^pdf left out ")),
+             QStringList({QString("pdf left out %1: %2").arg(input, leftOut)}));
+    QCOMPARE(log.last(), QString("pdf left out %1: %2").arg(input, leftOut));
 }
 
 void TestPdfCompressCore::keepsTheWholeDocument_data()
