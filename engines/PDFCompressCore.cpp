@@ -1,9 +1,11 @@
 #include "PDFCompressCore.h"
 
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QProcess>
 #include <QRegExp>
 #include <QTemporaryDir>
+#include <QtConcurrent>
 
 #include "JobEnding.h"
 #include "PDFCompressTask.h"
@@ -39,6 +41,7 @@ PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& output
     , m_merge(nullptr)
     , m_ending(new JobEnding("pdf", this))
     , m_settler(new ResultSettler(this))
+    , m_counting(nullptr)
 {
     m_ending->setInput(inputPath);
     m_ending->setOutput(outputPath);
@@ -94,16 +97,37 @@ void PDFCompressCore::start()
         m_ending->fail("the input is not a plain file");
         return;
     }
-    QPdfDocument document(m_inputPath, nullptr);
-    if (!document.open()) {
+    // Opening reads the file's cross-reference and its whole page tree, which takes a while for a
+    // large or damaged file: not on the window's thread. A watcher that goes with the engine drops a
+    // late answer.
+    m_counting = new QFutureWatcher<PageCount>(this);
+    connect(m_counting, &QFutureWatcherBase::finished, this, [this] { onCounted(m_counting->result()); });
+    m_counting->setFuture(QtConcurrent::run(&PDFCompressCore::countPages, m_inputPath));
+}
+
+PDFCompressCore::PageCount PDFCompressCore::countPages(const QString& path)
+{
+    PageCount count;
+    QPdfDocument document(path, nullptr);
+    count.opened = document.open();
+    count.locked = count.opened && document.needsPassword();
+    count.pages = document.pageCount();
+    return count;
+}
+
+void PDFCompressCore::onCounted(const PageCount& count)
+{
+    if (m_ending->isOver())
+        return;
+    if (!count.opened) {
         m_ending->fail("cannot open the document");
         return;
     }
-    if (document.needsPassword()) {
+    if (count.locked) {
         m_ending->fail("the document is locked by a password");
         return;
     }
-    m_pageCount = document.pageCount();
+    m_pageCount = count.pages;
     if (m_pageCount <= 0) {
         m_ending->fail("the document has no pages");
         return;

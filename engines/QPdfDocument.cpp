@@ -2,9 +2,23 @@
 
 extern "C" {
 #include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
 }
 
 #include <QFile>
+
+#include "PdfPageTree.h"
+
+namespace
+{
+// The pages that the page tree actually holds; the /Count it states may be anything. Must run inside
+// a guard. A document of another kind than PDF has no page tree: it counts as empty.
+int countPages(fz_context* context, fz_document* document)
+{
+    pdf_document* pdf = pdf_specifics(context, document);
+    return pdf ? PdfPageTree::walk(context, pdf).pages : 0;
+}
+} // namespace
 
 QPdfDocument::QPdfDocument(QObject* parent)
     : QObject(parent)
@@ -66,7 +80,7 @@ bool QPdfDocument::open()
         document = fz_open_document(m_context, path.constData());
         // A locked document cannot give its page tree: a count of 0 stands for it.
         if (!fz_needs_password(m_context, document))
-            pages = fz_count_pages(m_context, document);
+            pages = countPages(m_context, document);
     }
     fz_catch(m_context)
     {
@@ -127,7 +141,7 @@ bool QPdfDocument::authenticate(const QString& password)
     // The page tree is readable now.
     fz_try(m_context)
     {
-        m_pageCount = fz_count_pages(m_context, m_document);
+        m_pageCount = countPages(m_context, m_document);
     }
     fz_catch(m_context)
     {

@@ -315,6 +315,8 @@ void TestPdfCompressCore::sameNamedInputsKeepTheirOwnParts()
     QSignalSpy spyB(&b, &PDFCompressCore::sig_sendProgress);
     a.start();
     b.start();
+    // The pages are counted off the window's thread; the ranges follow.
+    QTRY_VERIFY_WITH_TIMEOUT(!a.partPaths().isEmpty() && !b.partPaths().isEmpty(), 30000);
     QVERIFY(a.workDir() != b.workDir());
     QVERIFY(a.workDir().startsWith(PathManager::instance()->tempDir() + '/'));
     QCOMPARE(QFileInfo(a.partPaths().first()).fileName(), QString("0.pdf"));
@@ -335,6 +337,7 @@ void TestPdfCompressCore::namesPartsByTheirIndex()
     PDFCompressCore engine(input, m_dir.filePath("dots/c_a.b.pdf"), 50, nullptr);
     QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
     engine.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!engine.partPaths().isEmpty(), 30000);
     QCOMPARE(engine.partPaths(), QStringList({engine.workDir() + "/0.pdf", engine.workDir() + "/1.pdf"}));
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last()[1].toBool(), 60000);
     QCOMPARE(PdfFactory::pageCount(m_dir.filePath("dots/c_a.b.pdf")), 6);
@@ -389,6 +392,10 @@ void TestPdfCompressCore::hostileTreesEndAtOnce_data()
     QTest::addColumn<QString>("leftOut");
     QTest::addColumn<QStringList>("form");
 
+    QTest::newRow("page tree claims two billion pages")
+        << "claims" << 3 << "a page count of 2000000000 where the page tree holds 3" << QStringList();
+    QTest::newRow("page tree lists its root again")
+        << "page loop" << 7 << "a loop in the page tree" << QStringList();
     // Each field once, under the first parent that leads to it: a, its kid b with the widget, b's
     // kid c, which has no widget of its own.
     QTest::newRow("form fields list each other as kids")
@@ -405,7 +412,12 @@ void TestPdfCompressCore::hostileTreesEndAtOnce()
 
     const QString input = m_dir.filePath(QString("hostile %1/trees.pdf").arg(kind));
     QVERIFY(QDir().mkpath(QFileInfo(input).path()));
-    QVERIFY(HostilePdf::writeFormWithKidsLoop(input));
+    if (kind == "claims")
+        QVERIFY(HostilePdf::writeClaimingPages(input, pages, 2000000000));
+    else if (kind == "page loop")
+        QVERIFY(HostilePdf::writePageTreeLoop(input, pages));
+    else
+        QVERIFY(HostilePdf::writeFormWithKidsLoop(input));
     const QString output = m_dir.filePath(QString("hostile %1/c_trees.pdf").arg(kind));
 
     const QList<ProgressReport> reports = runEngine(input, output, 30);

@@ -49,6 +49,11 @@ bool writeChanged(const QString& path, int pages,
     return ok && QFile::remove(path) && QFile::rename(QFile::decodeName(written), path);
 }
 
+pdf_obj* pageTreeOf(fz_context* context, pdf_document* document)
+{
+    return pdf_dict_getp(context, pdf_trailer(context, document), "Root/Pages");
+}
+
 void putKids(fz_context* context, pdf_obj* field, pdf_obj* first, pdf_obj* second, pdf_obj* third = nullptr)
 {
     pdf_obj* kids = pdf_dict_put_array(context, field, PDF_NAME(Kids), 3);
@@ -103,6 +108,22 @@ void addLoopingForm(fz_context* context, pdf_document* document)
     }
 }
 } // namespace
+
+bool HostilePdf::writeClaimingPages(const QString& path, int pages, int claimed)
+{
+    return writeChanged(path, pages, [claimed](fz_context* context, pdf_document* document) {
+        pdf_dict_put_int(context, pageTreeOf(context, document), PDF_NAME(Count), claimed);
+    });
+}
+
+bool HostilePdf::writePageTreeLoop(const QString& path, int pages)
+{
+    return writeChanged(path, pages, [](fz_context* context, pdf_document* document) {
+        pdf_obj* root = pdf_dict_get(
+            context, pdf_dict_get(context, pdf_trailer(context, document), PDF_NAME(Root)), PDF_NAME(Pages));
+        pdf_array_push(context, pdf_dict_get(context, root, PDF_NAME(Kids)), root);
+    });
+}
 
 bool HostilePdf::writeFormWithKidsLoop(const QString& path)
 {
