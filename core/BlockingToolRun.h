@@ -18,9 +18,10 @@ public:
     struct Result {
         End end = End::FailedToStart;
         int exitCode = 0;
-        qint64 pid = 0;       // the tool's process id (its temporary files may be named after it)
-        QString errorString;  // why the start failed
-        QByteArray errorText; // what the tool wrote on its error stream
+        qint64 pid = 0;        // the tool's process id (its temporary files may be named after it)
+        QString errorString;   // why the start failed
+        QByteArray errorText;  // what the tool wrote on its error stream
+        QByteArray outputText; // what the tool wrote on its output stream
     };
 
     BlockingToolRun() = default;

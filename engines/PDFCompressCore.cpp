@@ -1,8 +1,10 @@
 #include "PDFCompressCore.h"
 
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QProcess>
 #include <QRegExp>
+#include <QtConcurrent>
 
 #include "JobEnding.h"
 #include "PDFCompressTask.h"
@@ -40,6 +42,7 @@ PDFCompressCore::PDFCompressCore(const QString& inputPath, const QString& output
     , m_merge(nullptr)
     , m_ending(new JobEnding("pdf", this))
     , m_settler(new ResultSettler(this))
+    , m_counting(nullptr)
 {
     m_ending->setInput(inputPath);
     m_ending->setOutput(outputPath);
@@ -95,22 +98,44 @@ void PDFCompressCore::start()
         m_ending->fail("the input is not a plain file");
         return;
     }
-    QPdfDocument document(m_inputPath, nullptr);
-    if (!document.open()) {
+    // Opening reads the file's cross-reference and its whole page tree, which takes a while for a
+    // large or damaged file: not on the window's thread. A watcher that goes with the engine drops a
+    // late answer.
+    m_counting = new QFutureWatcher<PageCount>(this);
+    connect(m_counting, &QFutureWatcherBase::finished, this, [this] { onCounted(m_counting->result()); });
+    m_counting->setFuture(QtConcurrent::run(&PDFCompressCore::countPages, m_inputPath));
+}
+
+PDFCompressCore::PageCount PDFCompressCore::countPages(const QString& path)
+{
+    PageCount count;
+    QPdfDocument document(path, nullptr);
+    count.opened = document.open();
+    count.locked = count.opened && document.needsPassword();
+    count.pages = document.pageCount();
+    count.holdsSignature = count.opened && !count.locked && document.holdsSignature();
+    return count;
+}
+
+void PDFCompressCore::onCounted(const PageCount& count)
+{
+    if (m_ending->isOver())
+        return;
+    if (!count.opened) {
         m_ending->fail("cannot open the document");
         return;
     }
-    if (document.needsPassword()) {
+    if (count.locked) {
         m_ending->fail("the document is locked by a password");
         return;
     }
-    m_pageCount = document.pageCount();
+    m_pageCount = count.pages;
     if (m_pageCount <= 0) {
         m_ending->fail("the document has no pages");
         return;
     }
     // A signature covers the file's bytes as they are: any rewrite breaks it. No range is cut.
-    if (document.holdsSignature()) {
+    if (count.holdsSignature) {
         m_settler->keep("pdf", m_inputPath, m_outputPath, "rewriting would break its signature");
         return;
     }
@@ -134,6 +159,8 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
     const QString folder = m_workDir.isEmpty() ? PathManager::instance()->tempDir() : m_workDir;
     for (int i = 0; i < m_taskCount; ++i) {
         auto task = std::make_shared<PDFCompressTask>(nullptr);
+        connect(task.get(), &PDFCompressTask::signalRangeFailed, this, &PDFCompressCore::onRangeFailed);
+        connect(task.get(), &PDFCompressTask::signalLeftOut, this, &PDFCompressCore::addLeftOut);
         connect(task.get(), &BaseTask::signalTaskFinished, this, &PDFCompressCore::onSplitFinished);
         // Named by the index alone: no input name can break the merge's "*"-joined list.
         const QString partPath = QString("%1/%2.pdf").arg(folder).arg(i);
@@ -142,6 +169,20 @@ void PDFCompressCore::split(int pageCount, int pagesPerTask)
         task->setTask(m_inputPath, partPath, m_quality, range.first, range.second);
         m_tasks.append(task);
         ThreadPool::instance()->pushTask(task);
+    }
+}
+
+void PDFCompressCore::onRangeFailed(const QString& reason)
+{
+    // The other ranges are stopped: a document with a range missing is no result.
+    m_ending->fail(reason);
+}
+
+void PDFCompressCore::addLeftOut(const QStringList& what)
+{
+    for (const QString& item : what) {
+        if (!m_leftOut.contains(item))
+            m_leftOut.append(item);
     }
 }
 
@@ -159,6 +200,13 @@ void PDFCompressCore::onSplitFinished()
 
 void PDFCompressCore::merge()
 {
+    for (int i = 0; i < m_partPaths.size(); ++i) {
+        if (!QFileInfo(m_partPaths[i]).isFile()) {
+            const QPair<int, int> range = rangeOf(i, pagesPerTask(m_pageCount), m_pageCount);
+            m_ending->fail(QString("pages %1-%2: the part is missing").arg(range.first).arg(range.second));
+            return;
+        }
+    }
     const QString folder = m_workDir.isEmpty() ? PathManager::instance()->tempDir() : m_workDir;
     m_merged = folder + "/merged.pdf";
     m_merge = new ToolProcess(this);
@@ -206,6 +254,7 @@ void PDFCompressCore::onMergeFinished()
         m_ending->fail("the merge wrote no output");
         return;
     }
+    addLeftOut(PDFCompressTask::leftOutIn(process->readAllStandardOutput()));
     // A whole PDF takes the output's name; one that is not smaller is worth nothing: the input goes
     // back as it was.
     const int pages = m_pageCount;
@@ -222,6 +271,9 @@ void PDFCompressCore::onSettled(const SmallerResult& result)
     // The name may have been taken by another program meanwhile: the report names the file written.
     m_outputPath = result.path();
     m_ending->setOutput(m_outputPath);
+    // A copy of the input leaves nothing out.
+    if (!result.copied() && !m_leftOut.isEmpty())
+        Tool::writeLog(QString("pdf left out %1: %2").arg(m_inputPath, m_leftOut.join("; ")));
     m_ending->succeed((float)result.rate());
 }
 

@@ -14,6 +14,7 @@ class SmallerResult;
 class PDFCompressTask;
 class QProcess;
 class ToolProcess;
+template <typename T> class QFutureWatcher;
 
 // Compresses one PDF: cuts it into page ranges that the worker pool compresses in parallel through
 // the document tool, then merges the compressed parts into the output with one more tool run.
@@ -29,6 +30,15 @@ class ToolProcess;
 // with every page). cancel(), the destructor and RunningTools::endAll end the job at once: running
 // ranges and the merge are killed, waiting ranges never start, the work folder goes, and no further
 // report follows. A failed or ended job leaves the output as it was.
+//
+// The input is opened and its pages counted off the window's thread (a large file takes a while);
+// the count is that of the pages its page tree holds, whatever it claims (QPdfDocument), so the
+// ranges planned from it are bounded by the file itself.
+//
+// A range that fails ends the job at once, with the range and the document tool's own reason as the
+// failure's last words; the merge runs only once every part is there. What the document tool left out
+// of the ranges or the merge (a loop cut, levels beyond a bound) is named once, before the final
+// report of a result made from them: "pdf left out <input>: <what>; <what>".
 class PDFCompressCore : public QObject
 {
     Q_OBJECT
@@ -66,6 +76,18 @@ public slots:
     void onMergeFinished();
 
 private:
+    // What opening the input found.
+    struct PageCount {
+        bool opened = false;
+        bool locked = false;
+        bool holdsSignature = false;
+        int pages = 0;
+    };
+
+    static PageCount countPages(const QString& path);
+    void onCounted(const PageCount& count);
+    void onRangeFailed(const QString& reason);
+    void addLeftOut(const QStringList& what);
     void stopTools();
     void onSettled(const SmallerResult& result);
 
@@ -82,4 +104,6 @@ private:
     ResultSettler* m_settler;
     QString m_merged; // where the merge writes, in the work folder
     QList<std::weak_ptr<PDFCompressTask>> m_tasks;
+    QFutureWatcher<PageCount>* m_counting;
+    QStringList m_leftOut; // what the document tool left out, each once
 };

@@ -14,6 +14,8 @@ namespace
 // Generous bounds: a healthy range takes well under a second per page.
 const int kStepBaseTimeoutMs = 120 * 1000;
 const int kStepPerPageTimeoutMs = 30 * 1000;
+// How the document tool names, on its output, what a bound or a repair left out of a PDF.
+const char* const kLeftOutPrefix = "left out: ";
 } // namespace
 
 PDFCompressTask::PDFCompressTask(QObject* parent)
@@ -79,37 +81,59 @@ void PDFCompressTask::cancel()
     m_run.cancel();
 }
 
+QStringList PDFCompressTask::leftOutIn(const QByteArray& toolOutput)
+{
+    for (const QByteArray& line : toolOutput.split('\n')) {
+        if (line.startsWith(kLeftOutPrefix))
+            return QString::fromUtf8(line.mid(int(qstrlen(kLeftOutPrefix)))).trimmed().split("; ");
+    }
+    return QStringList();
+}
+
 bool PDFCompressTask::runBlocking(BlockingToolRun& run, const ToolCommand& command, const QString& fileName,
-                                  int timeoutMs)
+                                  int timeoutMs, StepReport* report)
 {
     const BlockingToolRun::Result result = run.run(command, timeoutMs);
     // The document tool writes "<file>.<its pid>.tmp" and renames it when complete.
     const auto removeUnfinished = [&] { QFile::remove(FilePlacement::passingName(fileName, result.pid)); };
     const QString reason = QString::fromLocal8Bit(result.errorText).trimmed().section('\n', 0, 0);
+    QString failure;
     switch (result.end) {
     case BlockingToolRun::End::Cancelled:
         removeUnfinished();
         return false;
     case BlockingToolRun::End::FailedToStart:
         Tool::writeLog(QString("pdf tool fail %1: %2").arg(fileName, result.errorString));
-        return false;
+        failure = "the document tool could not start: " + result.errorString;
+        break;
     case BlockingToolRun::End::TimedOut:
         removeUnfinished();
         Tool::writeLog(QString("pdf tool fail %1: no end after %2 ms").arg(fileName).arg(timeoutMs));
-        return false;
+        failure = QString("the document tool did not end after %1 ms").arg(timeoutMs);
+        break;
     case BlockingToolRun::End::Crashed:
         removeUnfinished();
         Tool::writeLog(QString("pdf tool fail %1: crashed").arg(fileName));
-        return false;
+        failure = "the document tool crashed";
+        break;
     case BlockingToolRun::End::Exited:
+        if (result.exitCode != 0) {
+            Tool::writeLog(
+                QString("pdf tool fail %1: exit code %2 %3").arg(fileName).arg(result.exitCode).arg(reason));
+            failure = reason.isEmpty()
+                          ? QString("the document tool ended with exit code %1").arg(result.exitCode)
+                          : reason;
+        }
         break;
     }
-    if (result.exitCode != 0) {
-        Tool::writeLog(
-            QString("pdf tool fail %1: exit code %2 %3").arg(fileName).arg(result.exitCode).arg(reason));
-        return false;
+    if (report) {
+        report->failure = failure;
+        for (const QString& what : leftOutIn(result.outputText)) {
+            if (!report->leftOut.contains(what))
+                report->leftOut.append(what);
+        }
     }
-    return true;
+    return failure.isEmpty();
 }
 
 void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& partPath, int quality,
@@ -125,13 +149,15 @@ void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& 
     ToolCommand split = splitCommand(inputPath, splitPath, firstPage, lastPage);
     split.setTempFolder(folder);
     Tool::writeLog("pdf split:" + split.text());
-    runBlocking(m_run, split, splitPath, timeoutMs);
+    StepReport report;
+    // A range that cannot be cut has no part to compress: it ends here, and with it the job.
+    bool made = runBlocking(m_run, split, splitPath, timeoutMs, &report);
 
-    if (!m_run.isCancelled()) {
+    if (made && !m_run.isCancelled()) {
         ToolCommand compress = compressCommand(splitPath, partPath, quality);
         compress.setTempFolder(folder);
         Tool::writeLog(QString("start compress %1:%2").arg(inputPath, compress.text()));
-        runBlocking(m_run, compress, partPath, timeoutMs);
+        made = runBlocking(m_run, compress, partPath, timeoutMs, &report);
     }
     // The split file has served once the part is written.
     QFile::remove(splitPath);
@@ -140,6 +166,10 @@ void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& 
         removeOwnFiles(splitPath, partPath);
         return;
     }
+    if (!made)
+        emit signalRangeFailed(QString("pages %1-%2: %3").arg(firstPage).arg(lastPage).arg(report.failure));
+    else if (!report.leftOut.isEmpty())
+        emit signalLeftOut(report.leftOut);
     emit signalTaskFinished();
 }
 

@@ -9,6 +9,8 @@ extern "C" {
 
 #include <QFile>
 
+#include "PdfPageTree.h"
+
 namespace
 {
 // Levels of the form's field tree that are looked into, and fields at most: a damaged or hostile
@@ -64,6 +66,14 @@ bool formHoldsSignature(fz_context* context, pdf_document* document, std::vector
             frames[levels++] = {kids, 0, signatureField, signedValue};
     }
     return false;
+}
+
+// The pages that the page tree actually holds; the /Count it states may be anything. Must run inside
+// a guard. A document of another kind than PDF has no page tree: it counts as empty.
+int countPages(fz_context* context, fz_document* document)
+{
+    pdf_document* pdf = pdf_specifics(context, document);
+    return pdf ? PdfPageTree::walk(context, pdf).pages : 0;
 }
 } // namespace
 
@@ -127,7 +137,7 @@ bool QPdfDocument::open()
         document = fz_open_document(m_context, path.constData());
         // A locked document cannot give its page tree: a count of 0 stands for it.
         if (!fz_needs_password(m_context, document))
-            pages = fz_count_pages(m_context, document);
+            pages = countPages(m_context, document);
     }
     fz_catch(m_context)
     {
@@ -188,7 +198,7 @@ bool QPdfDocument::authenticate(const QString& password)
     // The page tree is readable now.
     fz_try(m_context)
     {
-        m_pageCount = fz_count_pages(m_context, m_document);
+        m_pageCount = countPages(m_context, m_document);
     }
     fz_catch(m_context)
     {

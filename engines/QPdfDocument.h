@@ -18,6 +18,8 @@ public:
     ~QPdfDocument() override;
 
     // A locked document opens with page count 0; a successful authenticate() then counts its pages.
+    // The count is that of the pages found in the page tree, never more than the file's objects,
+    // whatever the tree claims (PdfPageTree).
     bool open();
     int pageCount() const;
     bool needsPassword() const;

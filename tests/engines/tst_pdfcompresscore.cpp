@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "HostilePdf.h"
 #include "OddNames.h"
 #include "PDFCompressCore.h"
 #include "PDFCompressTask.h"
@@ -68,7 +69,9 @@ private slots:
     void staleOutputDoesNotCountWhenMergeWritesNothing();
     void sameNamedInputsKeepTheirOwnParts();
     void namesPartsByTheirIndex();
-    void mergeThatCannotStartFailsOnce();
+    void failedRangeEndsTheJob();
+    void hostileTreesEndAtOnce_data();
+    void hostileTreesEndAtOnce();
     void keepsTheWholeDocument_data();
     void keepsTheWholeDocument();
     void keepsLayersNotesAndRestrictions_data();
@@ -342,6 +345,8 @@ void TestPdfCompressCore::sameNamedInputsKeepTheirOwnParts()
     QSignalSpy spyB(&b, &PDFCompressCore::sig_sendProgress);
     a.start();
     b.start();
+    // The pages are counted off the window's thread; the ranges follow.
+    QTRY_VERIFY_WITH_TIMEOUT(!a.partPaths().isEmpty() && !b.partPaths().isEmpty(), 30000);
     QVERIFY(a.workDir() != b.workDir());
     QVERIFY(a.workDir().startsWith(PathManager::instance()->tempDir() + '/'));
     QCOMPARE(QFileInfo(a.partPaths().first()).fileName(), QString("0.pdf"));
@@ -362,6 +367,7 @@ void TestPdfCompressCore::namesPartsByTheirIndex()
     PDFCompressCore engine(input, m_dir.filePath("dots/c_a.b.pdf"), 50, nullptr);
     QSignalSpy spy(&engine, &PDFCompressCore::sig_sendProgress);
     engine.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!engine.partPaths().isEmpty(), 30000);
     QCOMPARE(engine.partPaths(), QStringList({engine.workDir() + "/0.pdf", engine.workDir() + "/1.pdf"}));
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last()[1].toBool(), 60000);
     QCOMPARE(PdfFactory::pageCount(m_dir.filePath("dots/c_a.b.pdf")), 6);
@@ -369,22 +375,28 @@ void TestPdfCompressCore::namesPartsByTheirIndex()
     QVERIFY(!QFileInfo::exists(engine.workDir()));
 }
 
-void TestPdfCompressCore::mergeThatCannotStartFailsOnce()
+void TestPdfCompressCore::failedRangeEndsTheJob()
 {
     if (qEnvironmentVariableIsSet(kNoToolChild)) {
-        // This copy of the program has no document tool beside it: nothing can start.
-        const QString input = makePdf("notool/lonely.pdf", 2);
+        // This copy of the program has no document tool beside it: no range can be cut. The first
+        // range that fails ends the job with its own reason; the others stop and no merge runs.
+        const QString input = makePdf("notool/lonely.pdf", 12);
         QVERIFY(!input.isEmpty());
         const QList<ProgressReport> reports = runEngine(input, m_dir.filePath("notool/c_lonely.pdf"), 50);
-        QCOMPARE(reports.size(), 2);
-        QCOMPARE(reports[0].progress, 0.9f);
-        QCOMPARE(reports[1].progress, -1.0f);
-        QCOMPARE(reports[1].stat, false);
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].progress, -1.0f);
+        QCOMPARE(reports[0].stat, false);
         const QStringList log = TestEnv::logLines();
-        QCOMPARE(log.size(), 5);
-        QVERIFY2(log[1].startsWith("pdf tool fail "), qPrintable(log[1]));
-        QVERIFY2(log[4].startsWith(QString("pdf compress fail %1: the merge could not start: ").arg(input)),
-                 qPrintable(log[4]));
+        QCOMPARE(log.filter(QRegularExpression("^pdf compress fail ")).size(), 1);
+        QVERIFY2(
+            QRegularExpression(QString("^pdf compress fail %1: pages (1-5|6-10|11-12): the document tool "
+                                       "could not start: .+$")
+                                   .arg(QRegularExpression::escape(input)))
+                .match(log.last())
+                .hasMatch(),
+            qPrintable(log.join('\n')));
+        QCOMPARE(log.filter(QRegularExpression("^start compress ")).size(), 0);
+        QVERIFY(!QFileInfo::exists(m_dir.filePath("notool/c_lonely.pdf")));
         return;
     }
     const QString folder = m_dir.filePath("bin without tool");
@@ -396,12 +408,62 @@ void TestPdfCompressCore::mergeThatCannotStartFailsOnce()
     environment.insert(kNoToolChild, "1");
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(copy, {"mergeThatCannotStartFailsOnce"});
+    child.start(copy, {"failedRangeEndsTheJob"});
     QVERIFY(child.waitForFinished(60000));
     const QByteArray output = child.readAll();
     QVERIFY2(child.exitCode() == 0, output.constData());
-    QVERIFY2(output.contains("PASS   : TestPdfCompressCore::mergeThatCannotStartFailsOnce()"),
-             output.constData());
+    QVERIFY2(output.contains("PASS   : TestPdfCompressCore::failedRangeEndsTheJob()"), output.constData());
+}
+
+void TestPdfCompressCore::hostileTreesEndAtOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QString>("leftOut");
+    QTest::addColumn<QStringList>("form");
+
+    QTest::newRow("page tree claims two billion pages")
+        << "claims" << 3 << "a page count of 2000000000 where the page tree holds 3" << QStringList();
+    QTest::newRow("page tree lists its root again")
+        << "page loop" << 7 << "a loop in the page tree" << QStringList();
+    // Each field once, under the first parent that leads to it: a, its kid b with the widget, b's
+    // kid c, which has no widget of its own.
+    QTest::newRow("form fields list each other as kids")
+        << "form loop" << 1 << "a loop in the form field tree"
+        << QStringList({"NeedAppearances ", "a.b=x (/Tx) 1"});
+}
+
+void TestPdfCompressCore::hostileTreesEndAtOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, pages);
+    QFETCH(QString, leftOut);
+    QFETCH(QStringList, form);
+
+    const QString input = m_dir.filePath(QString("hostile %1/trees.pdf").arg(kind));
+    QVERIFY(QDir().mkpath(QFileInfo(input).path()));
+    if (kind == "claims")
+        QVERIFY(HostilePdf::writeClaimingPages(input, pages, 2000000000));
+    else if (kind == "page loop")
+        QVERIFY(HostilePdf::writePageTreeLoop(input, pages));
+    else
+        QVERIFY(HostilePdf::writeFormWithKidsLoop(input));
+    const QString output = m_dir.filePath(QString("hostile %1/c_trees.pdf").arg(kind));
+
+    const QList<ProgressReport> reports = runEngine(input, output, 30);
+    QVERIFY(!reports.isEmpty());
+    QVERIFY2(reports.last().stat, qPrintable(TestEnv::logLines().join('\n')));
+    QCOMPARE(reports.size(), PDFCompressCore::taskCount(pages, PDFCompressCore::pagesPerTask(pages)) + 1);
+    QCOMPARE(reports.last().filePath, output);
+    QVERIFY(reports.last().rate < 1.0f);
+    QCOMPARE(PdfFactory::pageCount(output), pages);
+    QCOMPARE(PdfCarriedFeatures::describe(output, "form"),
+             form.isEmpty() ? QStringList({"NeedAppearances "}) : form);
+    // What the document tool left out, named once for the whole job, before the final report.
+    const QStringList log = TestEnv::logLines();
+    QCOMPARE(log.filter(QRegularExpression("^pdf left out ")),
+             QStringList({QString("pdf left out %1: %2").arg(input, leftOut)}));
+    QCOMPARE(log.last(), QString("pdf left out %1: %2").arg(input, leftOut));
 }
 
 void TestPdfCompressCore::keepsTheWholeDocument_data()
@@ -441,6 +503,8 @@ void TestPdfCompressCore::keepsTheWholeDocument()
     QCOMPARE(PdfFactory::xmpMetadata(output), PdfFactory::xmpMetadata(input));
     QCOMPARE(PdfFactory::openView(output), PdfFactory::openView(input));
     QVERIFY(PdfFactory::objectsInStreams(output) > 0);
+    // A sound file loses nothing to the bounds of a hostile one.
+    QCOMPARE(TestEnv::logLines().filter(QRegularExpression("^pdf left out ")), QStringList());
 }
 
 void TestPdfCompressCore::keepsLayersNotesAndRestrictions_data()
@@ -483,6 +547,7 @@ void TestPdfCompressCore::keepsLayersNotesAndRestrictions()
     QCOMPARE(TestEnv::runTool("qpdf", {"--show-encryption", output}, &outputEncryption), 0);
     QCOMPARE(outputEncryption, inputEncryption);
     QCOMPARE(outputEncryption.contains("print high resolution: not allowed"), feature == "owner");
+    QCOMPARE(TestEnv::logLines().filter(QRegularExpression("^pdf left out ")), QStringList());
 }
 
 void TestPdfCompressCore::entriesNamingMissingObjectsAreLeftOut_data()

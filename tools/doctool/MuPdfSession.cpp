@@ -4,9 +4,13 @@
 #include <malloc.h>
 #endif
 
+#include <cstdio>
+
 #include <QFile>
 
 #include "PdfFileStream.h"
+
+const char* const MuPdfSession::kLeftOutPrefix = "left out: ";
 
 MuPdfSession::MuPdfSession()
     : m_context(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT))
@@ -27,6 +31,14 @@ MuPdfSession::MuPdfSession()
 MuPdfSession::~MuPdfSession()
 {
     fz_drop_context(m_context);
+    if (!m_leftOut.isEmpty())
+        std::printf("%s%s\n", kLeftOutPrefix, m_leftOut.join("; ").toUtf8().constData());
+}
+
+void MuPdfSession::noteLeftOut(const QString& what)
+{
+    if (!m_leftOut.contains(what))
+        m_leftOut.append(what);
 }
 
 pdf_document* MuPdfSession::openPdf(const QString& path)
@@ -35,7 +47,7 @@ pdf_document* MuPdfSession::openPdf(const QString& path)
     const char* name = encoded.constData();
     pdf_document* document = nullptr;
     int locked = 0;
-    int pages = 0;
+    PdfPageTree::Facts tree;
     run([&] {
         fz_stream* file = PdfFileStream::open(m_context, name);
         fz_try(m_context)
@@ -55,12 +67,14 @@ pdf_document* MuPdfSession::openPdf(const QString& path)
         run([&] {
             locked = pdf_needs_password(m_context, document);
             if (!locked)
-                pages = pdf_count_pages(m_context, document);
+                tree = PdfPageTree::repair(m_context, document);
         });
     } catch (...) {
         pdf_drop_document(m_context, document);
         throw;
     }
+    const int pages = tree.pages;
+    notePageTree(tree);
     if (locked) {
         pdf_drop_document(m_context, document);
         throw std::runtime_error(QString("%1 is locked by a password").arg(path).toStdString());
@@ -85,6 +99,21 @@ void MuPdfSession::savePdf(pdf_document* document, const QString& path, Merging 
     // Written plain: the packing puts the encryption on (PdfCompactWriter).
     options.do_encrypt = PDF_ENCRYPT_NONE;
     run([&] { pdf_save_document(m_context, document, name, &options); });
+}
+
+void MuPdfSession::notePageTree(const PdfPageTree::Facts& tree)
+{
+    if (tree.loop)
+        noteLeftOut("a loop in the page tree");
+    if (tree.tooDeep)
+        noteLeftOut(QString("page tree levels deeper than %1").arg(PdfPageTree::kMaxDepth));
+    if (tree.strays)
+        noteLeftOut("page tree entries that are not pages");
+    if (tree.claimed != tree.pages)
+        noteLeftOut(
+            QString("a page count of %1 where the page tree holds %2").arg(tree.claimed).arg(tree.pages));
+    else if (!tree.countsAgree)
+        noteLeftOut("page counts inside the page tree that its pages do not match");
 }
 
 int MuPdfSession::pageCountOf(const QString& path)

@@ -9,10 +9,18 @@ extern "C" {
 }
 
 #include <QString>
+#include <QStringList>
+
+#include "PdfPageTree.h"
 
 // One MuPDF context for one tool run. MuPDF reports errors by long jump; run() turns them into a
 // std::runtime_error at the edge of each guarded call, so that no C++ object is ever jumped over.
 // The functions handed to run() must therefore hold only plain values and MuPDF pointers.
+//
+// A hostile or damaged file is read within bounds: a loop in one of its trees is cut, levels beyond
+// a depth limit are left out, a page tree is counted as it is (PdfPageTree). Each such cut is noted
+// once (noteLeftOut); when the session ends, the notes go to standard output as one line,
+// kLeftOutPrefix followed by the notes joined by "; ", which the PDF engine logs for the file.
 class MuPdfSession
 {
 public:
@@ -20,6 +28,8 @@ public:
     ~MuPdfSession();
     MuPdfSession(const MuPdfSession&) = delete;
     MuPdfSession& operator=(const MuPdfSession&) = delete;
+
+    static const char* const kLeftOutPrefix;
 
     fz_context* context() const { return m_context; }
 
@@ -39,7 +49,9 @@ public:
     }
 
     // Opens a PDF for reading and writing in memory; throws with a reason when it cannot be opened,
-    // is locked by a password, or has no pages.
+    // is locked by a password, or has no pages. A page tree that does not hold what it claims is
+    // rebuilt from the pages found (PdfPageTree::repair), so that every count and lookup by page
+    // number agrees with them.
     pdf_document* openPdf(const QString& path);
     // Who stores identical objects once: the save itself, or a PdfDeduplicator run before it.
     enum class Merging { OnSave, Done };
@@ -48,8 +60,15 @@ public:
     // The page count of the PDF at path, or -1 when it cannot be opened.
     int pageCountOf(const QString& path);
 
+    // Names what a bound or a repair left out ("a loop in the outline"); each text counts once.
+    void noteLeftOut(const QString& what);
+    const QStringList& leftOut() const { return m_leftOut; }
+
 private:
+    void notePageTree(const PdfPageTree::Facts& tree);
+
     fz_context* m_context;
+    QStringList m_leftOut;
 };
 
 // Owns one MuPDF document for the length of a scope.

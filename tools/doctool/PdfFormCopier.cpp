@@ -15,6 +15,8 @@ struct Copy {
     std::set<int> keep;          // source fields that lead to a copied widget, and the widgets
     std::map<int, int> copies;   // source field -> target field
     std::map<int, int> replaced; // target field -> the field it was united with
+    bool loopCut = false;        // a field was reached again (a loop in the tree) and left out there
+    bool depthCut = false;       // fields below kMaxDepth levels were left out
 };
 
 pdf_obj* catalogOf(fz_context* context, pdf_document* document)
@@ -54,10 +56,16 @@ void markKept(fz_context* context, pdf_document* source, Copy* copy)
     }
 }
 
-// The copy of source field (and of its kept kids) in the target, under parent; a new reference.
+// The copy of source field (and of its kept kids) in the target, under parent; a new reference, or
+// null for a field copied before: each field is copied once, under the first parent that leads to it.
 pdf_obj* copyField(Copy* copy, pdf_obj* field, pdf_obj* parent, int depth)
 {
     fz_context* context = copy->context;
+    const int number = pdf_to_num(context, field);
+    if (number > 0 && copy->copies.count(number)) {
+        copy->loopCut = true;
+        return nullptr;
+    }
     const auto widget = copy->widgets->find(pdf_to_num(context, field));
     if (widget != copy->widgets->end()) {
         // A widget is already on its page: it only needs its field again.
@@ -81,17 +89,24 @@ pdf_obj* copyField(Copy* copy, pdf_obj* field, pdf_obj* parent, int depth)
         pdf_dict_del(context, bare, PDF_NAME(P));
         moved = pdf_graft_mapped_object(context, copy->map, bare);
         reference = pdf_add_object(context, copy->target, moved);
-        copy->copies[pdf_to_num(context, field)] = pdf_to_num(context, reference);
+        copy->copies[number] = pdf_to_num(context, reference);
         if (parent)
             pdf_dict_put(context, reference, PDF_NAME(Parent), parent);
         pdf_obj* kids = pdf_dict_get(context, field, PDF_NAME(Kids));
-        if (pdf_is_array(context, kids) && depth < kMaxDepth) {
+        if (depth >= kMaxDepth) {
+            for (int i = 0; i < pdf_array_len(context, kids); ++i)
+                copy->depthCut =
+                    copy->depthCut || copy->keep.count(pdf_to_num(context, pdf_array_get(context, kids, i)));
+        } else if (pdf_is_array(context, kids)) {
             pdf_obj* copiedKids =
                 pdf_dict_put_array(context, reference, PDF_NAME(Kids), pdf_array_len(context, kids));
             for (int i = 0; i < pdf_array_len(context, kids); ++i) {
                 pdf_obj* kid = pdf_array_get(context, kids, i);
-                if (copy->keep.count(pdf_to_num(context, kid)))
-                    pdf_array_push_drop(context, copiedKids, copyField(copy, kid, reference, depth + 1));
+                if (!copy->keep.count(pdf_to_num(context, kid)))
+                    continue;
+                pdf_obj* copied = copyField(copy, kid, reference, depth + 1);
+                if (copied)
+                    pdf_array_push_drop(context, copiedKids, copied);
             }
         }
     }
@@ -136,7 +151,8 @@ pdf_obj* namesake(fz_context* context, pdf_obj* list, pdf_obj* field)
 void uniteField(Copy* copy, pdf_obj* held, pdf_obj* added, int depth)
 {
     fz_context* context = copy->context;
-    copy->replaced[pdf_to_num(context, added)] = pdf_to_num(context, held);
+    if (!copy->replaced.emplace(pdf_to_num(context, added), pdf_to_num(context, held)).second)
+        return;
     pdf_obj* heldKids = pdf_dict_get(context, held, PDF_NAME(Kids));
     if (!pdf_is_array(context, heldKids))
         heldKids = pdf_dict_put_array(context, held, PDF_NAME(Kids), 4);
@@ -225,7 +241,9 @@ void addCalculationOrder(Copy* copy, pdf_obj* sourceForm, pdf_obj* form)
         if (found == copy->copies.end())
             continue;
         int number = found->second;
-        for (auto replaced = copy->replaced.find(number); replaced != copy->replaced.end();
+        size_t steps = 0;
+        for (auto replaced = copy->replaced.find(number);
+             replaced != copy->replaced.end() && steps++ < copy->replaced.size();
              replaced = copy->replaced.find(number))
             number = replaced->second;
         pdf_obj* list = pdf_dict_gets(context, form, "CO");
@@ -258,6 +276,8 @@ void copyForm(Copy* copy, pdf_document* source, bool unite)
         if (!copy->keep.count(pdf_to_num(context, field)))
             continue;
         pdf_obj* copied = copyField(copy, field, nullptr, 0);
+        if (!copied)
+            continue;
         fz_try(context)
         {
             pdf_obj* same = unite ? namesake(context, list, copied) : nullptr;
@@ -284,4 +304,8 @@ void PdfFormCopier::copy(MuPdfSession& session, pdf_graft_map* map, pdf_document
 {
     Copy copy{session.context(), map, target, &widgets, {}, {}, {}};
     session.run([&] { copyForm(&copy, source, unite); });
+    if (copy.loopCut)
+        session.noteLeftOut("a loop in the form field tree");
+    if (copy.depthCut)
+        session.noteLeftOut(QString("form fields nested deeper than %1 levels").arg(kMaxDepth));
 }

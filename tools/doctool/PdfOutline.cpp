@@ -120,14 +120,30 @@ struct Reading {
     int total = 0;
 };
 
+// Whether the bounds let one more bookmark at depth in; names what they leave out when not.
+bool admits(Reading& reading, int depth)
+{
+    if (depth >= kMaxDepth) {
+        reading.session.noteLeftOut(QString("outline levels deeper than %1").arg(kMaxDepth));
+        return false;
+    }
+    if (reading.total >= kMaxEntries) {
+        reading.session.noteLeftOut(QString("bookmarks beyond the first %1").arg(kMaxEntries));
+        return false;
+    }
+    return true;
+}
+
 void readLevel(Reading& reading, pdf_obj* node, int depth, std::vector<PdfOutline::Entry>* entries)
 {
     fz_context* context = reading.session.context();
-    while (node && depth < kMaxDepth && reading.total < kMaxEntries) {
+    while (node && admits(reading, depth)) {
         NodeFacts facts;
         reading.session.run([&] { readNode(context, reading.document, node, reading.target, &facts); });
-        if (facts.number > 0 && !reading.seen.insert(facts.number).second)
-            break; // a loop
+        if (facts.number > 0 && !reading.seen.insert(facts.number).second) {
+            reading.session.noteLeftOut("a loop in the outline");
+            break;
+        }
         ++reading.total;
         PdfOutline::Entry entry = entryOf(facts);
         readLevel(reading, facts.first, depth + 1, &entry.children);
@@ -141,7 +157,7 @@ void readRecordLevel(Reading& reading, pdf_obj* array, int depth, std::vector<Pd
     fz_context* context = reading.session.context();
     int length = 0;
     reading.session.run([&] { length = pdf_array_len(context, array); });
-    for (int i = 0; i < length && depth < kMaxDepth && reading.total < kMaxEntries; ++i) {
+    for (int i = 0; i < length && admits(reading, depth); ++i) {
         NodeFacts facts;
         reading.session.run(
             [&] { readRecordNode(context, pdf_array_get(context, array, i), reading.target, &facts); });

@@ -21,6 +21,8 @@ struct Copy {
     std::set<int> visited;
     bool mark = false;      // a cut marks each copy with its source element
     bool keepEmpty = false; // elements without content, when on no page of their own
+    bool loopCut = false;   // an element was reached again (a loop in the tree) and left out there
+    bool depthCut = false;  // elements below kMaxDepth levels were left out
 };
 
 // The object number of object, also where MuPDF hands out the object itself rather than a
@@ -158,9 +160,16 @@ pdf_obj* copyElement(Copy* copy, pdf_obj* element, pdf_obj* parent, int depth)
 {
     fz_context* context = copy->context;
     const int number = pdf_to_num(context, element);
-    if (depth > kMaxDepth || !pdf_is_dict(context, element) ||
-        (number > 0 && !copy->visited.insert(number).second))
+    if (!pdf_is_dict(context, element))
         return nullptr;
+    if (depth > kMaxDepth) {
+        copy->depthCut = true;
+        return nullptr;
+    }
+    if (number > 0 && !copy->visited.insert(number).second) {
+        copy->loopCut = true;
+        return nullptr;
+    }
     pdf_obj* page = pdf_dict_gets(context, element, "Pg");
     pdf_obj* bare = pdf_copy_dict(context, pdf_resolve_indirect(context, element));
     pdf_obj* moved = nullptr;
@@ -253,7 +262,8 @@ pdf_obj* kidArray(fz_context* context, pdf_document* document, pdf_obj* element)
 void uniteElement(Copy* copy, pdf_obj* held, pdf_obj* added, int depth)
 {
     fz_context* context = copy->context;
-    copy->replaced[pdf_to_num(context, added)] = pdf_to_num(context, held);
+    if (!copy->replaced.emplace(pdf_to_num(context, added), pdf_to_num(context, held)).second)
+        return;
     pdf_obj* heldKids = kidArray(context, copy->target, held);
     pdf_obj* kids = kidArray(context, copy->target, added);
     pdf_obj* page = pdf_dict_gets(context, added, "Pg");
@@ -290,7 +300,9 @@ int targetElement(const Copy* copy, int number)
     if (number <= 0 || found == copy->elements.end())
         return -1;
     int result = found->second;
-    for (auto replaced = copy->replaced.find(result); replaced != copy->replaced.end();
+    size_t steps = 0;
+    for (auto replaced = copy->replaced.find(result);
+         replaced != copy->replaced.end() && steps++ < copy->replaced.size();
          replaced = copy->replaced.find(result))
         result = replaced->second;
     return result;
@@ -438,7 +450,13 @@ void PdfStructureCopier::copy(MuPdfSession& session, pdf_graft_map* map, pdf_doc
         session.run([&] { copyTree(&copy, source, &tree, unite); });
     } catch (const std::exception&) {
         dropStructure(session, target);
+        session.noteLeftOut("the structure tree, which could not be copied");
+        return;
     }
+    if (copy.loopCut)
+        session.noteLeftOut("a loop in the structure tree");
+    if (copy.depthCut)
+        session.noteLeftOut(QString("structure elements nested deeper than %1 levels").arg(kMaxDepth));
 }
 
 void PdfStructureCopier::dropStructure(MuPdfSession& session, pdf_document* target)

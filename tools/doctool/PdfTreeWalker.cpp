@@ -43,6 +43,11 @@ std::vector<PdfTreeWalker::Pair> PdfTreeWalker::pairs(MuPdfSession& session, pdf
         throw;
     }
     walker.release();
+    const char* tree = kind == Kind::Names ? "name tree" : "number tree";
+    if (walker.m_loopCut)
+        session.noteLeftOut(QString("a loop in a %1").arg(tree));
+    if (walker.m_depthCut)
+        session.noteLeftOut(QString("%1 levels deeper than %2").arg(tree).arg(kMaxDepth));
     return result;
 }
 
@@ -97,9 +102,11 @@ void PdfTreeWalker::release()
 
 pdf_obj* PdfTreeWalker::nextNode()
 {
-    if (m_descend && m_levels < kMaxDepth) {
+    if (m_descend) {
         pdf_obj* kids = pdf_dict_get(m_context, m_current, PDF_NAME(Kids));
-        if (pdf_array_len(m_context, kids) > 0)
+        if (pdf_array_len(m_context, kids) > 0 && m_levels == kMaxDepth)
+            m_depthCut = true;
+        else if (pdf_array_len(m_context, kids) > 0)
             m_frames[m_levels++] = {kids, 0};
     }
     pdf_obj* node = m_root && enter(m_root) ? m_root : nullptr;
@@ -131,8 +138,10 @@ bool PdfTreeWalker::enter(pdf_obj* node)
         return false;
     unsigned char& byte = m_seen[number / 8];
     const unsigned char bit = static_cast<unsigned char>(1u << (number % 8));
-    if (byte & bit)
+    if (byte & bit) {
+        m_loopCut = true;
         return false;
+    }
     byte |= bit;
     return true;
 }

@@ -8,8 +8,9 @@
 // Walks a name tree (string keys, pairs in /Names) or a number tree (integer keys, pairs in /Nums)
 // depth first: a node's own pairs, then those of its /Kids in order. A damaged or hostile file can
 // make /Kids lead back up the tree or into a node it has already reached: each node is read once,
-// and none deeper than kMaxDepth levels below the root. The walk keeps only plain values and MuPDF
-// memory, so that a lookup can run inside the guard of the code that needs it.
+// and none deeper than kMaxDepth levels below the root; pairs() names what that leaves out
+// (MuPdfSession::noteLeftOut). The walk keeps only plain values and MuPDF memory, so that a lookup
+// can run inside the guard of the code that needs it.
 class PdfTreeWalker
 {
 public:
@@ -60,4 +61,6 @@ private:
     bool m_descend = false;          // whether its kids come next
     unsigned char* m_seen = nullptr; // one bit per object number of the document
     int m_objectCount = 0;
+    bool m_loopCut = false;  // a node was reached again and left out there
+    bool m_depthCut = false; // nodes below kMaxDepth levels were left out
 };
