@@ -14,9 +14,9 @@ class ResultCheck
 {
 public:
     // A video: the media-information library finds its video stream and `audioStreams` audio streams,
-    // does not find it cut off, and its longest stream lasts `duration` milliseconds, as its source's
-    // did (within 2 %, or within 1 s for a short one; a source of unknown length, 0, holds it to
-    // nothing).
+    // does not find it cut off, and it plays for `duration` milliseconds (MediaStreams::length, its
+    // longest stream's end less its start, however late it starts), as its source did (within 2 %, or
+    // within 1 s for a short one; a source of unknown length, 0, holds it to nothing).
     static QString video(const QString& result, double duration, int audioStreams);
     // A GIF: every frame decodes, there is at least one and no more than `frames` (when known, above
     // 0), and they show for as long as the source's frames did (`source`, when valid), within less

@@ -109,6 +109,9 @@ private:
     static bool makeSource(const QString& path);
     // The length of what plays of the video at `path`: of a whole copy of it, in milliseconds.
     double playedLength(const QString& path) const;
+    // That a job on a video starting at 10 s gave a whole result of its 3 s, and that a result cut
+    // short, starting late as well, is refused.
+    void checkLateStart(const QString& in, const ProgressReport& end, const QString& folder) const;
     bool mountTmpfs(const QString& folder, const QString& size);
     // Runs one picture job to its end, kept in its format or made into a JPG, and calls `meanwhile`
     // once the job is under way; the end report.
@@ -263,6 +266,10 @@ void TestWholeResult::everyValidFilePasses_data()
         << "long sound.wmv" << QSize() << 1 << QSize();
     QTest::newRow("MKV cut to 60 %") << "cut.mkv" << QSize() << 0 << QSize();
     QTest::newRow("2x2 video, made into MP4") << "tiny.mkv" << QSize() << 1 << QSize(16, 16);
+    // Streams that start at 10 s, as a cut made with stream copy or a camera's clock leaves them.
+    QTest::newRow("MP4 starting at 10 s") << "late.mp4" << QSize() << 0 << QSize(320, 240);
+    QTest::newRow("MP4 starting at 10 s, made into MP4") << "late.mp4" << QSize() << 1 << QSize(320, 240);
+    QTest::newRow("FLV starting at 10 s") << "late.flv" << QSize() << 0 << QSize(320, 240);
 }
 
 void TestWholeResult::everyValidFilePasses()
@@ -307,6 +314,8 @@ void TestWholeResult::everyValidFilePasses()
     QVERIFY2(end.stat, qPrintable(TestEnv::logLines().join('\n')));
     if (size.isValid())
         QCOMPARE(video ? getMediaSize(end.filePath, 0) : QImageReader(end.filePath).size(), size);
+    if (name.startsWith("late."))
+        checkLateStart(in, end, folder);
     if (name != "cut.mkv")
         return;
     // The result holds what plays of the source; cut off in its turn, it is refused.
@@ -339,6 +348,19 @@ bool TestWholeResult::makeSource(const QString& path)
         return TestEnv::runTool("ffmpeg", clip + QStringList{"testsrc=size=160x120:rate=25:duration=2", "-f",
                                                              "lavfi", "-i", "sine=duration=6", "-c:v", "wmv2",
                                                              "-c:a", "wmav2", path}) == 0;
+    if (name.startsWith("late.")) { // 3 s of film, remuxed to start at 10 s
+        const QString whole = folder + "/whole." + QFileInfo(name).suffix();
+        const QStringList codecs = name.endsWith(".flv") ? QStringList{"-c:v", "flv", "-q:v", "2"}
+                                                         : QStringList{"-c:v", "libx264", "-crf", "12"};
+        return TestEnv::runTool("ffmpeg", clip +
+                                              QStringList{"testsrc2=size=320x240:rate=25:duration=3", "-f",
+                                                          "lavfi", "-i", "sine=duration=3", "-pix_fmt",
+                                                          "yuv420p", "-c:a", "aac"} +
+                                              codecs + QStringList{whole}) == 0 &&
+               TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-i", whole, "-c", "copy",
+                                           "-output_ts_offset", "10", path}) == 0 &&
+               QFile::remove(whole);
+    }
     if (name == "tiny.mkv")
         return TestEnv::runTool("ffmpeg",
                                 clip + QStringList{"testsrc=size=2x2:rate=25:duration=1", "-pix_fmt",
@@ -353,6 +375,29 @@ bool TestWholeResult::makeSource(const QString& path)
         return false;
     const QByteArray bytes = bytesOf(whole);
     return QFile::remove(whole) && write(path, bytes.left(bytes.size() * 6 / 10));
+}
+
+void TestWholeResult::checkLateStart(const QString& in, const ProgressReport& end,
+                                     const QString& folder) const
+{
+    // Source and result are measured alike: the 3 s that play, wherever they start.
+    const double source = getMediaStreams(in).length;
+    const double result = getMediaStreams(end.filePath).length;
+    QVERIFY2(std::fabs(source - 3000) < 100, qPrintable(QString("the source plays %1 ms").arg(source)));
+    QVERIFY2(std::fabs(result - 3000) < 100, qPrintable(QString("the result plays %1 ms").arg(result)));
+    QVERIFY2(end.rate < 1.0f, "compressed, not the input's copy");
+    QCOMPARE(end.progress, 1.0f); // every frame that plays, none of the pause before them
+    if (!in.endsWith(".mp4"))
+        return;
+    // Its first 1.5 s, starting at 10 s in its turn, is refused.
+    const QString cut = folder + "/cut result.mp4";
+    QCOMPARE(TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-i", end.filePath, "-t", "1.5", "-c", "copy",
+                                         "-output_ts_offset", "10", cut}),
+             0);
+    const double cutLength = getMediaStreams(cut).length;
+    QVERIFY2(cutLength < 2000, qPrintable(QString("the cut plays %1 ms").arg(cutLength)));
+    QCOMPARE(ResultCheck::video(cut, source, 1),
+             QString("it lasts %1 ms instead of %2 ms").arg(qint64(cutLength)).arg(qint64(source)));
 }
 
 double TestWholeResult::playedLength(const QString& path) const
