@@ -11,6 +11,7 @@
 
 #include "GifTiming.h"
 #include "MediaInfoQueries.h"
+#include "PictureHeader.h"
 #include "QPdfDocument.h"
 
 namespace
@@ -112,7 +113,7 @@ QString ResultCheck::picture(const QString& result, const QSize& size)
         return end;
     QImageReader reader(result);
     reader.setDecideFormatFromContent(true);
-    const QSize found = reader.size();
+    const QSize found = PictureHeader::size(reader);
     if (found != size)
         return QString("it is %1 instead of %2").arg(sizeText(found), sizeText(size));
     if (reader.format() == "jpeg") // libjpeg decodes an eighth fast, still reading all the coded data
