@@ -55,8 +55,10 @@ BlockingToolRun::Result BlockingToolRun::run(const ToolCommand& command, int tim
         result.end = End::Exited;
         result.exitCode = process.exitCode();
     }
-    if (started)
+    if (started) {
+        result.output = process.readAllStandardOutput();
         result.errorText = process.readAllStandardError();
+    }
     return result;
 }
 

@@ -20,6 +20,7 @@ public:
         int exitCode = 0;
         qint64 pid = 0;       // the tool's process id (its temporary files may be named after it)
         QString errorString;  // why the start failed
+        QByteArray output;    // what the tool wrote on its standard output
         QByteArray errorText; // what the tool wrote on its error stream
     };
 

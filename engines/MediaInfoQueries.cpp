@@ -78,53 +78,6 @@ int rotationOf(const QString& text)
     return (degrees % 360 + 360) % 360;
 }
 
-// How long stream `number` of `stream` plays, in milliseconds: its end less its start. An FLV
-// stream's duration runs from 0 to its last tag, and its delay is its first tag. An MP4's or MOV's
-// edit list may open with a pause (a clip cut with stream copy, a camera's clock offset), which the
-// library counts into the duration; it states the pause as the source delay, beyond any time code
-// start ("Delay"), but only when the edits add up to the track's duration to the tick, so what plays
-// is held to the media's own duration as well. A Matroska stream's duration is its span already,
-// wherever it starts.
-double playingSpan(MediaInfo& info, MediaInfoDLL::stream_t stream, size_t number, const QString& container)
-{
-    const double duration = valueOf(info, stream, number, L"Duration").toDouble();
-    const double delay = valueOf(info, stream, number, L"Delay").toDouble();
-    if (container == "Flash Video")
-        return qMax(0.0, duration - qMax(0.0, delay));
-    double span = duration;
-    const QString pause = valueOf(info, stream, number, L"Source_Delay");
-    if (!pause.isEmpty()) // below the time code start: media left out at the start, no pause
-        span -= qMax(0.0, pause.toDouble() - delay);
-    const QString media = valueOf(info, stream, number, L"Source_Duration");
-    if (!media.isEmpty())
-        span = qMin(span, media.toDouble());
-    return qMax(0.0, span);
-}
-
-// A container may give every stream the whole file's length, or each its own: the longest span of
-// the video and sound streams is the film's length either way, measured alike wherever the file
-// starts.
-double longestStream(MediaInfo& info, const MediaStreams& streams)
-{
-    double longest = 0;
-    for (int i = 0; i < streams.videoCount; ++i)
-        longest = qMax(longest, playingSpan(info, MediaInfoDLL::Stream_Video, size_t(i), streams.format));
-    for (int i = 0; i < streams.audioCount; ++i)
-        longest = qMax(longest, playingSpan(info, MediaInfoDLL::Stream_Audio, size_t(i), streams.format));
-    return longest;
-}
-
-// The frames of video stream 0 that play: the library counts a pause at the start as frames too.
-int framesPlayed(MediaInfo& info, const QString& container)
-{
-    const int counted = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"FrameCount").toInt(nullptr, 10);
-    const double duration = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"Duration").toDouble();
-    const double span = playingSpan(info, MediaInfoDLL::Stream_Video, 0, container);
-    if (duration <= 0 || span >= duration)
-        return counted;
-    return qRound(counted * span / duration);
-}
-
 bool streamForKind(int kind, MediaInfoDLL::stream_t* stream)
 {
     if (kind == 0)
@@ -181,11 +134,9 @@ MediaStreams getMediaStreams(const QString& path)
     streams.rotation = rotationOf(valueOf(info, MediaInfoDLL::Stream_Video, 0, L"Rotation"));
     streams.bitDepth = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"BitDepth").toInt(nullptr, 10);
     streams.duration = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"Duration").toDouble();
-    streams.format = valueOf(info, MediaInfoDLL::Stream_General, 0, L"Format");
-    streams.frameCount = framesPlayed(info, streams.format);
+    streams.frameCount = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"FrameCount").toInt(nullptr, 10);
     streams.videoCount = int(info.Count_Get(MediaInfoDLL::Stream_Video));
     streams.audioCount = int(info.Count_Get(MediaInfoDLL::Stream_Audio));
-    streams.length = longestStream(info, streams);
     streams.truncated = valueOf(info, MediaInfoDLL::Stream_General, 0, L"IsTruncated") == "Yes";
     const size_t texts = info.Count_Get(MediaInfoDLL::Stream_Text);
     for (size_t i = 0; i < texts; ++i) {
@@ -196,6 +147,7 @@ MediaStreams getMediaStreams(const QString& path)
     }
     streams.scanType = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"ScanType");
     streams.scanOrder = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"ScanOrder");
+    streams.format = valueOf(info, MediaInfoDLL::Stream_General, 0, L"Format");
     // One "Yes" per cover picture, and the attachments' file names, each list parted by " / ".
     streams.coverCount = valueOf(info, MediaInfoDLL::Stream_General, 0, L"Cover").split(" / ").count("Yes");
     const QString attachments = valueOf(info, MediaInfoDLL::Stream_General, 0, L"Attachments");
