@@ -12,6 +12,7 @@
 #include "JobEnding.h"
 #include "MagickPolicy.h"
 #include "OutputPaths.h"
+#include "PictureHeader.h"
 #include "PlatformConstants.h"
 #include "ResultCheck.h"
 #include "ResultSettler.h"
@@ -188,7 +189,8 @@ bool ImageCompressCore::inputPresent(const QString& inPath)
         // the kept orientation turns them upright again.
         if (m_scaleFirst && reader.transformation().testFlag(QImageIOHandler::TransformationRotate90))
             m_scaleSize = qMakePair(m_scaleSize.second, m_scaleSize.first);
-        m_resultSize = m_scaleFirst ? QSize(m_scaleSize.first, m_scaleSize.second) : reader.size();
+        m_resultSize =
+            m_scaleFirst ? QSize(m_scaleSize.first, m_scaleSize.second) : PictureHeader::size(reader);
         m_inputFrames = reader.format() == "gif" ? reader.imageCount() : 1;
         if (reader.format() == "png")
             m_inputFrames = qMax(1, ResultCheck::pngFrameCount(inPath));
@@ -260,7 +262,7 @@ void ImageCompressCore::keepAnimation()
     const QString link = convertInput(m_inPath);
     if (link.isEmpty())
         return;
-    const QSize size = QImageReader(m_inPath).size();
+    const QSize size = PictureHeader::size(m_inPath);
     const int frames = m_inputFrames;
     m_settler->settle("image", m_inPath, link, m_outPath, [size, frames](const QString& written) {
         const QString wanting = ResultCheck::picture(written, size);

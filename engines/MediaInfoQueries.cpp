@@ -78,18 +78,6 @@ int rotationOf(const QString& text)
     return (degrees % 360 + 360) % 360;
 }
 
-// A container may give every stream the whole file's length, or each its own: the longest of the
-// video and sound streams is the film's length either way.
-double longestStream(MediaInfo& info, int videoCount, int audioCount)
-{
-    double longest = 0;
-    for (int i = 0; i < videoCount; ++i)
-        longest = qMax(longest, valueOf(info, MediaInfoDLL::Stream_Video, size_t(i), L"Duration").toDouble());
-    for (int i = 0; i < audioCount; ++i)
-        longest = qMax(longest, valueOf(info, MediaInfoDLL::Stream_Audio, size_t(i), L"Duration").toDouble());
-    return longest;
-}
-
 bool streamForKind(int kind, MediaInfoDLL::stream_t* stream)
 {
     if (kind == 0)
@@ -149,7 +137,6 @@ MediaStreams getMediaStreams(const QString& path)
     streams.frameCount = valueOf(info, MediaInfoDLL::Stream_Video, 0, L"FrameCount").toInt(nullptr, 10);
     streams.videoCount = int(info.Count_Get(MediaInfoDLL::Stream_Video));
     streams.audioCount = int(info.Count_Get(MediaInfoDLL::Stream_Audio));
-    streams.length = longestStream(info, streams.videoCount, streams.audioCount);
     streams.truncated = valueOf(info, MediaInfoDLL::Stream_General, 0, L"IsTruncated") == "Yes";
     const size_t texts = info.Count_Get(MediaInfoDLL::Stream_Text);
     for (size_t i = 0; i < texts; ++i) {

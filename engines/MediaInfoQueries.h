@@ -25,7 +25,6 @@ struct MediaStreams {
     int rotation = 0;            // of video stream 0, in degrees 0 to 359, as the library states it
     int bitDepth = 0;            // bits per sample of video stream 0
     double duration = 0;         // of video stream 0, in milliseconds, as getMediaDuration gives it
-    double length = 0;           // of the longest video or sound stream, in milliseconds: the whole film
     bool truncated = false;      // the file ends before its header says it does (cut off)
     int frameCount = 0;          // of video stream 0, as getFrameCount gives it
     int videoCount = 0;          // video streams (a cover picture counts as one)

@@ -11,6 +11,8 @@
 
 #include "GifTiming.h"
 #include "MediaInfoQueries.h"
+#include "PictureHeader.h"
+#include "PlayingTime.h"
 #include "QPdfDocument.h"
 
 namespace
@@ -64,18 +66,24 @@ bool partReadsBack(zip_t* archive, zip_uint64_t index)
 }
 } // namespace
 
-QString ResultCheck::video(const QString& result, double wanted, int audioStreams)
+QString ResultCheck::video(const QString& result, double wanted, int audioStreams, BlockingToolRun* run)
 {
     const MediaStreams streams = getMediaStreams(result);
     if (streams.videoCount < 1)
         return "no video stream";
     if (streams.audioCount != audioStreams)
         return QString("%1 audio streams instead of %2").arg(streams.audioCount).arg(audioStreams);
-    // A Matroska file cut off keeps the length its header promised; the library tells it is cut off.
+    // A file that ends before its header says is cut off, however long what is left of it plays.
     if (streams.truncated)
         return "it is cut off";
-    if (wanted > 0 && std::fabs(streams.length - wanted) > qMax(wanted * kDurationShare, kDurationSlackMs))
-        return QString("it lasts %1 ms instead of %2 ms").arg(qint64(streams.length)).arg(qint64(wanted));
+    if (wanted <= 0)
+        return QString();
+    const PlayingTime played = PlayingTime::of(result, run);
+    if (!played.isKnown())
+        return "it cannot be read through";
+    const double length = played.milliseconds();
+    if (std::fabs(length - wanted) > qMax(wanted * kDurationShare, kDurationSlackMs))
+        return QString("it lasts %1 ms instead of %2 ms").arg(qint64(length)).arg(qint64(wanted));
     return QString();
 }
 
@@ -112,7 +120,7 @@ QString ResultCheck::picture(const QString& result, const QSize& size)
         return end;
     QImageReader reader(result);
     reader.setDecideFormatFromContent(true);
-    const QSize found = reader.size();
+    const QSize found = PictureHeader::size(reader);
     if (found != size)
         return QString("it is %1 instead of %2").arg(sizeText(found), sizeText(size));
     if (reader.format() == "jpeg") // libjpeg decodes an eighth fast, still reading all the coded data

@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QString>
 
+class BlockingToolRun;
 class GifTiming;
 
 // Whether a finished result is whole, by its kind: each check reads the written file through, as a
@@ -14,10 +15,12 @@ class ResultCheck
 {
 public:
     // A video: the media-information library finds its video stream and `audioStreams` audio streams,
-    // does not find it cut off, and its longest stream lasts `duration` milliseconds, as its source's
-    // did (within 2 %, or within 1 s for a short one; a source of unknown length, 0, holds it to
-    // nothing).
-    static QString video(const QString& result, double duration, int audioStreams);
+    // does not find it cut off, and it plays for `duration` milliseconds as its source did, both read
+    // through alike (PlayingTime, however late their streams start), within 2 %, or within 1 s for a
+    // short one; a source of unknown length, 0, holds it to nothing. Through `run`, when given,
+    // another thread can end the reading.
+    static QString video(const QString& result, double duration, int audioStreams,
+                         BlockingToolRun* run = nullptr);
     // A GIF: every frame decodes, there is at least one and no more than `frames` (when known, above
     // 0), and they show for as long as the source's frames did (`source`, when valid), within less
     // than the source's shortest frame: gifsicle merges a frame shown twice in a row into one.

@@ -7,11 +7,13 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "BlockingToolRun.h"
 #include "JobEnding.h"
 #include "JsonParsing.h"
 #include "MediaInfoQueries.h"
 #include "OutputPaths.h"
 #include "PlatformConstants.h"
+#include "PlayingTime.h"
 #include "ResultCheck.h"
 #include "ResultSettler.h"
 #include "SmallerResult.h"
@@ -31,14 +33,6 @@ const int kDefaultStallTimeoutMs = 120000;
 
 // The smallest side, in pixels, that x265 encodes ("Image size is too small"); x264 takes it too.
 const int kSmallestSide = 16;
-
-// The output's time in a progress block ("out_time_us=3480000"), in milliseconds; 0 when it has none.
-double outTimeMs(const QByteArray& segment)
-{
-    static const QRegularExpression pattern("out_time_us=(\\d+)");
-    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(segment));
-    return match.hasMatch() ? match.captured(1).toDouble() / 1000 : 0;
-}
 
 // Sound tracks of `tracks` that the container holds: an FLV file holds a single one.
 int audioTracksHeld(const QString& container, int tracks)
@@ -123,6 +117,8 @@ VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
     : QObject(parent)
     , m_ffmpegPath(ffmpegPath)
     , m_ffmpeg(new ToolProcess(this))
+    , m_reader(new ToolProcess(this))
+    , m_resultReader(std::make_shared<BlockingToolRun>())
     , m_ending(new JobEnding("video", this))
     , m_settler(new ResultSettler(this))
 {
@@ -131,6 +127,7 @@ VideoCompressCore::VideoCompressCore(QString ffmpegPath, QObject* parent)
     connect(m_ffmpeg->process(), &QProcess::readyReadStandardOutput, this,
             &VideoCompressCore::slot_readFOutput);
     connect(m_ffmpeg, &ToolProcess::ended, this, &VideoCompressCore::onFfmpegEnded);
+    connect(m_reader, &ToolProcess::ended, this, &VideoCompressCore::onSourceRead);
     connect(m_ending, &JobEnding::sig_sendProgress, this, &VideoCompressCore::sig_sendProgress);
     connect(m_ending, &JobEnding::stopping, this, &VideoCompressCore::stopTools);
     connect(m_settler, &ResultSettler::settled, this, &VideoCompressCore::onSettled);
@@ -155,7 +152,10 @@ void VideoCompressCore::cancel()
 
 void VideoCompressCore::stopTools()
 {
+    m_reader->cancel();
     m_ffmpeg->cancel();
+    // Ended first, so that the settling thread does not hold the settler's wait for its thread.
+    m_resultReader->cancel();
     m_settler->cancel();
 }
 
@@ -298,12 +298,27 @@ QString VideoCompressCore::compress(const QString& inPath, const bool& toMp4, co
     // One read of the source's facts serves the progress, the command and the check of the result.
     const MediaStreams source = getMediaStreams(inPath);
     m_totalFrames = source.frameCount;
-    m_sourceDuration = source.length;
-    m_sourceCutOff = source.truncated;
     m_keptAudio = audioTracksHeld(containerFor(inPath, toMp4), source.audioCount);
-    const ToolCommand command = commandFor(inPath, toMp4, m_written, param, source);
-    m_ffmpeg->start(command);
+    m_command = commandFor(inPath, toMp4, m_written, param, source);
+    // ffmpeg reads the source through first, as the result will be read, for how long it plays and
+    // how many frames it holds, however late its streams start; the compression follows.
+    m_reader->setTimeLimit(PlayingTime::timeLimitFor(inPath));
+    m_reader->start(PlayingTime::command(inPath));
     return outPath;
+}
+
+void VideoCompressCore::onSourceRead(ToolProcess::End end, int exitCode)
+{
+    // Unknown when ffmpeg cannot read it through: the result is then held to no length.
+    const PlayingTime played = end == ToolProcess::End::Exited && exitCode == 0
+                                   ? PlayingTime::fromOutput(m_reader->process()->readAllStandardOutput())
+                                   : PlayingTime();
+    m_sourceDuration = played.milliseconds();
+    // The library counts a pause before the first frame as frames too, the reading frames that an edit
+    // list leaves out: what plays is no more than either.
+    if (played.frames() > 0 && (m_totalFrames <= 0 || played.frames() < m_totalFrames))
+        m_totalFrames = played.frames();
+    m_ffmpeg->start(m_command);
 }
 
 void VideoCompressCore::failLater(const QString& reason)
@@ -416,7 +431,6 @@ void VideoCompressCore::handleSegment(const QByteArray& segment, const QByteArra
         // full disk, a write error) is a failure, not a result.
         m_done = true;
         m_endFrame = frame;
-        m_endTimeMs = outTimeMs(segment);
         break;
     case Marker::Error:
         m_errorLine = QString::fromLocal8Bit(markerLine).trimmed();
@@ -454,14 +468,14 @@ void VideoCompressCore::onFfmpegEnded(ToolProcess::End end, int exitCode)
     }
 
     // A whole video takes the output's name; one kept in its container comes back no larger than it
-    // was given.
-    // A source cut off (a recording whose battery ran out) is held to what plays of it: all that
-    // ffmpeg read.
-    const double duration = m_sourceCutOff && m_endTimeMs > 0 ? m_endTimeMs : m_sourceDuration;
+    // was given. A source cut off (a recording whose battery ran out) was read through as far as it
+    // goes, so its result is held to what plays of it.
+    const double duration = m_sourceDuration;
     const int audioStreams = m_keptAudio;
+    const std::shared_ptr<BlockingToolRun> reader = m_resultReader;
     m_settler->settle("video", m_inPath, m_written, m_outPath,
-                      [duration, audioStreams](const QString& written) {
-                          return ResultCheck::video(written, duration, audioStreams);
+                      [duration, audioStreams, reader](const QString& written) {
+                          return ResultCheck::video(written, duration, audioStreams, reader.get());
                       });
 }
 

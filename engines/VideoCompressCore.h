@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QObject>
 #include <QProcess>
@@ -12,6 +14,7 @@
 #include "VideoCompressParam.h"
 #include "VideoInfo.h"
 
+class BlockingToolRun;
 class JobEnding;
 class ResultSettler;
 class SmallerResult;
@@ -28,7 +31,9 @@ extern QString g_infoJsonPath;
 // attached files (fonts) in a Matroska file (a log line for those left out), the container's metadata
 // with its recorded date, and every frame at its own time, an interlaced one made whole in its field
 // order before it is scaled; its pixels are 4:2:0 (10 bits from a deeper source), and HEVC in MP4 or
-// MOV is tagged "hvc1". Progress never passes 1.
+// MOV is tagged "hvc1". Progress never passes 1. Before it compresses, ffmpeg reads the source through
+// (PlayingTime): the result must play as long as that, and the progress counts the frames that play,
+// however late the source's streams start.
 //
 // A missing input is logged ("file not exist") and reported as a failure without starting ffmpeg, and
 // so is an input that is not a plain file. Reports: one (frame / frames, false, output, 0) per
@@ -108,6 +113,7 @@ private:
     void consumeLines(bool atExit);
     void handleSegment(const QByteArray& segment, const QByteArray& markerLine, Marker marker);
     float progressFor(int frame, bool finished) const;
+    void onSourceRead(ToolProcess::End end, int exitCode);
     void onFfmpegEnded(ToolProcess::End end, int exitCode);
     void onSettled(const SmallerResult& result);
     void failLater(const QString& reason);
@@ -115,19 +121,20 @@ private:
 
     QString m_ffmpegPath;
     ToolProcess* m_ffmpeg = nullptr;
+    ToolProcess* m_reader = nullptr;                 // ffmpeg reading the source through (PlayingTime)
+    std::shared_ptr<BlockingToolRun> m_resultReader; // reads the result through on the settling thread
+    ToolCommand m_command;                           // the compression, started once the source is read
     bool m_done = false;
     QString m_inPath;
     QString m_outPath;
     QString m_written;           // where ffmpeg writes, in the job's own folder
-    double m_sourceDuration = 0; // what a whole result lasts, in milliseconds
-    bool m_sourceCutOff = false; // the source ends before its header says: what ffmpeg read of it counts
+    double m_sourceDuration = 0; // how long the source plays, in milliseconds; 0 unknown
     int m_keptAudio = 0;         // the sound tracks a whole result holds
-    int m_totalFrames = 0;
+    int m_totalFrames = 0;       // the frames that play, for the progress
 
     JobEnding* m_ending = nullptr;
     ResultSettler* m_settler = nullptr; // the last step: never larger than the input
     int m_endFrame = 0;                 // frame number of ffmpeg's end block
-    double m_endTimeMs = 0;             // the output's last time in ffmpeg's end block
     QString m_errorLine;                // ffmpeg's "Error initializing" line, once it has come
     QByteArray m_pending;               // output after the last line end
     QByteArray m_segment;               // lines since the last progress block

@@ -9,13 +9,13 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
 
 #include "Kind.h"
 #include "ListItemWidget.h"
+#include "PictureHeader.h"
 #include "QToolTipWidget.h"
 #include "VideoCompressCore.h"
 
@@ -215,7 +215,7 @@ void MainWidget::showRowSize(ListItemWidget* row, int kind, const QString& path,
         const VideoInfo info = probe.videoInfo(path);
         size = QSize(info.width, info.height);
     } else if (kind == Kind::Image && QStringList{"jpg", "png", "gif", "bmp"}.contains(suffix.toLower())) {
-        size = QImageReader(path).size();
+        size = PictureHeader::size(path);
     } else {
         return;
     }

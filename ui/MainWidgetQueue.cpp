@@ -16,6 +16,7 @@
 #include "Kind.h"
 #include "ListItemWidget.h"
 #include "OutputPaths.h"
+#include "PictureHeader.h"
 #include "PlatformConstants.h"
 #include "Tool.h"
 #include "VideoCompressCore.h"
@@ -284,7 +285,7 @@ void MainWidget::compressImage(const QString& path, int* index, const KindSettin
     // The header's size only: decoding the picture on the window's thread to learn it would hold the
     // window, and a picture may declare a size far beyond the memory it takes on disk.
     QImageReader reader(path);
-    const QSize size = reader.size();
+    const QSize size = PictureHeader::size(reader);
     // The engine takes the size the picture shows at: a photo that its orientation turns by a quarter
     // shows its stored sides swapped.
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);

@@ -31,6 +31,7 @@
 #include "PdfFactory.h"
 #include "PlacedResults.h"
 #include "PlatformConstants.h"
+#include "PlayingTime.h"
 #include "ProgressReport.h"
 #include "ResultCheck.h"
 #include "SampleFiles.h"
@@ -107,8 +108,12 @@ private:
     static QByteArray recordEarlierResult(const QString& input, const QString& output);
     // Makes the source that a row of everyValidFilePasses names, at `path`.
     static bool makeSource(const QString& path);
-    // The length of what plays of the video at `path`: of a whole copy of it, in milliseconds.
+    // The length of what plays of the film at `path`: of a whole copy of it, as the media library reads
+    // it, in milliseconds.
     double playedLength(const QString& path) const;
+    // That a job on a video starting at 10 s gave a whole result of its 3 s, and that a result cut
+    // short, starting late as well, is refused.
+    void checkLateStart(const QString& in, const ProgressReport& end, const QString& folder) const;
     bool mountTmpfs(const QString& folder, const QString& size);
     // Runs one picture job to its end, kept in its format or made into a JPG, and calls `meanwhile`
     // once the job is under way; the end report.
@@ -234,7 +239,7 @@ void TestWholeResult::cutOffResultIsRefused()
     QVERIFY(write(cut, bytes.left(bytes.size() / 2)));
     const auto check = [suffix, whole](const QString& result) {
         if (suffix == "mp4")
-            return ResultCheck::video(result, getMediaStreams(whole).length, 1);
+            return ResultCheck::video(result, PlayingTime::of(whole).milliseconds(), 1);
         if (suffix == "gif")
             return ResultCheck::gif(result, QImageReader(whole).imageCount(), GifTiming::of(whole));
         if (suffix == "png" || suffix == "jpg")
@@ -263,6 +268,12 @@ void TestWholeResult::everyValidFilePasses_data()
         << "long sound.wmv" << QSize() << 1 << QSize();
     QTest::newRow("MKV cut to 60 %") << "cut.mkv" << QSize() << 0 << QSize();
     QTest::newRow("2x2 video, made into MP4") << "tiny.mkv" << QSize() << 1 << QSize(16, 16);
+    // Streams that start at 10 s, as a cut made with stream copy or a camera's clock leaves them.
+    QTest::newRow("MP4 starting at 10 s") << "late.mp4" << QSize() << 0 << QSize(320, 240);
+    QTest::newRow("MP4 starting at 10 s, made into MP4") << "late.mp4" << QSize() << 1 << QSize(320, 240);
+    QTest::newRow("FLV starting at 10 s") << "late.flv" << QSize() << 0 << QSize(320, 240);
+    QTest::newRow("H.264 FLV starting at 10 s") << "late h264.flv" << QSize() << 0 << QSize(320, 240);
+    QTest::newRow("WMV starting at 10 s") << "late.wmv" << QSize() << 0 << QSize(320, 240);
 }
 
 void TestWholeResult::everyValidFilePasses()
@@ -307,12 +318,14 @@ void TestWholeResult::everyValidFilePasses()
     QVERIFY2(end.stat, qPrintable(TestEnv::logLines().join('\n')));
     if (size.isValid())
         QCOMPARE(video ? getMediaSize(end.filePath, 0) : QImageReader(end.filePath).size(), size);
+    if (name.startsWith("late"))
+        checkLateStart(in, end, folder);
     if (name != "cut.mkv")
         return;
     // The result holds what plays of the source; cut off in its turn, it is refused.
     const double played = playedLength(in);
-    QVERIFY2(std::fabs(getMediaStreams(end.filePath).length - played) < 200,
-             qPrintable(QString("%1 ms, %2 ms").arg(getMediaStreams(end.filePath).length).arg(played)));
+    const double result = PlayingTime::of(end.filePath).milliseconds();
+    QVERIFY2(std::fabs(result - played) < 200, qPrintable(QString("%1 ms, %2 ms").arg(result).arg(played)));
     const QString cut = folder + "/cut result.mkv";
     const QByteArray bytes = bytesOf(end.filePath);
     QVERIFY(write(cut, bytes.left(bytes.size() * 6 / 10)));
@@ -339,6 +352,22 @@ bool TestWholeResult::makeSource(const QString& path)
         return TestEnv::runTool("ffmpeg", clip + QStringList{"testsrc=size=160x120:rate=25:duration=2", "-f",
                                                              "lavfi", "-i", "sine=duration=6", "-c:v", "wmv2",
                                                              "-c:a", "wmav2", path}) == 0;
+    if (name.startsWith("late")) { // 3 s of film, remuxed to start at 10 s
+        const QString whole = folder + "/whole." + QFileInfo(name).suffix();
+        QStringList codecs{"-c:v", "libx264", "-crf", "12", "-c:a", "aac"};
+        if (name == "late.flv")
+            codecs = QStringList{"-c:v", "flv", "-q:v", "2", "-c:a", "aac"};
+        else if (name == "late.wmv")
+            codecs = QStringList{"-c:v", "wmv2", "-q:v", "2", "-c:a", "wmav2"};
+        return TestEnv::runTool("ffmpeg",
+                                clip +
+                                    QStringList{"testsrc2=size=320x240:rate=25:duration=3", "-f", "lavfi",
+                                                "-i", "sine=duration=3", "-pix_fmt", "yuv420p"} +
+                                    codecs + QStringList{whole}) == 0 &&
+               TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-i", whole, "-c", "copy",
+                                           "-output_ts_offset", "10", path}) == 0 &&
+               QFile::remove(whole);
+    }
     if (name == "tiny.mkv")
         return TestEnv::runTool("ffmpeg",
                                 clip + QStringList{"testsrc=size=2x2:rate=25:duration=1", "-pix_fmt",
@@ -355,12 +384,33 @@ bool TestWholeResult::makeSource(const QString& path)
     return QFile::remove(whole) && write(path, bytes.left(bytes.size() * 6 / 10));
 }
 
+void TestWholeResult::checkLateStart(const QString& in, const ProgressReport& end,
+                                     const QString& folder) const
+{
+    // Source and result are measured alike: the 3 s that play, wherever they start.
+    const double source = PlayingTime::of(in).milliseconds();
+    const double result = PlayingTime::of(end.filePath).milliseconds();
+    QVERIFY2(std::fabs(source - 3000) < 100, qPrintable(QString("the source plays %1 ms").arg(source)));
+    QVERIFY2(std::fabs(result - 3000) < 100, qPrintable(QString("the result plays %1 ms").arg(result)));
+    QVERIFY2(end.rate < 1.0f, "compressed, not the input's copy");
+    QCOMPARE(end.progress, 1.0f); // every frame that plays, none of the pause before them
+    // Its first 1.5 s, starting at 10 s in its turn, is refused.
+    const QString cut = folder + "/cut result." + QFileInfo(end.filePath).suffix();
+    QCOMPARE(TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-i", end.filePath, "-t", "1.5", "-c", "copy",
+                                         "-output_ts_offset", "10", cut}),
+             0);
+    const double cutLength = PlayingTime::of(cut).milliseconds();
+    QVERIFY2(cutLength < 2000, qPrintable(QString("the cut plays %1 ms").arg(cutLength)));
+    QCOMPARE(ResultCheck::video(cut, source, 1),
+             QString("it lasts %1 ms instead of %2 ms").arg(qint64(cutLength)).arg(qint64(source)));
+}
+
 double TestWholeResult::playedLength(const QString& path) const
 {
     const QString copy = m_dir.filePath("played.mkv");
     if (TestEnv::runTool("ffmpeg", {"-v", "error", "-y", "-i", path, "-c", "copy", copy}) != 0)
         return -1;
-    const double length = getMediaStreams(copy).length;
+    const double length = getMediaDuration(copy);
     QFile::remove(copy);
     return length;
 }

@@ -1,6 +1,7 @@
 #include "SampleFiles.h"
 
 #include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -182,4 +183,31 @@ bool SampleFiles::makeTurnedPhoto(const QString& path)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) &&
            file.write(jpeg.left(2) + exif + jpeg.mid(2)) == jpeg.size() + 36;
+}
+
+bool SampleFiles::makeTopDownBmp(const QString& path)
+{
+    const qint32 width = 120;
+    const qint32 height = 80;
+    const quint32 rowBytes = width * 3; // 24 bits a pixel; 360 is a multiple of 4, so no padding
+    const quint32 headers = 14 + 40;
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    // The file header: signature, file size, two reserved words, where the pixels start.
+    out << quint8('B') << quint8('M') << quint32(headers + rowBytes * height) << quint16(0) << quint16(0)
+        << headers;
+    // The information header: its size, width, height (negative: top row first), one plane, 24 bits,
+    // no compression, the pixels' size, 2835 pixels a metre each way, no palette.
+    out << quint32(40) << width << qint32(-height) << quint16(1) << quint16(24) << quint32(0)
+        << quint32(rowBytes * height) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+    // The rows, the top one first, each pixel blue, green, red.
+    for (int y = 0; y < height; ++y) {
+        const bool upper = y < height / 2;
+        for (int x = 0; x < width; ++x)
+            out << quint8(upper ? 0 : 255) << quint8(0) << quint8(upper ? 255 : 0);
+    }
+    QFile file(path);
+    return out.status() == QDataStream::Ok && file.open(QIODevice::WriteOnly) &&
+           file.write(bytes) == bytes.size();
 }

@@ -24,6 +24,9 @@ public:
     // A phone photo as a JPEG: stored 640 x 480, red on its left half and blue on its right, with EXIF
     // orientation 6, so a viewer turns it a quarter clockwise and shows it 480 x 640, red on top.
     static bool makeTurnedPhoto(const QString& path);
+    // A 120 x 80 BMP, red on its upper half and blue on its lower, whose rows are stored top first, as
+    // scanners and Windows programs write them: its header gives its height as -80.
+    static bool makeTopDownBmp(const QString& path);
 
     // A PDF as LibreOffice Writer exports one: `pages` pages, each a line of text ("Page 3 of 7") and
     // a photograph, written from a flat ODF text document with the PDF export's filter options

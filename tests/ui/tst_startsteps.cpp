@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QImage>
 #include <QImageReader>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -110,7 +111,8 @@ private slots:
     void customSizeIsScaled();
     void emptyScaleIsFullSize();
     void pictureSizeComesFromTheHeader();
-    void turnedPhotoKeepsItsShownSize();
+    void pictureKeepsItsShownSize_data();
+    void pictureKeepsItsShownSize();
     void documentOutputNames();
     void imageTickLogsTheQueue();
 
@@ -308,22 +310,53 @@ void TestStartSteps::pictureSizeComesFromTheHeader()
     QCOMPARE(resizes, QStringList{"30000x30000!"});
 }
 
-void TestStartSteps::turnedPhotoKeepsItsShownSize()
+void TestStartSteps::pictureKeepsItsShownSize_data()
 {
-    // No size typed: the photo's own size as it shows, 480 x 640, upright.
-    const QString picture = m_dir->filePath("turned.jpg");
-    QVERIFY(SampleFiles::makeTurnedPhoto(picture));
+    QTest::addColumn<QString>("name");   // of the picture, made by SampleFiles
+    QTest::addColumn<bool>("toJpg");     // made into JPG, else kept in its format
+    QTest::addColumn<QString>("result"); // the result's name
+    QTest::addColumn<QSize>("shown");    // the result's size as a viewer shows it
+    // A photo that its EXIF orientation turns upright: red on top once turned.
+    QTest::newRow("turned photo") << "turned.jpg" << false << "c_turned.jpg" << QSize(480, 640);
+    // A BMP whose rows are stored top first: red on top as it is.
+    QTest::newRow("top-down BMP, kept") << "topdown.bmp" << false << "c_topdown.bmp" << QSize(120, 80);
+    QTest::newRow("top-down BMP, made into JPG")
+        << "topdown.bmp" << true << "c_topdown.jpg" << QSize(120, 80);
+}
+
+void TestStartSteps::pictureKeepsItsShownSize()
+{
+    // No size typed: the picture's own size as it shows, upright, whatever the way it is stored.
+    QFETCH(QString, name);
+    QFETCH(bool, toJpg);
+    QFETCH(QString, result);
+    QFETCH(QSize, shown);
+    const QString picture = m_dir->filePath(name);
+    QVERIFY(name.endsWith(".bmp") ? SampleFiles::makeTopDownBmp(picture)
+                                  : SampleFiles::makeTurnedPhoto(picture));
     MainWidget window;
     window.show();
     WindowDriver driver(window);
     driver.addFiles({picture});
+    if (name.endsWith(".bmp")) { // the panel shows the picture's size as it was added
+        QCOMPARE(window.findChild<QLabel*>("labelWidth")->text(), QString("120"));
+        QCOMPARE(window.findChild<QLabel*>("labelHeight")->text(), QString("80"));
+    }
+    if (toJpg)
+        QTest::mouseClick(window.findChild<QRadioButton*>("rbFormat"), Qt::LeftButton);
     runToTheEnd(driver);
     QCOMPARE(driver.states(Kind::Image).value(0), QString("已完成"));
-    QImageReader reader(m_dir->filePath("c_turned.jpg"));
+    // Every result is JPEG data, a BMP kept in its format too, under its ".bmp" name.
+    QImageReader reader(m_dir->filePath(result));
+    reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    const QImage shown = reader.read();
-    QCOMPARE(shown.size(), QSize(480, 640));
-    QVERIFY2(shown.pixelColor(240, 160).red() > 200, qPrintable(shown.pixelColor(240, 160).name()));
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    const QImage image = reader.read();
+    QCOMPARE(image.size(), shown);
+    const QColor top = image.pixelColor(shown.width() / 2, shown.height() / 4);
+    const QColor bottom = image.pixelColor(shown.width() / 2, shown.height() * 3 / 4);
+    QVERIFY2(top.red() > 200 && top.blue() < 60, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
 }
 
 void TestStartSteps::documentOutputNames()
