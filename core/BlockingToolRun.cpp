@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 #include "RunningTools.h"
+#include "Tool.h"
 #include "ToolCommand.h"
 #include "ToolProcess.h"
 
@@ -73,4 +74,11 @@ bool BlockingToolRun::isCancelled() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_cancelled;
+}
+
+void BlockingToolRun::logUnlessCancelled(const QString& text)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_cancelled)
+        Tool::writeLog(text);
 }

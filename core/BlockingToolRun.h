@@ -35,6 +35,9 @@ public:
     // Any thread: kills the running tool with its group; every later run ends at once as Cancelled.
     void cancel();
     bool isCancelled() const;
+    // Writes `text` to the log unless cancel() came first. A cancel waits for a line under way, so
+    // nothing of these runs is logged after what the canceller logs once it has cancelled.
+    void logUnlessCancelled(const QString& text);
 
 private:
     mutable std::mutex m_mutex;

@@ -103,22 +103,22 @@ bool PDFCompressTask::runBlocking(BlockingToolRun& run, const ToolCommand& comma
         removeUnfinished();
         return false;
     case BlockingToolRun::End::FailedToStart:
-        Tool::writeLog(QString("pdf tool fail %1: %2").arg(fileName, result.errorString));
+        run.logUnlessCancelled(QString("pdf tool fail %1: %2").arg(fileName, result.errorString));
         failure = "the document tool could not start: " + result.errorString;
         break;
     case BlockingToolRun::End::TimedOut:
         removeUnfinished();
-        Tool::writeLog(QString("pdf tool fail %1: no end after %2 ms").arg(fileName).arg(timeoutMs));
+        run.logUnlessCancelled(QString("pdf tool fail %1: no end after %2 ms").arg(fileName).arg(timeoutMs));
         failure = QString("the document tool did not end after %1 ms").arg(timeoutMs);
         break;
     case BlockingToolRun::End::Crashed:
         removeUnfinished();
-        Tool::writeLog(QString("pdf tool fail %1: crashed").arg(fileName));
+        run.logUnlessCancelled(QString("pdf tool fail %1: crashed").arg(fileName));
         failure = "the document tool crashed";
         break;
     case BlockingToolRun::End::Exited:
         if (result.exitCode != 0) {
-            Tool::writeLog(
+            run.logUnlessCancelled(
                 QString("pdf tool fail %1: exit code %2 %3").arg(fileName).arg(result.exitCode).arg(reason));
             failure = reason.isEmpty()
                           ? QString("the document tool ended with exit code %1").arg(result.exitCode)
@@ -148,7 +148,7 @@ void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& 
     const QString folder = QFileInfo(partPath).path();
     ToolCommand split = splitCommand(inputPath, splitPath, firstPage, lastPage);
     split.setTempFolder(folder);
-    Tool::writeLog("pdf split:" + split.text());
+    m_run.logUnlessCancelled("pdf split:" + split.text());
     StepReport report;
     // A range that cannot be cut has no part to compress: it ends here, and with it the job.
     bool made = runBlocking(m_run, split, splitPath, timeoutMs, &report);
@@ -156,7 +156,7 @@ void PDFCompressTask::splitAndCompress(const QString& inputPath, const QString& 
     if (made && !m_run.isCancelled()) {
         ToolCommand compress = compressCommand(splitPath, partPath, quality);
         compress.setTempFolder(folder);
-        Tool::writeLog(QString("start compress %1:%2").arg(inputPath, compress.text()));
+        m_run.logUnlessCancelled(QString("start compress %1:%2").arg(inputPath, compress.text()));
         made = runBlocking(m_run, compress, partPath, timeoutMs, &report);
     }
     // The split file has served once the part is written.
