@@ -48,6 +48,34 @@ public:
             throw std::runtime_error(fz_caught_message(m_context));
     }
 
+    // Runs `visit(object)` inside a guard on object `number` of `document`, when its cross-reference
+    // entry holds one in use, and drops the object after. False when the entry holds none. A failure of
+    // the load or of the visit throws, as run() does.
+    template <class Visit> bool withObject(pdf_document* document, int number, Visit&& visit)
+    {
+        bool inUse = false;
+        run([&] {
+            pdf_xref_entry* entry = pdf_get_xref_entry(m_context, document, number);
+            if (!entry || (entry->type != 'n' && entry->type != 'o'))
+                return;
+            inUse = true;
+            pdf_obj* object = pdf_load_object(m_context, document, number);
+            fz_try(m_context)
+            {
+                visit(object);
+            }
+            fz_always(m_context)
+            {
+                pdf_drop_obj(m_context, object);
+            }
+            fz_catch(m_context)
+            {
+                fz_rethrow(m_context);
+            }
+        });
+        return inUse;
+    }
+
     // Opens a PDF for reading and writing in memory; throws with a reason when it cannot be opened,
     // is locked by a password, or has no pages. A page tree that does not hold what it claims is
     // rebuilt from the pages found (PdfPageTree::repair), so that every count and lookup by page

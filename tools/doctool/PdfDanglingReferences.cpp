@@ -64,24 +64,8 @@ int PdfDanglingReferences::clear(MuPdfSession& session, pdf_document* document)
     });
     for (int number = 1; number < count; ++number) {
         try {
-            session.run([&] {
-                pdf_xref_entry* entry = pdf_get_xref_entry(context, document, number);
-                if (!entry || (entry->type != 'n' && entry->type != 'o'))
-                    return;
-                pdf_obj* object = pdf_load_object(context, document, number);
-                fz_try(context)
-                {
-                    cleared += clearIn(context, object, count);
-                }
-                fz_always(context)
-                {
-                    pdf_drop_obj(context, object);
-                }
-                fz_catch(context)
-                {
-                    fz_rethrow(context);
-                }
-            });
+            session.withObject(document, number,
+                               [&](pdf_obj* object) { cleared += clearIn(context, object, count); });
         } catch (const std::exception&) {
             continue; // an object that cannot be read is copied as null anyway
         }

@@ -101,24 +101,8 @@ int PdfDeduplicator::mergePass(MuPdfSession& session, pdf_document* document)
     for (int number = 1; number < count; ++number) {
         if (target[size_t(number)] != number)
             continue;
-        session.run([&] {
-            pdf_xref_entry* entry = pdf_get_xref_entry(context, document, number);
-            if (!entry || (entry->type != 'n' && entry->type != 'o'))
-                return;
-            pdf_obj* object = pdf_load_object(context, document, number);
-            fz_try(context)
-            {
-                redirect(context, document, object, target);
-            }
-            fz_always(context)
-            {
-                pdf_drop_obj(context, object);
-            }
-            fz_catch(context)
-            {
-                fz_rethrow(context);
-            }
-        });
+        session.withObject(document, number,
+                           [&](pdf_obj* object) { redirect(context, document, object, target); });
     }
     session.run([&] { redirect(context, document, pdf_trailer(context, document), target); });
     return merged;

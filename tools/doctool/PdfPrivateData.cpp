@@ -8,16 +8,11 @@ int PdfPrivateData::remove(MuPdfSession& session, pdf_document* document)
     int removed = 0;
     for (int number = 1; number < count; ++number) {
         try {
-            session.run([&] {
-                pdf_xref_entry* entry = pdf_get_xref_entry(context, document, number);
-                if (!entry || (entry->type != 'n' && entry->type != 'o'))
-                    return;
-                pdf_obj* object = pdf_load_object(context, document, number);
+            session.withObject(document, number, [&](pdf_obj* object) {
                 if (pdf_is_dict(context, object) && pdf_dict_gets(context, object, "PieceInfo")) {
                     pdf_dict_dels(context, object, "PieceInfo");
                     ++removed;
                 }
-                pdf_drop_obj(context, object);
             });
         } catch (const std::exception&) {
             continue; // a broken object is left as it is
