@@ -3,9 +3,6 @@
 #include <langinfo.h>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -56,16 +53,6 @@ constexpr int kHomePage = -1;
 const char* const kRangesChildTemp = "VX_STARTUP_RANGES_TEMP";
 const char* const kRangesChildInput = "VX_STARTUP_RANGES_INPUT";
 const int kChildWithinMs = 60000;
-
-// Sets the modification time of `path` `seconds` back.
-bool age(const QString& path, int seconds)
-{
-    struct timespec times[2];
-    ::clock_gettime(CLOCK_REALTIME, &times[0]);
-    times[0].tv_sec -= seconds;
-    times[1] = times[0];
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
-}
 
 // The kind whose page is shown, or kHomePage.
 int shownKind(const MainWidget& window)
@@ -313,7 +300,7 @@ void TestStartUp::startClearsAKilledProgramsRangesOnly()
         TestEnv::entriesUnder(shared).filter(QRegularExpression("^vx-\\d+-\\w{6}/pdf-\\w{6}/.+\\.pdf$"));
     QVERIFY2(!left.isEmpty(), qPrintable(TestEnv::entriesUnder(shared).join('\n')));
     for (const QString& name : QDir(shared).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        QVERIFY(age(shared + name, 120));
+        QVERIFY(TestEnv::age(shared + name, 120));
 
     // The next start.
     const QByteArray before = qgetenv("VX_TEMP_DIR");

@@ -1,10 +1,8 @@
 #include <csignal>
 #include <cstdio>
 
-#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -40,16 +38,6 @@ QByteArray bytesOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Sets the modification time of `path` (never through a link) `seconds` back.
-bool age(const QString& path, int seconds)
-{
-    struct timespec times[2];
-    ::clock_gettime(CLOCK_REALTIME, &times[0]);
-    times[0].tv_sec -= seconds;
-    times[1] = times[0];
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 QStringList namesIn(const QString& folder)
@@ -245,7 +233,7 @@ void TestTempFolder::onlyFoldersOfEndedProgramsGo()
     QVERIFY(QDir().mkpath(shared + ownerLink));
     QVERIFY(QFile::link(outside + TempFolder::kOwnerFile, shared + ownerLink + '/' + TempFolder::kOwnerFile));
     for (const QString& name : namesIn(shared))
-        QVERIFY2(age(shared + name, 120), qPrintable(name));
+        QVERIFY2(TestEnv::age(shared + name, 120), qPrintable(name));
     const QString mine = QDir(TempFolder::path()).dirName();
 
     QCOMPARE(TempFolder::removeAbandoned(), 1);

@@ -1,5 +1,9 @@
 #include "TestEnv.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -125,4 +129,13 @@ QStringList TestEnv::entriesUnder(const QString& folder)
     entries.removeAll(TempFolder::kOwnerFile);
     entries.sort();
     return entries;
+}
+
+bool TestEnv::age(const QString& path, int seconds)
+{
+    struct timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }

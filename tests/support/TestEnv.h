@@ -36,6 +36,9 @@ public:
     // Whether the process `pid` has ended (an ended one not yet reaped counts as ended).
     static bool processGone(qint64 pid);
 
+    // Sets the access and modification times of `path` (never through a link) `seconds` back.
+    static bool age(const QString& path, int seconds);
+
     // Every file and folder below `folder`, relative to it, sorted; hidden ones included. The owner
     // file of the program's temporary folder (TempFolder::kOwnerFile), there as long as the folder is,
     // is left out.
