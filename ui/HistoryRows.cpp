@@ -21,10 +21,11 @@ const int kLeastPage = 16;
 HistoryRows::HistoryRows(QListWidget* list)
     : QObject(list)
     , m_list(list)
+    , m_viewport(list->viewport())
 {
     // One size for all lets the list place its items without asking each one.
     m_list->setUniformItemSizes(true);
-    m_list->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, &HistoryRows::showRowsInView);
 }
 
@@ -49,7 +50,8 @@ void HistoryRows::clear()
 
 bool HistoryRows::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+    // The viewport still sends its last events while the list is being destroyed around it.
+    if (event->type() == QEvent::Resize && watched == m_viewport)
         showRowsInView();
     return QObject::eventFilter(watched, event);
 }

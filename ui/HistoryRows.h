@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class QListWidget;
+class QWidget;
 
 // The rows of the history window's list, made as they come into view. Every record is an item of the
 // list, all of one size, that carries the record; a HistoryWidgetItem is made only for the items in
@@ -33,6 +34,7 @@ private:
     void makeRow(int row);
 
     QListWidget* m_list;
+    QWidget* m_viewport; // watched for its size; compared, never called, as the list goes away
     QSize m_rowSize;
     std::set<int> m_made;
 };
