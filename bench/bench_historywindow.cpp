@@ -30,6 +30,7 @@
 #include "Kind.h"
 #include "MainWidget.h"
 #include "TestEnv.h"
+#include "WindowDriver.h"
 #include "WindowsLookStyle.h"
 
 namespace
@@ -87,16 +88,6 @@ int rowWidgets()
     return count;
 }
 
-HistoryWidget* shownHistoryWindow()
-{
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        auto* history = qobject_cast<HistoryWidget*>(window);
-        if (history && history->isVisible())
-            return history;
-    }
-    return nullptr;
-}
-
 void openHistory(const QString& folder, int records)
 {
     QDir().mkpath(folder);
@@ -114,7 +105,7 @@ void openHistory(const QString& folder, int records)
     window.show();
     auto* historyButton = window.findChild<QPushButton*>("btnHistory");
     const Step open = measure([&] { historyButton->click(); });
-    HistoryWidget* history = shownHistoryWindow();
+    HistoryWidget* history = WindowDriver::shownHistoryWindow();
     auto* list = history ? history->findChild<QListWidget*>("listWidget") : nullptr;
     const int shown = list ? list->count() : -1;
     const int madeOnOpen = rowWidgets();

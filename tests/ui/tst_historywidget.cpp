@@ -27,6 +27,7 @@
 #include "TextWidths.h"
 #include "Tool.h"
 #include "UrlRecorder.h"
+#include "WindowDriver.h"
 
 namespace
 {
@@ -35,17 +36,6 @@ void sendMouse(QWidget* target, QEvent::Type type, const QPoint& local, Qt::Mous
 {
     QMouseEvent event(type, local, target->mapToGlobal(local), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
-}
-
-// The history window that is on show, of those the application has.
-HistoryWidget* shownHistoryWindow()
-{
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        auto* history = qobject_cast<HistoryWidget*>(window);
-        if (history && history->isVisible())
-            return history;
-    }
-    return nullptr;
 }
 
 QList<QStringList> videoEntriesInTheFile()
@@ -360,7 +350,7 @@ void TestHistoryWidget::anotherProgramsLockHoldsNoStep()
     const QString video = m_dir->filePath("c_clip.mp4");
     HistoryWriter::instance().append(Kind::Video, "2024-06-01", m_video, video);
     QTest::mouseClick(window.findChild<QPushButton*>("btnHistory"), Qt::LeftButton);
-    HistoryWidget* history = shownHistoryWindow();
+    HistoryWidget* history = WindowDriver::shownHistoryWindow();
     QVERIFY(history);
     auto* rows = history->findChild<QListWidget*>("listWidget");
     QCOMPARE(rows->count(), 1);

@@ -1,5 +1,6 @@
 #include "WindowDriver.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -7,6 +8,7 @@
 #include <QtTest>
 
 #include "FontFallbacks.h"
+#include "HistoryWidget.h"
 #include "Kind.h"
 #include "MainWidget.h"
 #include "RunningTools.h"
@@ -110,4 +112,14 @@ int WindowDriver::enginesAlive() const
             alive += qstrcmp(child->metaObject()->className(), engine) == 0 ? 1 : 0;
     }
     return alive;
+}
+
+HistoryWidget* WindowDriver::shownHistoryWindow()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* history = qobject_cast<HistoryWidget*>(window);
+        if (history && history->isVisible())
+            return history;
+    }
+    return nullptr;
 }

@@ -5,6 +5,7 @@
 
 #include "EngineWatch.h"
 
+class HistoryWidget;
 class MainWidget;
 class QLabel;
 class QListWidget;
@@ -22,6 +23,8 @@ public:
     // What start-up sets up before the window exists (fonts, the worker pool), and ends after it.
     static void startProgramServices();
     static void stopProgramServices();
+    // The history window on show, of the application's windows; null when none is.
+    static HistoryWidget* shownHistoryWindow();
 
     // Adds each file to its kind's list, as the add-file dialog does.
     void addFiles(const QStringList& paths);
